@@ -1,0 +1,10 @@
+# AURALIS_SANITIZE=address,undefined or thread instruments every target of the build.
+if(AURALIS_SANITIZE)
+  string(REPLACE "," ";" _sanitizers "${AURALIS_SANITIZE}")
+  foreach(_s IN LISTS _sanitizers)
+    add_compile_options(-fsanitize=${_s})
+    add_link_options(-fsanitize=${_s})
+  endforeach()
+  add_compile_options(-fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fno-sanitize-recover=all)
+endif()

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+
+namespace platform::paths {
+
+// The running program's own file and folder (from /proc/self/exe).
+std::filesystem::path executablePath();
+std::filesystem::path executableFolder();
+
+// XDG base folders, with the specification's fallbacks under $HOME when a variable is unset or
+// not absolute.
+std::filesystem::path xdgConfigHome();
+std::filesystem::path xdgCacheHome();
+std::filesystem::path xdgStateHome();
+// $XDG_RUNTIME_DIR; empty when unset or not absolute.
+std::filesystem::path xdgRuntimeDir();
+
+// The program's own folders. Each can be overridden by an environment variable so that every
+// test runs in a sandbox:
+//   user folder       $AURALIS_CONFIG_DIR or $XDG_CONFIG_HOME/AuralisManager
+//   temporary folder  $AURALIS_TEMP_DIR   or $XDG_CACHE_HOME/AuralisManager/tmp
+//   log folder        $AURALIS_LOG_DIR    or $XDG_STATE_HOME/AuralisManager/log
+// They are not created here; see ensurePrivateFolder.
+std::filesystem::path userFolder();
+std::filesystem::path tempFolder();
+std::filesystem::path logFolder();
+
+// Creates the folder and its missing parents; the folder itself gets mode 0700. Returns false
+// when it cannot be created or is not a folder.
+bool ensurePrivateFolder(const std::filesystem::path& folder);
+
+}  // namespace platform::paths

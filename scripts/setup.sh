@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test and run.
+# Idempotent: packages already present are skipped; `apt-get update` runs at most once, and only
+# when something is missing.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libcairo2-dev libpango1.0-dev libsdl2-dev libcurl4-openssl-dev
+  nlohmann-json3-dev libtinyxml2-dev libcpp-httplib-dev
+  libsdbus-c++-dev libsystemd-dev librsvg2-dev
+  # run and test
+  ca-certificates dbus python3-dbusmock python3-dbus xvfb xdotool x11-apps imagemagick openbox
+  xfonts-base fonts-dejavu-core fonts-noto-core fonts-noto-cjk xdg-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

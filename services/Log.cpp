@@ -1,0 +1,241 @@
+#include "services/Log.h"
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <string>
+#include <system_error>
+
+#include "platform/Paths.h"
+
+namespace services::log {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kFlushInterval = std::chrono::milliseconds(200);
+
+class LogFile {
+public:
+    ~LogFile() { close(); }
+
+    void configure(const Options& options) {
+        std::lock_guard lock(m_mutex);
+        close();
+        m_options = options;
+        m_configured = true;
+        open();
+    }
+
+    void write(int level, const char* text, std::size_t length) {
+        std::lock_guard lock(m_mutex);
+        if (!m_configured) {
+            m_options = defaultOptions();
+            m_configured = true;
+            open();
+        }
+        if (m_options.toStderr) {
+            std::fwrite(text, 1, length, stderr);
+        }
+        if (m_file == nullptr) {
+            return;
+        }
+        if (m_written + length > m_options.maxFileBytes) {
+            rotate();
+            if (m_file == nullptr) {
+                return;
+            }
+        }
+        std::fwrite(text, 1, length, m_file);
+        m_written += length;
+        const auto now = Clock::now();
+        if (level >= LOG_WARNING || now - m_lastFlush >= kFlushInterval) {
+            std::fflush(m_file);
+            m_lastFlush = now;
+        }
+    }
+
+    void flush() {
+        std::lock_guard lock(m_mutex);
+        if (m_file != nullptr) {
+            std::fflush(m_file);
+        }
+    }
+
+    fs::path currentFile() {
+        std::lock_guard lock(m_mutex);
+        return m_file != nullptr ? m_path : fs::path();
+    }
+
+private:
+    static Options defaultOptions() {
+        Options options;
+        const char* toStderr = std::getenv("AURALIS_LOG_STDERR");
+        options.toStderr = toStderr != nullptr && std::strcmp(toStderr, "1") == 0;
+        return options;
+    }
+
+    fs::path fileFor(int index) const {
+        const std::string suffix = index == 0 ? ".log" : "." + std::to_string(index) + ".log";
+        return m_folder / (m_baseName + suffix);
+    }
+
+    void open() {
+        m_folder = m_options.folder.empty() ? platform::paths::logFolder() : m_options.folder;
+        m_baseName = m_options.name;
+        if (m_baseName.empty()) {
+            m_baseName = platform::paths::executablePath().filename().string();
+        }
+        if (m_baseName.empty()) {
+            m_baseName = "auralis";
+        }
+        if (!platform::paths::ensurePrivateFolder(m_folder)) {
+            return;
+        }
+        m_path = fileFor(0);
+        m_file = std::fopen(m_path.c_str(), "ae");
+        if (m_file == nullptr) {
+            return;
+        }
+        std::setvbuf(m_file, nullptr, _IOFBF, 64 * 1024);
+        std::error_code error;
+        const auto size = fs::file_size(m_path, error);
+        m_written = error ? 0 : static_cast<std::size_t>(size);
+        m_lastFlush = Clock::now();
+    }
+
+    void close() {
+        if (m_file != nullptr) {
+            std::fclose(m_file);
+            m_file = nullptr;
+        }
+    }
+
+    // <name>.log becomes <name>.1.log, <name>.1.log becomes <name>.2.log, ...; the oldest goes.
+    void rotate() {
+        close();
+        std::error_code error;
+        const int kept = m_options.keptFiles < 0 ? 0 : m_options.keptFiles;
+        fs::remove(fileFor(kept), error);
+        for (int index = kept - 1; index >= 0; --index) {
+            fs::rename(fileFor(index), fileFor(index + 1), error);
+        }
+        fs::remove(fileFor(0), error);
+        open();
+    }
+
+    std::mutex m_mutex;
+    Options m_options;
+    bool m_configured = false;
+    fs::path m_folder;
+    std::string m_baseName;
+    fs::path m_path;
+    std::FILE* m_file = nullptr;
+    std::size_t m_written = 0;
+    Clock::time_point m_lastFlush{};
+};
+
+LogFile& logFile() {
+    // Never destroyed: threads that outlive main() may still log during exit.
+    static LogFile* file = [] {
+        auto* created = new LogFile();
+        std::atexit([] { services::log::flush(); });
+        return created;
+    }();
+    return *file;
+}
+
+char levelLetter(int level) {
+    switch (level) {
+        case LOG_DEBUG:
+            return 'D';
+        case LOG_INFO:
+            return 'I';
+        case LOG_NOTICE:
+            return 'N';
+        case LOG_WARNING:
+            return 'W';
+        case LOG_ERROR:
+            return 'E';
+        default:
+            return '?';
+    }
+}
+
+// "2026-12-08 05:13:15.123"
+std::size_t formatTimestamp(char* out, std::size_t size) {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    std::size_t length = std::strftime(out, size, "%Y-%m-%d %H:%M:%S", &local);
+    const int more = std::snprintf(out + length, size - length, ".%03d", static_cast<int>(millis));
+    return length + (more > 0 ? static_cast<std::size_t>(more) : 0);
+}
+
+}  // namespace
+
+void configure(const Options& options) {
+    logFile().configure(options);
+}
+
+void flush() {
+    logFile().flush();
+}
+
+fs::path currentFile() {
+    return logFile().currentFile();
+}
+
+}  // namespace services::log
+
+void _LogV(int level, const char* method, int line, const char* format, va_list args) {
+    char stackBuffer[1024];
+    std::string heapBuffer;
+    char* text = stackBuffer;
+
+    std::size_t length = services::log::formatTimestamp(text, sizeof(stackBuffer));
+    const long threadId = static_cast<long>(::syscall(SYS_gettid));
+    int header =
+        std::snprintf(text + length, sizeof(stackBuffer) - length, " [%ld] %c %s:%d ", threadId,
+                      services::log::levelLetter(level), method != nullptr ? method : "?", line);
+    if (header < 0) {
+        return;
+    }
+    length = std::min(length + static_cast<std::size_t>(header), sizeof(stackBuffer) - 1);
+
+    va_list copy;
+    va_copy(copy, args);
+    const int message = std::vsnprintf(text + length, sizeof(stackBuffer) - length, format, copy);
+    va_end(copy);
+    if (message < 0) {
+        return;
+    }
+    // One byte for the line break, one for the terminator vsnprintf writes.
+    if (length + static_cast<std::size_t>(message) + 2 > sizeof(stackBuffer)) {
+        heapBuffer.assign(text, length);
+        heapBuffer.resize(length + static_cast<std::size_t>(message) + 2);
+        std::vsnprintf(heapBuffer.data() + length, heapBuffer.size() - length, format, args);
+        text = heapBuffer.data();
+    }
+    length += static_cast<std::size_t>(message);
+    text[length++] = '\n';
+    services::log::logFile().write(level, text, length);
+}
+
+void _Log(int level, const char* method, int line, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    _LogV(level, method, line, format, args);
+    va_end(args);
+}
