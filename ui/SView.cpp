@@ -20,13 +20,16 @@ constexpr int kWheelDelta = 120;
 SView::SView() : m_factory(std::make_unique<SScrollBarFactory>()) {}
 
 SView::~SView() {
-    // The bars are destroyed with the view; they leave the child list first.
+    // The scrolled children are only known here; they must not keep pointing at this view.
+    // The bars go with the view, so they leave the child list first.
     if (m_verticalBar) {
         RemoveChild(m_verticalBar.get());
     }
     if (m_horizontalBar) {
         RemoveChild(m_horizontalBar.get());
     }
+    OrphanChildren();
+    m_scrolledChildren.clear();
 }
 
 void SView::SetScrollBarFactory(std::unique_ptr<SScrollBarFactory> factory) {

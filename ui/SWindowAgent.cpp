@@ -458,6 +458,14 @@ int SWindowAgent::NcHitTest(int x, int y) {
     return m_root->HitTestArea(event, 0);
 }
 
+bool SWindowAgent::IsDragHandleAt(int x, int y) {
+    if (m_root == nullptr) {
+        return false;
+    }
+    const SMouseEventArgs event = MakeEvent(x, y, 0);
+    return m_root->HitTest(event, 0)->IsDragHandle() != 0;
+}
+
 // ---------------------------------------------------------------- frame events
 
 void SWindowAgent::CreateDC() {

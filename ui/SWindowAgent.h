@@ -78,6 +78,8 @@ public:
     // The border test for a client point: a resize code in the 3-pixel band (15 x 15 grip at
     // the bottom-right), else the root's HitTestArea (1 client, 2 caption).
     int NcHitTest(int x, int y);
+    // Whether the widget under a client point is a drag handle (after NcHitTest marked it).
+    bool IsDragHandleAt(int x, int y);
 
     // ---- services for widgets
     int SetCapture(SWindowBase* widget);

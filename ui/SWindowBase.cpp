@@ -46,9 +46,7 @@ SWindowBase::~SWindowBase() {
         return;
     }
     DropAgentReferences();
-    for (SWindowBase* child : GetPaintOrder()) {
-        child->m_parent = nullptr;
-    }
+    OrphanChildren();
     if (m_agent != nullptr) {
         m_agent->SetRoot(nullptr);
         m_agent = nullptr;
@@ -60,6 +58,12 @@ SWindowBase::~SWindowBase() {
 }
 
 // ---------------------------------------------------------------- creation and destruction
+
+void SWindowBase::OrphanChildren() {
+    for (SWindowBase* child : GetPaintOrder()) {
+        child->m_parent = nullptr;
+    }
+}
 
 int SWindowBase::Create(const std::string& name, SWindowBase* parent, const SMargin* margin,
                         const SSize& size, int visible, int fixed) {

@@ -238,6 +238,9 @@ protected:
     void RestartToolTipHideTimer();
     SWindowBase* ChooseTarget(SMouseEventArgs& event, int targetChosen, int includeDisabled);
     void DropAgentReferences();
+    // Unlinks every child (they are no longer in a tree); for destructors, where the children
+    // may outlive this widget.
+    void OrphanChildren();
 
     int m_dragHandle = 0;
     std::string m_name;

@@ -82,7 +82,7 @@ int SWindowFrame::Create(const SFrameOptions& options) {
     }
     owner = options.owner;
     m_window->setListener(this);
-    m_window->enableHitTest();
+    m_systemDrag = m_window->enableHitTest();
     dispatcher->RegisterFrame(this);
     agent.Init(plainWindow == 0 ? 1 : 0);
     agent.resizable = (options.style & platform::window::kStyleResizable) != 0 ? 1 : 0;
@@ -209,6 +209,13 @@ void SWindowFrame::UpdateZoom() {
     logicalSize = SSize(clientSize.width / zoom, clientSize.height / zoom);
 }
 
+void SWindowFrame::SetRightToLeft(int value) {
+    rightToLeft = value;
+    if (m_window) {
+        HandleResize(static_cast<int>(clientSize.width), static_cast<int>(clientSize.height));
+    }
+}
+
 void SWindowFrame::HandleResize(int width, int height) {
     clientSize = SSize(width, height);
     UpdateZoom();
@@ -329,5 +336,13 @@ void SWindowFrame::onWindowEvent(const WindowEvent& event) {
 }
 
 HitCode SWindowFrame::onHitTest(platform::window::Point client) {
-    return ToPlatformHitCode(agent.NcHitTest(client.x, client.y));
+    int code = agent.NcHitTest(client.x, client.y);
+    // Where the window manager can move windows, a press on a drag handle is handed to it:
+    // programs cannot place windows everywhere (Wayland) and moves stay smooth. Elsewhere the
+    // press reaches the widget and the agent moves the window with the pointer.
+    if (code == SWindowAgent::HTCLIENT && m_systemDrag &&
+        agent.IsDragHandleAt(client.x, client.y)) {
+        code = SWindowAgent::HTCAPTION;
+    }
+    return ToPlatformHitCode(code);
 }

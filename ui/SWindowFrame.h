@@ -67,6 +67,9 @@ public:
 
     // Recomputes zoom and logical size from the client size (zoomMode, designSize).
     void UpdateZoom();
+    // Switches right-to-left layout for this frame (it takes effect while the process-wide
+    // right-to-left flag is set) and repaints mirrored.
+    void SetRightToLeft(int value);
 
     void AddAccelerator(const SAccelerator& accelerator) { accelerators.push_back(accelerator); }
     void AddCommandDelegate(ICommandDelegate* delegate) { commandDelegates.push_back(delegate); }
@@ -113,5 +116,7 @@ private:
     SWindowFrame* m_modalChild = nullptr;
     bool m_modalRunning = false;
     bool m_quitOnDestroy = false;
+    // The platform moves the window itself when a drag handle is pressed (hit-test support).
+    bool m_systemDrag = false;
     std::vector<std::string> m_droppedFiles;
 };

@@ -10,8 +10,9 @@ namespace platform::window {
 
 // A backend without a display. Tests inject input with the inject* operations (on the UI
 // thread), drive timers with platform::ManualTickSource, and read presented pictures from the
-// windows. Presses go through the window's hit-test like on a desktop: a press that the window
-// hands to the window manager (caption or border) is recorded as a SystemAction and swallowed.
+// windows. With setHitTestSupported, presses go through the window's hit-test like on a
+// desktop: a press that the window hands to the window manager (caption or border) is recorded
+// as a SystemAction and swallowed.
 class HeadlessBackend : public BackendBase {
 public:
     struct SystemAction {
@@ -58,6 +59,11 @@ public:
     void setScreenDpi(double dpi) { m_dpi = dpi; }
     void setDisplayBounds(Rect bounds) { m_display = bounds; }
     void setWheelScrollLines(int lines) { m_wheelLines = lines; }
+    // Whether windows made from now on hand caption and border presses to a (simulated)
+    // window manager, as a desktop with hit-test support does. Off by default: the program
+    // then drags its windows itself.
+    void setHitTestSupported(bool supported) { m_hitTestSupported = supported; }
+    bool hitTestSupported() const { return m_hitTestSupported; }
 
     HeadlessWindow* window(WindowId id) const;
     const std::vector<SystemAction>& systemActions() const { return m_systemActions; }
@@ -83,6 +89,7 @@ private:
     double m_dpi = 96.0;
     Rect m_display{0, 0, 1920, 1080};
     int m_wheelLines = 3;
+    bool m_hitTestSupported = false;
     Point m_cursor;
 };
 

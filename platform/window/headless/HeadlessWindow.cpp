@@ -124,8 +124,8 @@ bool HeadlessWindow::trackMouseLeave() {
 }
 
 bool HeadlessWindow::enableHitTest() {
-    m_hitTest = true;
-    return true;
+    m_hitTest = m_headless.hitTestSupported();
+    return m_hitTest;
 }
 
 }  // namespace platform::window

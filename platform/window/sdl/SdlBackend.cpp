@@ -231,9 +231,27 @@ double SdlBackend::screenDpi() {
 }
 
 Point SdlBackend::cursorPosition() {
+    // SDL's global pointer state is refreshed only by raw input events, which not every X
+    // server sends (Xvfb with synthetic input does not); the position our windows last reported
+    // is exact whenever the pointer is over one of them.
+    if (m_cursorSeen) {
+        return m_cursor;
+    }
     Point point;
     SDL_GetGlobalMouseState(&point.x, &point.y);
     return point;
+}
+
+void SdlBackend::trackCursor(uint32_t windowId, int x, int y) {
+    SDL_Window* window = SDL_GetWindowFromID(windowId);
+    if (window == nullptr) {
+        return;
+    }
+    int left = 0;
+    int top = 0;
+    SDL_GetWindowPosition(window, &left, &top);
+    m_cursor = Point{left + x, top + y};
+    m_cursorSeen = true;
 }
 
 Rect SdlBackend::displayBoundsNear(Point point) {
@@ -376,6 +394,7 @@ bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
             event.x = native.motion.x;
             event.y = native.motion.y;
             event.modifiers = currentModifiers();
+            trackCursor(native.motion.windowID, event.x, event.y);
             return true;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
@@ -386,6 +405,7 @@ bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
             event.button = toButton(native.button.button);
             event.clicks = native.button.clicks;
             event.modifiers = currentModifiers();
+            trackCursor(native.button.windowID, event.x, event.y);
             return event.button != MouseButton::None;
         case SDL_MOUSEWHEEL: {
             float notches = native.wheel.preciseY;

@@ -42,11 +42,15 @@ private:
     explicit SdlBackend(uint32_t wakeEventType);
     bool translate(const SDL_Event& native, WindowEvent& event);
     bool translateWindowEvent(const SDL_WindowEvent& native, WindowEvent& event);
+    void trackCursor(uint32_t windowId, int x, int y);
 
     const uint32_t m_wakeEventType;
     std::atomic<bool> m_wakePending{false};
     std::deque<WindowEvent> m_pending;  // translated while waiting; UI thread only
     std::array<SDL_Cursor*, 11> m_cursors{};
+    // The pointer's screen position as our own windows last saw it.
+    bool m_cursorSeen = false;
+    Point m_cursor;
 };
 
 }  // namespace platform::window
