@@ -6,10 +6,10 @@ Event::Event(Reset reset, Initial initial)
     : m_reset(reset), m_signalled(initial == Initial::Signalled) {}
 
 void Event::signal() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_signalled = true;
-    }
+    // Notified under the lock: a waiter that wakes and destroys the event at once must not race
+    // with this notification.
+    std::lock_guard lock(m_mutex);
+    m_signalled = true;
     if (m_reset == Reset::Auto) {
         m_changed.notify_one();
     } else {

@@ -190,3 +190,10 @@ void STextLayout::Draw(cairo_t* cr, double x, double y, uint32_t colour) const {
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\n";
 }
+
+// Pango loads the fontconfig configuration on a thread of its own and hands it over through
+// GLib's futex-based locks, which ThreadSanitizer cannot see; it would report the hand-over as
+// races inside fontconfig.
+extern "C" const char* __tsan_default_suppressions() {
+    return "race:libfontconfig.so\n";
+}
