@@ -576,6 +576,11 @@ void SWindowAgent::PresentFrame() {
         return;
     }
     platform::window::Window* window = m_frame->GetWindow();
+    // A layered frame's constant opacity is the window's opacity.
+    if (m_dc->opaque == 0 && m_dc->alpha != m_appliedAlpha) {
+        m_appliedAlpha = m_dc->alpha;
+        window->setOpacity(m_dc->alpha / 255.0);
+    }
     if (drawFilter == nullptr) {
         window->present(m_dc->GetSurface());
         return;

@@ -165,4 +165,5 @@ private:
     std::map<uint32_t, SWindowBase*> m_timers;
     uint32_t m_background = 0x00FFFFFFu;
     int m_paintCount = 0;
+    int m_appliedAlpha = 255;
 };
