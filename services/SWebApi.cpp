@@ -170,6 +170,20 @@ class DownloadProgress {
 public:
     explicit DownloadProgress(Job& job) : m_job(job) {}
 
+    // How much of the next `available` bytes to take before the next report is due, so that a
+    // piece spanning several percent is reported at each of them.
+    std::size_t bytesBeforeNextReport(std::size_t available, std::int64_t total) const {
+        if (!m_job.reportProgress || total <= 0 || m_lastPercent >= 100) {
+            return available;
+        }
+        const std::uint64_t size = static_cast<std::uint64_t>(total);
+        const std::uint64_t next = static_cast<std::uint64_t>(m_lastPercent + 1);
+        const std::uint64_t boundary = (next * size + 99) / 100;  // first byte count at `next`%
+        const std::uint64_t needed = boundary > m_received ? boundary - m_received : 1;
+        return static_cast<std::size_t>(
+            std::min<std::uint64_t>(std::max<std::uint64_t>(needed, 1), available));
+    }
+
     // False when the callback asked to stop.
     bool received(std::size_t bytes, std::int64_t total) {
         m_received += bytes;
@@ -238,13 +252,17 @@ void runDownload(Job& job, const std::string& url, const std::string& path) {
     bool writeFailed = false;
     bool stoppedByCaller = false;
     const auto store = [&](std::string_view piece, std::int64_t total) {
-        if (!writeAll(fd, piece)) {
-            writeFailed = true;
-            return false;
-        }
-        if (!progress.received(piece.size(), total)) {
-            stoppedByCaller = true;
-            return false;
+        while (!piece.empty()) {
+            const std::size_t take = progress.bytesBeforeNextReport(piece.size(), total);
+            if (!writeAll(fd, piece.substr(0, take))) {
+                writeFailed = true;
+                return false;
+            }
+            piece.remove_prefix(take);
+            if (!progress.received(take, total)) {
+                stoppedByCaller = true;
+                return false;
+            }
         }
         return true;
     };
