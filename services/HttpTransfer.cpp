@@ -196,7 +196,9 @@ HttpTransfer::Result HttpTransfer::perform(const std::string& url, const Options
         if (!finished && running > 0) {
             curl_multi_poll(multi, nullptr, 0, kPollMs, nullptr);
         } else if (!finished) {
-            finished = true;  // nothing running and no message: treat as done
+            // Nothing running and no result: never report that as a success.
+            code = CURLE_FAILED_INIT;
+            finished = true;
         }
     }
     if (!finished) {
@@ -223,7 +225,12 @@ HttpTransfer::Failure HttpTransfer::classify(const Result& result) {
     }
     switch (static_cast<CURLcode>(result.curlCode)) {
         case CURLE_OK:
-            return result.httpStatus >= 400 ? Failure::HttpStatus : Failure::None;
+            if (result.httpStatus >= 400) {
+                return Failure::HttpStatus;
+            }
+            // A redirect that was not followed, or no status at all, is no answer either.
+            return result.httpStatus >= 200 && result.httpStatus < 300 ? Failure::None
+                                                                       : Failure::Other;
         case CURLE_HTTP_RETURNED_ERROR:
             return result.httpStatus >= 400 ? Failure::HttpStatus : Failure::Other;
         case CURLE_UNSUPPORTED_PROTOCOL:

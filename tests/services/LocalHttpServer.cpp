@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <stdexcept>
 
 namespace testing_support {
@@ -23,6 +24,10 @@ LocalHttpServer::~LocalHttpServer() {
 
 void LocalHttpServer::start() {
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    // stop() is ignored until the server runs; wait for that so a quick stop cannot be lost.
+    for (int i = 0; i < 5000 && !m_server.is_running(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 void LocalHttpServer::stop() {

@@ -346,6 +346,9 @@ TEST_F(SWebApiTest, FailedDownloadsLeaveNoFileThatLooksComplete) {
                 return true;
             });
     });
+    m_http.server().Get("/moved.bin", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect(m_http.url("/file.bin"));  // redirects may only lead to https
+    });
     m_http.start();
     const int closed = LocalHttpServer::closedPort();
     const struct {
@@ -356,6 +359,7 @@ TEST_F(SWebApiTest, FailedDownloadsLeaveNoFileThatLooksComplete) {
         {m_http.url("/missing.bin"), 404},
         {"http://127.0.0.1:" + std::to_string(closed) + "/file.bin", WEBAPI_ERROR_NETWORK},
         {"http://updates.example/file.bin", WEBAPI_ERROR_BAD_ADDRESS},  // plain http elsewhere
+        {m_http.url("/moved.bin"), WEBAPI_ERROR_BAD_ADDRESS},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
