@@ -6,10 +6,10 @@ Event::Event(Reset reset, Initial initial)
     : m_reset(reset), m_signalled(initial == Initial::Signalled) {}
 
 void Event::signal() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_signalled = true;
-    }
+    // Notify with the lock held: a waiter woken by this signal may destroy the event as soon as
+    // it returns, and it cannot return before the lock is released.
+    std::lock_guard lock(m_mutex);
+    m_signalled = true;
     if (m_reset == Reset::Auto) {
         m_changed.notify_one();
     } else {
