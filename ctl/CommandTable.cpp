@@ -22,7 +22,7 @@ std::string Command::name() const {
 
 std::string Command::usage() const {
     std::string text = name();
-    for (const OptionSpec& option : options) {
+    for (const OptionDef& option : options) {
         text += " [" + option.name + (option.valueName.empty() ? "" : " " + option.valueName) + "]";
     }
     if (!argsUsage.empty()) {

@@ -19,7 +19,7 @@ enum ExitCode : int {
 };
 
 // An option: "--name" (and optionally a one-letter "-x"), with or without a value.
-struct OptionSpec {
+struct OptionDef {
     std::string name;
     std::string shortName;
     // Empty for a flag; else the value's placeholder in the help ("N", "bluez|sim").
@@ -53,7 +53,7 @@ struct Command {
     // Arguments as shown in the usage: "FILE", "OUT ID=FILE...".
     std::string argsUsage;
     std::string summary;
-    std::vector<OptionSpec> options;
+    std::vector<OptionDef> options;
     std::size_t minArgs = 0;
     std::size_t maxArgs = std::numeric_limits<std::size_t>::max();
     std::function<int(const Invocation&, Output&)> run;

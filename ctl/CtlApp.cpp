@@ -15,8 +15,8 @@ CommandTable buildTable() {
     return table;
 }
 
-void printOptions(std::ostream& out, const std::vector<OptionSpec>& options) {
-    for (const OptionSpec& option : options) {
+void printOptions(std::ostream& out, const std::vector<OptionDef>& options) {
+    for (const OptionDef& option : options) {
         std::string left = option.shortName.empty() ? "    " : option.shortName + ", ";
         left += option.name + (option.valueName.empty() ? "" : " " + option.valueName);
         out << "  " << left << std::string(left.size() < 24 ? 24 - left.size() : 1, ' ')

@@ -5,10 +5,11 @@
 namespace ctl {
 namespace {
 
-const OptionSpec* findOption(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const OptionSpec& spec : specs) {
-        if (spec.name == name || (!spec.shortName.empty() && spec.shortName == name)) {
-            return &spec;
+const OptionDef* findOption(const std::vector<OptionDef>& definitions, const std::string& name) {
+    for (const OptionDef& definition : definitions) {
+        if (definition.name == name ||
+            (!definition.shortName.empty() && definition.shortName == name)) {
+            return &definition;
         }
     }
     return nullptr;
@@ -19,22 +20,22 @@ std::string defaultBackend() {
     return value != nullptr && *value != '\0' ? value : "bluez";
 }
 
-void applyGlobal(const OptionSpec& spec, const std::string& value, GlobalOptions& global) {
-    if (spec.name == "--json") {
+void applyGlobal(const OptionDef& definition, const std::string& value, GlobalOptions& global) {
+    if (definition.name == "--json") {
         global.json = true;
-    } else if (spec.name == "--verbose") {
+    } else if (definition.name == "--verbose") {
         global.verbose = true;
-    } else if (spec.name == "--help") {
+    } else if (definition.name == "--help") {
         global.help = true;
-    } else if (spec.name == "--backend") {
+    } else if (definition.name == "--backend") {
         global.backend = value;
     }
 }
 
 }  // namespace
 
-const std::vector<OptionSpec>& OptionParser::globalOptions() {
-    static const std::vector<OptionSpec> options = {
+const std::vector<OptionDef>& OptionParser::globalOptions() {
+    static const std::vector<OptionDef> options = {
         {"--backend", "", "bluez|sim", "Bluetooth backend (default: $AURALIS_BACKEND or bluez)"},
         {"--json", "", "", "one JSON object per line instead of text"},
         {"--verbose", "-v", "", "copy the log to stderr"},
@@ -59,17 +60,17 @@ ParseResult OptionParser::parse(const std::vector<std::string>& args) const {
         if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
             const std::size_t equals = arg.find('=');
             const std::string name = arg.substr(0, equals);
-            const OptionSpec* spec = findOption(globalOptions(), name);
-            const bool global = spec != nullptr;
-            if (spec == nullptr && result.command != nullptr) {
-                spec = findOption(result.command->options, name);
+            const OptionDef* definition = findOption(globalOptions(), name);
+            const bool global = definition != nullptr;
+            if (definition == nullptr && result.command != nullptr) {
+                definition = findOption(result.command->options, name);
             }
-            if (spec == nullptr) {
+            if (definition == nullptr) {
                 result.error = "unknown option '" + name + "'";
                 return result;
             }
             std::string value;
-            if (spec->valueName.empty()) {
+            if (definition->valueName.empty()) {
                 if (equals != std::string::npos) {
                     result.error = "option '" + name + "' takes no value";
                     return result;
@@ -79,13 +80,14 @@ ParseResult OptionParser::parse(const std::vector<std::string>& args) const {
             } else if (i + 1 < args.size()) {
                 value = args[++i];
             } else {
-                result.error = "option '" + name + "' needs a value (" + spec->valueName + ")";
+                result.error =
+                    "option '" + name + "' needs a value (" + definition->valueName + ")";
                 return result;
             }
             if (global) {
-                applyGlobal(*spec, value, invocation.global);
+                applyGlobal(*definition, value, invocation.global);
             } else {
-                invocation.options[spec->name] = value;
+                invocation.options[definition->name] = value;
             }
             continue;
         }

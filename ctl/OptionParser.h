@@ -30,7 +30,7 @@ public:
     ParseResult parse(const std::vector<std::string>& args) const;
 
     // The options every command accepts, for the help text.
-    static const std::vector<OptionSpec>& globalOptions();
+    static const std::vector<OptionDef>& globalOptions();
 
 private:
     const CommandTable& m_table;
