@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/link/BenchLogFolder.h"
 #include "link/BluetoothHandle.h"
 #include "link/FrameCodec.h"
 
@@ -21,6 +22,7 @@ std::vector<uint8_t> randomBytes(std::size_t size) {
 
 void BM_calcCRC16_1MiB(benchmark::State& state) {
     const std::vector<uint8_t> bytes = randomBytes(1 << 20);
+    bench_support::BenchLogFolder log;
     BluetoothHandle handle;
     for (auto _ : state) {
         benchmark::DoNotOptimize(handle.calcCRC16(bytes.data(), 0, bytes.size()));

@@ -7,16 +7,13 @@
 // carry whole).
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <string>
 #include <vector>
 
+#include "bench/link/BenchLogFolder.h"
 #include "link/BluetoothHandle.h"
 #include "link/FrameCodec.h"
 #include "link/FrameSplitter.h"
-#include "services/Log.h"
 
 namespace {
 
@@ -64,29 +61,8 @@ void BM_SplitAndCheck_Codec(benchmark::State& state) {
 }
 BENCHMARK(BM_SplitAndCheck_Codec)->Arg(11)->Arg(259);
 
-// The log goes to a private folder, removed afterwards.
-class LogFolder {
-public:
-    LogFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "auralis-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            m_folder = pattern;
-        }
-        services::log::configure({.folder = m_folder, .name = "bench"});
-    }
-    ~LogFolder() {
-        services::log::configure({});
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
-    }
-
-private:
-    std::filesystem::path m_folder;
-};
-
 void BM_parseMessageData_Logged(benchmark::State& state) {
-    LogFolder log;
+    bench_support::BenchLogFolder log;
     const std::vector<uint8_t> stream = frameStream(static_cast<std::size_t>(state.range(0)));
     BluetoothHandle handle;
     BluetoothDevice device("Auralis+ (4F2A)", 1);
