@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace devlink {
+
+// The bytes of a frame as the device link logs them: "%02x " for each byte. From 100 bytes on
+// only the first 10 bytes, then "... ", then the last 9 bytes are written.
+std::string hexDump(const uint8_t* bytes, std::size_t count);
+
+}  // namespace devlink
