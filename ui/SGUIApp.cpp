@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "platform/TickCount.h"
+#include "ui/SAnimationDriver.h"
 #include "ui/SFontTable.h"
 #include "ui/SWindowFrame.h"
 
@@ -12,6 +13,7 @@ std::atomic<SGUIApp*> g_app{nullptr};
 
 SGUIApp::SGUIApp(platform::window::Backend& backend) : m_backend(backend), m_dispatcher(backend) {
     m_dispatcher.SetHost(this);
+    m_dispatcher.SetAnimationDriver(&SAnimationDriver::Instance());
     g_app = this;
 }
 

@@ -27,6 +27,19 @@ int SImage::GetPixelHeight() const {
     return cairo_image_surface_get_height(m_surface);
 }
 
+std::unique_ptr<SImage> SImage::Mirrored() const {
+    const int width = GetPixelWidth();
+    const int height = GetPixelHeight();
+    cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(copy);
+    cairo_translate(cr, width, 0);
+    cairo_scale(cr, -1, 1);
+    cairo_set_source_surface(cr, m_surface, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    return std::make_unique<SImage>(copy, m_factor);
+}
+
 namespace {
 
 // "\\res\\Home\\x.png" -> "res/Home/x.png"; null when a component is "..".

@@ -859,6 +859,38 @@ void SWindowBase::Present(SDC* dc) {
     }
 }
 
+std::unique_ptr<SDC> SWindowBase::RenderSnapshot() {
+    SWindowAgent* agent = GetAgent();
+    if (agent == nullptr) {
+        return nullptr;
+    }
+    const double zoom = GetZoom();
+    const SRect pixels = GetRect(kRectInFrame, 0);
+    // The snapshot covers the widget where the frame would draw it, so the tree walk's own
+    // clipping and placement work unchanged; drawing it back moves it wherever it goes.
+    const SRect logical(pixels.left / zoom, pixels.top / zoom, pixels.right / zoom,
+                        pixels.bottom / zoom);
+    auto dc = std::make_unique<SDC>();
+    dc->scale = zoom;
+    if (const SDC* frameDc = agent->GetDC()) {
+        dc->mirrored = frameDc->mirrored;
+        dc->frame = frameDc->frame;
+    }
+    if (dc->Init(logical, 1) == 0) {
+        return dc;
+    }
+    dc->visibleArea = logical;
+    dc->scrollRect = logical;
+    const int visible = m_visible;
+    const int suspended = m_suspended;
+    m_visible = 1;
+    m_suspended = 0;
+    Render(*dc);
+    m_visible = visible;
+    m_suspended = suspended;
+    return dc;
+}
+
 bool SWindowBase::ScrollableInChain() {
     for (SWindowBase* widget = this; widget != nullptr; widget = widget->m_parent) {
         if (widget->IsScrollable() != 0) {
