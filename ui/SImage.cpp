@@ -1,6 +1,8 @@
 #include "ui/SImage.h"
 
 #include <algorithm>
+#include <mutex>
+#include <set>
 #include <system_error>
 
 #include "platform/Paths.h"
@@ -105,5 +107,18 @@ std::unique_ptr<SImage> LoadImage(const SResolvedImagePath& resolved) {
 }
 
 std::unique_ptr<SImage> LoadImage(const std::string& relativePath) {
-    return LoadImage(ResolveImagePath(relativePath));
+    const SResolvedImagePath resolved = ResolveImagePath(relativePath);
+    if (resolved.path.empty()) {
+        // The widget paints without the picture; the log says which file to look for (once per
+        // path, as screens load the same pictures again).
+        static std::mutex mutex;
+        static std::set<std::string> reported;
+        std::lock_guard lock(mutex);
+        if (reported.insert(relativePath).second) {
+            _Log(LOG_WARNING, "LoadImage", __LINE__, "image missing: %s (looked in %s)",
+                 relativePath.c_str(), platform::paths::executableFolder().c_str());
+        }
+        return nullptr;
+    }
+    return LoadImage(resolved);
 }
