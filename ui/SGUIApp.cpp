@@ -5,6 +5,7 @@
 #include "platform/TickCount.h"
 #include "ui/SAnimationDriver.h"
 #include "ui/SFontTable.h"
+#include "ui/SToolTipWindow.h"
 #include "ui/SWindowFrame.h"
 
 namespace {
@@ -18,6 +19,8 @@ SGUIApp::SGUIApp(platform::window::Backend& backend) : m_backend(backend), m_dis
 }
 
 SGUIApp::~SGUIApp() {
+    // The tooltip window is a frame of this application's dispatcher.
+    SToolTipWindow::Uninstall();
     m_dispatcher.SetHost(nullptr);
     SGUIApp* self = this;
     g_app.compare_exchange_strong(self, nullptr);
@@ -28,6 +31,7 @@ SGUIApp* SGUIApp::GetApp() {
 }
 
 int SGUIApp::InitInstance() {
+    SToolTipWindow::Install();
     return 1;
 }
 

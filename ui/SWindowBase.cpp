@@ -497,6 +497,7 @@ void SWindowBase::SetToolTip(std::unique_ptr<SToolTipContent> content) {
     m_tooltipContent = std::move(content);
     if (m_tooltipContent) {
         m_tooltipContent->widget = this;
+        m_tooltipEnabled = 1;
     }
 }
 
@@ -589,7 +590,9 @@ SWindowBase* SWindowBase::MouseMove(SMouseEventArgs& event, int targetChosen) {
     SWindowBase* target = ChooseTarget(event, targetChosen, includeDisabled);
     const SMouseEventArgs local = target->Localize(event);
     if (target->m_hovered == 0) {
-        // The agent tells the previously hovered widget that it was left.
+        if (SWindowAgent* hoverAgent = GetAgent()) {
+            hoverAgent->HoverMovingTo(target);
+        }
         target->m_hovered = 1;
         target->OnMouseEnter(local);
         if (target->m_tooltipEnabled != 0) {
