@@ -37,7 +37,7 @@ void CHtmlDlg::OnCreateContent() {
     m_openButton.SetText(AfxGetLocale()->GetString("MNU_OpenInBrowser"));
     m_openButton.SetAutoSize(1);
     m_openButton.SetDelegate(this);
-    m_openButton.Create("Open In Browser Button", &GetContentArea(), SMargin(-1, -1, 0, 8),
+    m_openButton.Create("Open In Browser Button", &GetContentArea(), SMargin(-1, -1, 12, 8),
                         SSize(160, 32));
     m_openButton.SetAutoSize(1);
 }

@@ -67,18 +67,20 @@ public:
     }
     void Break() {
         if (!m_current.empty()) {
-            m_paragraphs.push_back(m_current);
+            m_blocks.push_back({m_current, m_heading});
         }
         m_current.clear();
         m_space = false;
     }
-    std::vector<std::string> Take() {
+    void SetHeading(bool heading) { m_heading = heading; }
+    std::vector<SHtmlText::Block> Take() {
         Break();
-        return std::move(m_paragraphs);
+        return std::move(m_blocks);
     }
 
 private:
-    std::vector<std::string> m_paragraphs;
+    std::vector<SHtmlText::Block> m_blocks;
+    bool m_heading = false;
     std::string m_current;
     bool m_space = false;
 };
@@ -117,6 +119,14 @@ std::string SHtmlText::DecodeEntity(const std::string& name) {
 }
 
 std::vector<std::string> SHtmlText::ToParagraphs(const std::string& html) {
+    std::vector<std::string> paragraphs;
+    for (Block& block : ToBlocks(html)) {
+        paragraphs.push_back(std::move(block.text));
+    }
+    return paragraphs;
+}
+
+std::vector<SHtmlText::Block> SHtmlText::ToBlocks(const std::string& html) {
     Collector collector;
     std::size_t at = 0;
     const std::size_t size = html.size();
@@ -165,6 +175,11 @@ std::vector<std::string> SHtmlText::ToParagraphs(const std::string& html) {
             }
             if (IsBlockTag(name)) {
                 collector.Break();
+                const bool heading =
+                    name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6';
+                if (heading) {
+                    collector.SetHeading(!closing);
+                }
             }
             continue;
         }

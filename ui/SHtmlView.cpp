@@ -16,9 +16,10 @@ constexpr unsigned kFormat = DT_WORDBREAK | DT_NOPREFIX;
 constexpr std::size_t kLongestParagraph = 3000;
 
 // Splits very long paragraphs at a space near the limit.
-std::vector<std::string> Split(const std::vector<std::string>& paragraphs) {
-    std::vector<std::string> out;
-    for (const std::string& paragraph : paragraphs) {
+std::vector<SHtmlText::Block> Split(const std::vector<SHtmlText::Block>& blocks) {
+    std::vector<SHtmlText::Block> out;
+    for (const SHtmlText::Block& block : blocks) {
+        const std::string& paragraph = block.text;
         std::size_t at = 0;
         while (paragraph.size() - at > kLongestParagraph) {
             std::size_t cut = paragraph.rfind(' ', at + kLongestParagraph);
@@ -29,10 +30,10 @@ std::vector<std::string> Split(const std::vector<std::string>& paragraphs) {
                     --cut;
                 }
             }
-            out.push_back(paragraph.substr(at, cut - at));
+            out.push_back({paragraph.substr(at, cut - at), block.heading});
             at = cut < paragraph.size() && paragraph[cut] == ' ' ? cut + 1 : cut;
         }
-        out.push_back(paragraph.substr(at));
+        out.push_back({paragraph.substr(at), block.heading});
     }
     return out;
 }
@@ -46,13 +47,16 @@ public:
         double top;
         double height;
     };
-    void Layout(const std::vector<std::string>* paragraphs, double width) {
+    void Layout(const std::vector<std::string>* paragraphs, const std::vector<bool>* headings,
+                double width) {
         m_paragraphs = paragraphs;
+        m_headings = headings;
         m_width = width;
         m_blocks.clear();
         double y = kMargin;
-        for (const std::string& paragraph : *paragraphs) {
-            const SSize size = SDC::MeasureText(paragraph, kFont, kFormat, width - 2 * kMargin);
+        for (std::size_t i = 0; i < paragraphs->size(); ++i) {
+            const SSize size =
+                SDC::MeasureText((*paragraphs)[i], FontOf(i), kFormat, width - 2 * kMargin);
             const double height = std::ceil(size.height);
             m_blocks.push_back({y, height});
             y += height + kParagraphGap;
@@ -60,6 +64,11 @@ public:
         m_height = y - kParagraphGap + kMargin;
     }
     double Height() const { return m_height; }
+    int FontOf(std::size_t index) const {
+        return m_headings != nullptr && index < m_headings->size() && (*m_headings)[index]
+                   ? kHeadingFont
+                   : kFont;
+    }
     void OnPaint(SDC& dc) override {
         if (m_paragraphs == nullptr) {
             return;
@@ -74,12 +83,13 @@ public:
             }
             dc.DrawText((*m_paragraphs)[i],
                         SRect(kMargin, block.top, m_width - kMargin, block.top + block.height + 2),
-                        kFormat, kFont, SPalette::kText);
+                        kFormat, FontOf(i), SPalette::kText);
         }
     }
 
 private:
     const std::vector<std::string>* m_paragraphs = nullptr;
+    const std::vector<bool>* m_headings = nullptr;
     std::vector<Block> m_blocks;
     double m_width = 0;
     double m_height = 0;
@@ -93,7 +103,12 @@ SHtmlView::~SHtmlView() {
 }
 
 void SHtmlView::SetHtml(const std::string& html) {
-    m_paragraphs = Split(SHtmlText::ToParagraphs(html));
+    m_paragraphs.clear();
+    m_headings.clear();
+    for (SHtmlText::Block& block : Split(SHtmlText::ToBlocks(html))) {
+        m_paragraphs.push_back(std::move(block.text));
+        m_headings.push_back(block.heading);
+    }
     m_laidOutWidth = -1;
     ArrangeChildren();
 }
@@ -103,6 +118,7 @@ bool SHtmlView::LoadFile(const std::string& path) {
     if (!file) {
         _Log(LOG_WARNING, "SHtmlView::LoadFile", __LINE__, "cannot read %s", path.c_str());
         m_paragraphs = {path};
+        m_headings = {false};
         m_laidOutWidth = -1;
         ArrangeChildren();
         return false;
@@ -133,7 +149,7 @@ void SHtmlView::LayoutPage() {
     }
     m_laidOutWidth = width;
     // Room for the vertical bar, so the text never runs under it.
-    m_page->Layout(&m_paragraphs, width - 10);
+    m_page->Layout(&m_paragraphs, &m_headings, width - 10);
     m_page->SetSize(SSize(0, m_page->Height()));
     Invalidate();
 }

@@ -32,6 +32,15 @@ TEST(HtmlText, KeepsTheTextAndItsParagraphsAndNothingElse) {
                                         "R&D &unknown; & x"}));
 }
 
+TEST(HtmlText, HeadingsAreMarked) {
+    const auto blocks = SHtmlText::ToBlocks("<h2>Title</h2><p>Body</p><H1>Big</H1>tail");
+    ASSERT_EQ(blocks.size(), 4u);
+    EXPECT_TRUE(blocks[0].heading);
+    EXPECT_FALSE(blocks[1].heading);
+    EXPECT_TRUE(blocks[2].heading);
+    EXPECT_FALSE(blocks[3].heading);
+}
+
 TEST(HtmlText, BrokenMarkupEndsCleanly) {
     EXPECT_EQ(SHtmlText::ToParagraphs("plain <p>cut <b"),
               (std::vector<std::string>{"plain", "cut"}));

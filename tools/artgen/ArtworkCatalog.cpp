@@ -99,10 +99,12 @@ void AddFrameSlices(std::vector<ArtworkJob>& jobs, const std::string (&names)[8]
                                    {{"size", std::to_string(canvas)},
                                     {"inset", std::to_string(inset)},
                                     {"card", std::to_string(canvas - 2 * inset)},
-                                    {"innerInset", Number(inset + 0.5)},
-                                    {"innerCard", Number(canvas - 2 * inset - 1)},
+                                    // The hairline lies just outside the card, so content
+                                    // filling the card never covers it.
+                                    {"lineInset", Number(inset - 0.5)},
+                                    {"lineCard", Number(canvas - 2 * inset + 1)},
                                     {"radius", std::to_string(radius)},
-                                    {"innerRadius", Number(radius - 0.5)},
+                                    {"lineRadius", Number(radius + 0.5)},
                                     {"blur", Number(blur)},
                                     {"shadowOpacity", Number(shadowOpacity)}});
     const int edge = 8;
