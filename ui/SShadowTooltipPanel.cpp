@@ -73,8 +73,8 @@ platform::window::Rect SShadowTooltipPanel::ComputeRect(platform::window::Point 
             rect.x = placeFor(SShadowToolTipContentBase::TOOLTIP_TYPE_RIGHT_ALIGNED);
         }
     }
-    // The tail's point touches the pointer's tip from above.
-    rect.y = cursor.y - rect.height - static_cast<int>(2 * zoom);
+    // The tail points down at the pointer from just above it, clear of what it hovers.
+    rect.y = cursor.y - rect.height - static_cast<int>(6 * zoom);
     return Clamp(rect, monitor);
 }
 
