@@ -34,7 +34,7 @@ void CHtmlDlg::OnCreateContent() {
     m_line.SetBackgroundColor(SPalette::kLine);
     m_line.Create("Separator", &GetContentArea(), SMargin(0, -1, 0, kButtonRow), SSize(0, 1));
     m_openButton.SetStyle(12);
-    m_openButton.SetText(AfxGetLocale()->GetString("MNU_OpenInBrowser"));
+    m_openButton.SetText(AfxGetStrRes("MNU_OpenInBrowser"));
     m_openButton.SetAutoSize(1);
     m_openButton.SetDelegate(this);
     m_openButton.Create("Open In Browser Button", &GetContentArea(), SMargin(-1, -1, 12, 8),

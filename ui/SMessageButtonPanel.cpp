@@ -59,7 +59,7 @@ void SMessageButtonPanel::BuildButtons() {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string caption = i < m_captions.size() && !m_captions[i].empty()
                                         ? m_captions[i]
-                                        : AfxGetLocale()->GetString(entries[i].captionKey);
+                                        : AfxGetStrRes(entries[i].captionKey);
         auto button = std::make_unique<SCommonButton>();
         button->SetStyle(kCaptionStyle);
         button->SetText(caption);

@@ -239,6 +239,39 @@ TEST_F(DialogTest, PressedButtonsResultReachesTheCaller) {
     EXPECT_TRUE(frame.GetWindow()->isEnabled());  // the owner is usable again
 }
 
+// An owner that records its modal state.
+class OwnerFrame : public SWindowFrame {
+public:
+    ~OwnerFrame() override { Destroy(); }
+    int OnCreate() override {
+        root.CreateRoot(&agent, "Root");
+        return 0;
+    }
+    void OnModalState(int entered) override { states.push_back(entered); }
+    SPanel root;
+    std::vector<int> states;
+};
+
+TEST_F(DialogTest, TheOwnerIsInItsModalStateWhileTheDialogRuns) {
+    OwnerFrame owner;
+    SFrameOptions options;
+    options.rect = SRect(0, 0, 400, 300);
+    ASSERT_EQ(owner.Create(options), 1);
+    std::vector<int> seen;
+    RunInLoop([&] {
+        if (seen.empty() && !SDialogFrame::GetOpenDialogs().empty()) {
+            seen = owner.states;
+            SDialogFrame::GetOpenDialogs().back()->CloseDialog(0);
+        }
+        return !seen.empty();
+    });
+    SMessageDialog::Show(&owner, "Title", "Text");
+    Pump();
+    EXPECT_EQ(seen, (std::vector<int>{1}));
+    EXPECT_EQ(owner.states, (std::vector<int>{1, 0}));
+    EXPECT_TRUE(owner.GetWindow()->isEnabled());
+}
+
 class WorkerPanel : public SPopupPanelBase {};
 
 TEST_F(DialogTest, AnotherThreadEndsAPopupWithAResult) {

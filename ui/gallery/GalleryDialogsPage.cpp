@@ -41,15 +41,14 @@ class QuestionPanel : public SPopupPanelBase {
 public:
     void OnCreate() override {
         m_check.SetDefaultCheckImages();
-        m_check.SetText(AfxGetLocale()->GetString("MNU_CheckboxText"));
+        m_check.SetText(AfxGetStrRes("MNU_CheckboxText"));
         m_check.Create("ReCheck", this, SMargin(14, -1, -1, 12), SSize(220, 22));
     }
     void OnPaint(SDC& dc) override {
         const SRect own = GetRect(kRectOwnLogical, 0);
         dc.FillRect(own, SPalette::kSurface);
-        const std::string text = SLocale::Format(
-            AfxGetLocale()->GetString("MSG_NewSoftwareAvailable"),
-            std::array<std::string_view, 1>{AfxGetLocale()->GetString("MNU_AuralisManager")});
+        const std::string text =
+            AfxGetStrResFormat("MSG_NewSoftwareAvailable", 1, AfxGetStrRes("MNU_AuralisManager"));
         dc.DrawText(text, SRect(10, 0, own.right - 10, own.bottom - 40),
                     DT_WORDBREAK | DT_VCENTER | DT_NOCLIP, 112, SPalette::kText);
     }
@@ -66,7 +65,7 @@ public:
     }
     void OnPaint(SDC& dc) override {
         const SRect own = GetRect(kRectOwnLogical, 0);
-        dc.DrawText(AfxGetLocale()->GetString("MSG_UpdateCheckVerify"),
+        dc.DrawText(AfxGetStrRes("MSG_UpdateCheckVerify"),
                     SRect(10, 66, own.right - 10, own.bottom), DT_WORDBREAK | DT_CENTER, 112,
                     SPalette::kText);
     }
@@ -154,7 +153,7 @@ void GalleryDialogsPage::BuildToolTips() {
 }
 
 void GalleryDialogsPage::ShowMessage(SWindowFrame* owner, int type, int* result) {
-    const int answer = SMessageDialog::Show(owner, AfxGetLocale()->GetString("MNU_AuralisManager"),
+    const int answer = SMessageDialog::Show(owner, AfxGetStrRes("MNU_AuralisManager"),
                                             kMessages[type < 0 || type > 6 ? 0 : type], type);
     if (result != nullptr) {
         *result = answer;
@@ -164,11 +163,11 @@ void GalleryDialogsPage::ShowMessage(SWindowFrame* owner, int type, int* result)
 int GalleryDialogsPage::ShowQuestionPopup(SWindowFrame* owner) {
     QuestionPanel panel;
     SPopupDialog dialog(&panel, 1, "SNeedUpdatePanel");
-    dialog.SetButtonCaptions({AfxGetLocale()->GetString("MNU_Zephiro_Update"),
-                              AfxGetLocale()->GetString("MNU_Zephiro_Cancel")});
+    dialog.SetButtonCaptions(
+        {AfxGetStrRes("MNU_Zephiro_Update"), AfxGetStrRes("MNU_Zephiro_Cancel")});
     dialog.SetSinglePopup(1);
-    const std::string title = AfxGetLocale()->GetString("MNU_AuralisManager") + " " +
-                              AfxGetLocale()->GetString("MNU_Zephiro_Update");
+    const std::string title =
+        AfxGetStrRes("MNU_AuralisManager") + " " + AfxGetStrRes("MNU_Zephiro_Update");
     return dialog.DoModalResult(owner, title, SSize(386, 160));
 }
 
@@ -181,7 +180,7 @@ int GalleryDialogsPage::ShowWaitingPopup(SWindowFrame* owner) {
         dialog.PostEndDialog(1);
     });
     const int result =
-        dialog.DoModalResult(owner, AfxGetLocale()->GetString("MNU_CheckUpdate"), SSize(360, 160));
+        dialog.DoModalResult(owner, AfxGetStrRes("MNU_CheckUpdate"), SSize(360, 160));
     worker.join();
     return result;
 }
@@ -190,8 +189,7 @@ int GalleryDialogsPage::ShowHtmlDialog(SWindowFrame* owner) {
     const std::string path =
         (platform::paths::executableFolder() / "res" / "Gallery" / "notices.html").string();
     CHtmlDlg dialog(path);
-    return dialog.DoModal(owner, AfxGetLocale()->GetString("MNU_LicenceInformation"),
-                          SSize(680, 410));
+    return dialog.DoModal(owner, AfxGetStrRes("MNU_LicenceInformation"), SSize(680, 410));
 }
 
 void GalleryDialogsPage::ButtonClicked(SButton* button) {
