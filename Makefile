@@ -1,10 +1,11 @@
 # The README's commands. Every target installs missing Debian packages first (scripts/setup.sh
 # does nothing when all are present).
-.PHONY: setup build test test-asan test-tsan bench format format-check clean
+.PHONY: setup build test test-asan test-tsan bench fuzz format format-check clean
 
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_TSAN ?= build-tsan
+BUILD_FUZZ ?= build-fuzz
 CTEST_ARGS ?= -j2 --output-on-failure --timeout 300
 
 setup:
@@ -29,6 +30,26 @@ test-tsan: setup
 	cmake --build $(BUILD_TSAN)
 	cd $(BUILD_TSAN) && TSAN_OPTIONS=halt_on_error=1 ctest $(CTEST_ARGS)
 
+# The libFuzzer targets, built with clang under AddressSanitizer + UBSan with every library
+# instrumented; each runs FUZZ_SECONDS on its seed corpus (fuzz/corpus/<what>, read only) plus
+# the inputs it found before (build-fuzz/corpus/<what>). A crash or sanitizer report fails, and
+# leaves the input in build-fuzz/artifacts/<what>/.
+FUZZ_SECONDS ?= 60
+FUZZERS      ?= link_receive fota_package
+fuzz: setup
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DAURALIS_BUILD_FUZZ=ON -DAURALIS_BUILD_TESTS=OFF -DAURALIS_BUILD_BENCH=OFF \
+	  -DAURALIS_SANITIZE=address,undefined -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link
+	cmake --build $(BUILD_FUZZ) --target auralis_fuzzers
+	@for f in $(FUZZERS); do \
+	  mkdir -p $(BUILD_FUZZ)/corpus/$$f $(BUILD_FUZZ)/artifacts/$$f || exit 1; \
+	  echo "fuzz_$$f: $(FUZZ_SECONDS) s"; \
+	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	    $(BUILD_FUZZ)/bin/fuzz_$$f -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	    -artifact_prefix=$(BUILD_FUZZ)/artifacts/$$f/ $(BUILD_FUZZ)/corpus/$$f fuzz/corpus/$$f \
+	    || { echo "fuzz_$$f failed"; exit 1; }; \
+	done
+
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do [ -x "$$b" ] && "$$b"; done; true
 
@@ -39,4 +60,4 @@ format-check:
 	git ls-files '*.h' '*.cpp' | xargs clang-format --dry-run -Werror
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN) $(BUILD_FUZZ)

@@ -6,10 +6,10 @@ Event::Event(Reset reset, Initial initial)
     : m_reset(reset), m_signalled(initial == Initial::Signalled) {}
 
 void Event::signal() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_signalled = true;
-    }
+    // Notify while holding the lock: a waiter released by this signal may destroy the event as
+    // soon as it returns, so nothing here may touch the object after the lock is released.
+    std::lock_guard lock(m_mutex);
+    m_signalled = true;
     if (m_reset == Reset::Auto) {
         m_changed.notify_one();
     } else {

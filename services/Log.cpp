@@ -3,6 +3,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -169,18 +170,32 @@ char levelLetter(int level) {
     }
 }
 
-// "2026-12-08 05:13:15.123"
+// "2026-12-08 05:13:15.123". The date and time part is formatted once per second and per thread:
+// the device link logs every frame, and strftime with its time-zone lookup dominated the cost.
 std::size_t formatTimestamp(char* out, std::size_t size) {
+    thread_local std::time_t cachedSecond = -1;
+    thread_local char cachedText[32] = {};
+    thread_local std::size_t cachedLength = 0;
+
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto millis =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
         1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    std::size_t length = std::strftime(out, size, "%Y-%m-%d %H:%M:%S", &local);
-    const int more = std::snprintf(out + length, size - length, ".%03d", static_cast<int>(millis));
-    return length + (more > 0 ? static_cast<std::size_t>(more) : 0);
+    if (seconds != cachedSecond) {
+        std::tm local{};
+        localtime_r(&seconds, &local);
+        cachedLength = std::strftime(cachedText, sizeof(cachedText), "%Y-%m-%d %H:%M:%S", &local);
+        cachedSecond = seconds;
+    }
+    const int written = std::snprintf(out, size, "%.*s.%03d", static_cast<int>(cachedLength),
+                                      cachedText, static_cast<int>(millis));
+    return written > 0 ? std::min(static_cast<std::size_t>(written), size - 1) : 0;
+}
+
+long currentThreadId() {
+    thread_local const long id = static_cast<long>(::syscall(SYS_gettid));
+    return id;
 }
 
 }  // namespace
@@ -205,7 +220,7 @@ void _LogV(int level, const char* method, int line, const char* format, va_list 
     char* text = stackBuffer;
 
     std::size_t length = services::log::formatTimestamp(text, sizeof(stackBuffer));
-    const long threadId = static_cast<long>(::syscall(SYS_gettid));
+    const long threadId = services::log::currentThreadId();
     int header =
         std::snprintf(text + length, sizeof(stackBuffer) - length, " [%ld] %c %s:%d ", threadId,
                       services::log::levelLetter(level), method != nullptr ? method : "?", line);

@@ -8,12 +8,13 @@
 
 namespace platform::bluetooth {
 
-FdConnection::FdConnection(int fd) : m_fd(fd) {
+FdConnection::FdConnection(int fd, std::chrono::milliseconds sendTimeout) : m_fd(fd) {
+    const auto micros = std::chrono::microseconds(sendTimeout).count();
     timeval timeout{};
-    timeout.tv_sec = 0;
-    timeout.tv_usec = static_cast<suseconds_t>(std::chrono::microseconds(kSendTimeout).count());
-    // As on the original platform the result is not checked: without the time-out a send to a
-    // stalled peer only blocks longer.
+    timeout.tv_sec = static_cast<time_t>(micros / 1000000);
+    timeout.tv_usec = static_cast<suseconds_t>(micros % 1000000);
+    // The result is not checked: without the time-out a send to a stalled peer only blocks
+    // longer.
     ::setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
 }
 

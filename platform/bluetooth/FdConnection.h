@@ -21,8 +21,9 @@ public:
     // A send that the peer does not take within this time fails.
     static constexpr std::chrono::milliseconds kSendTimeout{500};
 
-    // Takes ownership of fd (a connected SOCK_STREAM socket) and sets its send time-out.
-    explicit FdConnection(int fd);
+    // Takes ownership of fd (a connected SOCK_STREAM socket) and sets its send time-out
+    // (tests pass a shorter one).
+    explicit FdConnection(int fd, std::chrono::milliseconds sendTimeout = kSendTimeout);
     ~FdConnection() override;
     FdConnection(const FdConnection&) = delete;
     FdConnection& operator=(const FdConnection&) = delete;

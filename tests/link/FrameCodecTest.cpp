@@ -22,6 +22,31 @@ TEST(FrameCodecTest, Crc16HasTheXmodemCheckValue) {
     EXPECT_EQ(devlink::crc16(bytes + 4, 5, devlink::crc16(bytes, 4)), 0x31C3);
 }
 
+TEST(FrameCodecTest, Crc16EqualsTheBitwiseDefinitionAtEveryLength) {
+    const auto bitwise = [](const uint8_t* bytes, std::size_t count) {
+        uint16_t crc = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            crc ^= static_cast<uint16_t>(bytes[i] << 8);
+            for (int bit = 0; bit < 8; ++bit) {
+                crc = (crc & 0x8000) != 0 ? static_cast<uint16_t>((crc << 1) ^ 0x1021)
+                                          : static_cast<uint16_t>(crc << 1);
+            }
+        }
+        return crc;
+    };
+    Bytes bytes(300);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<uint8_t>(i * 131 + 17);
+    }
+    for (std::size_t length = 0; length <= bytes.size(); ++length) {
+        ASSERT_EQ(devlink::crc16(bytes.data(), length), bitwise(bytes.data(), length)) << length;
+    }
+    for (unsigned i = 0; i < 256; ++i) {
+        const uint8_t byte = static_cast<uint8_t>(i);
+        ASSERT_EQ(devlink::crc16Table()[i], bitwise(&byte, 1));
+    }
+}
+
 TEST(FrameCodecTest, GenerationFollowsTheNameBeforeTheBlankAndBracket) {
     EXPECT_TRUE(devlink::isSecondGenerationName("Auralis+ (4F2A)"));
     EXPECT_TRUE(devlink::isSecondGenerationName("Auralis2 (0C11)"));

@@ -1,0 +1,198 @@
+#include "ctl/FirmwareCommands.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "ctl/Output.h"
+#include "fota/FileInfo.h"
+#include "fota/PackageWriter.h"
+
+namespace ctl {
+namespace {
+
+namespace fs = std::filesystem;
+
+nlohmann::json describe(const FileInfo& info, bool valid) {
+    nlohmann::json entries = nlohmann::json::array();
+    for (const fota::EntryRecord& entry : info.entries) {
+        entries.push_back(
+            {{"id", entry.id}, {"crc", entry.crc}, {"offset", entry.offset}, {"size", entry.size}});
+    }
+    return {{"magic", info.magicNumber},     {"totalSize", info.totalSize},
+            {"entryCount", info.entryCount}, {"entries", entries},
+            {"fileCrc32", info.fileCrc32},   {"valid", valid}};
+}
+
+void printInfo(Output& output, const std::string& path, const FileInfo& info, bool valid) {
+    if (output.json()) {
+        output.object(describe(info, valid));
+        return;
+    }
+    output.line("File:        " + path);
+    output.line("Magic:       " + Output::hex32(info.magicNumber));
+    output.line("Total size:  " + std::to_string(info.totalSize) + " bytes");
+    output.line("Entries:     " + std::to_string(info.entryCount));
+    if (!info.entries.empty()) {
+        output.line("  id          crc         offset      size");
+        for (const fota::EntryRecord& entry : info.entries) {
+            char row[96];
+            std::snprintf(row, sizeof(row), "  %-10u  0x%08x  %-10u  %u", entry.id, entry.crc,
+                          entry.offset, entry.size);
+            output.line(row);
+        }
+    }
+    output.line("File CRC-32: " + Output::hex32(info.fileCrc32));
+    output.line(std::string("Valid:       ") + (valid ? "yes" : "no"));
+}
+
+// A readable regular file, or a message saying why not.
+std::optional<std::string> unreadable(const std::string& path) {
+    std::error_code error;
+    if (fs::is_directory(path, error)) {
+        return path + " is a folder";
+    }
+    std::ifstream probe(path, std::ios::binary);
+    if (!probe) {
+        return "cannot open " + path + ": " + std::strerror(errno);
+    }
+    return std::nullopt;
+}
+
+int runInfo(const Invocation& invocation, Output& output) {
+    const std::string& path = invocation.args[0];
+    if (const auto problem = unreadable(path)) {
+        output.error(*problem);
+        return kExitFailure;
+    }
+    FileInfo info;
+    info.path = path;
+    const bool valid = info.getFileInfo(path);
+    printInfo(output, path, info, valid);
+    if (!valid) {
+        output.error(path + " is not a valid firmware package");
+        return kExitFailure;
+    }
+    return kExitSuccess;
+}
+
+// "ID=FILE" with a decimal or 0x-prefixed id of 0..255 (ids travel in one byte).
+bool parseEntryArgument(const std::string& arg, uint32_t& id, std::string& path,
+                        std::string& error) {
+    const std::size_t equals = arg.find('=');
+    if (equals == std::string::npos || equals == 0 || equals + 1 == arg.size()) {
+        error = "expected ID=FILE, got '" + arg + "'";
+        return false;
+    }
+    const std::string idText = arg.substr(0, equals);
+    const bool hex =
+        idText.size() > 2 && idText[0] == '0' && (idText[1] == 'x' || idText[1] == 'X');
+    const std::string digits = hex ? idText.substr(2) : idText;
+    const char* accepted = hex ? "0123456789abcdefABCDEF" : "0123456789";
+    if (digits.empty() || digits.size() > 8 ||
+        digits.find_first_not_of(accepted) != std::string::npos) {
+        error = "entry id '" + idText + "' is not a number";
+        return false;
+    }
+    const unsigned long value = std::stoul(digits, nullptr, hex ? 16 : 10);
+    if (value > fota::kMaxTransferId) {
+        error = "entry id " + idText + " is out of range (0 to 255)";
+        return false;
+    }
+    id = static_cast<uint32_t>(value);
+    path = arg.substr(equals + 1);
+    return true;
+}
+
+bool readWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
+    if (const auto problem = unreadable(path)) {
+        error = *problem;
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    data.assign(std::istreambuf_iterator<char>(in), {});
+    if (in.bad()) {
+        error = "cannot read " + path;
+        return false;
+    }
+    return true;
+}
+
+int runPack(const Invocation& invocation, Output& output) {
+    const std::string& out = invocation.args[0];
+    struct Input {
+        uint32_t id;
+        std::string path;
+    };
+    std::vector<Input> inputs;
+    for (std::size_t i = 1; i < invocation.args.size(); ++i) {
+        Input input{};
+        std::string error;
+        if (!parseEntryArgument(invocation.args[i], input.id, input.path, error)) {
+            output.error(error);
+            return kExitUsage;
+        }
+        inputs.push_back(std::move(input));
+    }
+    if (inputs.size() > fota::kMaxTransferEntries) {
+        output.error("a package carries at most 255 entries");
+        return kExitUsage;
+    }
+
+    fota::PackageWriter writer;
+    for (const Input& input : inputs) {
+        std::vector<uint8_t> data;
+        std::string error;
+        if (!readWholeFile(input.path, data, error)) {
+            output.error(error);
+            return kExitFailure;
+        }
+        if (data.size() > fota::kMaxTransferEntrySize) {
+            output.error(input.path + " is larger than an entry can be (16 MiB less one byte)");
+            return kExitFailure;
+        }
+        if (input.id > fota::kMaxRequestableId) {
+            output.warning("entry id " + std::to_string(input.id) +
+                           " is above 127; the earbuds can never request it");
+        }
+        writer.addEntry(input.id, std::move(data));
+    }
+
+    std::string error;
+    if (!writer.writeFile(out, &error)) {
+        output.error(error);
+        return kExitFailure;
+    }
+    FileInfo info;
+    info.path = out;
+    const bool valid = info.getFileInfo(out);
+    if (output.json()) {
+        output.object(describe(info, valid));
+    } else {
+        output.line("Wrote " + out + ": " + std::to_string(info.entryCount) + " entries, " +
+                    std::to_string(info.totalSize) + " bytes, file CRC-32 " +
+                    Output::hex32(info.fileCrc32));
+    }
+    return valid ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace
+
+void addFirmwareCommands(CommandTable& table) {
+    table.add({.words = {"fw", "info"},
+               .argsUsage = "FILE",
+               .summary = "show the header, entry table and check value of a firmware package",
+               .minArgs = 1,
+               .maxArgs = 1,
+               .run = runInfo});
+    table.add({.words = {"fw", "pack"},
+               .argsUsage = "OUT ID=FILE...",
+               .summary = "write a firmware package OUT with one entry per ID=FILE (id 0-255)",
+               .minArgs = 2,
+               .run = runPack});
+}
+
+}  // namespace ctl

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <ostream>
+#include <string>
+
+namespace ctl {
+
+// Where a command's results and complaints go: text for people by default, one JSON object per
+// line with --json. Complaints always go to stderr as "auralis-ctl: ...".
+class Output {
+public:
+    Output(std::ostream& out, std::ostream& err, bool json)
+        : m_out(out), m_err(err), m_json(json) {}
+
+    bool json() const { return m_json; }
+
+    // One line of text (text mode only).
+    void line(const std::string& text);
+    // One JSON object on a line of its own (JSON mode only).
+    void object(const nlohmann::json& value);
+    // An error or warning on stderr, in both modes.
+    void error(const std::string& text);
+    void warning(const std::string& text);
+
+    std::ostream& out() { return m_out; }
+    std::ostream& err() { return m_err; }
+
+    static std::string hex32(uint32_t value);
+
+private:
+    std::ostream& m_out;
+    std::ostream& m_err;
+    bool m_json;
+};
+
+}  // namespace ctl

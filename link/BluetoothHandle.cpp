@@ -1,0 +1,270 @@
+#include "link/BluetoothHandle.h"
+
+#include <algorithm>
+
+#include "link/HexDump.h"
+#include "link/MessageRoute.h"
+#include "services/Log.h"
+
+namespace {
+
+constexpr int kSendAttempts = 5;
+// Start marker, three header bytes, checksum and end marker around at least an id.
+constexpr std::size_t kMinFrameLength = 7;
+
+}  // namespace
+
+// Turns the frames the splitter finds into SPPMessage records, logging and checking each as the
+// link does.
+class BluetoothHandle::ReceiveSink final : public devlink::FrameSplitter::Sink {
+public:
+    ReceiveSink(const BluetoothHandle& handle, devlink::Generation generation,
+                std::vector<SPPMessage>& messages)
+        : m_handle(handle), m_generation(generation), m_messages(messages) {}
+
+    bool onFrame(const uint8_t* frame, std::size_t length) override {
+        SPPMessage message;
+        message.frame.assign(frame, frame + length);
+        message.frameLength = static_cast<int>(length);
+        BluetoothHandle::logMessage("RECV: ", "BluetoothHandle::parseMessageData", frame, length);
+        if (m_generation == devlink::Generation::Second) {
+            message.response = (frame[2] & devlink::kSecondFlagResponse) != 0 ? 1 : 0;
+            message.bodyLength = frame[1];
+        } else {
+            message.response = (frame[1] & devlink::kFirstFlagResponse) != 0 ? 1 : 0;
+            message.bodyLength = frame[2];
+        }
+        message.msgId = frame[3];
+        if (!m_handle.checkMessageCRC(message)) {
+            return false;
+        }
+        m_messages.push_back(std::move(message));
+        return true;
+    }
+
+    void onIncorrectMessage() override {
+        _Log(LOG_INFO, "BluetoothHandle::parseMessageData", __LINE__, "Incorrect Message");
+    }
+
+private:
+    const BluetoothHandle& m_handle;
+    const devlink::Generation m_generation;
+    std::vector<SPPMessage>& m_messages;
+};
+
+BluetoothHandle* BluetoothHandle::GetInstance() {
+    static BluetoothHandle* const instance = new BluetoothHandle();
+    return instance;
+}
+
+BluetoothHandle::BluetoothHandle() {
+    _Log(LOG_INFO, "BluetoothHandle::BluetoothHandle", __LINE__, "BluetoothHandle ++");
+    m_receiveEvent = std::make_unique<platform::Event>(platform::Event::Reset::Auto);
+    m_aliveEvent = std::make_unique<platform::Event>(platform::Event::Reset::Auto);
+    _Log(LOG_INFO, "BluetoothHandle::BluetoothHandle", __LINE__, "BluetoothHandle --");
+}
+
+BluetoothHandle::~BluetoothHandle() = default;
+
+void BluetoothHandle::setDelegate(IBluetoothHandleDelegate* delegate) {
+    m_delegate.store(delegate);
+}
+
+void BluetoothHandle::setConnectedDevice(BluetoothDevice* device) {
+    m_connectedDevice.store(device);
+}
+
+void BluetoothHandle::setConnection(std::shared_ptr<platform::bluetooth::Connection> connection) {
+    {
+        std::lock_guard lock(m_connectionMutex);
+        m_connection = std::move(connection);
+    }
+    m_dropKeptBytes.store(true);
+}
+
+std::shared_ptr<platform::bluetooth::Connection> BluetoothHandle::connection() const {
+    std::lock_guard lock(m_connectionMutex);
+    return m_connection;
+}
+
+bool BluetoothHandle::isSecondGeneration() const {
+    const BluetoothDevice* device = connectedDevice();
+    return device != nullptr && devlink::isSecondGenerationName(device->name);
+}
+
+devlink::Generation BluetoothHandle::generation() const {
+    return isSecondGeneration() ? devlink::Generation::Second : devlink::Generation::First;
+}
+
+uint16_t BluetoothHandle::calcCRC16(const uint8_t* bytes, std::size_t from, std::size_t to) const {
+    return from < to ? devlink::crc16(bytes + from, to - from) : 0;
+}
+
+std::vector<uint8_t> BluetoothHandle::buildSPPMessage(const uint8_t* body, std::size_t bodyLength,
+                                                      bool longForm, int response,
+                                                      bool useModelHeader) const {
+    const devlink::Generation markers = generation();
+    const devlink::Generation header = useModelHeader ? markers : devlink::Generation::First;
+    return devlink::wrapBody(
+        markers, {.header = header, .response = (response & 1) != 0, .longForm = longForm}, body,
+        bodyLength);
+}
+
+bool BluetoothHandle::sendSPPMessage(std::vector<uint8_t> frame) {
+    _Log(LOG_INFO, "BluetoothHandle::sendSPPMessage", __LINE__,
+         "+++++++++++++++++++++++++++SENDING MESSAGE++++++++++++++++++++++++++++++++++");
+    if (frame.size() < kMinFrameLength) {
+        _Log(LOG_WARNING, "BluetoothHandle::sendSPPMessage", __LINE__,
+             "a frame of %zu bytes holds no message; not sent", frame.size());
+        return false;
+    }
+    const devlink::Generation markers = generation();
+    // A first-generation long-form frame has its id one byte further on.
+    const std::size_t idOffset = devlink::checksumStart(markers, frame.data(), frame.size());
+    _Log(LOG_INFO, "BluetoothHandle::sendSPPMessage", __LINE__, "MSGID = %02x ", frame[idOffset]);
+    devlink::sealFrame(markers, frame.data(), frame.size());
+    logMessage("SENT: ", "BluetoothHandle::sendSPPMessage", frame.data(), frame.size());
+    return sendData(std::move(frame)) > 0;
+}
+
+int BluetoothHandle::sendData(std::vector<uint8_t> frame) {
+    const std::shared_ptr<platform::bluetooth::Connection> stream = connection();
+    std::ptrdiff_t result = -1;
+    for (int attempt = 1; attempt <= kSendAttempts; ++attempt) {
+        result = stream ? stream->send(frame.data(), frame.size()) : -1;
+        _Log(LOG_INFO, "BluetoothHandle::sendData", __LINE__,
+             "SendData -> bytes_sent = %d | try send Count[%d]", static_cast<int>(result), attempt);
+        if (result != -1) {
+            break;
+        }
+    }
+    return static_cast<int>(result);
+}
+
+void BluetoothHandle::parseMessageData(const uint8_t* buffer, std::size_t count,
+                                       std::vector<SPPMessage>& messages) {
+    _Log(LOG_INFO, "BluetoothHandle::parseMessageData", __LINE__, "isGotRecvFromDevice = TRUE");
+    m_flags.gotMessage.store(true);
+    m_flags.aliveResponse.store(true);
+    m_receiveEvent->signal();
+    m_aliveEvent->signal();
+
+    if (m_dropKeptBytes.exchange(false)) {
+        m_splitter.reset();
+    }
+    const devlink::Generation current = generation();
+    ReceiveSink sink(*this, current, messages);
+    m_splitter.split(current, buffer, count, sink);
+}
+
+bool BluetoothHandle::checkMessageCRC(const SPPMessage& message) const {
+    const std::vector<uint8_t>& frame = message.frame;
+    const devlink::Generation markers = generation();
+    if (markers == devlink::Generation::First) {
+        _Log(LOG_INFO, "BluetoothHandle::checkMessageCRC", __LINE__,
+             "=====checkMessageCRC start=====");
+    }
+    // A body needs at least the id and the checksum; anything shorter cannot be a message.
+    if (frame.size() < kMinFrameLength) {
+        _Log(LOG_INFO, "BluetoothHandle::checkMessageCRC", __LINE__, "checkMessageCRC ==> BAD");
+        return false;
+    }
+    const std::size_t from = devlink::checksumStart(markers, frame.data(), frame.size());
+    const uint16_t crc = calcCRC16(frame.data(), from, frame.size() - 3);
+    const uint8_t low = static_cast<uint8_t>(crc & 0xFF);
+    const uint8_t high = static_cast<uint8_t>(crc >> 8);
+    _Log(LOG_INFO, "BluetoothHandle::checkMessageCRC", __LINE__, "Calc CRC1 -> %02x", low);
+    _Log(LOG_INFO, "BluetoothHandle::checkMessageCRC", __LINE__, "Calc CRC2 -> %02x", high);
+    if (low == frame[frame.size() - 3] && high == frame[frame.size() - 2]) {
+        _Log(LOG_INFO, "BluetoothHandle::checkMessageCRC", __LINE__, "checkMessageCRC ==> GOOD");
+        return true;
+    }
+    _Log(LOG_INFO, "BluetoothHandle::checkMessageCRC", __LINE__, "checkMessageCRC ==> BAD");
+    return false;
+}
+
+void BluetoothHandle::logMessage(const char* label, const char* method, const uint8_t* bytes,
+                                 std::size_t count) {
+    const std::string dump = devlink::hexDump(bytes, count);
+    _Log(LOG_INFO, method, __LINE__, "[%s]: %s%s", method, label, dump.c_str());
+}
+
+void BluetoothHandle::handleReceivedChunk(const uint8_t* buffer, std::size_t count) {
+    _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__,
+         "=============END=================");
+    _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__,
+         "=========RECV NEW MESSAGE========");
+    logMessage("RECV: ", "BluetoothHandle::ThreadResponseListener", buffer, count);
+    std::vector<SPPMessage> messages;
+    parseMessageData(buffer, count, messages);
+    _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__, "Message recv count: %d",
+         static_cast<int>(messages.size()));
+    for (const SPPMessage& message : messages) {
+        dispatchMessage(message);
+    }
+}
+
+void BluetoothHandle::dispatchMessage(const SPPMessage& message) {
+    const devlink::MessageRoute route = devlink::routeMessage(message.msgId, message.response);
+    if (route.handler == devlink::Handler::Dropped) {
+        return;
+    }
+    _Log(LOG_INFO, "BluetoothHandle::dispatchMessage", __LINE__,
+         message.response != 0 ? "MSG_RES: %s" : "MSG_REQ: %s", route.name);
+
+    // The payload runs from offset 4 up to the checksum; a record whose numbers disagree with
+    // its frame never yields more than the frame holds.
+    const std::size_t inFrame =
+        message.frame.size() >= kMinFrameLength ? message.frame.size() - kMinFrameLength : 0;
+    const std::size_t stated =
+        message.bodyLength >= 3 ? static_cast<std::size_t>(message.bodyLength - 3) : 0;
+    const std::size_t size = std::min(inFrame, stated);
+    const std::vector<uint8_t> payload(message.frame.begin() + (size > 0 ? 4 : 0),
+                                       message.frame.begin() + (size > 0 ? 4 + size : 0));
+    const uint8_t* data = payload.data();
+
+    using devlink::Handler;
+    switch (route.handler) {
+        case Handler::Dropped:
+        case Handler::LogOnly:
+            break;
+        case Handler::ParseDeviceIMEI:
+            parseDeviceIMEI(data, size);
+            break;
+        case Handler::ParseStatusUpdate:
+            parseStatusUpdate(data, size);
+            break;
+        case Handler::ParseExtendStatusUpdate:
+            parseExtendStatusUpdate(data, size);
+            break;
+        case Handler::ParseSWVersion:
+            parseSWVersion(data, size);
+            break;
+        case Handler::ParseOpenSessionResponse:
+            parseOpenSessionResponse(data, size);
+            break;
+        case Handler::ParseFOTACtrlResponse:
+            parseFOTACtrlResponse(data, size);
+            break;
+        case Handler::ParseFOTADownloadDataResponse:
+            parseFOTADownloadDataResponse(data, size);
+            break;
+        case Handler::ParseFOTAUpdateResponse:
+            parseFOTAUpdateResponse(data, size);
+            break;
+        case Handler::ParseFOTA2EmergencyResponse:
+            parseFOTA2EmergencyResponse(data, size);
+            break;
+        case Handler::ParseFOTA2OpenResponse:
+            parseFOTA2OpenResponse(data, size);
+            break;
+        case Handler::ParseFOTA2DataResponse:
+            parseFOTA2DataResponse(data, size);
+            break;
+    }
+}
+
+bool BluetoothHandle::sendBody(const uint8_t* body, std::size_t bodyLength, int response,
+                               bool useModelHeader) {
+    return sendSPPMessage(buildSPPMessage(body, bodyLength, false, response, useModelHeader));
+}

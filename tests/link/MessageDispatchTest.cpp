@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include "link/FrameCodec.h"
+#include "link/MessageIds.h"
+#include "link/MessageRoute.h"
+#include "tests/link/LinkTestSupport.h"
+
+using devlink::buildFrame;
+using devlink::Generation;
+using devlink::Handler;
+using devlink::routeMessage;
+using link_test::Bytes;
+using link_test::LinkUnderTest;
+using link_test::LogCapture;
+
+TEST(MessageDispatchTest, EveryIdReachesItsHandlerByResponseFlag) {
+    struct Row {
+        int id;
+        Handler request;
+        Handler response;
+    };
+    const Row rows[] = {
+        {0x29, Handler::Dropped, Handler::ParseDeviceIMEI},
+        {0x50, Handler::Dropped, Handler::Dropped},
+        {0x51, Handler::Dropped, Handler::Dropped},
+        {0x60, Handler::ParseStatusUpdate, Handler::ParseStatusUpdate},
+        {0x61, Handler::ParseExtendStatusUpdate, Handler::LogOnly},
+        {0xB0, Handler::ParseOpenSessionResponse, Handler::ParseOpenSessionResponse},
+        {0xB1, Handler::ParseFOTACtrlResponse, Handler::Dropped},
+        {0xB2, Handler::LogOnly, Handler::ParseFOTADownloadDataResponse},
+        {0xB3, Handler::ParseFOTAUpdateResponse, Handler::LogOnly},
+        {0xB4, Handler::Dropped, Handler::ParseSWVersion},
+        {0xBA, Handler::ParseFOTA2EmergencyResponse, Handler::Dropped},
+        {0xBB, Handler::ParseFOTA2OpenResponse, Handler::Dropped},
+        {0xBC, Handler::ParseFOTACtrlResponse, Handler::Dropped},
+        {0xBD, Handler::ParseFOTA2DataResponse, Handler::Dropped},
+        {0xBE, Handler::ParseFOTAUpdateResponse, Handler::Dropped},
+        {0x00, Handler::Dropped, Handler::Dropped},
+        {0x62, Handler::Dropped, Handler::Dropped},
+        {0xB5, Handler::Dropped, Handler::Dropped},
+        {0xFF, Handler::Dropped, Handler::Dropped},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(routeMessage(row.id, 0).handler, row.request) << std::hex << row.id;
+        EXPECT_EQ(routeMessage(row.id, 1).handler, row.response) << std::hex << row.id;
+    }
+    EXPECT_STREQ(routeMessage(MSG_ID_FOTA2_CONTROL, 0).name, "MSG_ID_FOTA_CONTROL");
+    EXPECT_STREQ(routeMessage(MSG_ID_FOTA2_UPDATE, 0).name, "MSG_ID_FOTA_UPDATE");
+    EXPECT_STREQ(routeMessage(MSG_ID_FOTA2_EMERGENCY, 0).name, "MSG_ID_FOTA2_EMERGENCY");
+    EXPECT_EQ(routeMessage(0x29, 0).name, nullptr);
+}
+
+TEST(MessageDispatchTest, ReceivedMessagesAreLoggedByFlagAndHandled) {
+    LogCapture log;
+    LinkUnderTest link("Auralis2 (0C11)");
+    const Bytes status{1, 2, 3, 1, 1, 3, 4};
+    link.receive(buildFrame(Generation::Second, 0x60, status, false));
+    link.receive(buildFrame(Generation::Second, 0x60, status, true));
+    EXPECT_EQ(link.delegate.statuses.size(), 2u);
+    EXPECT_TRUE(log.contains("MSG_REQ: MSG_ID_STATUS_UPDATED"));
+    EXPECT_TRUE(log.contains("MSG_RES: MSG_ID_STATUS_UPDATED"));
+
+    // Logged only: no handler runs, so no event and no acknowledgement.
+    link.sentBytes();
+    link.receive(buildFrame(Generation::Second, 0x61, Bytes(19, 1), true));
+    EXPECT_TRUE(log.contains("MSG_RES: MSG_ID_EXTENDED_STATUS_UPDATED"));
+    EXPECT_EQ(link.delegate.statuses.size(), 2u);
+    EXPECT_TRUE(link.sentBytes().empty());
+
+    // Dropped: not even logged.
+    link.receive(buildFrame(Generation::Second, 0x29, Bytes(22, '1'), false));
+    EXPECT_FALSE(log.contains("MSG_REQ: MSG_ID_DEBUG_SERIAL_NUMBER"));
+    EXPECT_TRUE(link.delegate.imeis.empty());
+
+    // Transfer messages reach their handlers, which change nothing yet.
+    link.receive(buildFrame(Generation::Second, 0xBC, Bytes{0x00, 0xE8, 0x03}, false));
+    EXPECT_TRUE(log.contains("MSG_REQ: MSG_ID_FOTA_CONTROL"));
+    EXPECT_TRUE(log.contains("[BluetoothHandle::parseFOTACtrlResponse]: RECV: 00 e8 03 "));
+}
+
+TEST(MessageDispatchTest, HandlersGetACopyOfExactlyThePayload) {
+    LogCapture log;
+    LinkUnderTest link("Auralis+ (4F2A)");
+    // A 3-byte body: the handler gets an empty payload.
+    link.receive(buildFrame(Generation::Second, 0xB4, {}, true));
+    EXPECT_TRUE(link.delegate.versions.empty());
+    EXPECT_TRUE(log.contains("SW_Version: \n"));
+
+    // A record whose stated length disagrees with its frame yields no more than the frame holds.
+    SPPMessage lying;
+    lying.frame = buildFrame(Generation::Second, 0xB4, Bytes{'L', '1'}, true);
+    lying.frameLength = static_cast<int>(lying.frame.size());
+    lying.msgId = 0xB4;
+    lying.response = 1;
+    lying.bodyLength = 250;
+    link.handle.dispatchMessage(lying);
+    ASSERT_EQ(link.delegate.versions.size(), 1u);
+    EXPECT_EQ(link.delegate.versions[0].first, "1");
+}
