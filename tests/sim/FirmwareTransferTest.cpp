@@ -158,6 +158,10 @@ struct Rejection {
     const char* logged;
 };
 
+void PrintTo(const Rejection& rejection, std::ostream* out) {
+    *out << rejection.name;
+}
+
 class RejectedPackageTest : public testing::TestWithParam<Rejection> {};
 
 TEST_P(RejectedPackageTest, EndsWithAFailureReasonAndALoggedExpectation) {
