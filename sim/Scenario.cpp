@@ -113,7 +113,7 @@ EarbudSettings readDevice(const json& object, std::size_t index) {
     const std::string where = "devices[" + std::to_string(index) + "]";
     onlyKeys(object, where,
              {"address", "name", "paired", "inRange", "mtu", "secondMtu", "packetsPerRequest",
-              "fallbackNewVersion", "state"});
+              "checkFileCrc", "fallbackNewVersion", "state"});
     EarbudSettings device;
     std::string address;
     read(object, "address", where, address);
@@ -131,6 +131,7 @@ EarbudSettings readDevice(const json& object, std::size_t index) {
     read(object, "mtu", where, device.mtu);
     read(object, "secondMtu", where, device.secondMtu);
     read(object, "packetsPerRequest", where, device.packetsPerRequest);
+    read(object, "checkFileCrc", where, device.checkFileCrc);
     read(object, "fallbackNewVersion", where, device.fallbackNewVersion);
     if (device.mtu < 0 || device.mtu > 0xFFFF || device.secondMtu < 0 ||
         device.secondMtu > 0xFFFF) {

@@ -14,6 +14,7 @@ namespace sim {
 //   "timing": {"restartMs": 3000, "statusIntervalMs": 30000, ...},        (SimTiming names)
 //   "devices": [{"address": "70:5A:B6:01:4F:2A", "name": "Auralis+ (4F2A)", "paired": false,
 //                "inRange": true, "mtu": 512, "secondMtu": 512, "packetsPerRequest": 4,
+//                "checkFileCrc": true,
 //                "fallbackNewVersion": "2.2.0",
 //                "state": {"batteryLeft": 85, "wearing": 17, "colorLeft": 258,
 //                          "versionLeft": "2.1.0", "serialLeft": "R175L4F2A01", ...}}],

@@ -41,6 +41,9 @@ struct EarbudSettings {
     int mtu = 512;              // first MTU request (the first generation uses it as fragment size)
     int secondMtu = 512;        // MTU in the request after 50 percent
     int packetsPerRequest = 4;  // second generation: data packets asked for per 0xBD request
+    // Second generation: compare the announced package CRC-32 with the one rebuilt from the
+    // entries (only packages in the package writer's layout pass).
+    bool checkFileCrc = true;
     // Version both buds take after a successful update when the package names none.
     std::string fallbackNewVersion;
 };

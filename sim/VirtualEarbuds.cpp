@@ -295,6 +295,7 @@ FirmwareReceiver::Settings VirtualEarbuds::receiverSettings() const {
     settings.mtu = m_settings.mtu;
     settings.secondMtu = m_settings.secondMtu;
     settings.packetsPerRequest = m_settings.packetsPerRequest;
+    settings.checkFileCrc = m_settings.checkFileCrc;
     settings.timeoutMs = m_timing.fotaTimeoutMs;
     settings.installMs = m_timing.installMs;
     return settings;

@@ -18,7 +18,7 @@ TEST(ScenarioTest, FileOverridesDefaultsAndResolvesImagesBesideIt) {
       "radio": false,
       "timing": {"restartMs": 50, "statusIntervalMs": 0},
       "devices": [{"address": "70:5a:b6:01:4f:2a", "name": "Auralis2 (0C11)", "paired": true,
-                   "packetsPerRequest": 2,
+                   "packetsPerRequest": 2, "checkFileCrc": false,
                    "state": {"batteryLeft": 12, "serialLeft": "ABCDEFGHIJK", "colorLeft": 266}}],
       "updateServer": {"port": 0,
                        "firmware": {"VX-R175": {"version": "3.0.0", "image": "fw.bin",
@@ -34,6 +34,7 @@ TEST(ScenarioTest, FileOverridesDefaultsAndResolvesImagesBesideIt) {
     ASSERT_EQ(config.devices.size(), 1u);
     EXPECT_EQ(config.devices[0].address, 0x705AB6014F2AULL);
     EXPECT_EQ(config.devices[0].packetsPerRequest, 2);
+    EXPECT_FALSE(config.devices[0].checkFileCrc);
     EXPECT_EQ(config.devices[0].state.batteryLeft, 12);
     EXPECT_EQ(config.devices[0].state.batteryRight, sim::EarbudState().batteryRight);
     EXPECT_EQ(config.devices[0].state.colorLeft, 266);
