@@ -15,6 +15,9 @@ public:
         : m_out(out), m_err(err), m_json(json) {}
 
     bool json() const { return m_json; }
+    // stdout is a terminal: progress may be drawn in place.
+    bool terminal() const { return m_terminal; }
+    void setTerminal(bool terminal) { m_terminal = terminal; }
 
     // One line of text (text mode only).
     void line(const std::string& text);
@@ -33,6 +36,7 @@ private:
     std::ostream& m_out;
     std::ostream& m_err;
     bool m_json;
+    bool m_terminal = false;
 };
 
 }  // namespace ctl
