@@ -54,7 +54,7 @@ std::optional<int> secondsOption(const Invocation& invocation, int fallback, Out
     return value;
 }
 
-nlohmann::json statusObject(const DeviceStatus& status) {
+Json statusObject(const DeviceStatus& status) {
     return {{"revision", status.messageRevision}, {"earType", status.earType},
             {"batteryLeft", status.batteryLeft},  {"batteryRight", status.batteryRight},
             {"batteryCase", status.batteryCase},  {"twsStatus", status.twsStatus},
@@ -92,8 +92,8 @@ int runCheck(const Invocation& invocation, Output& output) {
 
 // ---- scan ----
 
-nlohmann::json devicesObject(const std::map<uint64_t, BluetoothDevice*>& devices) {
-    nlohmann::json list = nlohmann::json::array();
+Json devicesObject(const std::map<uint64_t, BluetoothDevice*>& devices) {
+    Json list = Json::array();
     for (const auto& [address, device] : devices) {
         list.push_back({{"name", shown(device->name)}, {"address", formatAddress(address)}});
     }
@@ -252,8 +252,8 @@ int runWatch(const Invocation& invocation, Output& output) {
     while (std::optional<LinkEvent> event = link.next(never)) {
         switch (event->kind) {
             case Kind::Status: {
-                nlohmann::json object = statusObject(event->status);
-                object["event"] = "status";
+                Json object{{"event", "status"}};
+                object.update(statusObject(event->status));
                 output.object(object);
                 flushLine(output, "status:   " + statusLine(event->status));
                 break;
@@ -335,7 +335,8 @@ public:
             }
         } else if (m_output.terminal()) {
             m_bar.update(percent, bytes);
-        } else if (percentChanged) {
+        } else if (percent / 10 != m_percent / 10 || (percentChanged && m_percent < 0)) {
+            // Plain text (a file, a pipe) gets a line per tenth.
             flushLine(m_output, "progress: " + std::to_string(percent) + " %");
         }
         m_percent = percent;

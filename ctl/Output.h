@@ -7,6 +7,10 @@
 
 namespace ctl {
 
+// JSON objects keep their keys in the order they were written, the order the documentation
+// lists them.
+using Json = nlohmann::ordered_json;
+
 // Where a command's results and complaints go: text for people by default, one JSON object per
 // line with --json. Complaints always go to stderr as "auralis-ctl: ...".
 class Output {
@@ -22,7 +26,7 @@ public:
     // One line of text (text mode only).
     void line(const std::string& text);
     // One JSON object on a line of its own (JSON mode only).
-    void object(const nlohmann::json& value);
+    void object(const Json& value);
     // An error or warning on stderr, in both modes.
     void error(const std::string& text);
     void warning(const std::string& text);

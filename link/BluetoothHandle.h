@@ -389,6 +389,8 @@ private:
     uint32_t mDownloadEntryPos = 0;
     uint32_t mDownloadEntrySize = 0;
     uint32_t m_fragmentPosition = 0;
+    // Data bytes of the first-generation fragment sent last, at m_fragmentPosition.
+    uint32_t m_sentLength = 0;
     bool m_lastFragment = false;
     std::string m_entryPath;
 };

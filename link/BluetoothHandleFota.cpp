@@ -10,6 +10,9 @@
 //    ignored (the earbuds' own time-out ends their side);
 //  - an MTU of 0 is not taken (the request is not answered; the fragment size stays), and an MTU
 //    larger than a data message can carry is cut to what it can carry;
+//  - a first-generation acknowledgement of the fragment just sent brings the fragment that starts
+//    where it ended, even when the fragment size changed meanwhile (no bytes skipped or sent
+//    twice); an acknowledgement of another position brings the fragment one fragment size on;
 //  - a first-generation acknowledgement whose next fragment would start at or beyond the entry's
 //    end (it does not match the fragment just sent) sends nothing more for that entry: the
 //    earbuds have acknowledged a position that leaves nothing of the entry unsent;
@@ -257,6 +260,7 @@ bool BluetoothHandle::parseFOTACtrlResponse(const uint8_t* payload, std::size_t 
             }
             m_entrySelected = true;
             m_fragmentPosition = 0;
+            m_sentLength = 0;
             _Log(LOG_INFO, kMethod, __LINE__, "parseFOTACtrlResponse: mDownloadEntryID[%d]",
                  mDownloadEntryID);
             _Log(LOG_INFO, kMethod, __LINE__, "parseFOTACtrlResponse: mDownloadEntryPos[%d]",
@@ -299,7 +303,12 @@ bool BluetoothHandle::sendFOTADownload(bool advance, uint32_t offset) {
         return true;
     }
     if (advance) {
-        if (static_cast<uint64_t>(offset) + fragment >= mDownloadEntrySize) {
+        // The fragment after the acknowledged one starts where that one ended. When the
+        // acknowledgement names the fragment just sent, that is its own length, also when the
+        // earbuds changed the fragment size (their MTU request half way) while it travelled.
+        const uint32_t step =
+            offset == m_fragmentPosition && m_sentLength > 0 ? m_sentLength : fragment;
+        if (static_cast<uint64_t>(offset) + step >= mDownloadEntrySize) {
             // The acknowledgement does not match the fragment just sent: nothing of the entry
             // lies after the acknowledged fragment, so nothing more is sent for it.
             _Log(LOG_WARNING, kMethod, __LINE__,
@@ -308,7 +317,7 @@ bool BluetoothHandle::sendFOTADownload(bool advance, uint32_t offset) {
             m_lastFragment = true;
             return true;
         }
-        m_fragmentPosition = offset + fragment;
+        m_fragmentPosition = offset + step;
     }
     std::size_t n = 0;
     if (static_cast<uint64_t>(m_fragmentPosition) + fragment < mDownloadEntrySize) {
@@ -322,6 +331,7 @@ bool BluetoothHandle::sendFOTADownload(bool advance, uint32_t offset) {
     if (!readEntryFragment(m_fragmentPosition, n, data)) {
         return true;
     }
+    m_sentLength = static_cast<uint32_t>(n);
 
     const std::size_t bodyLength = n + kDataOverhead;
     const bool second = isSecondGeneration();

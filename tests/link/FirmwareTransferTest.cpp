@@ -229,6 +229,26 @@ TEST(FirmwareTransferTest, FirstGenerationFramesLongDataAndRefusesWhatCannotBeSe
     EXPECT_EQ(transfer.events.count("OnDownloadFinish"), 0);
 }
 
+TEST(FirmwareTransferTest, FirstGenerationContinuesWhereTheFragmentEndedAfterAnMtuChange) {
+    Transfer transfer(kFirst, {{5, 1000}});
+    const Bytes entry = transfer.package.entryBytes(0);
+    transfer.open();
+    transfer.answer(0xB1, {0x00, 0x2C, 0x01});
+    auto sent = transfer.answer(0xB1, {0x01, 0x05});
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].payload.size(), 4u + 300u);
+    // Half way the earbuds announce a smaller MTU while the 300-byte fragment is on its way:
+    // the next fragment starts at 300 (not 100) and carries 100 bytes.
+    transfer.answer(0xB3, {0x00, 50});
+    EXPECT_EQ(transfer.answer(0xB1, {0x00, 100, 0x00}).size(), 1u);
+    sent = transfer.answer(0xB2, le32(0), true);
+    ASSERT_EQ(sent.size(), 1u);
+    expectData(sent[0], 0xB2, {0x2C, 0x01, 0x00, 0x80}, slice(entry, 300, 100));
+    sent = transfer.answer(0xB2, le32(300), true);
+    ASSERT_EQ(sent.size(), 1u);
+    expectData(sent[0], 0xB2, {0x90, 0x01, 0x00, 0x80}, slice(entry, 400, 100));
+}
+
 TEST(FirmwareTransferTest, FailureReportsResetAndUnpairUnlessTheReasonIs14) {
     {
         Transfer transfer(kSecond, {{1, 100}});
