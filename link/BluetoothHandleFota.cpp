@@ -24,6 +24,7 @@
 #include "fota/FragmentReader.h"
 #include "link/BluetoothHandle.h"
 #include "link/MessageIds.h"
+#include "platform/TickCount.h"
 #include "services/Log.h"
 
 namespace {
@@ -100,7 +101,7 @@ bool BluetoothHandle::OpenFotaSession() {
     // Ends a watchdog left from an earlier session at its next wake-up.
     m_flags.receiveWatchdogStop.store(true);
     const uint64_t session = m_fotaSession.fetch_add(1) + 1;
-    m_receiveEvent->signal();
+    wakeReceiveWatchdog();
     m_flags.mtuAnswered.store(false);
 
     if (!pause(timings().fotaOpenPause)) {
@@ -132,8 +133,9 @@ bool BluetoothHandle::OpenFotaSession() {
 
     m_flags.receiveWatchdogStop.store(false);
     m_flags.gotMessage.store(true);
+    m_lastChunkTick.store(platform::tickCount());
     m_flags.aliveCheckRunning.store(false);
-    m_receiveEvent->signal();
+    wakeReceiveWatchdog();
     const uint64_t epoch = currentLink();
     startWorker("bt-watchdog",
                 [this, session, epoch] { ThreadCheckDeviceConnect(session, epoch); });
@@ -152,6 +154,11 @@ void BluetoothHandle::raiseProgress() {
     }
 }
 
+void BluetoothHandle::wakeReceiveWatchdog() {
+    m_receiveEvent->signal();
+    m_watchdogWake.signal();
+}
+
 void BluetoothHandle::abortTransfer(const char* why) {
     if (m_fotaAborted.exchange(true)) {
         return;
@@ -159,7 +166,7 @@ void BluetoothHandle::abortTransfer(const char* why) {
     _Log(LOG_WARNING, "BluetoothHandle::abortTransfer", __LINE__, "firmware transfer stopped: %s",
          why);
     m_flags.receiveWatchdogStop.store(true);
-    m_receiveEvent->signal();
+    wakeReceiveWatchdog();
     if (IBluetoothHandleDelegate* target = receiver()) {
         target->OnDownloadFinish(false, kFotaReasonPackageUnreadable);
     }
@@ -505,7 +512,7 @@ bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_
     }
     _Log(LOG_INFO, kMethod, __LINE__, "UPDATE_STATE_CHANGED");
     m_flags.receiveWatchdogStop.store(true);
-    m_receiveEvent->signal();
+    wakeReceiveWatchdog();
     const int state = payload[1];
     const int reason = payload[2];
     if (m_fotaAborted.load()) {

@@ -296,7 +296,7 @@ TEST(LinkIntegrationTest, RejectedPackageResetsAndUnpairsUnlessTheReasonIs14) {
         ASSERT_TRUE(link.events.waitFor("OnDownloadFinish", 1, 30s));
         EXPECT_EQ(link.events.matching("OnDownloadFinish"),
                   (std::vector<std::string>{"OnDownloadFinish(0,7)"}));
-        EXPECT_EQ(link.events.count("OnFotaError(7)"), 1);
+        EXPECT_TRUE(link.events.waitFor("OnFotaError(7)"));
         EXPECT_TRUE(eventually([&] { return sim.info(kPlusText)["resets"] == 1; }));
         EXPECT_FALSE(sim.info(kPlusText)["paired"].get<bool>());
     }
