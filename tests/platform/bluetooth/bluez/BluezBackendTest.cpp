@@ -321,4 +321,22 @@ TEST_F(BluezBackendTest, ConnectFailuresAreReportedNotHung) {
     EXPECT_EQ(m_backend.connect(kEarbuds, kSerialPortUuid).code, ENODEV);
 }
 
+// BlueZ taking a request and never answering it: the backend gives up after its own time-out
+// and cancels what it left half done.
+TEST_F(BluezBackendTest, UnansweredRequestsEndInTimeOuts) {
+    BluezOptions options = testOptions();
+    options.pairTimeout = 300ms;
+    options.connectTimeout = 300ms;
+    BluezBackend backend(options);
+    m_mock.addAdapter();
+    m_mock.addDevice(kEarbudsText, "Auralis+ (4F2A)");
+    m_mock.control("SetPairError",
+                   {"string:hci0", std::string("string:") + kEarbudsText, "string:hang"});
+    EXPECT_EQ(backend.pair(kEarbuds), ETIMEDOUT);
+    EXPECT_NE(m_mock.log().find("CancelPairing"), std::string::npos);
+
+    m_mock.control("SetPeer", {"string:hang", "string:"});
+    EXPECT_EQ(backend.connect(kEarbuds, kSerialPortUuid).code, ETIMEDOUT);
+}
+
 }  // namespace

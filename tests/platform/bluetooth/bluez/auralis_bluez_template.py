@@ -218,7 +218,8 @@ def SetName(_self, adapter_name, address, name):
 
 @dbus.service.method(MOCK_IFACE, in_signature='sss', out_signature='')
 def SetPairError(_self, adapter_name, address, error_name):
-    '''Makes the next pairings of the device fail with this BlueZ error ("" to succeed).'''
+    '''Makes the next pairings of the device fail with this BlueZ error ("" to succeed, "hang"
+    never to answer).'''
     find_device(adapter_name, address).pair_error = error_name
 
 
@@ -276,6 +277,8 @@ def Pair(device, sender=None, ok=None, err=None):
     if not device.in_range:
         err(error('org.bluez.Error.ConnectionAttemptFailed', 'Page Timeout'))
         return
+    if device.pair_error == 'hang':
+        return  # never answers
     if device.pair_error:
         err(error(device.pair_error, 'Mock failure'))
         return
@@ -312,6 +315,9 @@ def RegisterProfile(_manager, profile_path, uuid, options, sender=None):
         if owner == (sender, str(profile_path)):
             raise error('org.bluez.Error.AlreadyExists', 'Already Exists')
         raise error('org.bluez.Error.NotPermitted', 'UUID already registered')
+    if uuid != uuid.lower():
+        # BlueZ compares the text verbatim; the tests hold the program to lower case.
+        raise error('org.bluez.Error.InvalidArguments', 'the tests expect a lower-case UUID')
     if str(options.get('Role', '')) != 'client':
         raise error('org.bluez.Error.InvalidArguments', 'the tests expect a client profile')
     state['profiles'][uuid] = (sender, str(profile_path))
@@ -330,7 +336,8 @@ def UnregisterProfile(_manager, profile_path, sender=None):
 @dbus.service.method(MOCK_IFACE, in_signature='ss', out_signature='')
 def SetPeer(_self, mode, path):
     '''Where ConnectProfile finds the earbuds: "sim" (an auralis-sim socket), "raw" (a plain Unix
-    socket a test listens on) or "none" (every connect times out like an absent device).'''
+    socket a test listens on), "none" (every connect fails like an absent device) or "hang"
+    (ConnectProfile never answers).'''
     state['peer'] = (str(mode), str(path))
 
 
@@ -418,6 +425,8 @@ def ConnectProfile(device, uuid, ok=None, err=None):
         return
     if not device.in_range:
         err(error('org.bluez.Error.Failed', 'br-connection-page-timeout'))
+        return
+    if state['peer'][0] == 'hang':
         return
     try:
         sock = open_earbuds(str(device.props[DEVICE_IFACE]['Address']), uuid)
