@@ -4,6 +4,7 @@
 
 #include "link/HexDump.h"
 #include "link/MessageRoute.h"
+#include "platform/TickCount.h"
 #include "platform/bluetooth/BackendFactory.h"
 #include "services/Log.h"
 
@@ -158,6 +159,7 @@ void BluetoothHandle::parseMessageData(const uint8_t* buffer, std::size_t count,
     _Log(LOG_INFO, "BluetoothHandle::parseMessageData", __LINE__, "isGotRecvFromDevice = TRUE");
     m_flags.gotMessage.store(true);
     m_flags.aliveResponse.store(true);
+    m_lastChunkTick.store(platform::tickCount());
     m_receiveEvent->signal();
     m_aliveEvent->signal();
 

@@ -271,7 +271,8 @@ public:
     // ---- Session state for the worker threads ----
 
     SessionFlags& flags() { return m_flags; }
-    // "WAIT_RECV": auto-reset; signalled by every received chunk; wakes the receive watchdog.
+    // "WAIT_RECV": auto-reset; signalled by every received chunk and by every change of the
+    // receive watchdog's stop flag.
     platform::Event& receiveEvent() { return *m_receiveEvent; }
     // "WAIT_ALIVE": auto-reset; signalled by every received chunk; wakes the alive check.
     platform::Event& aliveEvent() { return *m_aliveEvent; }
@@ -319,6 +320,8 @@ private:
     // failure stops the transfer (OnDownloadFinish(false, kFotaReasonPackageUnreadable)).
     bool readEntryFragment(uint32_t position, std::size_t n, std::vector<uint8_t>& data);
     void abortTransfer(const char* why);
+    // Signals the receive event and wakes the receive watchdog (its stop flag or session changed).
+    void wakeReceiveWatchdog();
     // Largest fragment the data message of the generation can carry.
     int fragmentLimit() const;
     void raiseProgress();
@@ -359,6 +362,11 @@ private:
 
     SessionFlags m_flags;
     std::unique_ptr<platform::Event> m_receiveEvent;
+    // The receive watchdog measures silence from the last received chunk instead of waking for
+    // every chunk (which costs a thread switch per chunk during a transfer); it is woken only
+    // to stop.
+    std::atomic<uint64_t> m_lastChunkTick{0};
+    platform::Event m_watchdogWake{platform::Event::Reset::Auto};
     std::unique_ptr<platform::Event> m_aliveEvent;
 
     // Receive side: used only by the thread that reads the connection.
@@ -389,6 +397,8 @@ private:
     uint32_t mDownloadEntryPos = 0;
     uint32_t mDownloadEntrySize = 0;
     uint32_t m_fragmentPosition = 0;
+    // Data bytes of the first-generation fragment sent last, at m_fragmentPosition.
+    uint32_t m_sentLength = 0;
     bool m_lastFragment = false;
     std::string m_entryPath;
 };

@@ -10,6 +10,9 @@
 //    ignored (the earbuds' own time-out ends their side);
 //  - an MTU of 0 is not taken (the request is not answered; the fragment size stays), and an MTU
 //    larger than a data message can carry is cut to what it can carry;
+//  - a first-generation acknowledgement of the fragment just sent brings the fragment that starts
+//    where it ended, even when the fragment size changed meanwhile (no bytes skipped or sent
+//    twice); an acknowledgement of another position brings the fragment one fragment size on;
 //  - a first-generation acknowledgement whose next fragment would start at or beyond the entry's
 //    end (it does not match the fragment just sent) sends nothing more for that entry: the
 //    earbuds have acknowledged a position that leaves nothing of the entry unsent;
@@ -21,6 +24,7 @@
 #include "fota/FragmentReader.h"
 #include "link/BluetoothHandle.h"
 #include "link/MessageIds.h"
+#include "platform/TickCount.h"
 #include "services/Log.h"
 
 namespace {
@@ -97,7 +101,7 @@ bool BluetoothHandle::OpenFotaSession() {
     // Ends a watchdog left from an earlier session at its next wake-up.
     m_flags.receiveWatchdogStop.store(true);
     const uint64_t session = m_fotaSession.fetch_add(1) + 1;
-    m_receiveEvent->signal();
+    wakeReceiveWatchdog();
     m_flags.mtuAnswered.store(false);
 
     if (!pause(timings().fotaOpenPause)) {
@@ -129,8 +133,9 @@ bool BluetoothHandle::OpenFotaSession() {
 
     m_flags.receiveWatchdogStop.store(false);
     m_flags.gotMessage.store(true);
+    m_lastChunkTick.store(platform::tickCount());
     m_flags.aliveCheckRunning.store(false);
-    m_receiveEvent->signal();
+    wakeReceiveWatchdog();
     const uint64_t epoch = currentLink();
     startWorker("bt-watchdog",
                 [this, session, epoch] { ThreadCheckDeviceConnect(session, epoch); });
@@ -149,6 +154,11 @@ void BluetoothHandle::raiseProgress() {
     }
 }
 
+void BluetoothHandle::wakeReceiveWatchdog() {
+    m_receiveEvent->signal();
+    m_watchdogWake.signal();
+}
+
 void BluetoothHandle::abortTransfer(const char* why) {
     if (m_fotaAborted.exchange(true)) {
         return;
@@ -156,7 +166,7 @@ void BluetoothHandle::abortTransfer(const char* why) {
     _Log(LOG_WARNING, "BluetoothHandle::abortTransfer", __LINE__, "firmware transfer stopped: %s",
          why);
     m_flags.receiveWatchdogStop.store(true);
-    m_receiveEvent->signal();
+    wakeReceiveWatchdog();
     if (IBluetoothHandleDelegate* target = receiver()) {
         target->OnDownloadFinish(false, kFotaReasonPackageUnreadable);
     }
@@ -257,6 +267,7 @@ bool BluetoothHandle::parseFOTACtrlResponse(const uint8_t* payload, std::size_t 
             }
             m_entrySelected = true;
             m_fragmentPosition = 0;
+            m_sentLength = 0;
             _Log(LOG_INFO, kMethod, __LINE__, "parseFOTACtrlResponse: mDownloadEntryID[%d]",
                  mDownloadEntryID);
             _Log(LOG_INFO, kMethod, __LINE__, "parseFOTACtrlResponse: mDownloadEntryPos[%d]",
@@ -299,7 +310,12 @@ bool BluetoothHandle::sendFOTADownload(bool advance, uint32_t offset) {
         return true;
     }
     if (advance) {
-        if (static_cast<uint64_t>(offset) + fragment >= mDownloadEntrySize) {
+        // The fragment after the acknowledged one starts where that one ended. When the
+        // acknowledgement names the fragment just sent, that is its own length, also when the
+        // earbuds changed the fragment size (their MTU request half way) while it travelled.
+        const uint32_t step =
+            offset == m_fragmentPosition && m_sentLength > 0 ? m_sentLength : fragment;
+        if (static_cast<uint64_t>(offset) + step >= mDownloadEntrySize) {
             // The acknowledgement does not match the fragment just sent: nothing of the entry
             // lies after the acknowledged fragment, so nothing more is sent for it.
             _Log(LOG_WARNING, kMethod, __LINE__,
@@ -308,7 +324,7 @@ bool BluetoothHandle::sendFOTADownload(bool advance, uint32_t offset) {
             m_lastFragment = true;
             return true;
         }
-        m_fragmentPosition = offset + fragment;
+        m_fragmentPosition = offset + step;
     }
     std::size_t n = 0;
     if (static_cast<uint64_t>(m_fragmentPosition) + fragment < mDownloadEntrySize) {
@@ -322,6 +338,7 @@ bool BluetoothHandle::sendFOTADownload(bool advance, uint32_t offset) {
     if (!readEntryFragment(m_fragmentPosition, n, data)) {
         return true;
     }
+    m_sentLength = static_cast<uint32_t>(n);
 
     const std::size_t bodyLength = n + kDataOverhead;
     const bool second = isSecondGeneration();
@@ -495,7 +512,7 @@ bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_
     }
     _Log(LOG_INFO, kMethod, __LINE__, "UPDATE_STATE_CHANGED");
     m_flags.receiveWatchdogStop.store(true);
-    m_receiveEvent->signal();
+    wakeReceiveWatchdog();
     const int state = payload[1];
     const int reason = payload[2];
     if (m_fotaAborted.load()) {

@@ -7,6 +7,7 @@
 
 #include "link/BluetoothHandle.h"
 #include "platform/Thread.h"
+#include "platform/TickCount.h"
 #include "services/Log.h"
 
 namespace {
@@ -84,6 +85,7 @@ bool BluetoothHandle::shutdown(std::chrono::milliseconds timeout) {
         // waiter has gone.
         m_receiveEvent->signal();
         m_aliveEvent->signal();
+        m_watchdogWake.signal();
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
         }
@@ -364,16 +366,19 @@ void BluetoothHandle::ThreadCheckDeviceAlive(uint64_t epoch) {
 void BluetoothHandle::ThreadCheckDeviceConnect(uint64_t session, uint64_t epoch) {
     static constexpr const char* kMethod = "BluetoothHandle::ThreadCheckDeviceConnect";
     _Log(LOG_INFO, kMethod, __LINE__, "=====ThreadCheckDeviceConnect start=====");
-    const std::chrono::milliseconds limit = timings().receiveWatchdog;
+    const uint64_t limit = static_cast<uint64_t>(timings().receiveWatchdog.count());
     while (!m_flags.receiveWatchdogStop.load()) {
-        m_receiveEvent->reset();
-        m_receiveEvent->wait(limit);
-        // A newer session has its own watchdog; this one only ends.
-        if (stopping() || m_fotaSession.load() != session) {
-            return;
-        }
-        if (m_flags.gotMessage.load() || m_flags.receiveWatchdogStop.load()) {
-            m_flags.gotMessage.store(false);
+        // Silence is counted from the last received chunk (every chunk also sets the
+        // got-message flag, which is taken here).
+        m_flags.gotMessage.store(false);
+        const uint64_t now = platform::tickCount();
+        const uint64_t deadline = m_lastChunkTick.load() + limit;
+        if (now < deadline) {
+            m_watchdogWake.wait(std::chrono::milliseconds(deadline - now));
+            // A newer session has its own watchdog; this one only ends.
+            if (stopping() || m_fotaSession.load() != session) {
+                return;
+            }
             continue;
         }
         if (failLink(epoch, kMethod,
