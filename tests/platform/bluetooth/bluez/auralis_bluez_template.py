@@ -10,8 +10,10 @@ out, modelled on how bluetoothd 5.66 behaves.
   ConnectProfile connects a Unix socket to the earbuds and hands it to the caller's
   Profile1.NewConnection, answering only after NewConnection did, and keeps a copy of the socket
   the way bluetoothd does: the link counts as dropped once that copy sees the hang-up.
-  The earbuds are an auralis-sim neighbourhood (asked "CONNECT <address> <uuid>") or a plain
-  Unix socket a test listens on (SetPeer).
+- Clients: the agents and profiles of a client that leaves the bus are forgotten.
+  The earbuds are an auralis-sim neighbourhood (asked "CONNECT <address> <uuid>"; pairing and
+  removing a device are passed on to it as PAIR and UNPAIR) or a plain Unix socket a test
+  listens on (SetPeer).
 
 Run: /usr/bin/python3 -m dbusmock --system --template auralis_bluez_template.py
 '''
@@ -59,6 +61,7 @@ state = {
     'bystander': '',     # device path the agent is asked about before the target
     'verdicts': [],      # "<device path> accepted" / "<device path> <error name>"
     'links': {},         # device path -> [socket, watch id, state]
+    'clients': {},       # bus name -> its name-owner watch
 }
 
 
@@ -146,8 +149,11 @@ def RemoveDevice(adapter, path):
     require_powered(adapter)
     if str(path) not in mockobject.objects:
         raise error('org.bluez.Error.DoesNotExist', 'Does Not Exist')
+    device = mockobject.objects[str(path)]
     drop_link(str(path))
-    remove_device_object(mockobject.objects[str(path)])
+    if state['peer'][0] == 'sim':
+        sim_request('UNPAIR ' + str(device.props[DEVICE_IFACE]['Address']))
+    remove_device_object(device)
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='ss', out_signature='s')
@@ -234,6 +240,26 @@ def AgentVerdicts(_self):
     return state['verdicts']
 
 
+def watch_client(connection, sender):
+    '''Forgets the agents and profiles of a client once it leaves the bus, as bluetoothd does.'''
+    if sender in state['clients']:
+        return
+
+    def owner_changed(owner):
+        if owner:
+            return
+        manager = mockobject.objects['/org/bluez']
+        agent_path = state['agents'].pop(sender, None)
+        if agent_path is not None and agent_path in manager.agent_paths:
+            bluez5.UnregisterAgent(manager, agent_path)
+        for uuid, owner_entry in list(state['profiles'].items()):
+            if owner_entry[0] == sender:
+                del state['profiles'][uuid]
+        state['clients'].pop(sender, None)
+
+    state['clients'][sender] = connection.watch_name_owner(sender, owner_changed)
+
+
 # ---- Agents and pairing ----
 
 @dbus.service.method(AGENT_MANAGER_IFACE, in_signature='os', out_signature='',
@@ -241,6 +267,7 @@ def AgentVerdicts(_self):
 def RegisterAgent(manager, agent_path, capability, sender=None):
     bluez5.RegisterAgent(manager, agent_path, capability)
     state['agents'][sender] = str(agent_path)
+    watch_client(manager.connection, sender)
 
 
 @dbus.service.method(AGENT_MANAGER_IFACE, in_signature='o', out_signature='',
@@ -288,6 +315,12 @@ def Pair(device, sender=None, ok=None, err=None):
         return
 
     def paired():
+        if state['peer'][0] == 'sim':
+            # The virtual earbuds keep their own pairing state.
+            answer = sim_request('PAIR ' + str(props['Address']))
+            if answer not in ('OK', 'ERR 259'):
+                err(error('org.bluez.Error.ConnectionAttemptFailed', 'Page Timeout'))
+                return
         adapter_name = str(props['Adapter']).rsplit('/', 1)[-1]
         bluez5.PairDevice(None, adapter_name, str(props['Address']), bluez5.MOCK_PHONE_CLASS)
         ok()
@@ -308,7 +341,7 @@ def Pair(device, sender=None, ok=None, err=None):
 
 @dbus.service.method(PROFILE_MANAGER_IFACE, in_signature='osa{sv}', out_signature='',
                      sender_keyword='sender')
-def RegisterProfile(_manager, profile_path, uuid, options, sender=None):
+def RegisterProfile(manager, profile_path, uuid, options, sender=None):
     uuid = str(uuid)
     owner = state['profiles'].get(uuid)
     if owner is not None:
@@ -321,6 +354,7 @@ def RegisterProfile(_manager, profile_path, uuid, options, sender=None):
     if str(options.get('Role', '')) != 'client':
         raise error('org.bluez.Error.InvalidArguments', 'the tests expect a client profile')
     state['profiles'][uuid] = (sender, str(profile_path))
+    watch_client(manager.connection, sender)
 
 
 @dbus.service.method(PROFILE_MANAGER_IFACE, in_signature='o', out_signature='',
@@ -358,6 +392,20 @@ def read_line(sock):
     return line.decode('ascii', 'replace').strip()
 
 
+def sim_request(line):
+    '''One request to the auralis-sim neighbourhood; its one-line answer ("" when unreachable).'''
+    sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    try:
+        sock.settimeout(5)
+        sock.connect(state['peer'][1])
+        sock.sendall((line + '\n').encode('ascii'))
+        return read_line(sock)
+    except OSError:
+        return ''
+    finally:
+        sock.close()
+
+
 def open_earbuds(address, uuid):
     '''A socket carrying the earbuds' byte stream; raises the error ConnectProfile answers.'''
     mode, path = state['peer']
@@ -376,6 +424,8 @@ def open_earbuds(address, uuid):
                     raise error('org.bluez.Error.NotAvailable', 'br-connection-profile-unavailable')
                 if code == errno.EBUSY:
                     raise error('org.bluez.Error.InProgress', 'br-connection-busy')
+                if code == errno.EACCES:
+                    raise error('org.bluez.Error.Failed', 'br-connection-key-missing')
                 raise error('org.bluez.Error.Failed', 'br-connection-page-timeout')
         # bluetoothd keeps its copy non-blocking; the client shares that file status.
         sock.setblocking(False)
