@@ -74,6 +74,13 @@ struct BluezBackend::Context {
                     std::chrono::milliseconds timeout) const {
         return session->connection().call(path, interface, method, writeArguments, timeout);
     }
+
+    // BlueZ's adapters and devices, read into into.
+    BluezReply readObjects(BluezObjectTree& into, std::chrono::milliseconds timeout) const {
+        return session->connection().call(
+            "/", kObjectManager, "GetManagedObjects", nullptr, timeout,
+            [&into](sdbus::MethodReply& reply) { return into.read(reply); });
+    }
 };
 
 namespace {
@@ -116,8 +123,7 @@ int BluezBackend::prepare(BluezOperation operation, const char* method, Context&
     if (!context.session) {
         return ENOSYS;
     }
-    BluezReply reply =
-        context.call("/", kObjectManager, "GetManagedObjects", nullptr, m_options.callTimeout);
+    const BluezReply reply = context.readObjects(context.tree, m_options.callTimeout);
     if (!reply.ok()) {
         if (isBluezUnreachable(reply.errorName)) {
             _Log(LOG_WARNING, method, __LINE__,
@@ -126,10 +132,6 @@ int BluezBackend::prepare(BluezOperation operation, const char* method, Context&
             return mapBluezError(operation, reply.errorName, reply.errorMessage);
         }
         return failed(operation, method, "reading BlueZ's objects", reply);
-    }
-    if (!context.tree.read(*reply.reply)) {
-        _Log(LOG_WARNING, method, __LINE__, "BlueZ's object list has an unexpected shape");
-        return EPROTO;
     }
     context.adapter = context.tree.chosenAdapter();
     if (context.adapter == nullptr) {
@@ -200,7 +202,8 @@ int BluezBackend::discover(Context& context, ScanResult& result) {
     // BlueZ gives a device an RSSI when the running discovery finds it, and clears the RSSI of
     // everything it found when discovery stops: so the object list read before stopping tells
     // which devices this cycle saw.
-    reply = context.call("/", kObjectManager, "GetManagedObjects", nullptr, m_options.callTimeout);
+    BluezObjectTree tree;
+    reply = context.readObjects(tree, m_options.callTimeout);
     const BluezReply stopped =
         context.call(adapter, kAdapterInterface, "StopDiscovery", nullptr, m_options.callTimeout);
     if (!stopped.ok()) {
@@ -210,12 +213,6 @@ int BluezBackend::discover(Context& context, ScanResult& result) {
     if (!reply.ok()) {
         return failed(BluezOperation::Scan, "BluezBackend::discover", "reading BlueZ's objects",
                       reply);
-    }
-    BluezObjectTree tree;
-    if (!tree.read(*reply.reply)) {
-        _Log(LOG_WARNING, "BluezBackend::discover", __LINE__,
-             "BlueZ's object list has an unexpected shape");
-        return EPROTO;
     }
     std::size_t paired = 0;
     for (const BluezDeviceInfo& device : tree.devices()) {
@@ -384,14 +381,13 @@ ConnectResult BluezBackend::connect(uint64_t address, const std::string& service
 }
 
 int BluezBackend::registerProfile(Context& context, const std::string& uuid) {
-    std::string path;
-    try {
-        path = context.session->profiles().objectFor(uuid);
-    } catch (const sdbus::Error& e) {
+    std::string error;
+    const std::string path =
+        context.session->profiles().objectFor(uuid, m_options.callTimeout, error);
+    if (path.empty()) {
         _Log(LOG_WARNING, "BluezBackend::registerProfile", __LINE__,
-             "cannot put the profile object for %s on the bus: %s: %s", uuid.c_str(),
-             e.getName().c_str(), e.getMessage().c_str());
-        return EPROTO;
+             "cannot put the profile object for %s on the bus: %s", uuid.c_str(), error.c_str());
+        return context.session->broken() ? ENOENT : EPROTO;
     }
     // Registered again before every connect: cheap, and it survives a restart of bluetoothd
     // (which forgets every registration) without us having to notice the restart.

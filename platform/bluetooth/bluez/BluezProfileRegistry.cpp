@@ -23,7 +23,8 @@ std::string pathFor(const std::string& uuid) {
 
 }  // namespace
 
-BluezProfileRegistry::BluezProfileRegistry(sdbus::IConnection& bus) : m_bus(bus) {}
+BluezProfileRegistry::BluezProfileRegistry(BluezConnection& connection)
+    : m_connection(connection) {}
 
 BluezProfileRegistry::~BluezProfileRegistry() {
     std::lock_guard lock(m_mutex);
@@ -39,31 +40,48 @@ void BluezProfileRegistry::shutDownAndClose(int fd) {
     }
 }
 
-std::string BluezProfileRegistry::objectFor(const std::string& uuid) {
+std::string BluezProfileRegistry::objectFor(const std::string& uuid,
+                                            std::chrono::milliseconds timeout, std::string& error) {
     const std::string path = pathFor(uuid);
-    std::lock_guard lock(m_mutex);
-    if (m_objects.count(uuid) != 0) {
-        return path;
+    bool registered = false;
+    const std::function<void()> create = [&] {
+        if (m_objects.count(uuid) != 0) {
+            registered = true;
+            return;
+        }
+        try {
+            auto object = sdbus::createObject(m_connection.bus(), path);
+            registerMethods(*object, uuid);
+            object->finishRegistration();
+            m_objects.emplace(uuid, std::move(object));
+            registered = true;
+        } catch (const sdbus::Error& e) {
+            error = e.getName() + ": " + e.getMessage();
+        }
+    };
+    if (!m_connection.runOnLoop(create, timeout)) {
+        error = "the connection to the system bus is lost";
+        return {};
     }
-    auto object = sdbus::createObject(m_bus, path);
-    object->registerMethod("NewConnection")
+    return registered ? path : std::string();
+}
+
+void BluezProfileRegistry::registerMethods(sdbus::IObject& object, const std::string& uuid) {
+    object.registerMethod("NewConnection")
         .onInterface(kInterface)
         .implementedAs([this, uuid](const sdbus::ObjectPath& device, sdbus::UnixFd fd,
                                     const std::map<std::string, sdbus::Variant>& /*options*/) {
             onNewConnection(uuid, device, std::move(fd));
         });
-    object->registerMethod("RequestDisconnection")
+    object.registerMethod("RequestDisconnection")
         .onInterface(kInterface)
         .implementedAs([this, uuid](const sdbus::ObjectPath& device) {
             onRequestDisconnection(uuid, device);
         });
-    object->registerMethod("Release").onInterface(kInterface).implementedAs([uuid] {
+    object.registerMethod("Release").onInterface(kInterface).implementedAs([uuid] {
         _Log(LOG_INFO, "BluezProfileRegistry::Release", __LINE__,
              "BlueZ released the profile for %s", uuid.c_str());
     });
-    object->finishRegistration();
-    m_objects.emplace(uuid, std::move(object));
-    return path;
 }
 
 void BluezProfileRegistry::expect(const std::string& uuid, const std::string& devicePath) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -9,6 +10,7 @@
 #include <sdbus-c++/sdbus-c++.h>
 
 #include "platform/bluetooth/Connection.h"
+#include "platform/bluetooth/bluez/BluezConnection.h"
 
 namespace platform::bluetooth {
 
@@ -21,15 +23,16 @@ namespace platform::bluetooth {
 // socket once ConnectProfile has answered (take). Sockets nobody waits for are refused.
 class BluezProfileRegistry {
 public:
-    explicit BluezProfileRegistry(sdbus::IConnection& bus);
+    explicit BluezProfileRegistry(BluezConnection& connection);
     // Shuts down and closes sockets that arrived but were never taken.
     ~BluezProfileRegistry();
     BluezProfileRegistry(const BluezProfileRegistry&) = delete;
     BluezProfileRegistry& operator=(const BluezProfileRegistry&) = delete;
 
-    // The path of the profile object for uuid (lower-case text), created on first use.
-    // Throws sdbus::Error when the object cannot be registered.
-    std::string objectFor(const std::string& uuid);
+    // The path of the profile object for uuid (lower-case text), created on first use (on the
+    // connection's thread). Empty, with the reason in error, when it cannot be registered.
+    std::string objectFor(const std::string& uuid, std::chrono::milliseconds timeout,
+                          std::string& error);
 
     // A connect of the device (BlueZ object path) to uuid is about to start.
     void expect(const std::string& uuid, const std::string& devicePath);
@@ -48,13 +51,16 @@ public:
 private:
     using Key = std::pair<std::string, std::string>;  // (uuid, device path)
 
+    void registerMethods(sdbus::IObject& object, const std::string& uuid);
     void onNewConnection(const std::string& uuid, const sdbus::ObjectPath& device,
                          sdbus::UnixFd fd);
     void onRequestDisconnection(const std::string& uuid, const sdbus::ObjectPath& device);
 
-    sdbus::IConnection& m_bus;
-    std::mutex m_mutex;
+    BluezConnection& m_connection;
+    // Touched on the connection's thread only.
     std::map<std::string, std::unique_ptr<sdbus::IObject>> m_objects;  // by uuid
+    // Guards the sockets; taken by the handlers on the dispatch thread.
+    std::mutex m_mutex;
     std::map<Key, int> m_expected;  // -1 until the socket arrives
     std::map<Key, std::weak_ptr<Connection>> m_open;
 };

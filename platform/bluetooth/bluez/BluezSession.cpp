@@ -11,7 +11,7 @@ std::shared_ptr<BluezSession> BluezSession::open(std::string& error) {
     try {
         sdbus::IConnection& bus = session->m_connection->bus();
         session->m_agent = std::make_unique<BluezAgent>(bus);
-        session->m_profiles = std::make_unique<BluezProfileRegistry>(bus);
+        session->m_profiles = std::make_unique<BluezProfileRegistry>(*session->m_connection);
     } catch (const sdbus::Error& e) {
         error = e.getName() + ": " + e.getMessage();
         return nullptr;
