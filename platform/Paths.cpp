@@ -70,7 +70,13 @@ fs::path logFolder() {
     return override.empty() ? xdgStateHome() / "AuralisManager" / "log" : override;
 }
 
-bool ensurePrivateFolder(const fs::path& folder) {
+bool ensurePrivateFolder(const fs::path& given) {
+    // "a/b/" names the folder b: without this its parent would be taken to be "a/b" and b
+    // created with the default mode.
+    fs::path folder = given.lexically_normal();
+    if (!folder.has_filename()) {
+        folder = folder.parent_path();
+    }
     if (folder.empty()) {
         return false;
     }

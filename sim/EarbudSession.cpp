@@ -253,6 +253,9 @@ void EarbudSession::handleFrame(const devlink::DecodedFrame& frame, uint64_t now
             break;
     }
     if (transfer) {
+        if (FirmwareReceiver::isOpenMessage(frame, m_generation)) {
+            m_receiver.setSettings(m_device.receiverSettings());  // CTL SET may have changed them
+        }
         m_receiver.onFrame(frame, now);
         afterFirmwareStep(now);
         return;

@@ -51,6 +51,15 @@ bool FirmwareReceiver::isTransferMessage(const devlink::DecodedFrame& frame,
            frame.payload[0] == kUpdate;
 }
 
+void FirmwareReceiver::setSettings(const Settings& settings) {
+    m_pendingSettings = settings;
+}
+
+bool FirmwareReceiver::isOpenMessage(const devlink::DecodedFrame& frame, Generation generation) {
+    return !frame.response &&
+           frame.messageId == (generation == Generation::Second ? kOpen2 : kSession);
+}
+
 bool FirmwareReceiver::active() const {
     return m_phase != Phase::Idle && m_phase != Phase::Done;
 }
@@ -77,8 +86,11 @@ void FirmwareReceiver::await(Phase phase, std::string expecting, uint64_t now) {
 }
 
 void FirmwareReceiver::onFrame(const devlink::DecodedFrame& frame, uint64_t now) {
-    const uint8_t openId = second() ? kOpen2 : kSession;
-    if (frame.messageId == openId && !frame.response) {
+    if (isOpenMessage(frame, m_settings.generation)) {
+        if (m_pendingSettings) {
+            m_settings = *m_pendingSettings;
+            m_pendingSettings.reset();
+        }
         handleOpen(frame, now);
         return;
     }
@@ -297,7 +309,8 @@ void FirmwareReceiver::handleMtuAnswer(const devlink::DecodedFrame& frame, uint6
         }
         m_fragmentSize = m_midMtuDone ? m_settings.secondMtu : m_settings.mtu;
         if (m_fragmentSize <= 0) {
-            fail(kReasonProtocol, "an MTU above 0 (the earbuds' own setting)", &frame, now);
+            // Fragments of 0 bytes would never advance: a program must not take this MTU.
+            fail(kReasonProtocol, "no answer to an MTU request of 0", &frame, now);
             return;
         }
     }

@@ -70,6 +70,10 @@ public:
 
     FirmwareReceiver(Settings settings, Sink& sink);
 
+    // Settings for the next open message (a running update keeps its own).
+    void setSettings(const Settings& settings);
+    static bool isOpenMessage(const devlink::DecodedFrame& frame, Generation generation);
+
     // True for the frames this object handles on the given generation's link.
     static bool isTransferMessage(const devlink::DecodedFrame& frame, Generation generation);
 
@@ -137,6 +141,7 @@ private:
     bool second() const { return m_settings.generation == Generation::Second; }
 
     Settings m_settings;
+    std::optional<Settings> m_pendingSettings;
     Sink& m_sink;
 
     Phase m_phase = Phase::Idle;

@@ -132,9 +132,9 @@ EarbudSettings readDevice(const json& object, std::size_t index) {
     read(object, "secondMtu", where, device.secondMtu);
     read(object, "packetsPerRequest", where, device.packetsPerRequest);
     read(object, "fallbackNewVersion", where, device.fallbackNewVersion);
-    if (device.mtu < 1 || device.mtu > 0xFFFF || device.secondMtu < 1 ||
+    if (device.mtu < 0 || device.mtu > 0xFFFF || device.secondMtu < 0 ||
         device.secondMtu > 0xFFFF) {
-        throw ScenarioError(where + ": mtu and secondMtu must lie between 1 and 65535");
+        throw ScenarioError(where + ": mtu and secondMtu must lie between 0 and 65535");
     }
     if (device.packetsPerRequest < 1 || device.packetsPerRequest > 127) {
         throw ScenarioError(where + ".packetsPerRequest must lie between 1 and 127");

@@ -30,7 +30,8 @@ std::optional<int> parseInt(const std::string& text) {
 
 const char* const VirtualEarbuds::kSettableKeys =
     "batteryLeft batteryRight batteryCase twsStatus primary wearing wearingLeft wearingRight "
-    "colorLeft colorRight versionLeft versionRight serialLeft serialRight earType revision";
+    "colorLeft colorRight versionLeft versionRight serialLeft serialRight earType revision "
+    "mtu secondMtu packetsPerRequest";
 
 VirtualEarbuds::VirtualEarbuds(EarbudSettings settings, const SimTiming& timing,
                                Transcript& transcript, bool echoFailures)
@@ -106,7 +107,7 @@ EarbudState VirtualEarbuds::state() const {
     return m_settings.state;
 }
 
-std::string VirtualEarbuds::applyOne(EarbudState& state, const std::string& key,
+std::string VirtualEarbuds::applyOne(EarbudSettings& settings, const std::string& key,
                                      const std::string& value, bool& versionsChanged) const {
     struct IntField {
         const char* key;
@@ -125,6 +126,30 @@ std::string VirtualEarbuds::applyOne(EarbudState& state, const std::string& key,
         {"earType", &EarbudState::earType, 255},
         {"revision", &EarbudState::revision, 255},
     };
+    EarbudState& state = settings.state;
+    // Transfer parameters: they apply from the next firmware update on.
+    struct SettingField {
+        const char* key;
+        int EarbudSettings::*field;
+        int min;
+        int max;
+    };
+    static const SettingField kSettingFields[] = {
+        {"mtu", &EarbudSettings::mtu, 0, 0xFFFF},
+        {"secondMtu", &EarbudSettings::secondMtu, 0, 0xFFFF},
+        {"packetsPerRequest", &EarbudSettings::packetsPerRequest, 1, 127},
+    };
+    for (const SettingField& field : kSettingFields) {
+        if (key == field.key) {
+            const auto number = parseInt(value);
+            if (!number || *number < field.min || *number > field.max) {
+                return key + " takes a number from " + std::to_string(field.min) + " to " +
+                       std::to_string(field.max);
+            }
+            settings.*field.field = *number;
+            return {};
+        }
+    }
     for (const IntField& field : kIntFields) {
         if (key == field.key) {
             const auto number = parseInt(value);
@@ -169,13 +194,14 @@ std::string VirtualEarbuds::applyChanges(
     bool versionsChanged = false;
     {
         std::lock_guard lock(m_mutex);
-        EarbudState state = m_settings.state;
+        EarbudSettings settings = m_settings;
         for (const auto& [key, value] : changes) {
-            if (std::string error = applyOne(state, key, value, versionsChanged); !error.empty()) {
+            if (std::string error = applyOne(settings, key, value, versionsChanged);
+                !error.empty()) {
                 return error;
             }
         }
-        m_settings.state = state;
+        m_settings = settings;
     }
     post(EarbudSession::Command::StatusChanged);
     if (versionsChanged) {

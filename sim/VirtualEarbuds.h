@@ -95,7 +95,7 @@ public:
 
 private:
     void beginRestart(const std::string& newVersion);
-    std::string applyOne(EarbudState& state, const std::string& key, const std::string& value,
+    std::string applyOne(EarbudSettings& settings, const std::string& key, const std::string& value,
                          bool& versionsChanged) const;
 
     const uint64_t m_address;

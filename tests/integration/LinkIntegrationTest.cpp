@@ -380,3 +380,24 @@ TEST(LinkIntegrationTest, AnUnreadablePackageEndsTheTransferWithoutSendingUnread
     EXPECT_EQ(sim.info(kPlusText)["resets"], 0);
     EXPECT_TRUE(handle.shutdown());
 }
+
+TEST(LinkIntegrationTest, AnMtuOfZeroIsNotTaken) {
+    SimNeighbourhood sim(twoGenerations());
+    ASSERT_TRUE(sim.started());
+    ASSERT_EQ(sim.ctl(std::string("SET ") + kFirstText + " mtu=0"), "OK");
+    SimLink link(sim);
+    // The earbuds' own time-out (3 s) comes before the link's receive watchdog.
+    LinkTimings timings = testTimings();
+    timings.receiveWatchdog = 20s;
+    link.handle.setTimings(timings);
+    BluetoothDevice first("Auralis (77A0)", kFirst);
+    ASSERT_TRUE(link.connect(first));
+    link.handle.FotaBin = writePackage("VX-R170", 5000);
+    ASSERT_TRUE(link.handle.OpenFotaSession());
+    // Neither an answer nor empty data goes out, so the earbuds give up on their own time-out
+    // (their reason 6) instead of finding a protocol error (4).
+    ASSERT_TRUE(link.events.waitFor("OnDownloadFinish", 1, 30s));
+    EXPECT_EQ(link.events.matching("OnDownloadFinish"),
+              (std::vector<std::string>{"OnDownloadFinish(0,6)"}));
+    EXPECT_EQ(link.events.count("OnDownloadProgressChange"), 0);
+}

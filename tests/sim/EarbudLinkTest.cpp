@@ -2,8 +2,8 @@
 
 #include <chrono>
 #include <fstream>
-#include <thread>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "link/MessageIds.h"
 #include "tests/common/TestSandbox.h"

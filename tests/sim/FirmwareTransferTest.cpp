@@ -158,6 +158,10 @@ struct Rejection {
     const char* logged;
 };
 
+void PrintTo(const Rejection& rejection, std::ostream* out) {
+    *out << rejection.name;
+}
+
 class RejectedPackageTest : public testing::TestWithParam<Rejection> {};
 
 TEST_P(RejectedPackageTest, EndsWithAFailureReasonAndALoggedExpectation) {
@@ -241,6 +245,23 @@ TEST(FirmwareTransferTest, OpenWithoutEntriesIsRefused) {
     const auto report = link->expect(MSG_ID_FOTA2_UPDATE);
     ASSERT_TRUE(report);
     EXPECT_EQ(report->payload, (std::vector<uint8_t>{1, 0, 1}));
+}
+
+TEST(FirmwareTransferTest, AnMtuOfZeroMustNotBeTaken) {
+    SimRunner sim(config());
+    auto link = connect(sim, kFirstPair);
+    EXPECT_EQ(sim.ctl(std::string("SET ") + kFirst + " mtu=70000"),
+              "ERR mtu takes a number from 0 to 65535");
+    ASSERT_EQ(sim.ctl(std::string("SET ") + kFirst + " mtu=0"), "OK");
+    ScriptedProgram program(*link, package("VX-R170", "1.5.0"));
+    ASSERT_TRUE(program.open());
+    const auto result = program.run();
+    EXPECT_EQ(result.mtuAnswers, 1);
+    EXPECT_EQ(result.reason, 4);
+    const std::string failure = info(sim, kFirst)["recentFailures"][0];
+    EXPECT_NE(failure.find("expected no answer to an MTU request of 0, got 0xB1 response"),
+              std::string::npos)
+        << failure;
 }
 
 TEST(FirmwareTransferTest, ProgramThatStopsAnsweringEndsTheUpdateAfterTheTimeout) {

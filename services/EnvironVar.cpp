@@ -1,0 +1,234 @@
+#include "services/EnvironVar.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string_view>
+
+#include "auralis/Version.h"
+#include "platform/Paths.h"
+#include "services/AtomicFile.h"
+#include "services/Log.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kFlagsFile = "flags.json";
+
+struct Flags {
+    int notify = 1;
+    int notifyFirmware = 0;
+    int firmwareStatus = 1;
+    std::uint32_t lastFirmwareUpdate = 0;
+    int guest = 0;
+    int multiPopup = 1;
+};
+
+int readInt(const nlohmann::json& object, const char* name, int fallback) {
+    const auto found = object.find(name);
+    return found != object.end() && found->is_number_integer() ? found->get<int>() : fallback;
+}
+
+class FlagStore {
+public:
+    Flags get() {
+        std::lock_guard lock(m_mutex);
+        loadOnce();
+        return m_flags;
+    }
+
+    template <typename Change>
+    void change(Change&& apply) {
+        std::lock_guard lock(m_mutex);
+        loadOnce();
+        apply(m_flags);
+        save();
+    }
+
+    void reload() {
+        std::lock_guard lock(m_mutex);
+        m_loaded = false;
+        loadOnce();
+    }
+
+private:
+    static fs::path file() { return platform::paths::userFolder() / kFlagsFile; }
+
+    void loadOnce() {
+        if (m_loaded) {
+            return;
+        }
+        m_loaded = true;
+        m_flags = Flags();
+        std::string text;
+        if (!services::AtomicFile::read(file(), text)) {
+            return;  // first start: the defaults
+        }
+        const nlohmann::json object = nlohmann::json::parse(text, nullptr, false);
+        if (!object.is_object()) {
+            _Log(LOG_WARNING, "EnvironVar::load", __LINE__, "unreadable %s, using defaults",
+                 file().c_str());
+            return;
+        }
+        m_flags.notify = readInt(object, "notify", m_flags.notify);
+        m_flags.notifyFirmware = readInt(object, "notifyFirmware", m_flags.notifyFirmware);
+        m_flags.firmwareStatus = readInt(object, "firmwareStatus", m_flags.firmwareStatus);
+        const auto last = object.find("lastFirmwareUpdate");
+        if (last != object.end() && last->is_number_unsigned()) {
+            m_flags.lastFirmwareUpdate = static_cast<std::uint32_t>(last->get<std::uint64_t>());
+        }
+        m_flags.guest = readInt(object, "guest", m_flags.guest);
+        m_flags.multiPopup = readInt(object, "multiPopup", m_flags.multiPopup);
+    }
+
+    void save() {
+        const nlohmann::json object = {
+            {"notify", m_flags.notify},
+            {"notifyFirmware", m_flags.notifyFirmware},
+            {"firmwareStatus", m_flags.firmwareStatus},
+            {"lastFirmwareUpdate", m_flags.lastFirmwareUpdate},
+            {"guest", m_flags.guest},
+            {"multiPopup", m_flags.multiPopup},
+        };
+        if (!services::AtomicFile::write(file(), object.dump(2) + "\n")) {
+            _Log(LOG_WARNING, "EnvironVar::save", __LINE__, "cannot write %s", file().c_str());
+        }
+    }
+
+    std::mutex m_mutex;
+    bool m_loaded = false;
+    Flags m_flags;
+};
+
+FlagStore& store() {
+    static FlagStore instance;
+    return instance;
+}
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+// The usual region of a language given without one.
+std::string withRegion(const std::string& language) {
+    static const struct {
+        const char* language;
+        const char* culture;
+    } kRegions[] = {
+        {"en", "en-US"}, {"ko", "ko-KR"}, {"zh", "zh-CN"}, {"de", "de-DE"}, {"es", "es-ES"},
+        {"fr", "fr-FR"}, {"it", "it-IT"}, {"ja", "ja-JP"}, {"nl", "nl-NL"}, {"pt", "pt-PT"},
+        {"ru", "ru-RU"}, {"tr", "tr-TR"}, {"vi", "vi-VN"},
+    };
+    for (const auto& entry : kRegions) {
+        if (language == entry.language) {
+            return entry.culture;
+        }
+    }
+    return language;
+}
+
+}  // namespace
+
+std::string EnvironVar::LanguageFromLocale(const std::string& locale) {
+    // language[_territory][.codeset][@modifier]
+    std::string_view text = locale;
+    text = text.substr(0, text.find_first_of(".@"));
+    if (text.empty() || text == "C" || text == "POSIX") {
+        return "en-US";
+    }
+    std::string language;
+    std::string region;
+    const std::size_t separator = text.find_first_of("_-");
+    for (char c : text.substr(0, separator)) {
+        language.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    }
+    if (separator != std::string_view::npos) {
+        for (char c : text.substr(separator + 1)) {
+            region.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+        }
+    }
+    if (language.empty() || !std::all_of(language.begin(), language.end(),
+                                         [](char c) { return c >= 'a' && c <= 'z'; })) {
+        return "en-US";
+    }
+    return region.empty() ? withRegion(language) : language + "-" + region;
+}
+
+std::string EnvironVar::GetLanguage() {
+    for (const char* name : {"AURALIS_LANG", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const std::string value = environment(name);
+        if (!value.empty()) {
+            return LanguageFromLocale(value);
+        }
+    }
+    return "en-US";
+}
+
+std::string EnvironVar::GetInstallPath() {
+    std::string folder = platform::paths::executableFolder().string();
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    return folder;
+}
+
+std::string EnvironVar::GetLocalVer() {
+    std::string version = environment("AURALIS_LOCAL_VERSION");
+    if (version.empty()) {
+        version = AURALIS_VERSION;
+    }
+    std::replace(version.begin(), version.end(), '_', '.');
+    return version;
+}
+
+int EnvironVar::GetIsNotifyUpdate() {
+    return store().get().notify;
+}
+void EnvironVar::SetIsNotifyUpdate(int value) {
+    store().change([value](Flags& flags) { flags.notify = value; });
+}
+
+int EnvironVar::GetIsNotifyUpdateFW() {
+    return store().get().notifyFirmware;
+}
+void EnvironVar::SetIsNotifyUpdateFW(int value) {
+    store().change([value](Flags& flags) { flags.notifyFirmware = value; });
+}
+
+int EnvironVar::GetUpdateFWStatus() {
+    return store().get().firmwareStatus;
+}
+void EnvironVar::SetUpdateFWStatus(int value) {
+    store().change([value](Flags& flags) { flags.firmwareStatus = value; });
+}
+
+std::uint32_t EnvironVar::GetLastTimeUpdateFW() {
+    return store().get().lastFirmwareUpdate;
+}
+void EnvironVar::SetLastTimeUpdateFW(std::uint32_t seconds) {
+    store().change([seconds](Flags& flags) { flags.lastFirmwareUpdate = seconds; });
+}
+
+int EnvironVar::IsSupportGuest() {
+    return store().get().guest;
+}
+void EnvironVar::SetSupportGuest(int value) {
+    store().change([value](Flags& flags) { flags.guest = value; });
+}
+
+int EnvironVar::IsSupportMultiPopup() {
+    return store().get().multiPopup;
+}
+void EnvironVar::SetSupportMultiPopup(int value) {
+    store().change([value](Flags& flags) { flags.multiPopup = value; });
+}
+
+void EnvironVar::Reload() {
+    store().reload();
+}
