@@ -1,0 +1,456 @@
+#include "platform/window/sdl/SdlBackend.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/window/Keys.h"
+#include "platform/window/sdl/SdlWindow.h"
+#include "services/Log.h"
+
+namespace platform::window {
+
+namespace {
+
+uint32_t currentModifiers() {
+    uint32_t modifiers = kModNone;
+    const SDL_Keymod keys = SDL_GetModState();
+    if ((keys & KMOD_SHIFT) != 0) {
+        modifiers |= kModShift;
+    }
+    if ((keys & KMOD_CTRL) != 0) {
+        modifiers |= kModControl;
+    }
+    if ((keys & KMOD_ALT) != 0) {
+        modifiers |= kModAlt;
+    }
+    const uint32_t buttons = SDL_GetMouseState(nullptr, nullptr);
+    if ((buttons & SDL_BUTTON_LMASK) != 0) {
+        modifiers |= kModLeftButton;
+    }
+    if ((buttons & SDL_BUTTON_RMASK) != 0) {
+        modifiers |= kModRightButton;
+    }
+    if ((buttons & SDL_BUTTON_MMASK) != 0) {
+        modifiers |= kModMiddleButton;
+    }
+    return modifiers;
+}
+
+MouseButton toButton(uint8_t button) {
+    switch (button) {
+        case SDL_BUTTON_LEFT:
+            return MouseButton::Left;
+        case SDL_BUTTON_RIGHT:
+            return MouseButton::Right;
+        case SDL_BUTTON_MIDDLE:
+            return MouseButton::Middle;
+        default:
+            return MouseButton::None;
+    }
+}
+
+int toKey(SDL_Keycode code) {
+    if (code >= SDLK_a && code <= SDLK_z) {
+        return keys::kA + (code - SDLK_a);
+    }
+    if (code >= SDLK_0 && code <= SDLK_9) {
+        return keys::k0 + (code - SDLK_0);
+    }
+    if (code >= SDLK_F1 && code <= SDLK_F12) {
+        return keys::kF1 + (code - SDLK_F1);
+    }
+    switch (code) {
+        case SDLK_BACKSPACE:
+            return keys::kBackspace;
+        case SDLK_TAB:
+            return keys::kTab;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER:
+            return keys::kReturn;
+        case SDLK_LSHIFT:
+        case SDLK_RSHIFT:
+            return keys::kShift;
+        case SDLK_LCTRL:
+        case SDLK_RCTRL:
+            return keys::kControl;
+        case SDLK_LALT:
+        case SDLK_RALT:
+            return keys::kAlt;
+        case SDLK_PAUSE:
+            return keys::kPause;
+        case SDLK_CAPSLOCK:
+            return keys::kCapsLock;
+        case SDLK_ESCAPE:
+            return keys::kEscape;
+        case SDLK_SPACE:
+            return keys::kSpace;
+        case SDLK_PAGEUP:
+            return keys::kPageUp;
+        case SDLK_PAGEDOWN:
+            return keys::kPageDown;
+        case SDLK_END:
+            return keys::kEnd;
+        case SDLK_HOME:
+            return keys::kHome;
+        case SDLK_LEFT:
+            return keys::kLeft;
+        case SDLK_UP:
+            return keys::kUp;
+        case SDLK_RIGHT:
+            return keys::kRight;
+        case SDLK_DOWN:
+            return keys::kDown;
+        case SDLK_INSERT:
+            return keys::kInsert;
+        case SDLK_DELETE:
+            return keys::kDelete;
+        default:
+            return keys::kUnknown;
+    }
+}
+
+uint32_t toSdlFlags(uint32_t style) {
+    uint32_t flags = SDL_WINDOW_HIDDEN;
+    if ((style & kStyleBorderless) != 0) {
+        flags |= SDL_WINDOW_BORDERLESS;
+    }
+    if ((style & kStyleResizable) != 0) {
+        flags |= SDL_WINDOW_RESIZABLE;
+    }
+    if ((style & kStyleSkipTaskbar) != 0) {
+        flags |= SDL_WINDOW_SKIP_TASKBAR;
+    }
+    if ((style & kStyleAlwaysOnTop) != 0) {
+        flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+    }
+    if ((style & kStyleTooltip) != 0) {
+        flags |= SDL_WINDOW_TOOLTIP;
+    }
+    if ((style & kStylePopupMenu) != 0) {
+        flags |= SDL_WINDOW_POPUP_MENU;
+    }
+    if ((style & kStyleUtility) != 0) {
+        flags |= SDL_WINDOW_UTILITY;
+    }
+    return flags;
+}
+
+SDL_SystemCursor toSdlCursor(Cursor cursor) {
+    switch (cursor) {
+        case Cursor::Arrow:
+            return SDL_SYSTEM_CURSOR_ARROW;
+        case Cursor::IBeam:
+            return SDL_SYSTEM_CURSOR_IBEAM;
+        case Cursor::Wait:
+            return SDL_SYSTEM_CURSOR_WAIT;
+        case Cursor::Crosshair:
+            return SDL_SYSTEM_CURSOR_CROSSHAIR;
+        case Cursor::Hand:
+            return SDL_SYSTEM_CURSOR_HAND;
+        case Cursor::SizeNWSE:
+            return SDL_SYSTEM_CURSOR_SIZENWSE;
+        case Cursor::SizeNESW:
+            return SDL_SYSTEM_CURSOR_SIZENESW;
+        case Cursor::SizeWE:
+            return SDL_SYSTEM_CURSOR_SIZEWE;
+        case Cursor::SizeNS:
+            return SDL_SYSTEM_CURSOR_SIZENS;
+        case Cursor::SizeAll:
+            return SDL_SYSTEM_CURSOR_SIZEALL;
+        case Cursor::No:
+            return SDL_SYSTEM_CURSOR_NO;
+    }
+    return SDL_SYSTEM_CURSOR_ARROW;
+}
+
+long long squaredDistance(const SDL_Rect& rect, Point p) {
+    const long long dx =
+        p.x < rect.x ? rect.x - p.x : (p.x >= rect.x + rect.w ? p.x - (rect.x + rect.w - 1) : 0);
+    const long long dy =
+        p.y < rect.y ? rect.y - p.y : (p.y >= rect.y + rect.h ? p.y - (rect.y + rect.h - 1) : 0);
+    return dx * dx + dy * dy;
+}
+
+}  // namespace
+
+std::unique_ptr<SdlBackend> SdlBackend::create() {
+    // A click that activates a window is also a click on it, as on other desktops.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // Closing a dialog must not end the program; the application decides when to quit.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        _Log(LOG_WARNING, "SdlBackend::create", __LINE__, "SDL video cannot start: %s",
+             SDL_GetError());
+        return nullptr;
+    }
+    const uint32_t wakeType = SDL_RegisterEvents(1);
+    if (wakeType == static_cast<uint32_t>(-1)) {
+        _Log(LOG_WARNING, "SdlBackend::create", __LINE__, "no SDL user event left");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return nullptr;
+    }
+    _Log(LOG_INFO, "SdlBackend::create", __LINE__, "SDL video driver %s",
+         SDL_GetCurrentVideoDriver());
+    return std::unique_ptr<SdlBackend>(new SdlBackend(wakeType));
+}
+
+SdlBackend::SdlBackend(uint32_t wakeEventType) : m_wakeEventType(wakeEventType) {}
+
+SdlBackend::~SdlBackend() {
+    m_queue.clear();
+    for (SDL_Cursor*& cursor : m_cursors) {
+        if (cursor != nullptr) {
+            SDL_FreeCursor(cursor);
+            cursor = nullptr;
+        }
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+std::unique_ptr<Window> SdlBackend::createWindow(const WindowOptions& options) {
+    const int x = options.centered ? SDL_WINDOWPOS_CENTERED : options.rect.x;
+    const int y = options.centered ? SDL_WINDOWPOS_CENTERED : options.rect.y;
+    SDL_Window* window = SDL_CreateWindow(options.title.c_str(), x, y, options.rect.width,
+                                          options.rect.height, toSdlFlags(options.style));
+    if (window == nullptr) {
+        _Log(LOG_WARNING, "SdlBackend::createWindow", __LINE__, "SDL_CreateWindow failed: %s",
+             SDL_GetError());
+        return nullptr;
+    }
+    return std::make_unique<SdlWindow>(*this, window);
+}
+
+double SdlBackend::screenDpi() {
+    float horizontal = 0;
+    if (SDL_GetDisplayDPI(0, nullptr, &horizontal, nullptr) != 0 || !(horizontal > 0)) {
+        return 96.0;
+    }
+    return horizontal;
+}
+
+Point SdlBackend::cursorPosition() {
+    // SDL's global pointer state is refreshed only by raw input events, which not every X
+    // server sends (Xvfb with synthetic input does not); the position our windows last reported
+    // is exact whenever the pointer is over one of them.
+    if (m_cursorSeen) {
+        return m_cursor;
+    }
+    Point point;
+    SDL_GetGlobalMouseState(&point.x, &point.y);
+    return point;
+}
+
+void SdlBackend::trackCursor(uint32_t windowId, int x, int y) {
+    SDL_Window* window = SDL_GetWindowFromID(windowId);
+    if (window == nullptr) {
+        return;
+    }
+    int left = 0;
+    int top = 0;
+    SDL_GetWindowPosition(window, &left, &top);
+    m_cursor = Point{left + x, top + y};
+    m_cursorSeen = true;
+}
+
+Rect SdlBackend::displayBoundsNear(Point point) {
+    SDL_Rect best{0, 0, 1024, 768};
+    long long bestDistance = -1;
+    const int count = SDL_GetNumVideoDisplays();
+    for (int i = 0; i < count; ++i) {
+        SDL_Rect bounds;
+        if (SDL_GetDisplayUsableBounds(i, &bounds) != 0) {
+            continue;
+        }
+        const long long distance = squaredDistance(bounds, point);
+        if (bestDistance < 0 || distance < bestDistance) {
+            best = bounds;
+            bestDistance = distance;
+        }
+    }
+    return Rect{best.x, best.y, best.w, best.h};
+}
+
+void SdlBackend::showMessageBox(Window* owner, MessageBoxKind kind, const std::string& title,
+                                const std::string& text) {
+    const uint32_t flags = kind == MessageBoxKind::Error     ? SDL_MESSAGEBOX_ERROR
+                           : kind == MessageBoxKind::Warning ? SDL_MESSAGEBOX_WARNING
+                                                             : SDL_MESSAGEBOX_INFORMATION;
+    SDL_Window* parent = owner != nullptr ? static_cast<SdlWindow*>(owner)->native() : nullptr;
+    if (SDL_ShowSimpleMessageBox(flags, title.c_str(), text.c_str(), parent) != 0) {
+        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+    }
+}
+
+SDL_Cursor* SdlBackend::systemCursor(Cursor cursor) {
+    const auto index = static_cast<std::size_t>(cursor);
+    if (index >= m_cursors.size()) {
+        return nullptr;
+    }
+    if (m_cursors[index] == nullptr) {
+        m_cursors[index] = SDL_CreateSystemCursor(toSdlCursor(cursor));
+    }
+    return m_cursors[index];
+}
+
+void SdlBackend::wakeNative() {
+    // One wake-up event in SDL's queue is enough however many posts arrive before the loop
+    // runs; the flag is cleared when the UI thread takes the event, before it reads the queue.
+    if (m_wakePending.exchange(true)) {
+        return;
+    }
+    SDL_Event event{};
+    event.type = m_wakeEventType;
+    if (SDL_PushEvent(&event) < 0) {
+        m_wakePending = false;
+    }
+}
+
+bool SdlBackend::pollNative(WindowEvent& event) {
+    if (!m_pending.empty()) {
+        event = std::move(m_pending.front());
+        m_pending.pop_front();
+        return true;
+    }
+    SDL_Event native;
+    while (SDL_PollEvent(&native) == 1) {
+        if (translate(native, event)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void SdlBackend::waitNative(std::chrono::milliseconds timeout) {
+    const int ms = timeout.count() < 0         ? -1
+                   : timeout.count() > INT_MAX ? INT_MAX
+                                               : static_cast<int>(timeout.count());
+    SDL_Event native;
+    if (SDL_WaitEventTimeout(&native, ms) == 1) {
+        WindowEvent event;
+        if (translate(native, event)) {
+            m_pending.push_back(std::move(event));
+        }
+    }
+}
+
+bool SdlBackend::translateWindowEvent(const SDL_WindowEvent& native, WindowEvent& event) {
+    using T = WindowEvent::Type;
+    switch (native.event) {
+        case SDL_WINDOWEVENT_SHOWN:
+            event.type = T::Shown;
+            return true;
+        case SDL_WINDOWEVENT_HIDDEN:
+            event.type = T::Hidden;
+            return true;
+        case SDL_WINDOWEVENT_EXPOSED:
+            event.type = T::Exposed;
+            return true;
+        case SDL_WINDOWEVENT_MOVED:
+            event.type = T::Moved;
+            event.x = native.data1;
+            event.y = native.data2;
+            return true;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            event.type = T::Resized;
+            event.width = native.data1;
+            event.height = native.data2;
+            return true;
+        case SDL_WINDOWEVENT_LEAVE:
+            event.type = T::MouseLeave;
+            return true;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            event.type = T::FocusGained;
+            return true;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            event.type = T::FocusLost;
+            return true;
+        case SDL_WINDOWEVENT_CLOSE:
+            event.type = T::CloseRequested;
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
+    using T = WindowEvent::Type;
+    event = WindowEvent{};
+    if (native.type == m_wakeEventType) {
+        m_wakePending = false;
+        return false;
+    }
+    switch (native.type) {
+        case SDL_QUIT:
+            event.type = T::Quit;
+            return true;
+        case SDL_WINDOWEVENT:
+            event.window = native.window.windowID;
+            return translateWindowEvent(native.window, event);
+        case SDL_MOUSEMOTION:
+            event.type = T::MouseMove;
+            event.window = native.motion.windowID;
+            event.x = native.motion.x;
+            event.y = native.motion.y;
+            event.modifiers = currentModifiers();
+            trackCursor(native.motion.windowID, event.x, event.y);
+            return true;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            event.type = native.type == SDL_MOUSEBUTTONDOWN ? T::ButtonDown : T::ButtonUp;
+            event.window = native.button.windowID;
+            event.x = native.button.x;
+            event.y = native.button.y;
+            event.button = toButton(native.button.button);
+            event.clicks = native.button.clicks;
+            event.modifiers = currentModifiers();
+            trackCursor(native.button.windowID, event.x, event.y);
+            return event.button != MouseButton::None;
+        case SDL_MOUSEWHEEL: {
+            float notches = native.wheel.preciseY;
+            if (native.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) {
+                notches = -notches;
+            }
+            event.type = T::Wheel;
+            event.window = native.wheel.windowID;
+            event.x = native.wheel.mouseX;
+            event.y = native.wheel.mouseY;
+            event.wheelDelta = static_cast<int>(std::lround(notches * 120.0f));
+            event.modifiers = currentModifiers();
+            return event.wheelDelta != 0;
+        }
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            event.type = native.type == SDL_KEYDOWN ? T::KeyDown : T::KeyUp;
+            event.window = native.key.windowID;
+            event.key = toKey(native.key.keysym.sym);
+            event.modifiers = currentModifiers();
+            event.repeat = native.key.repeat != 0;
+            event.system = (native.key.keysym.mod & KMOD_ALT) != 0 || event.key == keys::kF10;
+            return true;
+        case SDL_TEXTINPUT:
+            event.type = T::TextInput;
+            event.window = native.text.windowID;
+            event.text = native.text.text;
+            return true;
+        case SDL_DROPBEGIN:
+        case SDL_DROPFILE:
+        case SDL_DROPCOMPLETE: {
+            event.type = native.type == SDL_DROPBEGIN  ? T::DropBegin
+                         : native.type == SDL_DROPFILE ? T::DropFile
+                                                       : T::DropComplete;
+            event.window = native.drop.windowID;
+            if (native.drop.file != nullptr) {
+                event.text = native.drop.file;
+                SDL_free(native.drop.file);
+            }
+            SDL_GetMouseState(&event.x, &event.y);
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace platform::window

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <SDL2/SDL.h>
+
+#include <array>
+#include <atomic>
+#include <deque>
+#include <memory>
+
+#include "platform/window/BackendBase.h"
+#include "platform/window/WindowTypes.h"
+
+namespace platform::window {
+
+// The desktop backend over SDL2's video subsystem. The UI thread blocks in
+// SDL_WaitEventTimeout; posts from other threads push a registered wake-up event, which ends
+// the wait at once. Timers are kept by BackendBase and bound the wait, so SDL's timer thread
+// is not used.
+class SdlBackend : public BackendBase {
+public:
+    // Null when SDL's video subsystem cannot start (no display); the reason is logged.
+    static std::unique_ptr<SdlBackend> create();
+    ~SdlBackend() override;
+
+    const char* name() const override { return "sdl"; }
+    std::unique_ptr<Window> createWindow(const WindowOptions& options) override;
+    double screenDpi() override;
+    Point cursorPosition() override;
+    Rect displayBoundsNear(Point point) override;
+    int wheelScrollLines() override { return 3; }
+    void showMessageBox(Window* owner, MessageBoxKind kind, const std::string& title,
+                        const std::string& text) override;
+
+    SDL_Cursor* systemCursor(Cursor cursor);
+
+protected:
+    bool pollNative(WindowEvent& event) override;
+    void waitNative(std::chrono::milliseconds timeout) override;
+    void wakeNative() override;
+
+private:
+    explicit SdlBackend(uint32_t wakeEventType);
+    bool translate(const SDL_Event& native, WindowEvent& event);
+    bool translateWindowEvent(const SDL_WindowEvent& native, WindowEvent& event);
+    void trackCursor(uint32_t windowId, int x, int y);
+
+    const uint32_t m_wakeEventType;
+    std::atomic<bool> m_wakePending{false};
+    std::deque<WindowEvent> m_pending;  // translated while waiting; UI thread only
+    std::array<SDL_Cursor*, 11> m_cursors{};
+    // The pointer's screen position as our own windows last saw it.
+    bool m_cursorSeen = false;
+    Point m_cursor;
+};
+
+}  // namespace platform::window

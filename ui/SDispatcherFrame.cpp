@@ -1,0 +1,10 @@
+#include "ui/SDispatcherFrame.h"
+
+#include "ui/SDispatcher.h"
+
+void SDispatcherFrame::Exit() {
+    keepRunning = 0;
+    if (SDispatcher* dispatcher = SDispatcher::GetInstance()) {
+        dispatcher->GetBackend().wake();
+    }
+}

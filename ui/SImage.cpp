@@ -1,0 +1,96 @@
+#include "ui/SImage.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "platform/Paths.h"
+#include "services/Log.h"
+#include "ui/SDispatcher.h"
+
+namespace fs = std::filesystem;
+
+SImage::SImage(cairo_surface_t* surface, double factor) : m_surface(surface), m_factor(factor) {
+    if (!(m_factor > 0)) {
+        m_factor = 1.0;
+    }
+}
+
+SImage::~SImage() {
+    cairo_surface_destroy(m_surface);
+}
+
+int SImage::GetPixelWidth() const {
+    return cairo_image_surface_get_width(m_surface);
+}
+
+int SImage::GetPixelHeight() const {
+    return cairo_image_surface_get_height(m_surface);
+}
+
+namespace {
+
+// "\\res\\Home\\x.png" -> "res/Home/x.png"; null when a component is "..".
+bool ToRelativePath(const std::string& resourcePath, fs::path& relative) {
+    std::string text = resourcePath;
+    std::replace(text.begin(), text.end(), '\\', '/');
+    const fs::path path = fs::path(text).relative_path();
+    for (const fs::path& part : path) {
+        if (part == "..") {
+            return false;
+        }
+    }
+    relative = path;
+    return !relative.empty();
+}
+
+bool IsFile(const fs::path& path) {
+    std::error_code error;
+    return fs::is_regular_file(path, error);
+}
+
+}  // namespace
+
+SResolvedImagePath ResolveImagePath(const std::string& relativePath) {
+    SResolvedImagePath result;
+    fs::path relative;
+    if (!ToRelativePath(relativePath, relative)) {
+        return result;
+    }
+    const fs::path folder = platform::paths::executableFolder();
+    const std::string marker = "\\image";
+    const std::size_t at = relativePath.find(marker);
+    if (SDispatcher::GetZoomFactor() >= 1.5 && at != std::string::npos) {
+        std::string highResolution = relativePath;
+        highResolution.replace(at, marker.size(), "\\image\\WQXGA");
+        fs::path relativeHigh;
+        if (ToRelativePath(highResolution, relativeHigh) && IsFile(folder / relativeHigh)) {
+            result.path = folder / relativeHigh;
+            result.factor = 2.0;
+            return result;
+        }
+    }
+    if (IsFile(folder / relative)) {
+        result.path = folder / relative;
+        result.factor = 1.0;
+    }
+    return result;
+}
+
+std::unique_ptr<SImage> LoadImage(const SResolvedImagePath& resolved) {
+    if (resolved.path.empty()) {
+        return nullptr;
+    }
+    cairo_surface_t* surface = cairo_image_surface_create_from_png(resolved.path.c_str());
+    const cairo_status_t status = cairo_surface_status(surface);
+    if (status != CAIRO_STATUS_SUCCESS) {
+        _Log(LOG_WARNING, "LoadImage", __LINE__, "cannot load %s: %s", resolved.path.c_str(),
+             cairo_status_to_string(status));
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    return std::make_unique<SImage>(surface, resolved.factor);
+}
+
+std::unique_ptr<SImage> LoadImage(const std::string& relativePath) {
+    return LoadImage(ResolveImagePath(relativePath));
+}

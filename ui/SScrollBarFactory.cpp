@@ -1,0 +1,7 @@
+#include "ui/SScrollBarFactory.h"
+
+#include "ui/SScrollBar.h"
+
+std::unique_ptr<SScrollBarBase> SScrollBarFactory::Create(int orientation) {
+    return std::make_unique<SScrollBar>(orientation);
+}

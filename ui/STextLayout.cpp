@@ -1,0 +1,199 @@
+#include "ui/STextLayout.h"
+
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+
+#include "ui/SColor.h"
+#include "ui/TextFlags.h"
+
+namespace {
+
+// One Pango context for every layout of the UI thread; pango_cairo_update_context adapts it
+// to each cairo context before a layout is made from it.
+PangoContext* SharedContext() {
+    static PangoContext* context = [] {
+        PangoContext* created = pango_font_map_create_context(pango_cairo_font_map_get_default());
+        pango_cairo_context_set_font_options(created, STextLayout::FontOptions());
+        return created;
+    }();
+    return context;
+}
+
+std::string SingleLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+// "&x" marks a mnemonic, "&&" is a literal '&'; a trailing single '&' is dropped.
+std::string StripPrefixes(const std::string& text) {
+    std::string plain;
+    plain.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&') {
+            if (i + 1 < text.size() && text[i + 1] == '&') {
+                plain += '&';
+                ++i;
+            }
+            continue;
+        }
+        plain += text[i];
+    }
+    return plain;
+}
+
+void SetLayoutText(PangoLayout* layout, const std::string& text, unsigned format) {
+    const bool prefixes = (format & DT_NOPREFIX) == 0 && text.find('&') != std::string::npos;
+    if (!prefixes || (format & (DT_HIDEPREFIX | DT_PREFIXONLY)) != 0) {
+        const std::string plain = prefixes ? StripPrefixes(text) : text;
+        pango_layout_set_text(layout, plain.c_str(), static_cast<int>(plain.size()));
+        return;
+    }
+    gchar* escaped = g_markup_escape_text(text.c_str(), static_cast<gssize>(text.size()));
+    gunichar accel = 0;
+    pango_layout_set_markup_with_accel(layout, escaped, -1, '&', &accel);
+    g_free(escaped);
+}
+
+}  // namespace
+
+const cairo_font_options_t* STextLayout::FontOptions() {
+    static cairo_font_options_t* options = [] {
+        cairo_font_options_t* created = cairo_font_options_create();
+        cairo_font_options_set_antialias(created, CAIRO_ANTIALIAS_GRAY);
+        cairo_font_options_set_hint_style(created, CAIRO_HINT_STYLE_SLIGHT);
+        cairo_font_options_set_hint_metrics(created, CAIRO_HINT_METRICS_OFF);
+        return created;
+    }();
+    return options;
+}
+
+STextLayout::STextLayout(cairo_t* cr, const std::string& text, unsigned format,
+                         const PangoFontDescription* font, double boxWidth, double boxHeight,
+                         bool mirrored)
+    : m_format(format), m_boxWidth(boxWidth), m_boxHeight(boxHeight) {
+    PangoContext* context = SharedContext();
+    pango_cairo_update_context(cr, context);
+    const bool rightToLeft = mirrored || (format & DT_RTLREADING) != 0;
+    pango_context_set_base_dir(context, rightToLeft ? PANGO_DIRECTION_RTL : PANGO_DIRECTION_LTR);
+    m_layout = pango_layout_new(context);
+    // The paragraph direction follows the context, so alignment stays physical: a mirrored
+    // context swaps left and right itself below.
+    pango_layout_set_auto_dir(m_layout, FALSE);
+    if (font != nullptr) {
+        pango_layout_set_font_description(m_layout, font);
+    }
+    const bool singleLine = (format & DT_SINGLELINE) != 0;
+    SetLayoutText(m_layout, singleLine ? SingleLine(text) : text, format);
+
+    const bool measuring = (format & DT_CALCRECT) != 0;
+    const bool wrap = (format & DT_WORDBREAK) != 0 && !singleLine;
+    PangoEllipsizeMode ellipsize = PANGO_ELLIPSIZE_NONE;
+    if (!measuring && (format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS)) != 0) {
+        ellipsize = PANGO_ELLIPSIZE_END;
+    } else if (!measuring && (format & DT_PATH_ELLIPSIS) != 0) {
+        ellipsize = PANGO_ELLIPSIZE_MIDDLE;
+    }
+    const bool fixedWidth = (wrap || ellipsize != PANGO_ELLIPSIZE_NONE) && boxWidth > 0;
+    if (fixedWidth) {
+        pango_layout_set_width(m_layout, static_cast<int>(boxWidth * PANGO_SCALE));
+    }
+    if (wrap) {
+        pango_layout_set_wrap(
+            m_layout, (format & DT_EDITCONTROL) != 0 ? PANGO_WRAP_WORD_CHAR : PANGO_WRAP_WORD);
+    }
+    if (ellipsize != PANGO_ELLIPSIZE_NONE) {
+        pango_layout_set_ellipsize(m_layout, ellipsize);
+        if (wrap && boxHeight > 0) {
+            pango_layout_set_height(m_layout, static_cast<int>(boxHeight * PANGO_SCALE));
+        }
+    }
+
+    enum class Align { Left, Center, Right };
+    Align align = (format & DT_CENTER) != 0  ? Align::Center
+                  : (format & DT_RIGHT) != 0 ? Align::Right
+                                             : Align::Left;
+    if (mirrored && align != Align::Center) {
+        align = align == Align::Left ? Align::Right : Align::Left;
+    }
+    pango_layout_set_alignment(m_layout, align == Align::Center  ? PANGO_ALIGN_CENTER
+                                         : align == Align::Right ? PANGO_ALIGN_RIGHT
+                                                                 : PANGO_ALIGN_LEFT);
+
+    PangoRectangle logical;
+    pango_layout_get_pixel_extents(m_layout, nullptr, &logical);
+    m_width = logical.width;
+    m_height = logical.height;
+    if (fixedWidth) {
+        // Pango placed the lines inside the width; only its own offset is undone.
+        m_offsetX = 0;
+    } else {
+        // Without a width Pango aligns lines against the widest one; the block is placed here.
+        const double room = boxWidth - logical.width;
+        m_offsetX = (align == Align::Center  ? room / 2
+                     : align == Align::Right ? room
+                                             : 0) -
+                    logical.x;
+    }
+    if (singleLine && (format & DT_VCENTER) != 0) {
+        m_offsetY = (boxHeight - logical.height) / 2 - logical.y;
+    } else if (singleLine && (format & DT_BOTTOM) != 0) {
+        m_offsetY = boxHeight - logical.height - logical.y;
+    } else {
+        m_offsetY = -logical.y;
+    }
+}
+
+STextLayout::~STextLayout() {
+    g_object_unref(m_layout);
+}
+
+int STextLayout::LineCount() const {
+    return pango_layout_get_line_count(m_layout);
+}
+
+bool STextLayout::IsEllipsized() const {
+    return pango_layout_is_ellipsized(m_layout) != FALSE;
+}
+
+int STextLayout::UnknownGlyphs() const {
+    return pango_layout_get_unknown_glyphs_count(m_layout);
+}
+
+std::string STextLayout::VisibleText() const {
+    const char* text = pango_layout_get_text(m_layout);
+    return text != nullptr ? text : "";
+}
+
+void STextLayout::Draw(cairo_t* cr, double x, double y, uint32_t colour) const {
+    const SColor c(colour);
+    if (c.IsInvisible()) {
+        return;
+    }
+    cairo_save(cr);
+    if ((m_format & DT_NOCLIP) == 0) {
+        cairo_new_path(cr);
+        cairo_rectangle(cr, x, y, m_boxWidth, m_boxHeight);
+        cairo_clip(cr);
+    }
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    cairo_set_source_rgba(cr, c.Red(), c.Green(), c.Blue(), c.Alpha());
+    cairo_move_to(cr, x + m_offsetX, y + m_offsetY);
+    pango_cairo_show_layout(cr, m_layout);
+    cairo_restore(cr);
+}
+
+// fontconfig keeps its configuration and font patterns for the life of the process (Pango's
+// font map holds them); LeakSanitizer would report them at exit in every program that draws
+// text. Programs built with the sanitizer pick this up through the toolkit.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
+// Pango loads the fontconfig configuration on a thread of its own and hands it over through
+// GLib's futex-based locks, which ThreadSanitizer cannot see; it would report the hand-over as
+// races inside fontconfig.
+extern "C" const char* __tsan_default_suppressions() {
+    return "race:libfontconfig.so\n";
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cairo.h>
+#include <pango/pango.h>
+
+#include <cstdint>
+#include <string>
+
+// One text laid out by Pango for a box of device pixels, following the toolkit's text flags
+// (TextFlags.h):
+//   DT_SINGLELINE      line breaks become spaces
+//   DT_WORDBREAK       wraps at word boundaries; with DT_EDITCONTROL long words break too
+//   DT_END_ELLIPSIS,
+//   DT_WORD_ELLIPSIS   "…" at the end of a line that does not fit (Pango has no word-wise
+//                      ellipsis); with DT_WORDBREAK the last line that fits the box height
+//   DT_PATH_ELLIPSIS   "…" in the middle
+//   DT_CENTER/RIGHT    horizontal alignment; mirrored contexts swap left and right
+//   DT_VCENTER/BOTTOM  vertical alignment of single-line text
+//   DT_NOPREFIX        '&' is literal; without it "&x" underlines x and "&&" is '&'
+//                      (DT_HIDEPREFIX drops the underline)
+//   DT_NOCLIP          drawing may leave the box (else it is clipped to it)
+//   DT_CALCRECT        measuring: the natural extent, ellipsis flags ignored
+//   DT_RTLREADING      right-to-left paragraph direction (always so in mirrored contexts)
+// Font options are pinned (grey antialiasing, slight hinting, unhinted metrics) so the same
+// text gives the same pixels and the same measurements everywhere. UI thread only.
+class STextLayout {
+public:
+    STextLayout(cairo_t* cr, const std::string& text, unsigned format,
+                const PangoFontDescription* font, double boxWidth, double boxHeight, bool mirrored);
+    ~STextLayout();
+    STextLayout(const STextLayout&) = delete;
+    STextLayout& operator=(const STextLayout&) = delete;
+
+    // Logical extent of the laid out text in pixels.
+    double Width() const { return m_width; }
+    double Height() const { return m_height; }
+    int LineCount() const;
+    bool IsEllipsized() const;
+    // Glyphs no installed font could show (drawn as boxes).
+    int UnknownGlyphs() const;
+    // The visible text after '&' prefixes were processed.
+    std::string VisibleText() const;
+
+    // Draws into the box whose top-left corner is (x, y) in the context's pixels.
+    void Draw(cairo_t* cr, double x, double y, uint32_t colour) const;
+
+    // The pinned font options (owned by the class).
+    static const cairo_font_options_t* FontOptions();
+
+private:
+    PangoLayout* m_layout = nullptr;
+    unsigned m_format;
+    double m_boxWidth;
+    double m_boxHeight;
+    double m_width = 0;
+    double m_height = 0;
+    double m_offsetX = 0;
+    double m_offsetY = 0;
+};

@@ -1,0 +1,156 @@
+// ui-gallery: a visual check of the toolkit. Shows a window with panels, text in several flag
+// combinations and scripts, images, buttons and a scrolling list; or, with --png, renders one
+// frame on the headless backend into a PNG file.
+
+#include <cairo.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "platform/window/Backend.h"
+#include "platform/window/headless/HeadlessBackend.h"
+#include "ui/SDispatcher.h"
+#include "ui/SFontTable.h"
+#include "ui/SGUIApp.h"
+#include "ui/gallery/GalleryFrame.h"
+
+namespace {
+
+struct Options {
+    std::string png;
+    double scale = 0;
+    std::string language = "en-US";
+    bool rightToLeft = false;
+    uint32_t quitAfter = 0;
+};
+
+void PrintUsage() {
+    std::printf(
+        "usage: ui-gallery [--png OUT.png] [--scale Z] [--lang TAG] [--rtl] [--quit-after MS]\n"
+        "  --png OUT.png    render one frame without a display into OUT.png and exit\n"
+        "  --scale Z        zoom factor (0.5 to 4; default: the screen's, or AURALIS_SCALE)\n"
+        "  --lang TAG       language for the font choice, e.g. ko-KR (default en-US)\n"
+        "  --rtl            lay the window out right to left\n"
+        "  --quit-after MS  close the window after MS milliseconds\n"
+        "The window backend is AURALIS_WINDOW_BACKEND (sdl or headless; default sdl).\n");
+}
+
+// 0 = go on, 1 = exit with success (help), 2 = bad usage.
+int ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--help" || arg == "-h") {
+            PrintUsage();
+            return 1;
+        } else if (arg == "--png" && hasValue) {
+            options.png = argv[++i];
+        } else if (arg == "--scale" && hasValue) {
+            char* end = nullptr;
+            options.scale = std::strtod(argv[++i], &end);
+            if (*end != '\0' || !(options.scale >= 0.5 && options.scale <= 4)) {
+                std::fprintf(stderr, "ui-gallery: --scale wants a number from 0.5 to 4\n");
+                return 2;
+            }
+        } else if (arg == "--lang" && hasValue) {
+            options.language = argv[++i];
+        } else if (arg == "--rtl") {
+            options.rightToLeft = true;
+        } else if (arg == "--quit-after" && hasValue) {
+            options.quitAfter = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+        } else {
+            std::fprintf(stderr, "ui-gallery: unknown or incomplete option %s\n", arg.c_str());
+            PrintUsage();
+            return 2;
+        }
+    }
+    return 0;
+}
+
+bool CreateFrame(GalleryFrame& frame, const Options& options) {
+    frame.zoomMode = 1;
+    frame.rightToLeft = options.rightToLeft ? 1 : 0;
+    frame.QuitAfter(options.quitAfter);
+    const double zoom = SDispatcher::GetZoomFactor();
+    SFrameOptions create;
+    create.title = "Auralis UI gallery";
+    create.rect = SRect(0, 0, std::ceil(GalleryFrame::kDesignWidth * zoom),
+                        std::ceil(GalleryFrame::kDesignHeight * zoom));
+    create.centered = true;
+    return frame.Create(create) != 0;
+}
+
+int RenderToPng(const Options& options) {
+    platform::window::HeadlessBackend backend;
+    SGUIApp app(backend);
+    if (options.scale > 0) {
+        SDispatcher::SetZoomFactor(options.scale);
+    }
+    app.SetLanguage(options.language);
+    SFontTable::Instance().SetRightToLeft(options.rightToLeft);
+    GalleryFrame frame;
+    if (!CreateFrame(frame, options)) {
+        std::fprintf(stderr, "ui-gallery: cannot create the window\n");
+        return 1;
+    }
+    frame.Show();
+    for (int turn = 0; turn < 100 && app.GetDispatcher().PumpPending(); ++turn) {
+    }
+    const auto* window = backend.window(frame.GetWindow()->id());
+    if (window == nullptr || window->lastFrame() == nullptr) {
+        std::fprintf(stderr, "ui-gallery: nothing was presented\n");
+        return 1;
+    }
+    const cairo_status_t status =
+        cairo_surface_write_to_png(window->lastFrame(), options.png.c_str());
+    if (status != CAIRO_STATUS_SUCCESS) {
+        std::fprintf(stderr, "ui-gallery: cannot write %s: %s\n", options.png.c_str(),
+                     cairo_status_to_string(status));
+        return 1;
+    }
+    std::printf("ui-gallery: wrote %s (%dx%d, zoom %.2f)\n", options.png.c_str(),
+                cairo_image_surface_get_width(window->lastFrame()),
+                cairo_image_surface_get_height(window->lastFrame()), frame.zoom);
+    return 0;
+}
+
+int ShowWindow(const Options& options) {
+    std::unique_ptr<platform::window::Backend> backend = platform::window::createBackend("sdl");
+    if (!backend) {
+        std::fprintf(stderr, "ui-gallery: no display (set DISPLAY, or use --png)\n");
+        return 1;
+    }
+    if (std::strcmp(backend->name(), "headless") == 0) {
+        std::fprintf(stderr, "ui-gallery: the headless backend has no screen; use --png\n");
+        return 2;
+    }
+    SGUIApp app(*backend);
+    if (options.scale > 0) {
+        SDispatcher::SetZoomFactor(options.scale);
+    }
+    app.SetLanguage(options.language);
+    SFontTable::Instance().SetRightToLeft(options.rightToLeft);
+    GalleryFrame frame;
+    if (!CreateFrame(frame, options)) {
+        std::fprintf(stderr, "ui-gallery: cannot create the window\n");
+        return 1;
+    }
+    app.SetMainFrame(&frame);
+    frame.Show();
+    return app.Run();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    const int parsed = ParseOptions(argc, argv, options);
+    if (parsed != 0) {
+        return parsed == 1 ? 0 : 2;
+    }
+    return options.png.empty() ? ShowWindow(options) : RenderToPng(options);
+}
