@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/bluetooth/UnavailableBackend.h"
+#include "platform/bluetooth/bluez/BluezBackend.h"
 #include "platform/bluetooth/sim/SimBackend.h"
 
 namespace platform::bluetooth {
@@ -18,10 +19,10 @@ std::shared_ptr<Backend> createBackend(const std::string& name) {
         return std::make_shared<SimBackend>();
     }
     if (chosen == "bluez") {
-        // FIXME: the BlueZ backend is not built yet; until then the computer's Bluetooth is
-        // reported as not available.
-        return std::make_shared<UnavailableBackend>(
-            chosen, "this build has no BlueZ access yet; use the sim backend (--backend sim)");
+        // A computer without a system bus or without BlueZ still gets this backend: its
+        // operations then fail with their own codes, and the link reports that Bluetooth is
+        // not available.
+        return std::make_shared<BluezBackend>();
     }
     return std::make_shared<UnavailableBackend>(chosen, "unknown Bluetooth backend");
 }
