@@ -263,7 +263,8 @@ TEST_P(TransferIntegrationTest, CompleteTransferWithProgress) {
     EXPECT_GT(link.events.count("OnDownloadProgressChange"), 50);
     EXPECT_GE(link.events.count("OnDownloadProgressChange(100,"), 1);
     EXPECT_EQ(link.events.count("OnDeviceDisconnected"), 0);
-    const json info = sim.info(address);
+    json info = sim.info(address);
+    ASSERT_TRUE(info.contains("lastResult")) << info.dump();
     EXPECT_EQ(info["expectationFailures"], 0) << info.dump();
     EXPECT_EQ(info["lastResult"]["reason"], 0);
     EXPECT_TRUE(
