@@ -1,5 +1,6 @@
 #include "ctl/CtlApp.h"
 
+#include "ctl/BluetoothCommands.h"
 #include "ctl/CommandTable.h"
 #include "ctl/FirmwareCommands.h"
 #include "ctl/OptionParser.h"
@@ -11,7 +12,9 @@ namespace {
 
 CommandTable buildTable() {
     CommandTable table;
+    addBluetoothCommands(table);
     addFirmwareCommands(table);
+    addFirmwareUpdateCommand(table);
     return table;
 }
 
@@ -52,10 +55,12 @@ void printShortUsage(std::ostream& err, const CommandTable& table) {
 
 }  // namespace
 
-int runCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           bool outIsTerminal) {
     const CommandTable table = buildTable();
     const ParseResult parsed = OptionParser(table).parse(args);
     Output output(out, err, parsed.invocation.global.json);
+    output.setTerminal(outIsTerminal);
     if (!parsed.error.empty()) {
         output.error(parsed.error);
         printShortUsage(err, table);

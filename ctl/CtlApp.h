@@ -7,7 +7,9 @@
 namespace ctl {
 
 // The whole program without main(): parses args (without the program name), runs the command
-// and returns the exit status (0 success, 1 failure, 2 bad usage).
-int runCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// and returns the exit status (0 success, 1 failure, 2 bad usage). outIsTerminal: out is a
+// terminal, so progress is drawn as a bar.
+int runCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           bool outIsTerminal = false);
 
 }  // namespace ctl

@@ -16,8 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-nlohmann::json describe(const FileInfo& info, bool valid) {
-    nlohmann::json entries = nlohmann::json::array();
+Json describe(const FileInfo& info, bool valid) {
+    Json entries = Json::array();
     for (const fota::EntryRecord& entry : info.entries) {
         entries.push_back(
             {{"id", entry.id}, {"crc", entry.crc}, {"offset", entry.offset}, {"size", entry.size}});

@@ -10,7 +10,7 @@ void Output::line(const std::string& text) {
     }
 }
 
-void Output::object(const nlohmann::json& value) {
+void Output::object(const Json& value) {
     if (m_json) {
         m_out << value.dump() << '\n';
         m_out.flush();

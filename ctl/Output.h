@@ -7,6 +7,10 @@
 
 namespace ctl {
 
+// JSON objects keep their keys in the order they were written, the order the documentation
+// lists them.
+using Json = nlohmann::ordered_json;
+
 // Where a command's results and complaints go: text for people by default, one JSON object per
 // line with --json. Complaints always go to stderr as "auralis-ctl: ...".
 class Output {
@@ -15,11 +19,14 @@ public:
         : m_out(out), m_err(err), m_json(json) {}
 
     bool json() const { return m_json; }
+    // stdout is a terminal: progress may be drawn in place.
+    bool terminal() const { return m_terminal; }
+    void setTerminal(bool terminal) { m_terminal = terminal; }
 
     // One line of text (text mode only).
     void line(const std::string& text);
     // One JSON object on a line of its own (JSON mode only).
-    void object(const nlohmann::json& value);
+    void object(const Json& value);
     // An error or warning on stderr, in both modes.
     void error(const std::string& text);
     void warning(const std::string& text);
@@ -33,6 +40,7 @@ private:
     std::ostream& m_out;
     std::ostream& m_err;
     bool m_json;
+    bool m_terminal = false;
 };
 
 }  // namespace ctl

@@ -4,6 +4,8 @@
 
 #include "link/HexDump.h"
 #include "link/MessageRoute.h"
+#include "platform/TickCount.h"
+#include "platform/bluetooth/BackendFactory.h"
 #include "services/Log.h"
 
 namespace {
@@ -53,21 +55,31 @@ private:
 };
 
 BluetoothHandle* BluetoothHandle::GetInstance() {
-    static BluetoothHandle* const instance = new BluetoothHandle();
+    static BluetoothHandle* const instance =
+        new BluetoothHandle(platform::bluetooth::createBackend());
     return instance;
 }
 
-BluetoothHandle::BluetoothHandle() {
+BluetoothHandle::BluetoothHandle() : BluetoothHandle(nullptr) {}
+
+BluetoothHandle::BluetoothHandle(std::shared_ptr<platform::bluetooth::Backend> backend)
+    : m_backend(std::move(backend)) {
     _Log(LOG_INFO, "BluetoothHandle::BluetoothHandle", __LINE__, "BluetoothHandle ++");
     m_receiveEvent = std::make_unique<platform::Event>(platform::Event::Reset::Auto);
     m_aliveEvent = std::make_unique<platform::Event>(platform::Event::Reset::Auto);
     _Log(LOG_INFO, "BluetoothHandle::BluetoothHandle", __LINE__, "BluetoothHandle --");
 }
 
-BluetoothHandle::~BluetoothHandle() = default;
+BluetoothHandle::~BluetoothHandle() {
+    shutdown();
+}
 
 void BluetoothHandle::setDelegate(IBluetoothHandleDelegate* delegate) {
     m_delegate.store(delegate);
+}
+
+IBluetoothHandleDelegate* BluetoothHandle::receiver() const {
+    return m_stopping.load() ? nullptr : m_delegate.load();
 }
 
 void BluetoothHandle::setConnectedDevice(BluetoothDevice* device) {
@@ -78,6 +90,7 @@ void BluetoothHandle::setConnection(std::shared_ptr<platform::bluetooth::Connect
     {
         std::lock_guard lock(m_connectionMutex);
         m_connection = std::move(connection);
+        ++m_linkEpoch;
     }
     m_dropKeptBytes.store(true);
 }
@@ -146,6 +159,7 @@ void BluetoothHandle::parseMessageData(const uint8_t* buffer, std::size_t count,
     _Log(LOG_INFO, "BluetoothHandle::parseMessageData", __LINE__, "isGotRecvFromDevice = TRUE");
     m_flags.gotMessage.store(true);
     m_flags.aliveResponse.store(true);
+    m_lastChunkTick.store(platform::tickCount());
     m_receiveEvent->signal();
     m_aliveEvent->signal();
 

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,23 +18,34 @@
 #include "link/FrameCodec.h"
 #include "link/FrameSplitter.h"
 #include "link/IBluetoothHandleDelegate.h"
+#include "link/LinkTimings.h"
 #include "link/SPPMessage.h"
 #include "platform/Event.h"
+#include "platform/bluetooth/Backend.h"
 #include "platform/bluetooth/Connection.h"
 
-// The device link as the rest of the program sees it: one object for the whole run that talks
-// to one pair of earbuds over a byte stream, turns received frames into events for its delegate
-// and keeps the state the earbuds report.
+// The device link as the rest of the program sees it: one object for the whole run that finds
+// earbuds, connects to one pair over a byte stream, keeps the connection watched, turns received
+// frames into events for its delegate, keeps the state the earbuds report and carries the
+// firmware transfer.
 //
-// This file holds the frame layer (building, sending, splitting, checking and dispatching
-// frames), the status messages and the session state. The worker threads (support check,
-// discovery, connect, response listener, alive check, receive watchdog) and the platform
-// procedures build on it; the response listener hands each chunk it reads to
-// handleReceivedChunk(). The firmware transfer handlers are in BluetoothHandleFota.cpp.
+// Files: BluetoothHandle.cpp holds the frame layer (building, sending, splitting, checking and
+// dispatching frames); BluetoothHandleStatus.cpp the status messages; BluetoothHandlePlatform.cpp
+// the procedures over the computer's Bluetooth (platform::bluetooth::Backend);
+// BluetoothHandleThreads.cpp the public session operations and the worker threads;
+// BluetoothHandleFota.cpp the firmware transfer.
 //
-// Thread use: frames are sent from any thread (one connection send per frame, so frames never
-// interleave); receiving, dispatching and every parse handler run on one thread at a time (the
-// listener's). The device state is written only by the handlers and read as copies.
+// Threads: every public session operation returns at once and works on a detached thread of its
+// own (support check, discovery, connect, response listener, alive check, receive watchdog);
+// events reach the delegate on those threads. Frames are sent from any thread (one connection
+// send per frame, so frames never interleave); receiving, dispatching and every parse handler
+// run on one thread at a time (the listener's). The device state is written only by the
+// handlers and read as copies. Each worker belongs to the link it was started for: once a new
+// connect attempt or a new firmware session replaces that link or session, an old worker ends
+// quietly instead of acting on its successor.
+//
+// Lifetime: the process-wide link (GetInstance) is never destroyed. A link made for a test or a
+// command stops its threads and waits for them in shutdown(), which its destructor calls.
 class BluetoothHandle {
 public:
     // The flags the session's threads share (each written by one side, read by the other).
@@ -49,13 +64,31 @@ public:
         std::atomic<bool> finding{false};
     };
 
-    // The process-wide link, created on the first call (safely from any thread) and never
-    // destroyed: detached worker threads may still use it while the process exits.
+    // Service class ids of the earbuds' serial port, by generation.
+    static constexpr const char* kServiceUuidSecond = "00001101-0000-1000-8000-00805F9B34FB";
+    static constexpr const char* kServiceUuidFirst = "00001102-0000-1000-8000-00805F9B34FD";
+    // Model codes written into the device record by the connect procedure.
+    static constexpr const char* kModelCodeSecond = "VX-R175";
+    static constexpr const char* kModelCodeFirst = "VX-R170";
+    // Discovery keeps only devices whose name contains this (case-sensitive).
+    static constexpr const char* kNameFilter = "Auralis";
+    // OnDownloadFinish reason when the transfer had to stop because the package could not be
+    // read or sent (an unreadable fragment, an entry the data messages cannot carry). The
+    // earbuds' own reasons are single bytes (0-255), so this one can never be theirs.
+    static constexpr int kFotaReasonPackageUnreadable = -1;
+
+    // The process-wide link over the backend the factory chooses ($AURALIS_BACKEND), created on
+    // the first call (safely from any thread) and never destroyed: detached worker threads may
+    // still use it while the process exits.
     static BluetoothHandle* GetInstance();
 
-    // An independent link; tests create several. Logs "BluetoothHandle ++" and
-    // "BluetoothHandle --" around creating the two events.
+    // An independent link without a Bluetooth backend: the frame layer works, every platform
+    // procedure fails (Bluetooth is not available).
     BluetoothHandle();
+    // An independent link over the given backend; tests and auralis-ctl create their own. Logs
+    // "BluetoothHandle ++" and "BluetoothHandle --" around creating the two events.
+    explicit BluetoothHandle(std::shared_ptr<platform::bluetooth::Backend> backend);
+    // Calls shutdown() and waits for the link's threads.
     ~BluetoothHandle();
     BluetoothHandle(const BluetoothHandle&) = delete;
     BluetoothHandle& operator=(const BluetoothHandle&) = delete;
@@ -73,6 +106,61 @@ public:
     // of being refused at once. Setting a connection drops bytes kept from the previous one.
     void setConnection(std::shared_ptr<platform::bluetooth::Connection> connection);
     std::shared_ptr<platform::bluetooth::Connection> connection() const;
+
+    // ---- Test hooks and lifetime ----
+
+    // Shortens the link's pauses and time-outs; takes effect for threads started afterwards.
+    void setTimings(const LinkTimings& timings);
+    LinkTimings timings() const;
+
+    // Stops every worker thread of this link and waits up to timeout for them to end: ends
+    // discovery, the alive check and the receive watchdog, closes the connection, cuts every
+    // pause short. Afterwards the link starts no threads and raises no events. True when every
+    // thread has ended. A backend call in progress runs to its own time-out first.
+    bool shutdown(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    // Worker threads of this link that have not ended yet.
+    int runningThreads() const;
+
+    // ---- Link session: public operations (BluetoothHandleThreads.cpp) ----
+
+    // Starts the support-check thread: up to 3 radio checks, then OnCheckBluetoothResponse.
+    void CheckSupportBluetooth();
+    // Marks finding and makes sure the discovery thread runs. While a discovery thread of this
+    // link is still running (also one that StopFindDevice asked to end but that has not ended
+    // yet) no second thread is started: the running one simply goes on finding. So there is
+    // never more than one discovery thread, and the cycle pause is never skipped.
+    void StartFindDevice();
+    // Clears finding; the discovery thread ends at its next check and raises no more events.
+    void StopFindDevice();
+    // Starts a connect thread for the device (a record this link handed out, or any record that
+    // outlives the attempt). Attempts run one after the other. A null device is refused.
+    void ConnectToDevice(BluetoothDevice* device);
+    // Closes the connection on the caller's thread. Always true.
+    bool DisConnectToDevice();
+    // Removes the pairing of the device; returns the backend's code (0 done), for logs.
+    int RemoveDevice(BluetoothDevice* device);
+    // A copy of the found-devices map: the devices of the last discovery cycle that found any.
+    std::map<uint64_t, BluetoothDevice*> foundDevices() const;
+
+    // ---- Platform procedures (BluetoothHandlePlatform.cpp) ----
+
+    // Prepares the computer's Bluetooth for a connect attempt or a discovery run: true when the
+    // link has a backend. Logs "WSAStartup() is OK!", or the error and closeService.
+    bool startService();
+    void closeService();
+    // The support check: up to 3 radio checks, a pause apart. True when a radio answered.
+    bool checkSupport();
+    // One discovery cycle's scan. False (after the lookup-failure pause) when it could not
+    // begin; else the devices in range, unfiltered.
+    bool runDiscoveryScan(std::vector<platform::bluetooth::DiscoveredDevice>& results);
+    // Pairs with the device; true when paired now. "Already paired!" (259) is false too.
+    bool pairToDevice(BluetoothDevice* device);
+    // The connect procedure: pairing (result ignored), the connected device, model code and
+    // service class id by generation, the previous connection closed, the new one opened and
+    // installed. Returns the backend's code: 0 connected.
+    int connectProcedure(BluetoothDevice* device);
+    // The text of a result code of the Bluetooth seam; safe from any thread.
+    static std::string formatError(int code);
 
     // ---- Frame layer ----
 
@@ -151,6 +239,27 @@ public:
     bool parseFOTAUpdateResponse(const uint8_t* payload, std::size_t length);
     bool parseFOTA2EmergencyResponse(const uint8_t* payload, std::size_t length);
 
+    // ---- Firmware transfer operations (BluetoothHandleFota.cpp) ----
+
+    // Opens a transfer session for FotaBin: resets the progress, ends a receive watchdog left
+    // from an earlier session, waits briefly, sends the open message of the generation, then
+    // stops the alive check and starts the receive watchdog. False when the open message could
+    // not be built or sent (nothing else changes then).
+    bool OpenFotaSession();
+    // Answers the earbuds' MTU request (second generation: offers 650 and uses it). False
+    // without a connection.
+    bool sendFotaControl();
+    // Second generation: tells the earbuds the entry is ready.
+    bool sendFOTA2ReadyDownload(int entryId);
+    // First generation: one data message of the requested entry; with advance, the fragment
+    // after the acknowledged position offset. True in every case.
+    bool sendFOTADownload(bool advance, uint32_t offset);
+    // Second generation: data message packetIndex of a data request at offset. True in every case.
+    bool sendFOTA2Download(uint32_t offset, int packetIndex);
+    // The fixed answers to a second-generation update report and to an emergency request.
+    bool sendFOTA2Update();
+    bool sendFOTA2Emergency();
+
     // ---- Device state: never reset; it keeps the last values received ----
 
     DeviceStatus deviceStatus() const;
@@ -162,7 +271,8 @@ public:
     // ---- Session state for the worker threads ----
 
     SessionFlags& flags() { return m_flags; }
-    // "WAIT_RECV": auto-reset; signalled by every received chunk; wakes the receive watchdog.
+    // "WAIT_RECV": auto-reset; signalled by every received chunk and by every change of the
+    // receive watchdog's stop flag.
     platform::Event& receiveEvent() { return *m_receiveEvent; }
     // "WAIT_ALIVE": auto-reset; signalled by every received chunk; wakes the alive check.
     platform::Event& aliveEvent() { return *m_aliveEvent; }
@@ -176,15 +286,87 @@ private:
 
     bool sendBody(const uint8_t* body, std::size_t bodyLength, int response, bool useModelHeader);
     void notifyStatus(const DeviceStatus& status);
+    // The delegate to raise events on; null without one and once shutdown has begun.
+    IBluetoothHandleDelegate* receiver() const;
+
+    // ---- Threads (BluetoothHandleThreads.cpp) ----
+    void ThreadCheckSupportBluetooth();
+    void ThreadFindDevice();
+    void ThreadConnectDevice(BluetoothDevice* device);
+    void ThreadResponseListener(std::shared_ptr<platform::bluetooth::Connection> stream,
+                                uint64_t epoch);
+    void ThreadCheckDeviceAlive(uint64_t epoch);
+    void ThreadCheckDeviceConnect(uint64_t session, uint64_t epoch);
+
+    // Starts a counted worker; false once shutdown has begun.
+    bool startWorker(const char* name, std::function<void()> body);
+    // Sleeps, cut short by shutdown. False when shutdown has begun.
+    bool pause(std::chrono::milliseconds duration);
+    bool stopping() const { return m_stopping.load(); }
+    // One discovery cycle's results through the name filter and into the found-devices map.
+    void takeCycleResults(const std::vector<platform::bluetooth::DiscoveredDevice>& results);
+    // The discovery thread is about to end: true when StartFindDevice asked for more meanwhile.
+    bool discoveryContinues();
+    // The link the workers of epoch belong to is still the current one.
+    bool isCurrentLink(uint64_t epoch) const;
+    uint64_t currentLink() const;
+    // A watchdog found the link dead: when the link of epoch is still the current one, stops the
+    // alive check, logs why, closes the connection and returns true (the caller raises the event).
+    bool failLink(uint64_t epoch, const char* method, const char* why);
+    void closeConnectionLocked(const char* method);
+
+    // ---- Firmware transfer (BluetoothHandleFota.cpp) ----
+    // Reads n bytes of the requested entry at the fragment position and sends them; on a read
+    // failure stops the transfer (OnDownloadFinish(false, kFotaReasonPackageUnreadable)).
+    bool readEntryFragment(uint32_t position, std::size_t n, std::vector<uint8_t>& data);
+    void abortTransfer(const char* why);
+    // Signals the receive event and wakes the receive watchdog (its stop flag or session changed).
+    void wakeReceiveWatchdog();
+    // Largest fragment the data message of the generation can carry.
+    int fragmentLimit() const;
+    void raiseProgress();
+
+    std::shared_ptr<platform::bluetooth::Backend> m_backend;
+
+    mutable std::mutex m_timingsMutex;
+    LinkTimings m_timings;
+
+    // Worker accounting and shutdown.
+    std::atomic<bool> m_stopping{false};
+    mutable std::mutex m_workersMutex;
+    std::condition_variable m_workersChanged;
+    int m_workers = 0;
+    std::mutex m_pauseMutex;
+    std::condition_variable m_pauseCut;
+
+    // Discovery: at most one thread, see StartFindDevice.
+    std::mutex m_discoveryMutex;
+    bool m_discoveryRunning = false;
+    mutable std::mutex m_foundMutex;
+    std::map<uint64_t, BluetoothDevice*> m_foundDevices;
+    // Every record discovery created: they stay valid for the link's whole life.
+    std::vector<std::unique_ptr<BluetoothDevice>> m_deviceRecords;
+
+    // Connect attempts run one after the other.
+    std::mutex m_connectMutex;
+    // Receiving runs on one thread at a time, also while an old listener winds down.
+    std::mutex m_receiveMutex;
 
     std::atomic<IBluetoothHandleDelegate*> m_delegate{nullptr};
     std::atomic<BluetoothDevice*> m_connectedDevice{nullptr};
 
     mutable std::mutex m_connectionMutex;
     std::shared_ptr<platform::bluetooth::Connection> m_connection;
+    // Counts the links: raised by every connection change and every connect attempt.
+    uint64_t m_linkEpoch = 0;
 
     SessionFlags m_flags;
     std::unique_ptr<platform::Event> m_receiveEvent;
+    // The receive watchdog measures silence from the last received chunk instead of waking for
+    // every chunk (which costs a thread switch per chunk during a transfer); it is woken only
+    // to stop.
+    std::atomic<uint64_t> m_lastChunkTick{0};
+    platform::Event m_watchdogWake{platform::Event::Reset::Auto};
     std::unique_ptr<platform::Event> m_aliveEvent;
 
     // Receive side: used only by the thread that reads the connection.
@@ -197,4 +379,26 @@ private:
     std::string m_imeiRight;
     std::string m_softwareVersionLeft;
     std::string m_softwareVersionRight;
+
+    // Firmware transfer state. Written by the listener's handlers; OpenFotaSession resets the
+    // atomic ones before the open message leaves. m_fotaMutex orders FotaBin, which the update
+    // flow fills before OpenFotaSession, with the handlers that read it.
+    mutable std::mutex m_fotaMutex;
+    std::atomic<uint64_t> m_fotaSession{0};
+    std::atomic<bool> m_fotaAborted{false};
+    std::atomic<int> m_percent{0};
+    std::atomic<uint64_t> m_bytesSent{0};
+    std::atomic<int64_t> uDownloadedSize{0};
+    std::atomic<int> m_fragmentSize{0};
+    int m_lastState = 0;
+    int m_lastError = 0;
+    int mDownloadEntryID = 0;
+    std::atomic<bool> m_entrySelected{false};
+    uint32_t mDownloadEntryPos = 0;
+    uint32_t mDownloadEntrySize = 0;
+    uint32_t m_fragmentPosition = 0;
+    // Data bytes of the first-generation fragment sent last, at m_fragmentPosition.
+    uint32_t m_sentLength = 0;
+    bool m_lastFragment = false;
+    std::string m_entryPath;
 };

@@ -1,47 +1,599 @@
-// The firmware transfer handlers of the device link.
+// The firmware transfer of the device link, both generations. After OpenFotaSession the earbuds
+// drive the transfer: they ask for an MTU, name the entry they want, ask for its data (second
+// generation) or acknowledge each fragment (first generation), report their progress and finally
+// whether the update succeeded. Every handler runs on the listener thread; the data messages go
+// out from inside the handler that received the request.
 //
-// FIXME: the transfer protocol (session open, MTU, entry and data requests, progress and result
-// reports, emergency requests) is not built yet. Until it is, the dispatch already routes every
-// transfer id here and each handler only logs the message and reports it as not handled, so a
-// transfer message never changes any state or raises any event.
+// Beyond the bare protocol the transfer refuses what would put wrong bytes on the wire:
+//  - a fragment that cannot be read is never sent; the transfer stops and reports
+//    OnDownloadFinish(false, kFotaReasonPackageUnreadable); later requests of the session are
+//    ignored (the earbuds' own time-out ends their side);
+//  - an MTU of 0 is not taken (the request is not answered; the fragment size stays), and an MTU
+//    larger than a data message can carry is cut to what it can carry;
+//  - a first-generation acknowledgement of the fragment just sent brings the fragment that starts
+//    where it ended, even when the fragment size changed meanwhile (no bytes skipped or sent
+//    twice); an acknowledgement of another position brings the fragment one fragment size on;
+//  - a first-generation acknowledgement whose next fragment would start at or beyond the entry's
+//    end (it does not match the fragment just sent) sends nothing more for that entry: the
+//    earbuds have acknowledged a position that leaves nothing of the entry unsent;
+//  - a data request beyond the entry's end sends nothing; data is never sent before an entry
+//    was requested, nor an entry the 3-byte positions cannot address.
 
+#include <algorithm>
+
+#include "fota/FragmentReader.h"
 #include "link/BluetoothHandle.h"
+#include "link/MessageIds.h"
+#include "platform/TickCount.h"
 #include "services/Log.h"
 
 namespace {
 
-bool notHandledYet(const char* method, const uint8_t* payload, std::size_t length) {
-    BluetoothHandle::logMessage("RECV: ", method, payload, length);
-    _Log(LOG_INFO, method, __LINE__, "firmware transfer message not handled");
+// The second generation offers this many data bytes per message.
+constexpr int kSecondFragmentSize = 650;
+// Sub-ids of the control message.
+constexpr uint8_t kSubIdSendMtu = 0;
+constexpr uint8_t kSubIdDownloadEntry = 1;
+constexpr uint8_t kSubIdSendPause = 2;
+constexpr uint8_t kSubIdSendResume = 3;
+// Types of the update report.
+constexpr uint8_t kUpdateCurrentDownloadedPercent = 0;
+constexpr uint8_t kUpdateStateChanged = 1;
+constexpr int kFotaSessionClosed = 0;
+// The earbuds' failure reason after which they are neither reset nor unpaired.
+constexpr int kReasonKeepPairing = 14;
+// Id, position (4 bytes) and checksum around the data of a data message.
+constexpr std::size_t kDataOverhead = 7;
+// A position inside an entry travels in 3 bytes.
+constexpr uint32_t kMaxEntrySize = (1u << 24) - 1;
+// Not-last marker in the position's fourth byte.
+constexpr uint8_t kMoreFollows = 0x80;
+
+void appendLE32(std::vector<uint8_t>& bytes, uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        bytes.push_back(static_cast<uint8_t>(value >> shift));
+    }
+}
+
+uint32_t readLE(const uint8_t* bytes, std::size_t count) {
+    uint32_t value = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        value |= static_cast<uint32_t>(bytes[i]) << (8 * i);
+    }
+    return value;
+}
+
+bool payloadHolds(const char* method, std::size_t length, std::size_t needed) {
+    if (length >= needed) {
+        return true;
+    }
+    _Log(LOG_WARNING, method, __LINE__,
+         "payload of %zu bytes is shorter than the %zu bytes of its layout; message ignored",
+         length, needed);
     return false;
 }
 
 }  // namespace
 
-bool BluetoothHandle::parseOpenSessionResponse(const uint8_t* payload, std::size_t length) {
-    return notHandledYet("BluetoothHandle::parseOpenSessionResponse", payload, length);
+// ---- Session ----
+
+bool BluetoothHandle::OpenFotaSession() {
+    static constexpr const char* kMethod = "BluetoothHandle::OpenFotaSession";
+    _Log(LOG_INFO, kMethod, __LINE__, "=====OpenFotaSession Started=====");
+    uint32_t entryCount = 0;
+    uint32_t fileCrc32 = 0;
+    std::vector<fota::EntryRecord> entries;
+    {
+        std::lock_guard lock(m_fotaMutex);
+        entryCount = FotaBin.entryCount;
+        fileCrc32 = FotaBin.fileCrc32;
+        entries = FotaBin.entries;
+    }
+    _Log(LOG_INFO, kMethod, __LINE__,
+         "OpenFotaSession => FotaBin.entry_cnt[%d] MSG_ID_FOTA_SESSION",
+         static_cast<int>(entryCount));
+
+    m_percent.store(0);
+    m_bytesSent.store(0);
+    uDownloadedSize.store(0);
+    m_fotaAborted.store(false);
+    m_entrySelected.store(false);
+    // Ends a watchdog left from an earlier session at its next wake-up.
+    m_flags.receiveWatchdogStop.store(true);
+    const uint64_t session = m_fotaSession.fetch_add(1) + 1;
+    wakeReceiveWatchdog();
+    m_flags.mtuAnswered.store(false);
+
+    if (!pause(timings().fotaOpenPause)) {
+        return false;
+    }
+
+    const bool second = isSecondGeneration();
+    std::vector<uint8_t> body{second ? MSG_ID_FOTA2_OPEN : MSG_ID_FOTA_SESSION};
+    if (second) {
+        appendLE32(body, fileCrc32);
+    }
+    body.push_back(static_cast<uint8_t>(entryCount & 0xFF));
+    for (const fota::EntryRecord& entry : entries) {
+        body.push_back(static_cast<uint8_t>(entry.id & 0xFF));
+        appendLE32(body, entry.size);
+        appendLE32(body, entry.crc);
+    }
+    body.insert(body.end(), {0x00, 0x00});
+    std::vector<uint8_t> frame = buildSPPMessage(body.data(), body.size(), false, 0, true);
+    if (frame.empty()) {
+        _Log(LOG_WARNING, kMethod, __LINE__,
+             "an open message for %zu entries does not fit a frame; session not opened",
+             entries.size());
+        return false;
+    }
+    if (!sendSPPMessage(std::move(frame))) {
+        return false;
+    }
+
+    m_flags.receiveWatchdogStop.store(false);
+    m_flags.gotMessage.store(true);
+    m_lastChunkTick.store(platform::tickCount());
+    m_flags.aliveCheckRunning.store(false);
+    wakeReceiveWatchdog();
+    const uint64_t epoch = currentLink();
+    startWorker("bt-watchdog",
+                [this, session, epoch] { ThreadCheckDeviceConnect(session, epoch); });
+    return true;
 }
 
-bool BluetoothHandle::parseFOTA2OpenResponse(const uint8_t* payload, std::size_t length) {
-    return notHandledYet("BluetoothHandle::parseFOTA2OpenResponse", payload, length);
+int BluetoothHandle::fragmentLimit() const {
+    const std::size_t bodyLimit =
+        isSecondGeneration() ? devlink::kMaxSecondBodyLength : devlink::kMaxLongBodyLength;
+    return static_cast<int>(bodyLimit - kDataOverhead);
+}
+
+void BluetoothHandle::raiseProgress() {
+    if (IBluetoothHandleDelegate* target = receiver()) {
+        target->OnDownloadProgressChange(m_percent.load(), m_bytesSent.load());
+    }
+}
+
+void BluetoothHandle::wakeReceiveWatchdog() {
+    m_receiveEvent->signal();
+    m_watchdogWake.signal();
+}
+
+void BluetoothHandle::abortTransfer(const char* why) {
+    if (m_fotaAborted.exchange(true)) {
+        return;
+    }
+    _Log(LOG_WARNING, "BluetoothHandle::abortTransfer", __LINE__, "firmware transfer stopped: %s",
+         why);
+    m_flags.receiveWatchdogStop.store(true);
+    wakeReceiveWatchdog();
+    if (IBluetoothHandleDelegate* target = receiver()) {
+        target->OnDownloadFinish(false, kFotaReasonPackageUnreadable);
+    }
+}
+
+bool BluetoothHandle::readEntryFragment(uint32_t position, std::size_t n,
+                                        std::vector<uint8_t>& data) {
+    data.resize(n);
+    const uint64_t at = static_cast<uint64_t>(mDownloadEntryPos) + position;
+    if (n > 0 && !fota::FragmentReader::read(m_entryPath, at, n, data.data())) {
+        abortTransfer("a fragment of the package could not be read");
+        return false;
+    }
+    return true;
+}
+
+// ---- Control: MTU and entry requests ----
+
+bool BluetoothHandle::sendFotaControl() {
+    if (!connection()) {
+        return false;
+    }
+    if (isSecondGeneration()) {
+        m_fragmentSize.store(kSecondFragmentSize);
+        const uint8_t body[] = {MSG_ID_FOTA2_CONTROL, kSubIdSendMtu, 0x8A, 0x02, 0x00, 0x00};
+        return sendBody(body, sizeof(body), 1, true);
+    }
+    const uint8_t body[] = {MSG_ID_FOTA_CONTROL, kSubIdSendMtu, 0x00, 0x00, 0x00};
+    return sendBody(body, sizeof(body), 1, true);
+}
+
+bool BluetoothHandle::sendFOTA2ReadyDownload(int entryId) {
+    const uint8_t body[] = {MSG_ID_FOTA2_CONTROL,
+                            kSubIdDownloadEntry,
+                            static_cast<uint8_t>(entryId & 0xFF),
+                            0x00,
+                            0x00,
+                            0x00};
+    return sendBody(body, sizeof(body), 1, true);
 }
 
 bool BluetoothHandle::parseFOTACtrlResponse(const uint8_t* payload, std::size_t length) {
-    return notHandledYet("BluetoothHandle::parseFOTACtrlResponse", payload, length);
+    static constexpr const char* kMethod = "BluetoothHandle::parseFOTACtrlResponse";
+    if (!payloadHolds(kMethod, length, 1)) {
+        return true;
+    }
+    if (m_fotaAborted.load()) {
+        _Log(LOG_INFO, kMethod, __LINE__, "transfer stopped; request ignored");
+        return true;
+    }
+    switch (payload[0]) {
+        case kSubIdSendMtu: {
+            if (!payloadHolds(kMethod, length, 3)) {
+                return true;
+            }
+            const int mtu = static_cast<int>(readLE(payload + 1, 2));
+            _Log(LOG_INFO, kMethod, __LINE__, "MTU size : %d", mtu);
+            if (mtu == 0) {
+                _Log(LOG_WARNING, kMethod, __LINE__,
+                     "an MTU of 0 carries no data; request not answered");
+                return true;
+            }
+            const int limit = fragmentLimit();
+            if (mtu > limit) {
+                _Log(LOG_WARNING, kMethod, __LINE__,
+                     "a data message carries at most %d bytes; fragments are cut to that", limit);
+            }
+            m_fragmentSize.store(std::min(mtu, limit));
+            if (!m_flags.mtuAnswered.load()) {
+                m_flags.mtuAnswered.store(true);
+                sendFotaControl();
+            }
+            return true;
+        }
+        case kSubIdDownloadEntry: {
+            if (!payloadHolds(kMethod, length, 2)) {
+                return true;
+            }
+            mDownloadEntryID = static_cast<int8_t>(payload[1]);
+            m_lastFragment = false;
+            bool found = false;
+            {
+                std::lock_guard lock(m_fotaMutex);
+                for (const fota::EntryRecord& entry : FotaBin.entries) {
+                    if (static_cast<int64_t>(entry.id) == mDownloadEntryID) {
+                        mDownloadEntryPos = entry.offset;
+                        mDownloadEntrySize = entry.size;
+                        m_entryPath = FotaBin.path;
+                        found = true;
+                        break;
+                    }
+                }
+            }
+            if (!found) {
+                _Log(LOG_INFO, kMethod, __LINE__,
+                     "entry %d is not in the package; request not answered", mDownloadEntryID);
+                return true;
+            }
+            m_entrySelected = true;
+            m_fragmentPosition = 0;
+            m_sentLength = 0;
+            _Log(LOG_INFO, kMethod, __LINE__, "parseFOTACtrlResponse: mDownloadEntryID[%d]",
+                 mDownloadEntryID);
+            _Log(LOG_INFO, kMethod, __LINE__, "parseFOTACtrlResponse: mDownloadEntryPos[%d]",
+                 static_cast<int>(mDownloadEntryPos));
+            _Log(LOG_INFO, kMethod, __LINE__, "parseFOTACtrlResponse: mDownloadEntrySize[%d]",
+                 static_cast<int>(mDownloadEntrySize));
+            if (mDownloadEntrySize > kMaxEntrySize) {
+                abortTransfer("the requested entry is larger than the data messages can address");
+                return true;
+            }
+            if (isSecondGeneration()) {
+                sendFOTA2ReadyDownload(mDownloadEntryID);
+            } else {
+                sendFOTADownload(false, 0);
+            }
+            return true;
+        }
+        case kSubIdSendPause:
+            _Log(LOG_INFO, kMethod, __LINE__, "FOTA_SESSION_MGR_CTRL_SUBID_SEND_PAUSE");
+            return true;
+        case kSubIdSendResume:
+            _Log(LOG_INFO, kMethod, __LINE__, "FOTA_SESSION_MGR_CTRL_SUBID_SEND_RESUME");
+            return true;
+        default:
+            _Log(LOG_INFO, kMethod, __LINE__, "unknown control sub-id %d", payload[0]);
+            return true;
+    }
+}
+
+// ---- First-generation data ----
+
+bool BluetoothHandle::sendFOTADownload(bool advance, uint32_t offset) {
+    static constexpr const char* kMethod = "BluetoothHandle::sendFOTADownload";
+    if (!m_entrySelected || m_fotaAborted.load()) {
+        return true;
+    }
+    const uint32_t fragment = static_cast<uint32_t>(m_fragmentSize.load());
+    if (fragment == 0) {
+        _Log(LOG_WARNING, kMethod, __LINE__, "no MTU known yet; no data sent");
+        return true;
+    }
+    if (advance) {
+        // The fragment after the acknowledged one starts where that one ended. When the
+        // acknowledgement names the fragment just sent, that is its own length, also when the
+        // earbuds changed the fragment size (their MTU request half way) while it travelled.
+        const uint32_t step =
+            offset == m_fragmentPosition && m_sentLength > 0 ? m_sentLength : fragment;
+        if (static_cast<uint64_t>(offset) + step >= mDownloadEntrySize) {
+            // The acknowledgement does not match the fragment just sent: nothing of the entry
+            // lies after the acknowledged fragment, so nothing more is sent for it.
+            _Log(LOG_WARNING, kMethod, __LINE__,
+                 "acknowledged position %u leaves nothing of the entry (%u bytes) to send", offset,
+                 mDownloadEntrySize);
+            m_lastFragment = true;
+            return true;
+        }
+        m_fragmentPosition = offset + step;
+    }
+    std::size_t n = 0;
+    if (static_cast<uint64_t>(m_fragmentPosition) + fragment < mDownloadEntrySize) {
+        n = fragment;
+        m_lastFragment = false;
+    } else {
+        n = mDownloadEntrySize - m_fragmentPosition;
+        m_lastFragment = true;
+    }
+    std::vector<uint8_t> data;
+    if (!readEntryFragment(m_fragmentPosition, n, data)) {
+        return true;
+    }
+    m_sentLength = static_cast<uint32_t>(n);
+
+    const std::size_t bodyLength = n + kDataOverhead;
+    const bool second = isSecondGeneration();
+    std::vector<uint8_t> frame;
+    frame.reserve(bodyLength + 5);
+    if (second) {
+        frame.insert(frame.end(),
+                     {devlink::kStartMarkerSecond, static_cast<uint8_t>(bodyLength),
+                      static_cast<uint8_t>((bodyLength >> 8) | devlink::kSecondFlagData)});
+    } else if (bodyLength <= devlink::kMaxShortBodyLength) {
+        frame.insert(frame.end(), {devlink::kStartMarkerFirst, devlink::kFirstFlagData,
+                                   static_cast<uint8_t>(bodyLength)});
+    } else {
+        frame.insert(frame.end(),
+                     {devlink::kStartMarkerFirst,
+                      static_cast<uint8_t>(devlink::kFirstFlagData | devlink::kFirstFlagLongForm),
+                      static_cast<uint8_t>(bodyLength), static_cast<uint8_t>(bodyLength >> 8)});
+    }
+    frame.push_back(second ? MSG_ID_FOTA2_DATA : MSG_ID_FOTA_DOWNLOAD_DATA);
+    appendLE32(frame, m_fragmentPosition);
+    if (!m_lastFragment) {
+        frame.back() = kMoreFollows;
+    }
+    frame.insert(frame.end(), data.begin(), data.end());
+    frame.insert(frame.end(), {0xCC, 0xCC, devlink::endMarker(generation())});
+    sendSPPMessage(std::move(frame));
+    return true;
 }
 
 bool BluetoothHandle::parseFOTADownloadDataResponse(const uint8_t* payload, std::size_t length) {
-    return notHandledYet("BluetoothHandle::parseFOTADownloadDataResponse", payload, length);
+    static constexpr const char* kMethod = "BluetoothHandle::parseFOTADownloadDataResponse";
+    if (!payloadHolds(kMethod, length, 4)) {
+        return true;
+    }
+    const uint32_t fragmentOffset = readLE(payload, 4);
+    _Log(LOG_INFO, kMethod, __LINE__, "fragmentOffset[%u]", fragmentOffset);
+    if (m_fotaAborted.load()) {
+        _Log(LOG_INFO, kMethod, __LINE__, "transfer stopped; acknowledgement ignored");
+        return true;
+    }
+    if (fragmentOffset != 0) {
+        // Counted as the earbuds acknowledge; an acknowledgement that goes back never takes the
+        // count below zero.
+        const int64_t moved = static_cast<int64_t>(fragmentOffset) - uDownloadedSize.load();
+        const int64_t total = static_cast<int64_t>(m_bytesSent.load()) + moved;
+        m_bytesSent.store(total > 0 ? static_cast<uint64_t>(total) : 0);
+    }
+    uDownloadedSize.store(fragmentOffset);
+    raiseProgress();
+    if (!m_lastFragment) {
+        _Log(LOG_INFO, kMethod, __LINE__, "===========SEND FOTA DATA===========");
+        sendFOTADownload(true, fragmentOffset);
+    }
+    return true;
+}
+
+// ---- Second-generation data ----
+
+bool BluetoothHandle::sendFOTA2Download(uint32_t offset, int packetIndex) {
+    static constexpr const char* kMethod = "BluetoothHandle::sendFOTA2Download";
+    if (!m_entrySelected || m_fotaAborted.load()) {
+        return true;
+    }
+    const uint32_t fragment = static_cast<uint32_t>(m_fragmentSize.load());
+    if (fragment == 0) {
+        _Log(LOG_WARNING, kMethod, __LINE__, "no MTU known yet; no data sent");
+        m_lastFragment = true;
+        return true;
+    }
+    const uint64_t position =
+        static_cast<uint64_t>(offset) + static_cast<uint64_t>(packetIndex) * fragment;
+    if (position > mDownloadEntrySize) {
+        _Log(LOG_WARNING, kMethod, __LINE__,
+             "requested position %llu lies beyond the entry (%u bytes); nothing sent",
+             static_cast<unsigned long long>(position), mDownloadEntrySize);
+        m_lastFragment = true;
+        return true;
+    }
+    m_fragmentPosition = static_cast<uint32_t>(position);
+    std::size_t n = 0;
+    if (position + fragment >= mDownloadEntrySize) {
+        n = mDownloadEntrySize - m_fragmentPosition;
+        m_lastFragment = true;
+    } else {
+        n = fragment;
+        m_lastFragment = false;
+    }
+    m_bytesSent.fetch_add(n);
+    raiseProgress();
+    std::vector<uint8_t> data;
+    if (!readEntryFragment(m_fragmentPosition, n, data)) {
+        return true;
+    }
+
+    const std::size_t bodyLength = n + kDataOverhead;
+    std::vector<uint8_t> frame;
+    frame.reserve(bodyLength + 4);
+    frame.insert(frame.end(),
+                 {devlink::kStartMarkerSecond, static_cast<uint8_t>(bodyLength),
+                  static_cast<uint8_t>((bodyLength >> 8) | devlink::kSecondFlagResponse |
+                                       devlink::kSecondFlagData),
+                  MSG_ID_FOTA2_DATA, static_cast<uint8_t>(m_fragmentPosition),
+                  static_cast<uint8_t>(m_fragmentPosition >> 8),
+                  static_cast<uint8_t>(m_fragmentPosition >> 16),
+                  static_cast<uint8_t>(m_lastFragment ? 0x00 : kMoreFollows)});
+    frame.insert(frame.end(), data.begin(), data.end());
+    frame.insert(frame.end(), {0x00, 0x00, devlink::kEndMarkerSecond});
+    sendSPPMessage(std::move(frame));
+    return true;
 }
 
 bool BluetoothHandle::parseFOTA2DataResponse(const uint8_t* payload, std::size_t length) {
-    return notHandledYet("BluetoothHandle::parseFOTA2DataResponse", payload, length);
+    static constexpr const char* kMethod = "BluetoothHandle::parseFOTA2DataResponse";
+    if (!payloadHolds(kMethod, length, 4)) {
+        return true;
+    }
+    const uint32_t fragmentOffset = readLE(payload, 3);
+    const int requestPacketNum = static_cast<int8_t>(payload[length - 1]);
+    _Log(LOG_INFO, kMethod, __LINE__, "fragmentOffset[%ld] requestPacketNum[%d]",
+         static_cast<long>(fragmentOffset), requestPacketNum);
+    if (m_fotaAborted.load()) {
+        _Log(LOG_INFO, kMethod, __LINE__, "transfer stopped; request ignored");
+        return true;
+    }
+    raiseProgress();
+    if (!m_entrySelected) {
+        _Log(LOG_WARNING, kMethod, __LINE__, "no entry requested yet; no data sent");
+        return true;
+    }
+    for (int i = 0; i < requestPacketNum; ++i) {
+        sendFOTA2Download(fragmentOffset, i);
+        if (m_lastFragment || m_fotaAborted.load()) {
+            break;
+        }
+    }
+    return true;
+}
+
+// ---- Reports ----
+
+bool BluetoothHandle::sendFOTA2Update() {
+    const uint8_t body[] = {MSG_ID_FOTA2_UPDATE, 0x01, 0x00, 0x00};
+    return sendBody(body, sizeof(body), 1, true);
+}
+
+bool BluetoothHandle::sendFOTA2Emergency() {
+    const uint8_t body[] = {MSG_ID_FOTA2_EMERGENCY, 0x00, 0x00, 0x00};
+    return sendBody(body, sizeof(body), 1, true);
 }
 
 bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_t length) {
-    return notHandledYet("BluetoothHandle::parseFOTAUpdateResponse", payload, length);
+    static constexpr const char* kMethod = "BluetoothHandle::parseFOTAUpdateResponse";
+    if (!payloadHolds(kMethod, length, 1)) {
+        return true;
+    }
+    if (payload[0] == kUpdateCurrentDownloadedPercent) {
+        if (!payloadHolds(kMethod, length, 2)) {
+            return true;
+        }
+        m_percent.store(payload[1]);
+        _Log(LOG_INFO, kMethod, __LINE__, "UPDATE_CURRENT_DOWNLOADED_PERCENT [%d]", payload[1]);
+        if (payload[1] == 50) {
+            // The earbuds ask for the MTU again half way; that request is answered too.
+            m_flags.mtuAnswered.store(false);
+        }
+        raiseProgress();
+        return true;
+    }
+    if (payload[0] != kUpdateStateChanged || !payloadHolds(kMethod, length, 3)) {
+        return true;
+    }
+    _Log(LOG_INFO, kMethod, __LINE__, "UPDATE_STATE_CHANGED");
+    m_flags.receiveWatchdogStop.store(true);
+    wakeReceiveWatchdog();
+    const int state = payload[1];
+    const int reason = payload[2];
+    if (m_fotaAborted.load()) {
+        // This side already ended the transfer and reported it.
+        _Log(LOG_INFO, kMethod, __LINE__, "transfer stopped; State = %d errCode = %d ignored",
+             state, reason);
+        return true;
+    }
+    IBluetoothHandleDelegate* target = receiver();
+    if (state == kFotaSessionClosed) {
+        _Log(LOG_INFO, kMethod, __LINE__, "FOTA_SESSION_CLOSED");
+    }
+    if (state == kFotaSessionClosed && reason == 0) {
+        _Log(LOG_INFO, kMethod, __LINE__,
+             "fota_download_control >> close Download. download complete.");
+        if (target != nullptr) {
+            target->OnDownloadFinish(true, 0);
+        }
+        if (isSecondGeneration()) {
+            sendFOTA2Update();
+        } else {
+            sendUpdateResponse(MSG_ID_FOTA_UPDATE);
+        }
+    } else if (state == kFotaSessionClosed || state == 1) {
+        if (reason != kReasonKeepPairing) {
+            sendResetDevice();
+            RemoveDevice(connectedDevice());
+        }
+        _Log(LOG_INFO, kMethod, __LINE__,
+             "fota_download_control >> close Download. download fail reason : %d", reason);
+        if (target != nullptr) {
+            target->OnDownloadFinish(false, reason);
+        }
+    }
+    m_lastState = state;
+    m_lastError = reason;
+    if (target != nullptr) {
+        target->OnFotaStateChange(state);
+        if (reason != 0) {
+            target->OnFotaError(reason);
+        }
+    }
+    _Log(LOG_INFO, kMethod, __LINE__, "State = %d", state);
+    _Log(LOG_INFO, kMethod, __LINE__, "errCode = %d", reason);
+    return true;
 }
 
-bool BluetoothHandle::parseFOTA2EmergencyResponse(const uint8_t* payload, std::size_t length) {
-    return notHandledYet("BluetoothHandle::parseFOTA2EmergencyResponse", payload, length);
+bool BluetoothHandle::parseOpenSessionResponse(const uint8_t* payload, std::size_t length) {
+    static constexpr const char* kMethod = "BluetoothHandle::parseOpenSessionResponse";
+    if (!payloadHolds(kMethod, length, 2)) {
+        return true;
+    }
+    m_lastState = payload[0];
+    m_lastError = payload[1];
+    if (IBluetoothHandleDelegate* target = receiver()) {
+        target->OnFotaStateChange(m_lastState);
+        if (m_lastError != 0) {
+            target->OnFotaError(m_lastError);
+        }
+    }
+    _Log(LOG_INFO, kMethod, __LINE__, "State = %d", m_lastState);
+    _Log(LOG_INFO, kMethod, __LINE__, "errCode = %d", m_lastError);
+    return true;
+}
+
+bool BluetoothHandle::parseFOTA2OpenResponse(const uint8_t* payload, std::size_t length) {
+    static constexpr const char* kMethod = "BluetoothHandle::parseFOTA2OpenResponse";
+    if (!payloadHolds(kMethod, length, 1)) {
+        return true;
+    }
+    _Log(LOG_INFO, kMethod, __LINE__, "errCode = %d", payload[0]);
+    return true;
+}
+
+bool BluetoothHandle::parseFOTA2EmergencyResponse(const uint8_t* /*payload*/,
+                                                  std::size_t /*length*/) {
+    _Log(LOG_INFO, "BluetoothHandle::parseFOTA2EmergencyResponse", __LINE__,
+         "=====parseFOTA2EmergencyResponse (0xBA) start=====");
+    sendFOTA2Emergency();
+    if (IBluetoothHandleDelegate* target = receiver()) {
+        target->OnDeviceVersionMismatch();
+    }
+    return true;
 }

@@ -69,8 +69,8 @@ bool BluetoothHandle::sendUpdateResponse(uint8_t id) {
 }
 
 void BluetoothHandle::notifyStatus(const DeviceStatus& status) {
-    if (IBluetoothHandleDelegate* receiver = delegate()) {
-        receiver->OnDeviceStatusChange(status);
+    if (IBluetoothHandleDelegate* target = receiver()) {
+        target->OnDeviceStatusChange(status);
     }
 }
 
@@ -169,8 +169,8 @@ bool BluetoothHandle::parseSWVersion(const uint8_t* payload, std::size_t length)
         left = m_softwareVersionLeft;
         right = m_softwareVersionRight;
     }
-    if (IBluetoothHandleDelegate* receiver = delegate()) {
-        receiver->OnDeviceVersionChange(left, right);
+    if (IBluetoothHandleDelegate* target = receiver()) {
+        target->OnDeviceVersionChange(left, right);
     }
     return true;
 }
@@ -194,8 +194,8 @@ bool BluetoothHandle::parseDeviceIMEI(const uint8_t* payload, std::size_t length
     _Log(LOG_INFO, kMethod, __LINE__, "imeiLeft: %s", left.c_str());
     _Log(LOG_INFO, kMethod, __LINE__, "imeiRight: %s", right.c_str());
     const bool valid = !left.empty() && !right.empty();
-    if (IBluetoothHandleDelegate* receiver = delegate()) {
-        receiver->OnDeviceIMEIChange(valid, left, right);
+    if (IBluetoothHandleDelegate* target = receiver()) {
+        target->OnDeviceIMEIChange(valid, left, right);
     }
     return true;
 }

@@ -170,9 +170,42 @@ char levelLetter(int level) {
     }
 }
 
-// "2026-12-08 05:13:15.123". The date and time part is formatted once per second and per thread:
-// the device link logs every frame, and strftime with its time-zone lookup dominated the cost.
-std::size_t formatTimestamp(char* out, std::size_t size) {
+// Appends text to a fixed buffer, silently cutting what does not fit. The line prefix is built
+// with it instead of snprintf: the device link logs every frame, and formatting the prefix
+// through printf cost more than the message itself.
+class PrefixWriter {
+public:
+    PrefixWriter(char* out, std::size_t size) : m_out(out), m_size(size) {}
+
+    void text(const char* value, std::size_t length) {
+        const std::size_t room = m_size - m_length;
+        const std::size_t taken = std::min(length, room);
+        std::memcpy(m_out + m_length, value, taken);
+        m_length += taken;
+    }
+    void text(const char* value) { text(value, std::strlen(value)); }
+    void character(char value) { text(&value, 1); }
+    void number(unsigned long value, int minDigits) {
+        char digits[24];
+        int count = 0;
+        do {
+            digits[count++] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0 || count < minDigits);
+        while (count > 0) {
+            character(digits[--count]);
+        }
+    }
+    std::size_t length() const { return m_length; }
+
+private:
+    char* m_out;
+    std::size_t m_size;
+    std::size_t m_length = 0;
+};
+
+// "2026-12-08 05:13:15.123". The date and time part is formatted once per second and per thread.
+void writeTimestamp(PrefixWriter& out) {
     thread_local std::time_t cachedSecond = -1;
     thread_local char cachedText[32] = {};
     thread_local std::size_t cachedLength = 0;
@@ -188,9 +221,9 @@ std::size_t formatTimestamp(char* out, std::size_t size) {
         cachedLength = std::strftime(cachedText, sizeof(cachedText), "%Y-%m-%d %H:%M:%S", &local);
         cachedSecond = seconds;
     }
-    const int written = std::snprintf(out, size, "%.*s.%03d", static_cast<int>(cachedLength),
-                                      cachedText, static_cast<int>(millis));
-    return written > 0 ? std::min(static_cast<std::size_t>(written), size - 1) : 0;
+    out.text(cachedText, cachedLength);
+    out.character('.');
+    out.number(static_cast<unsigned long>(millis), 3);
 }
 
 long currentThreadId() {
@@ -219,15 +252,23 @@ void _LogV(int level, const char* method, int line, const char* format, va_list 
     std::string heapBuffer;
     char* text = stackBuffer;
 
-    std::size_t length = services::log::formatTimestamp(text, sizeof(stackBuffer));
-    const long threadId = services::log::currentThreadId();
-    int header =
-        std::snprintf(text + length, sizeof(stackBuffer) - length, " [%ld] %c %s:%d ", threadId,
-                      services::log::levelLetter(level), method != nullptr ? method : "?", line);
-    if (header < 0) {
-        return;
+    // "<time> [<thread>] <level> <method>:<line> "; at most half the buffer, the rest is the
+    // message's.
+    services::log::PrefixWriter prefix(text, sizeof(stackBuffer) / 2);
+    services::log::writeTimestamp(prefix);
+    prefix.text(" [");
+    prefix.number(static_cast<unsigned long>(services::log::currentThreadId()), 1);
+    prefix.text("] ");
+    prefix.character(services::log::levelLetter(level));
+    prefix.character(' ');
+    prefix.text(method != nullptr ? method : "?");
+    prefix.character(':');
+    if (line < 0) {
+        prefix.character('-');
     }
-    length = std::min(length + static_cast<std::size_t>(header), sizeof(stackBuffer) - 1);
+    prefix.number(static_cast<unsigned long>(line < 0 ? -static_cast<long>(line) : line), 1);
+    prefix.character(' ');
+    std::size_t length = prefix.length();
 
     va_list copy;
     va_copy(copy, args);

@@ -31,6 +31,9 @@ void pointFoldersIntoSandbox() {
     ::unsetenv("AURALIS_UPDATE_URL");
     ::unsetenv("AURALIS_LANG");
     ::unsetenv("AURALIS_LOG_STDERR");
+    // Nor a Bluetooth backend or virtual neighbourhood of the developer's own session.
+    ::unsetenv("AURALIS_BACKEND");
+    ::unsetenv("AURALIS_SIM_SOCKET");
 }
 
 }  // namespace

@@ -1,11 +1,16 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "link/BluetoothHandle.h"
+#include "link/FrameDecoder.h"
 #include "platform/bluetooth/FdConnection.h"
 
 namespace link_test {
@@ -47,21 +52,82 @@ public:
 };
 
 // A link over one end of a socket pair, the test holding the other end as the earbuds.
+// Members are declared so that the link goes first: its destructor waits for its threads while
+// the delegate and the device they use still exist.
 class LinkUnderTest {
 public:
     // deviceName empty: no connected device (first generation).
-    explicit LinkUnderTest(const std::string& deviceName = "Auralis+ (4F2A)");
+    explicit LinkUnderTest(const std::string& deviceName = "Auralis+ (4F2A)",
+                           std::shared_ptr<platform::bluetooth::Backend> backend = nullptr);
 
     // Every byte the link has sent so far and the test has not read yet.
     Bytes sentBytes();
+    // The frames among sentBytes(), decoded with the markers of the device's generation.
+    std::vector<devlink::DecodedFrame> sentFrames();
     // Feeds bytes to the link as the listener would hand over one read.
     void receive(const Bytes& chunk) { handle.handleReceivedChunk(chunk.data(), chunk.size()); }
+    // Feeds one frame of the device's generation.
+    void receiveFrame(uint8_t id, const Bytes& payload, bool response = false);
 
-    BluetoothHandle handle;
     RecordingDelegate delegate;
     std::unique_ptr<BluetoothDevice> device;
     std::shared_ptr<platform::bluetooth::FdConnection> ours;
     std::shared_ptr<platform::bluetooth::FdConnection> peer;
+    BluetoothHandle handle;
+
+private:
+    devlink::Generation m_generation;
+};
+
+// Records every event of the link with its arguments as text ("OnDownloadFinish(0,14)"), from
+// any thread, and lets a test wait for events with a time-out.
+class EventRecorder : public IBluetoothHandleDelegate {
+public:
+    void OnDeviceStatusChange(DeviceStatus status) override;
+    void OnDeviceConnected(bool isConnected, BluetoothDevice* device) override;
+    void OnDeviceDisconnected(int error) override;
+    void OnFotaStateChange(int state) override;
+    void OnDeviceVersionChange(std::string left, std::string right) override;
+    void OnDeviceVersionMismatch() override;
+    void OnFotaError(int errCode) override;
+    void OnDownloadProgressChange(int percent, uint64_t bytes) override;
+    void OnDownloadFinish(bool success, int errorCode) override;
+    void OnCheckBluetoothResponse(bool isSupport) override;
+    void OnDeviceIMEIChange(bool valid, std::string left, std::string right) override;
+    void OnDeviceFindChange(std::map<uint64_t, BluetoothDevice*> devices) override;
+
+    std::vector<std::string> events() const;
+    // Events whose text starts with prefix.
+    std::vector<std::string> matching(const std::string& prefix) const;
+    int count(const std::string& prefix) const { return static_cast<int>(matching(prefix).size()); }
+    // Waits until at least n events start with prefix. False on time-out.
+    bool waitFor(const std::string& prefix, int n = 1,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    std::vector<std::map<uint64_t, BluetoothDevice*>> foundMaps() const;
+    std::vector<DeviceStatus> statuses() const;
+    BluetoothDevice* lastConnectedDevice() const;
+
+private:
+    void add(std::string text);
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_added;
+    std::vector<std::string> m_events;
+    std::vector<std::map<uint64_t, BluetoothDevice*>> m_foundMaps;
+    std::vector<DeviceStatus> m_statuses;
+    BluetoothDevice* m_lastConnected = nullptr;
+};
+
+// A firmware package written into a fresh folder of the sandbox, read back as the link's FotaBin.
+struct TestPackage {
+    // entries: (id, size); the contents are a counting byte pattern, distinct per entry.
+    explicit TestPackage(const std::vector<std::pair<uint32_t, std::size_t>>& entries);
+    // The bytes of entry index i as the package holds them.
+    Bytes entryBytes(std::size_t index) const;
+
+    std::filesystem::path path;
+    FileInfo info;
+    std::vector<Bytes> contents;
 };
 
 Bytes join(std::initializer_list<Bytes> parts);

@@ -72,10 +72,12 @@ TEST(MessageDispatchTest, ReceivedMessagesAreLoggedByFlagAndHandled) {
     EXPECT_FALSE(log.contains("MSG_REQ: MSG_ID_DEBUG_SERIAL_NUMBER"));
     EXPECT_TRUE(link.delegate.imeis.empty());
 
-    // Transfer messages reach their handlers, which change nothing yet.
+    // Transfer messages reach their handlers: the MTU request is answered with 650.
     link.receive(buildFrame(Generation::Second, 0xBC, Bytes{0x00, 0xE8, 0x03}, false));
     EXPECT_TRUE(log.contains("MSG_REQ: MSG_ID_FOTA_CONTROL"));
-    EXPECT_TRUE(log.contains("[BluetoothHandle::parseFOTACtrlResponse]: RECV: 00 e8 03 "));
+    EXPECT_TRUE(log.contains("MTU size : 1000"));
+    EXPECT_EQ(link.sentBytes(),
+              buildFrame(Generation::Second, 0xBC, Bytes{0x00, 0x8A, 0x02}, true));
 }
 
 TEST(MessageDispatchTest, HandlersGetACopyOfExactlyThePayload) {

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "link/IBluetoothHandleDelegate.h"
+
+namespace ctl {
+
+// One event of the device link, as a command sees it.
+struct LinkEvent {
+    enum class Kind {
+        Status,           // status
+        Connected,        // flag, device
+        Disconnected,     // number = reason
+        FotaState,        // number = state
+        Versions,         // left, right
+        VersionMismatch,  //
+        FotaError,        // number = error
+        Progress,         // number = percent, bytes
+        Finish,           // flag = success, number = reason
+        Support,          // flag = supported
+        Serials,          // flag = valid, left, right
+        Found,            // devices
+    };
+    Kind kind = Kind::Status;
+    DeviceStatus status;
+    bool flag = false;
+    int number = 0;
+    uint64_t bytes = 0;
+    std::string left;
+    std::string right;
+    BluetoothDevice* device = nullptr;
+    std::map<uint64_t, BluetoothDevice*> devices;
+};
+
+// The delegate of a command's link: queues every event (they arrive on the link's threads) for
+// the command's own thread, which takes them in order. Declare it before the link so that it
+// outlives the link's threads.
+class LinkEvents final : public IBluetoothHandleDelegate {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // The next event, or nothing once the deadline has passed.
+    std::optional<LinkEvent> next(Clock::time_point deadline);
+
+    void OnDeviceStatusChange(DeviceStatus status) override;
+    void OnDeviceConnected(bool isConnected, BluetoothDevice* device) override;
+    void OnDeviceDisconnected(int error) override;
+    void OnFotaStateChange(int state) override;
+    void OnDeviceVersionChange(std::string left, std::string right) override;
+    void OnDeviceVersionMismatch() override;
+    void OnFotaError(int errCode) override;
+    void OnDownloadProgressChange(int percent, uint64_t bytes) override;
+    void OnDownloadFinish(bool success, int errorCode) override;
+    void OnCheckBluetoothResponse(bool isSupport) override;
+    void OnDeviceIMEIChange(bool valid, std::string left, std::string right) override;
+    void OnDeviceFindChange(std::map<uint64_t, BluetoothDevice*> devices) override;
+
+private:
+    void push(LinkEvent event);
+
+    std::mutex m_mutex;
+    std::condition_variable m_arrived;
+    std::deque<LinkEvent> m_events;
+};
+
+}  // namespace ctl

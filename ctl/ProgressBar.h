@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+
+namespace ctl {
+
+// The progress of a firmware update on a terminal: one line redrawn in place,
+// "[##########----------]  50 %   1.2 MiB sent". finish() ends the line.
+class ProgressBar {
+public:
+    static constexpr int kWidth = 30;
+
+    explicit ProgressBar(std::ostream& out) : m_out(out) {}
+
+    void update(int percent, uint64_t bytes);
+    void finish();
+
+private:
+    std::ostream& m_out;
+    bool m_drawn = false;
+};
+
+}  // namespace ctl

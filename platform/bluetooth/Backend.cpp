@@ -1,0 +1,7 @@
+#include "platform/bluetooth/Backend.h"
+
+namespace platform::bluetooth {
+
+Backend::~Backend() = default;
+
+}  // namespace platform::bluetooth

@@ -1,0 +1,436 @@
+#include "platform/bluetooth/bluez/BluezBackend.h"
+
+#include <fcntl.h>
+
+#include <cctype>
+#include <cerrno>
+#include <map>
+#include <thread>
+
+#include "platform/bluetooth/BluetoothAddress.h"
+#include "platform/bluetooth/FdConnection.h"
+#include "platform/bluetooth/bluez/BluezErrorMap.h"
+#include "platform/bluetooth/bluez/BluezObjectTree.h"
+#include "platform/bluetooth/bluez/BluezSession.h"
+#include "services/Log.h"
+
+namespace platform::bluetooth {
+namespace {
+
+using Properties = std::map<std::string, sdbus::Variant>;
+
+constexpr const char* kObjectManager = "org.freedesktop.DBus.ObjectManager";
+constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
+constexpr const char* kAdapterInterface = "org.bluez.Adapter1";
+constexpr const char* kDeviceInterface = "org.bluez.Device1";
+constexpr const char* kAgentManager = "org.bluez.AgentManager1";
+constexpr const char* kProfileManager = "org.bluez.ProfileManager1";
+constexpr const char* kBluezRoot = "/org/bluez";
+constexpr const char* kProfileName = "Auralis Manager";
+
+// "0000110A-..." → "0000110a-...": BlueZ compares registered ids as text. Empty when the text
+// is not a 128-bit UUID.
+std::string normaliseUuid(const std::string& text) {
+    constexpr std::size_t kLength = 36;
+    if (text.size() != kLength) {
+        return {};
+    }
+    std::string uuid = text;
+    for (std::size_t i = 0; i < kLength; ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        const unsigned char c = static_cast<unsigned char>(uuid[i]);
+        if (dash ? c != '-' : !std::isxdigit(c)) {
+            return {};
+        }
+        uuid[i] = static_cast<char>(std::tolower(c));
+    }
+    return uuid;
+}
+
+// The socket BlueZ hands over shares its open file with bluetoothd's copy, which BlueZ keeps
+// non-blocking; the link reads it blocking. It must also not leak into programs we start.
+void prepareSocket(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0 && (flags & O_NONBLOCK) != 0) {
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+}
+
+bool isBusy(const BluezReply& reply) {
+    return reply.errorName == "org.bluez.Error.InProgress" ||
+           reply.errorName == "org.bluez.Error.AlreadyConnected";
+}
+
+}  // namespace
+
+struct BluezBackend::Context {
+    std::shared_ptr<BluezSession> session;
+    BluezObjectTree tree;
+    const BluezAdapterInfo* adapter = nullptr;
+
+    BluezReply call(const std::string& path, const char* interface, const char* method,
+                    const BluezConnection::ArgumentWriter& writeArguments,
+                    std::chrono::milliseconds timeout) const {
+        return session->connection().call(path, interface, method, writeArguments, timeout);
+    }
+
+    // BlueZ's adapters and devices, read into into.
+    BluezReply readObjects(BluezObjectTree& into, std::chrono::milliseconds timeout) const {
+        return session->connection().call(
+            "/", kObjectManager, "GetManagedObjects", nullptr, timeout,
+            [&into](sdbus::MethodReply& reply) { return into.read(reply); });
+    }
+};
+
+namespace {
+
+// Logs a failed call and turns it into the operation's result code.
+int failed(BluezOperation operation, const char* method, const char* what,
+           const BluezReply& reply) {
+    const int code = mapBluezError(operation, reply.errorName, reply.errorMessage);
+    _Log(LOG_WARNING, method, __LINE__, "%s failed: %s: %s (result %d)", what,
+         reply.errorName.c_str(), reply.errorMessage.c_str(), code);
+    return code;
+}
+
+}  // namespace
+
+BluezBackend::BluezBackend(BluezOptions options) : m_options(options) {}
+
+BluezBackend::~BluezBackend() = default;
+
+std::shared_ptr<BluezSession> BluezBackend::session() {
+    std::lock_guard lock(m_sessionMutex);
+    if (m_session && !m_session->broken()) {
+        return m_session;
+    }
+    if (m_session) {
+        _Log(LOG_INFO, "BluezBackend::session", __LINE__,
+             "the connection to the system bus broke; connecting again");
+    }
+    std::string error;
+    m_session = BluezSession::open(error);
+    if (!m_session) {
+        _Log(LOG_WARNING, "BluezBackend::session", __LINE__,
+             "Bluetooth is not available: no system bus to reach BlueZ on (%s)", error.c_str());
+    }
+    return m_session;
+}
+
+int BluezBackend::prepare(BluezOperation operation, const char* method, Context& context) {
+    context.session = session();
+    if (!context.session) {
+        return ENOSYS;
+    }
+    const BluezReply reply = context.readObjects(context.tree, m_options.callTimeout);
+    if (!reply.ok()) {
+        if (isBluezUnreachable(reply.errorName)) {
+            _Log(LOG_WARNING, method, __LINE__,
+                 "BlueZ is not running: org.bluez cannot be reached on the system bus (%s: %s)",
+                 reply.errorName.c_str(), reply.errorMessage.c_str());
+            return mapBluezError(operation, reply.errorName, reply.errorMessage);
+        }
+        return failed(operation, method, "reading BlueZ's objects", reply);
+    }
+    context.adapter = context.tree.chosenAdapter();
+    if (context.adapter == nullptr) {
+        _Log(LOG_WARNING, method, __LINE__, "no Bluetooth adapter: BlueZ runs but has none");
+        return ENODEV;
+    }
+    if (!context.adapter->powered) {
+        _Log(LOG_WARNING, method, __LINE__, "the Bluetooth adapter %s is switched off",
+             context.adapter->path.c_str());
+        return ENODEV;
+    }
+    return kOk;
+}
+
+int BluezBackend::checkRadio() {
+    Context context;
+    const int code = prepare(BluezOperation::Radio, "BluezBackend::checkRadio", context);
+    if (code == kOk) {
+        _Log(LOG_INFO, "BluezBackend::checkRadio", __LINE__, "adapter %s is powered",
+             context.adapter->path.c_str());
+    }
+    return code;
+}
+
+ScanResult BluezBackend::scan() {
+    std::lock_guard lock(m_scanMutex);
+    Context context;
+    ScanResult result;
+    result.code = prepare(BluezOperation::Scan, "BluezBackend::scan", context);
+    if (result.code == kOk) {
+        result.code = discover(context, result);
+    }
+    if (result.code != kOk) {
+        result.devices.clear();
+    }
+    return result;
+}
+
+int BluezBackend::discover(Context& context, ScanResult& result) {
+    const std::string& adapter = context.adapter->path;
+    // Earbuds speak RFCOMM, so classic (BR/EDR) inquiry is what finds them.
+    BluezReply reply = context.call(
+        adapter, kAdapterInterface, "SetDiscoveryFilter",
+        [](sdbus::MethodCall& call) {
+            call << Properties{{"Transport", sdbus::Variant(std::string("bredr"))}};
+        },
+        m_options.callTimeout);
+    if (!reply.ok()) {
+        if (isBluezUnreachable(reply.errorName)) {
+            return failed(BluezOperation::Scan, "BluezBackend::discover", "SetDiscoveryFilter",
+                          reply);
+        }
+        // An adapter without BR/EDR refuses the filter; discovering on all it has is the best
+        // left to do.
+        _Log(LOG_WARNING, "BluezBackend::discover", __LINE__,
+             "SetDiscoveryFilter(bredr) refused: %s: %s", reply.errorName.c_str(),
+             reply.errorMessage.c_str());
+    }
+
+    reply =
+        context.call(adapter, kAdapterInterface, "StartDiscovery", nullptr, m_options.callTimeout);
+    // InProgress: our own discovery session still runs (a cycle whose stop got lost).
+    if (!reply.ok() && reply.errorName != "org.bluez.Error.InProgress") {
+        return failed(BluezOperation::Scan, "BluezBackend::discover", "StartDiscovery", reply);
+    }
+    std::this_thread::sleep_for(m_options.discoveryWindow);
+
+    // BlueZ gives a device an RSSI when the running discovery finds it, and clears the RSSI of
+    // everything it found when discovery stops: so the object list read before stopping tells
+    // which devices this cycle saw.
+    BluezObjectTree tree;
+    reply = context.readObjects(tree, m_options.callTimeout);
+    const BluezReply stopped =
+        context.call(adapter, kAdapterInterface, "StopDiscovery", nullptr, m_options.callTimeout);
+    if (!stopped.ok()) {
+        _Log(LOG_WARNING, "BluezBackend::discover", __LINE__, "StopDiscovery failed: %s: %s",
+             stopped.errorName.c_str(), stopped.errorMessage.c_str());
+    }
+    if (!reply.ok()) {
+        return failed(BluezOperation::Scan, "BluezBackend::discover", "reading BlueZ's objects",
+                      reply);
+    }
+    std::size_t paired = 0;
+    for (const BluezDeviceInfo& device : tree.devices()) {
+        if (device.adapterPath != adapter) {
+            continue;
+        }
+        if (!device.hasRssi && !device.paired) {
+            continue;
+        }
+        paired += device.paired ? 1 : 0;
+        result.devices.push_back({.name = device.name, .address = device.address});
+    }
+    _Log(LOG_INFO, "BluezBackend::discover", __LINE__,
+         "discovery on %s: %zu devices (%zu of them paired)", adapter.c_str(),
+         result.devices.size(), paired);
+    return kOk;
+}
+
+int BluezBackend::pair(uint64_t address) {
+    std::lock_guard lock(m_pairMutex);
+    Context context;
+    if (const int code = prepare(BluezOperation::Pair, "BluezBackend::pair", context);
+        code != kOk) {
+        return code;
+    }
+    const BluezDeviceInfo* device = context.tree.findDevice(address, context.adapter->path);
+    if (device == nullptr) {
+        _Log(LOG_WARNING, "BluezBackend::pair", __LINE__,
+             "%s is not known to BlueZ (not found by a recent discovery)",
+             formatAddress(address).c_str());
+        return EHOSTDOWN;
+    }
+    const std::string devicePath = device->path;
+    const bool trusted = device->trusted;
+    const int code = pairWithAgent(context, devicePath);
+    if (code == kOk || (code == kErrorAlreadyPaired && !trusted)) {
+        trust(context, devicePath);
+    }
+    return code;
+}
+
+int BluezBackend::pairWithAgent(Context& context, const std::string& devicePath) {
+    BluezReply reply = context.call(
+        kBluezRoot, kAgentManager, "RegisterAgent",
+        [](sdbus::MethodCall& call) {
+            call << sdbus::ObjectPath(BluezAgent::kPath) << std::string(BluezAgent::kCapability);
+        },
+        m_options.callTimeout);
+    // AlreadyExists: still registered from a pairing whose unregistration got lost.
+    if (!reply.ok() && reply.errorName != "org.bluez.Error.AlreadyExists") {
+        return failed(BluezOperation::Pair, "BluezBackend::pairWithAgent", "RegisterAgent", reply);
+    }
+
+    BluezAgent& agent = context.session->agent();
+    agent.setTarget(devicePath);
+    reply = context.call(devicePath, kDeviceInterface, "Pair", nullptr, m_options.pairTimeout);
+    agent.setTarget({});
+
+    const BluezReply unregistered = context.call(
+        kBluezRoot, kAgentManager, "UnregisterAgent",
+        [](sdbus::MethodCall& call) { call << sdbus::ObjectPath(BluezAgent::kPath); },
+        m_options.callTimeout);
+    if (!unregistered.ok()) {
+        _Log(LOG_INFO, "BluezBackend::pairWithAgent", __LINE__, "UnregisterAgent: %s: %s",
+             unregistered.errorName.c_str(), unregistered.errorMessage.c_str());
+    }
+    if (reply.ok()) {
+        _Log(LOG_INFO, "BluezBackend::pairWithAgent", __LINE__, "paired with %s",
+             devicePath.c_str());
+        return kOk;
+    }
+    const int code = mapBluezError(BluezOperation::Pair, reply.errorName, reply.errorMessage);
+    if (code == kErrorAlreadyPaired) {
+        _Log(LOG_INFO, "BluezBackend::pairWithAgent", __LINE__, "%s is paired already",
+             devicePath.c_str());
+        return code;
+    }
+    if (code == ETIMEDOUT) {
+        // BlueZ may still be pairing; leave nothing half done behind.
+        context.call(devicePath, kDeviceInterface, "CancelPairing", nullptr, m_options.callTimeout);
+    }
+    return failed(BluezOperation::Pair, "BluezBackend::pairWithAgent", "Pair", reply);
+}
+
+void BluezBackend::trust(Context& context, const std::string& devicePath) {
+    // Trusted devices may connect back without asking an agent to authorise the service.
+    const BluezReply reply = context.call(
+        devicePath, kPropertiesInterface, "Set",
+        [](sdbus::MethodCall& call) {
+            call << std::string(kDeviceInterface) << std::string("Trusted") << sdbus::Variant(true);
+        },
+        m_options.callTimeout);
+    if (!reply.ok()) {
+        _Log(LOG_WARNING, "BluezBackend::trust", __LINE__, "marking %s trusted failed: %s: %s",
+             devicePath.c_str(), reply.errorName.c_str(), reply.errorMessage.c_str());
+    }
+}
+
+int BluezBackend::unpair(uint64_t address) {
+    Context context;
+    if (const int code = prepare(BluezOperation::Unpair, "BluezBackend::unpair", context);
+        code != kOk) {
+        return code;
+    }
+    const BluezDeviceInfo* device = context.tree.findDevice(address, context.adapter->path);
+    if (device == nullptr) {
+        _Log(LOG_WARNING, "BluezBackend::unpair", __LINE__, "%s is not known to BlueZ",
+             formatAddress(address).c_str());
+        return ENOENT;
+    }
+    const std::string devicePath = device->path;
+    const BluezReply reply = context.call(
+        device->adapterPath, kAdapterInterface, "RemoveDevice",
+        [&devicePath](sdbus::MethodCall& call) { call << sdbus::ObjectPath(devicePath); },
+        m_options.unpairTimeout);
+    if (!reply.ok()) {
+        return failed(BluezOperation::Unpair, "BluezBackend::unpair", "RemoveDevice", reply);
+    }
+    _Log(LOG_INFO, "BluezBackend::unpair", __LINE__, "removed %s", devicePath.c_str());
+    return kOk;
+}
+
+ConnectResult BluezBackend::connect(uint64_t address, const std::string& serviceUuid) {
+    const std::string uuid = normaliseUuid(serviceUuid);
+    if (uuid.empty()) {
+        _Log(LOG_WARNING, "BluezBackend::connect", __LINE__, "not a service class id: '%s'",
+             serviceUuid.c_str());
+        return {.code = EINVAL, .connection = nullptr};
+    }
+    Context context;
+    if (const int code = prepare(BluezOperation::Connect, "BluezBackend::connect", context);
+        code != kOk) {
+        return {.code = code, .connection = nullptr};
+    }
+    const BluezDeviceInfo* device = context.tree.findDevice(address, context.adapter->path);
+    if (device == nullptr) {
+        _Log(LOG_WARNING, "BluezBackend::connect", __LINE__,
+             "%s is not known to BlueZ (not found by a recent discovery)",
+             formatAddress(address).c_str());
+        return {.code = EHOSTDOWN, .connection = nullptr};
+    }
+    const std::string devicePath = device->path;
+    if (const int code = registerProfile(context, uuid); code != kOk) {
+        return {.code = code, .connection = nullptr};
+    }
+
+    BluezProfileRegistry& profiles = context.session->profiles();
+    profiles.expect(uuid, devicePath);
+    const int code = connectProfile(context, devicePath, uuid);
+    const int fd = profiles.take(uuid, devicePath);
+    if (code != kOk || fd < 0) {
+        BluezProfileRegistry::shutDownAndClose(fd);
+        if (code == kOk) {
+            _Log(LOG_WARNING, "BluezBackend::connect", __LINE__,
+                 "ConnectProfile succeeded but no socket arrived for %s", devicePath.c_str());
+            return {.code = EPROTO, .connection = nullptr};
+        }
+        return {.code = code, .connection = nullptr};
+    }
+    prepareSocket(fd);
+    auto connection = std::make_shared<FdConnection>(fd);
+    profiles.track(uuid, devicePath, connection);
+    _Log(LOG_INFO, "BluezBackend::connect", __LINE__, "connected to %s, service %s",
+         devicePath.c_str(), uuid.c_str());
+    return {.code = kOk, .connection = std::move(connection)};
+}
+
+int BluezBackend::registerProfile(Context& context, const std::string& uuid) {
+    std::string error;
+    const std::string path =
+        context.session->profiles().objectFor(uuid, m_options.callTimeout, error);
+    if (path.empty()) {
+        _Log(LOG_WARNING, "BluezBackend::registerProfile", __LINE__,
+             "cannot put the profile object for %s on the bus: %s", uuid.c_str(), error.c_str());
+        return context.session->broken() ? ENOENT : EPROTO;
+    }
+    // Registered again before every connect: cheap, and it survives a restart of bluetoothd
+    // (which forgets every registration) without us having to notice the restart.
+    const BluezReply reply = context.call(
+        kBluezRoot, kProfileManager, "RegisterProfile",
+        [&path, &uuid](sdbus::MethodCall& call) {
+            call << sdbus::ObjectPath(path) << uuid
+                 << Properties{{"Name", sdbus::Variant(std::string(kProfileName))},
+                               {"Role", sdbus::Variant(std::string("client"))},
+                               {"RequireAuthentication", sdbus::Variant(true)},
+                               {"AutoConnect", sdbus::Variant(false)}};
+        },
+        m_options.callTimeout);
+    if (reply.ok() || reply.errorName == "org.bluez.Error.AlreadyExists") {
+        return kOk;
+    }
+    if (reply.errorName == "org.bluez.Error.NotPermitted") {
+        _Log(LOG_WARNING, "BluezBackend::registerProfile", __LINE__,
+             "another program holds the service %s (a second instance?)", uuid.c_str());
+    }
+    return failed(BluezOperation::Connect, "BluezBackend::registerProfile", "RegisterProfile",
+                  reply);
+}
+
+int BluezBackend::connectProfile(Context& context, const std::string& devicePath,
+                                 const std::string& uuid) {
+    BluezReply reply;
+    for (int attempt = 0;; ++attempt) {
+        reply = context.call(
+            devicePath, kDeviceInterface, "ConnectProfile",
+            [&uuid](sdbus::MethodCall& call) { call << uuid; }, m_options.connectTimeout);
+        if (reply.ok()) {
+            return kOk;
+        }
+        if (!isBusy(reply) || attempt >= m_options.connectBusyRetries) {
+            break;
+        }
+        _Log(LOG_INFO, "BluezBackend::connectProfile", __LINE__,
+             "BlueZ is busy with %s (%s); trying again", devicePath.c_str(),
+             reply.errorMessage.c_str());
+        std::this_thread::sleep_for(m_options.connectBusyPause);
+    }
+    return failed(BluezOperation::Connect, "BluezBackend::connectProfile", "ConnectProfile", reply);
+}
+
+}  // namespace platform::bluetooth

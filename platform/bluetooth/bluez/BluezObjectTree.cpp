@@ -1,0 +1,112 @@
+#include "platform/bluetooth/bluez/BluezObjectTree.h"
+
+#include <map>
+#include <optional>
+
+#include "platform/bluetooth/BluetoothAddress.h"
+
+namespace platform::bluetooth {
+namespace {
+
+using Properties = std::map<std::string, sdbus::Variant>;
+using Interfaces = std::map<std::string, Properties>;
+using ManagedObjects = std::map<sdbus::ObjectPath, Interfaces>;
+
+constexpr const char* kAdapterInterface = "org.bluez.Adapter1";
+constexpr const char* kDeviceInterface = "org.bluez.Device1";
+
+// A property of the expected type, or nothing (absent or of another type).
+template <typename T>
+std::optional<T> readProperty(const Properties& properties, const char* key) {
+    const auto found = properties.find(key);
+    if (found == properties.end() || !found->second.containsValueOfType<T>()) {
+        return std::nullopt;
+    }
+    return found->second.get<T>();
+}
+
+std::string parentPath(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::optional<BluezDeviceInfo> readDevice(const std::string& path, const Properties& properties) {
+    const std::optional<std::string> addressText = readProperty<std::string>(properties, "Address");
+    const std::optional<uint64_t> address = addressText ? parseAddress(*addressText) : std::nullopt;
+    if (!address) {
+        return std::nullopt;
+    }
+    BluezDeviceInfo device;
+    device.path = path;
+    device.address = *address;
+    const std::optional<sdbus::ObjectPath> adapter =
+        readProperty<sdbus::ObjectPath>(properties, "Adapter");
+    device.adapterPath = adapter ? std::string(*adapter) : parentPath(path);
+    const std::optional<std::string> name = readProperty<std::string>(properties, "Name");
+    if (name && !name->empty()) {
+        device.name = *name;
+    } else {
+        device.name = readProperty<std::string>(properties, "Alias").value_or("");
+    }
+    device.paired = readProperty<bool>(properties, "Paired").value_or(false);
+    device.trusted = readProperty<bool>(properties, "Trusted").value_or(false);
+    device.hasRssi = readProperty<int16_t>(properties, "RSSI").has_value();
+    return device;
+}
+
+}  // namespace
+
+bool BluezObjectTree::read(sdbus::MethodReply& reply) {
+    m_adapters.clear();
+    m_devices.clear();
+    ManagedObjects objects;
+    try {
+        reply >> objects;
+    } catch (const sdbus::Error&) {
+        return false;
+    }
+    // The map keeps the paths in order: adapters by name, devices by address.
+    for (const auto& [path, interfaces] : objects) {
+        const auto adapter = interfaces.find(kAdapterInterface);
+        if (adapter != interfaces.end()) {
+            m_adapters.push_back(
+                {.path = path,
+                 .powered = readProperty<bool>(adapter->second, "Powered").value_or(false)});
+        }
+        const auto device = interfaces.find(kDeviceInterface);
+        if (device != interfaces.end()) {
+            if (std::optional<BluezDeviceInfo> info = readDevice(path, device->second)) {
+                m_devices.push_back(std::move(*info));
+            }
+        }
+    }
+    return true;
+}
+
+const BluezAdapterInfo* BluezObjectTree::chosenAdapter() const {
+    for (const BluezAdapterInfo& adapter : m_adapters) {
+        if (adapter.powered) {
+            return &adapter;
+        }
+    }
+    return m_adapters.empty() ? nullptr : &m_adapters.front();
+}
+
+const BluezDeviceInfo* BluezObjectTree::findDevice(uint64_t address,
+                                                   const std::string& preferredAdapter) const {
+    const BluezDeviceInfo* any = nullptr;
+    for (const BluezDeviceInfo& device : m_devices) {
+        if (device.address != address) {
+            continue;
+        }
+        if (device.adapterPath == preferredAdapter) {
+            return &device;
+        }
+        if (any == nullptr) {
+            any = &device;
+        }
+    }
+    return any;
+}
+
+}  // namespace platform::bluetooth
