@@ -3,7 +3,9 @@
 #include <atomic>
 
 #include "platform/TickCount.h"
+#include "ui/SAnimationDriver.h"
 #include "ui/SFontTable.h"
+#include "ui/SToolTipWindow.h"
 #include "ui/SWindowFrame.h"
 
 namespace {
@@ -12,10 +14,13 @@ std::atomic<SGUIApp*> g_app{nullptr};
 
 SGUIApp::SGUIApp(platform::window::Backend& backend) : m_backend(backend), m_dispatcher(backend) {
     m_dispatcher.SetHost(this);
+    m_dispatcher.SetAnimationDriver(&SAnimationDriver::Instance());
     g_app = this;
 }
 
 SGUIApp::~SGUIApp() {
+    // The tooltip window is a frame of this application's dispatcher.
+    SToolTipWindow::Uninstall();
     m_dispatcher.SetHost(nullptr);
     SGUIApp* self = this;
     g_app.compare_exchange_strong(self, nullptr);
@@ -26,6 +31,7 @@ SGUIApp* SGUIApp::GetApp() {
 }
 
 int SGUIApp::InitInstance() {
+    SToolTipWindow::Install();
     return 1;
 }
 

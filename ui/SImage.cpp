@@ -1,6 +1,8 @@
 #include "ui/SImage.h"
 
 #include <algorithm>
+#include <mutex>
+#include <set>
 #include <system_error>
 
 #include "platform/Paths.h"
@@ -25,6 +27,19 @@ int SImage::GetPixelWidth() const {
 
 int SImage::GetPixelHeight() const {
     return cairo_image_surface_get_height(m_surface);
+}
+
+std::unique_ptr<SImage> SImage::Mirrored() const {
+    const int width = GetPixelWidth();
+    const int height = GetPixelHeight();
+    cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(copy);
+    cairo_translate(cr, width, 0);
+    cairo_scale(cr, -1, 1);
+    cairo_set_source_surface(cr, m_surface, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    return std::make_unique<SImage>(copy, m_factor);
 }
 
 namespace {
@@ -92,5 +107,18 @@ std::unique_ptr<SImage> LoadImage(const SResolvedImagePath& resolved) {
 }
 
 std::unique_ptr<SImage> LoadImage(const std::string& relativePath) {
-    return LoadImage(ResolveImagePath(relativePath));
+    const SResolvedImagePath resolved = ResolveImagePath(relativePath);
+    if (resolved.path.empty()) {
+        // The widget paints without the picture; the log says which file to look for (once per
+        // path, as screens load the same pictures again).
+        static std::mutex mutex;
+        static std::set<std::string> reported;
+        std::lock_guard lock(mutex);
+        if (reported.insert(relativePath).second) {
+            _Log(LOG_WARNING, "LoadImage", __LINE__, "image missing: %s (looked in %s)",
+                 relativePath.c_str(), platform::paths::executableFolder().c_str());
+        }
+        return nullptr;
+    }
+    return LoadImage(resolved);
 }

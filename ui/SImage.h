@@ -24,6 +24,8 @@ public:
     // Size in logical units: pixels divided by the factor.
     double GetWidth() const { return GetPixelWidth() / m_factor; }
     double GetHeight() const { return GetPixelHeight() / m_factor; }
+    // A copy flipped left to right (same factor).
+    std::unique_ptr<SImage> Mirrored() const;
 
     // Kept for callers that switch it: a cairo image surface is always drawn directly, so
     // there is no separate cached copy to choose.

@@ -276,6 +276,15 @@ void SWindowAgent::OnMouseMove(int x, int y, uint32_t modifiers) {
     }
 }
 
+void SWindowAgent::HoverMovingTo(SWindowBase* widget) {
+    if (m_hovered == nullptr || m_hovered == widget) {
+        return;
+    }
+    SWindowBase* previous = m_hovered;
+    m_hovered = nullptr;
+    previous->MouseLeave();
+}
+
 void SWindowAgent::OnMouseLeave() {
     SWindowBase* hovered = m_hovered;
     m_hovered = nullptr;

@@ -89,6 +89,10 @@ public:
     SWindowBase* GetFocus() const { return m_focus; }
     SWindowBase* GetHovered() const { return m_hovered; }
     void ClearHovered() { m_hovered = nullptr; }
+    // The pointer is entering `widget`: the widget hovered so far is told it is left now,
+    // before the new one hears of the pointer (so a tooltip shown for the new widget is not
+    // hidden by the old widget's leave).
+    void HoverMovingTo(SWindowBase* widget);
     void RequestPaint(SWindowBase* widget);
     SRect ClientToScreen(const SRect& rect) const;
     SSize GetClientSize() const { return SSize(m_clientWidth, m_clientHeight); }

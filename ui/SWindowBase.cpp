@@ -497,6 +497,7 @@ void SWindowBase::SetToolTip(std::unique_ptr<SToolTipContent> content) {
     m_tooltipContent = std::move(content);
     if (m_tooltipContent) {
         m_tooltipContent->widget = this;
+        m_tooltipEnabled = 1;
     }
 }
 
@@ -589,7 +590,9 @@ SWindowBase* SWindowBase::MouseMove(SMouseEventArgs& event, int targetChosen) {
     SWindowBase* target = ChooseTarget(event, targetChosen, includeDisabled);
     const SMouseEventArgs local = target->Localize(event);
     if (target->m_hovered == 0) {
-        // The agent tells the previously hovered widget that it was left.
+        if (SWindowAgent* hoverAgent = GetAgent()) {
+            hoverAgent->HoverMovingTo(target);
+        }
         target->m_hovered = 1;
         target->OnMouseEnter(local);
         if (target->m_tooltipEnabled != 0) {
@@ -857,6 +860,38 @@ void SWindowBase::Present(SDC* dc) {
     if (m_parent != nullptr) {
         m_parent->Present(dc);
     }
+}
+
+std::unique_ptr<SDC> SWindowBase::RenderSnapshot() {
+    SWindowAgent* agent = GetAgent();
+    if (agent == nullptr) {
+        return nullptr;
+    }
+    const double zoom = GetZoom();
+    const SRect pixels = GetRect(kRectInFrame, 0);
+    // The snapshot covers the widget where the frame would draw it, so the tree walk's own
+    // clipping and placement work unchanged; drawing it back moves it wherever it goes.
+    const SRect logical(pixels.left / zoom, pixels.top / zoom, pixels.right / zoom,
+                        pixels.bottom / zoom);
+    auto dc = std::make_unique<SDC>();
+    dc->scale = zoom;
+    if (const SDC* frameDc = agent->GetDC()) {
+        dc->mirrored = frameDc->mirrored;
+        dc->frame = frameDc->frame;
+    }
+    if (dc->Init(logical, 1) == 0) {
+        return dc;
+    }
+    dc->visibleArea = logical;
+    dc->scrollRect = logical;
+    const int visible = m_visible;
+    const int suspended = m_suspended;
+    m_visible = 1;
+    m_suspended = 0;
+    Render(*dc);
+    m_visible = visible;
+    m_suspended = suspended;
+    return dc;
 }
 
 bool SWindowBase::ScrollableInChain() {

@@ -102,6 +102,10 @@ public:
     SRect GetRect(int kind, int refresh) override;
     // Hands the frame's context to the frame at the root.
     void Present(SDC* dc) override;
+    // Renders the widget and its children, as they look now, into a new context of the
+    // widget's own size (with alpha), with the widget's own visibility forced on for the
+    // rendering. Transitions draw from such snapshots. Null outside a frame.
+    std::unique_ptr<SDC> RenderSnapshot();
 
     // ---- geometry
     virtual SRect GetClientRect(int kind);

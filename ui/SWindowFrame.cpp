@@ -166,6 +166,7 @@ int SWindowFrame::DoModal(const SFrameOptions& options) {
     if (modalOwner != nullptr) {
         modalOwner->EnableWindow(false);
         modalOwner->m_modalChild = this;
+        modalOwner->OnModalState(1);
     }
     m_modalRunning = true;
     dispatcher->Run(&modalLoop);
@@ -173,6 +174,7 @@ int SWindowFrame::DoModal(const SFrameOptions& options) {
     if (modalOwner != nullptr) {
         modalOwner->EnableWindow(true);
         modalOwner->m_modalChild = nullptr;
+        modalOwner->OnModalState(0);
         if (modalOwner->m_window) {
             modalOwner->m_window->raise();
         }

@@ -82,6 +82,9 @@ public:
     virtual void OnDestroy() {}
     // The user or PostClose asked to close: ends a modal run, else destroys the frame.
     virtual void OnClose();
+    // A modal frame owned by this one opened (1) or ended (0): the owner's modal state, which
+    // a main window may show (it dims itself).
+    virtual void OnModalState(int) {}
     // A message posted to the window (platform::window::WindowEvent::Type::User).
     virtual void OnUserMessage(int code, intptr_t param);
     // The platform's own pre-translation of a key that no widget handled, then accelerators.

@@ -51,8 +51,8 @@ TEST_F(InputTest, EnterAndLeaveComeInPairs) {
     log.clear();
     backend.injectMouseMove(WindowId(), 70, 10);
     Pump();
-    // One enter for B (with its move) and one leave for A.
-    EXPECT_EQ(log, (std::vector<std::string>{"B:enter", "B:move 10,10", "A:leave"}));
+    // One leave for A, then one enter for B (with its move).
+    EXPECT_EQ(log, (std::vector<std::string>{"A:leave", "B:enter", "B:move 10,10"}));
     EXPECT_EQ(frame.agent.GetHovered(), frame.root.FindChild("B"));
     log.clear();
     backend.injectMouseLeave(WindowId());

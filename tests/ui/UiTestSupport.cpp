@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
+#include "services/Log.h"
 #include "ui/SDC.h"
 #include "ui/SDispatcher.h"
 #include "ui/SFontTable.h"
@@ -180,6 +183,23 @@ RecordingWidget* UiTest::AddChild(SWindowBase* parent, const std::string& name,
     widget->Create(name, parent, margin, size, visible, fixed);
     widget->m_log = &log;
     return widget;
+}
+
+std::string LogText() {
+    services::log::flush();
+    std::ifstream file(services::log::currentFile());
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+int CountInLog(const std::string& text) {
+    const std::string log = LogText();
+    int count = 0;
+    for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
+        ++count;
+    }
+    return count;
 }
 
 }  // namespace ui_test

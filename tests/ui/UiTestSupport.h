@@ -84,4 +84,9 @@ protected:
 // Reads a pixel of an image surface as 0xAARRGGBB.
 uint32_t SurfacePixel(cairo_surface_t* surface, int x, int y);
 
+// The log written so far (flushed first).
+std::string LogText();
+// How many times `text` occurs in the log written so far.
+int CountInLog(const std::string& text);
+
 }  // namespace ui_test

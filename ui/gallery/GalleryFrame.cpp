@@ -1,72 +1,43 @@
 #include "ui/gallery/GalleryFrame.h"
 
-#include <cairo.h>
-
-#include <cmath>
-#include <cstdio>
-
 #include "platform/window/Keys.h"
-#include "ui/SCustomSView.h"
-#include "ui/SDispatcher.h"
-#include "ui/SFontTable.h"
-#include "ui/SImage.h"
+#include "ui/SPalette.h"
 #include "ui/SPanel.h"
 #include "ui/TextFlags.h"
+#include "ui/gallery/GalleryAnimationPage.h"
+#include "ui/gallery/GalleryArtworkPage.h"
 #include "ui/gallery/GalleryButton.h"
-#include "ui/gallery/GalleryDialog.h"
-#include "ui/gallery/GalleryImage.h"
+#include "ui/gallery/GalleryCorePage.h"
+#include "ui/gallery/GalleryDialogsPage.h"
 #include "ui/gallery/GalleryLabel.h"
 #include "ui/gallery/GalleryRoot.h"
-#include "ui/gallery/GalleryRow.h"
+#include "ui/gallery/GalleryTab.h"
 #include "ui/gallery/GalleryTitleBar.h"
+#include "ui/gallery/GalleryWidgetsPage.h"
 
 namespace {
-
 constexpr int kCommandQuit = 1;
-constexpr uint32_t kPanelColour = 0x00FFFFFFu;
-constexpr uint32_t kPanelBorder = 0x00DCD6D0u;
 constexpr uint32_t kTitleColour = 0x00503A1Eu;  // RGB 1E3A50
-constexpr unsigned kLine = DT_SINGLELINE | DT_VCENTER;
-constexpr int kRowCount = 30;
-constexpr double kRowHeight = 26;
-
-// A battery icon drawn at run time, in the high-resolution variant when the screen is scaled,
-// as the build-time image generator will do for the product's artwork.
-std::unique_ptr<SImage> MakeBatteryImage() {
-    const double factor = SDispatcher::GetZoomFactor() >= 1.5 ? 2.0 : 1.0;
-    const int width = static_cast<int>(60 * factor);
-    const int height = static_cast<int>(30 * factor);
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    cairo_t* cr = cairo_create(surface);
-    cairo_scale(cr, factor, factor);
-    cairo_set_line_width(cr, 2);
-    cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
-    cairo_rectangle(cr, 2, 4, 50, 22);
-    cairo_stroke(cr);
-    cairo_rectangle(cr, 53, 11, 4, 8);
-    cairo_fill(cr);
-    cairo_set_source_rgb(cr, 0.18, 0.67, 0.33);
-    cairo_rectangle(cr, 5, 7, 44 * 0.7, 16);
-    cairo_fill(cr);
-    cairo_destroy(cr);
-    return std::make_unique<SImage>(surface, factor);
-}
-
-SPanel* MakePanel(SPanel* panel, const char* name, SWindowBase* parent, const SMargin& margin,
-                  const SSize& size) {
-    panel->Create(name, parent, margin, size);
-    panel->SetBackgroundColor(kPanelColour);
-    panel->SetBorder(kPanelBorder, 1);
-    panel->SetCornerRadius(8);
-    return panel;
-}
-
+constexpr double kTitleHeight = 34;
+constexpr double kTabsHeight = 40;
+const char* const kTabCaptions[] = {"Core", "Widgets", "Animation", "Dialogs", "Artwork"};
 }  // namespace
+
+const std::vector<std::string>& GalleryFrame::PageNames() {
+    static const std::vector<std::string> names = {"core", "widgets", "animation", "dialogs",
+                                                   "artwork"};
+    return names;
+}
+
+GalleryFrame::~GalleryFrame() {
+    // The tree goes before the widgets it is made of.
+    Destroy();
+}
 
 int GalleryFrame::OnCreate() {
     auto* root = Add(std::make_unique<GalleryRoot>());
     root->CreateRoot(&agent, "GalleryRoot");
-    root->SetBackgroundColor(0x00EEF1F4u);
+    root->SetBackgroundColor(0x00F4F1EEu);
     root->SetOnTimer([this](uint32_t id) {
         if (id == GalleryRoot::kQuitTimer) {
             Destroy();
@@ -76,12 +47,9 @@ int GalleryFrame::OnCreate() {
     AddCommandDelegate(this);
     AddAccelerator(SAccelerator{FVIRTKEY, platform::window::keys::kEscape, kCommandQuit});
     AddAccelerator(SAccelerator{FVIRTKEY | FCONTROL, 'Q', kCommandQuit});
-
     BuildTitleBar(root);
-    BuildTextPanel(root);
-    BuildImagePanel(root);
-    BuildInputPanel(root);
-    BuildList(root);
+    BuildTabs(root);
+    BuildPages(root);
     if (m_quitAfter > 0) {
         root->SetTimer(GalleryRoot::kQuitTimer, m_quitAfter);
     }
@@ -90,10 +58,10 @@ int GalleryFrame::OnCreate() {
 
 SWindowBase* GalleryFrame::BuildTitleBar(SWindowBase* root) {
     auto* title = Add(std::make_unique<GalleryTitleBar>());
-    title->Create("TitleBar", root, SMargin(0, 0, 0, -1), SSize(0, 34));
+    title->Create("TitleBar", root, SMargin(0, 0, 0, -1), SSize(0, kTitleHeight));
     title->SetBackgroundColor(kTitleColour);
-    auto* caption =
-        Add(std::make_unique<GalleryLabel>("Auralis UI gallery", kLine, 119, 0x00FFFFFFu));
+    auto* caption = Add(std::make_unique<GalleryLabel>(
+        "Auralis UI gallery", DT_SINGLELINE | DT_VCENTER, 119, 0x00FFFFFFu));
     caption->Create("Caption", title, SMargin(14, 0, 60, 0), SSize());
     // A disabled widget is transparent to the pointer, so presses on the caption text reach
     // the title bar and drag the window.
@@ -103,150 +71,82 @@ SWindowBase* GalleryFrame::BuildTitleBar(SWindowBase* root) {
     return title;
 }
 
-void GalleryFrame::BuildTextPanel(SWindowBase* root) {
-    auto* panel = MakePanel(Add(std::make_unique<SPanel>()), "TextPanel", root,
-                            SMargin(12, 46, -1, -1), SSize(300, 320));
-    struct Sample {
-        const char* name;
-        const char* text;
-        unsigned format;
-        int font;
-        SRect box;  // left, top, width, height
-    };
-    const Sample samples[] = {
-        {"Header", "Text flags and scripts", kLine, 117, SRect(12, 6, 276, 24)},
-        {"Ellipsis", "Single line, end ellipsis: the quick brown fox jumps over the lazy dog",
-         DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS, 114, SRect(12, 34, 276, 24)},
-        {"WordBreak",
-         "Word break: a paragraph wraps at word boundaries inside its box, as firmware notes do.",
-         DT_WORDBREAK, 114, SRect(12, 64, 276, 54)},
-        {"Centre", "Centred", kLine | DT_CENTER, 115, SRect(12, 124, 134, 24)},
-        {"Right", "Right aligned", kLine | DT_RIGHT, 115, SRect(154, 124, 134, 24)},
-        {"Korean", "한국어: 이어버드를 연결하세요", kLine | DT_END_ELLIPSIS, 116,
-         SRect(12, 154, 276, 24)},
-        {"Cjk", "中文 · 日本語: 连接耳机 / イヤホンを接続", kLine | DT_END_ELLIPSIS, 116,
-         SRect(12, 184, 276, 24)},
-        {"Hebrew", "עברית: חבר את האוזניות", kLine | DT_RIGHT | DT_RTLREADING, 116,
-         SRect(12, 214, 276, 24)},
-        {"Arabic", "العربية: قم بتوصيل سماعات الأذن", kLine | DT_RIGHT | DT_RTLREADING, 116,
-         SRect(12, 244, 276, 24)},
-        {"Prefix", "&Save && exit", kLine, 114, SRect(12, 274, 100, 36)},
-        {"TwoLines",
-         "Wrapped text that is much too long for two lines ends with an ellipsis on the second",
-         DT_WORDBREAK | DT_END_ELLIPSIS, 112, SRect(120, 274, 168, 36)},
-    };
-    for (const Sample& sample : samples) {
-        auto* label = Add(std::make_unique<GalleryLabel>(sample.text, sample.format, sample.font));
-        label->Create(sample.name, panel, SMargin(sample.box.left, sample.box.top, -1, -1),
-                      SSize(sample.box.right, sample.box.bottom));
-        label->SetShowBox(std::string(sample.name) != "Header");
+void GalleryFrame::BuildTabs(SWindowBase* root) {
+    auto* row = Add(std::make_unique<SPanel>());
+    row->SetBackgroundColor(SPalette::kSurface);
+    row->Create("Tabs", root, SMargin(0, kTitleHeight, 0, -1), SSize(0, kTabsHeight));
+    auto* line = Add(std::make_unique<SPanel>());
+    line->SetBackgroundColor(0x00DCD6D0u);
+    line->Create("TabLine", row, SMargin(0, -1, 0, 0), SSize(0, 1));
+    m_tabs.selectOnPress = 1;
+    for (std::size_t i = 0; i < PageNames().size(); ++i) {
+        auto* tab = Add(std::make_unique<GalleryTab>(kTabCaptions[i]));
+        tab->SetGroup(&m_tabs);
+        tab->SetDelegate(this);
+        tab->Create(PageNames()[i], row, SMargin(12 + static_cast<double>(i) * 108, 0, -1, 0),
+                    SSize(104, 0));
     }
 }
 
-void GalleryFrame::BuildImagePanel(SWindowBase* root) {
-    auto* panel = MakePanel(Add(std::make_unique<SPanel>()), "ImagePanel", root,
-                            SMargin(324, 46, 12, -1), SSize(0, 150));
-    auto* header = Add(std::make_unique<GalleryLabel>("Images", kLine, 117, 0x00202020u));
-    header->Create("Header", panel, SMargin(12, 6, 12, -1), SSize(0, 24));
-    struct Picture {
-        const char* name;
-        std::unique_ptr<SImage> image;
-        GalleryImage::Mode mode;
-        SRect box;
-    };
-    Picture pictures[] = {
-        {"Play", LoadImage("\\res\\Gallery\\image\\play.png"), GalleryImage::Mode::Natural,
-         SRect(12, 36, 48, 48)},
-        {"Chart", LoadImage("\\res\\Gallery\\image\\chart.png"), GalleryImage::Mode::Natural,
-         SRect(72, 36, 64, 40)},
-        {"ChartStretched", LoadImage("\\res\\Gallery\\image\\chart.png"),
-         GalleryImage::Mode::Stretch, SRect(148, 36, 100, 56)},
-        {"Battery", MakeBatteryImage(), GalleryImage::Mode::Natural, SRect(12, 100, 60, 30)},
-        {"ChartCircle", LoadImage("\\res\\Gallery\\image\\chart.png"), GalleryImage::Mode::Circle,
-         SRect(84, 96, 44, 44)},
-    };
-    for (Picture& picture : pictures) {
-        auto* widget = Add(std::make_unique<GalleryImage>(std::move(picture.image), picture.mode));
-        widget->Create(picture.name, panel, SMargin(picture.box.left, picture.box.top, -1, -1),
-                       SSize(picture.box.right, picture.box.bottom));
+void GalleryFrame::BuildPages(SWindowBase* root) {
+    auto* area = Add(std::make_unique<SPanel>());
+    area->Create("Pages", root, SMargin(0, kTitleHeight + kTabsHeight, 0, 0), SSize());
+    for (const std::string& name : PageNames()) {
+        std::unique_ptr<GalleryPage> page;
+        if (name == "core") {
+            page = std::make_unique<GalleryCorePage>(this);
+        } else if (name == "widgets") {
+            page = std::make_unique<GalleryWidgetsPage>();
+        } else if (name == "animation") {
+            page = std::make_unique<GalleryAnimationPage>();
+        } else if (name == "dialogs") {
+            page = std::make_unique<GalleryDialogsPage>();
+        } else {
+            page = std::make_unique<GalleryArtworkPage>();
+        }
+        page->Create(name, area, SMargin(0, 0, 0, 0), SSize(), 0);
+        page->Build();
+        m_pages.push_back(Add(std::move(page)));
     }
-    auto* note = Add(std::make_unique<GalleryLabel>("natural · stretched · drawn · circle",
-                                                    DT_WORDBREAK, 110, 0x00707070u));
-    note->Create("Note", panel, SMargin(140, 100, 12, -1), SSize(0, 40));
+    ShowPage(m_initialPage, true);
 }
 
-void GalleryFrame::BuildInputPanel(SWindowBase* root) {
-    auto* panel = MakePanel(Add(std::make_unique<SPanel>()), "InputPanel", root,
-                            SMargin(324, 206, 12, -1), SSize(0, 160));
-    auto* header = Add(std::make_unique<GalleryLabel>("Input", kLine, 117, 0x00202020u));
-    header->Create("Header", panel, SMargin(12, 6, 12, -1), SSize(0, 24));
-    auto* click = Add(std::make_unique<GalleryButton>("Click me", nullptr));
-    click->SetOnClick([this, click] {
-        ++m_clicks;
-        char caption[48];
-        std::snprintf(caption, sizeof caption, "Clicked %d×", m_clicks);
-        click->SetCaption(caption);
-        SetStatus(std::string("Button: ") + caption);
-    });
-    click->Create("ClickButton", panel, SMargin(12, 36, -1, -1), SSize(116, 30));
-    click->SetFocus();  // keys reach the tree only while a widget has the focus
-    auto* modal = Add(std::make_unique<GalleryButton>("Modal dialog", [this] { OpenDialog(); }));
-    modal->Create("ModalButton", panel, SMargin(-1, 36, 12, -1), SSize(116, 30));
-    auto* mirror =
-        Add(std::make_unique<GalleryButton>("Mirror (RTL)", [this] { ToggleMirroring(); }));
-    mirror->Create("MirrorButton", panel, SMargin(12, 74, -1, -1), SSize(116, 30));
-    auto* quit = Add(std::make_unique<GalleryButton>("Quit", [this] { Destroy(); }));
-    quit->Create("QuitButton", panel, SMargin(-1, 74, 12, -1), SSize(116, 30));
-    m_status = Add(std::make_unique<GalleryLabel>(
-        "Tab moves the focus, the title bar drags the window, the wheel scrolls the list.",
-        DT_WORDBREAK | DT_END_ELLIPSIS, 112, 0x00606060u));
-    m_status->Create("Status", panel, SMargin(12, 112, 12, 8), SSize());
-}
-
-void GalleryFrame::BuildList(SWindowBase* root) {
-    auto* frame = MakePanel(Add(std::make_unique<SPanel>()), "ListFrame", root,
-                            SMargin(12, 378, 12, 12), SSize());
-    frame->SetCornerRadius(0);
-    auto* list = Add(std::make_unique<SCustomSView>());
-    list->Create("List", frame, SMargin(1, 1, 1, 1), SSize());
-    for (int i = 0; i < kRowCount; ++i) {
-        auto* row = Add(std::make_unique<GalleryRow>(i));
-        char name[32];
-        std::snprintf(name, sizeof name, "Row%02d", i + 1);
-        row->Create(name, list, SMargin(0, i * kRowHeight, 0, -1), SSize(0, kRowHeight));
+GalleryPage* GalleryFrame::GetPage(const std::string& name) const {
+    for (GalleryPage* page : m_pages) {
+        if (page->GetName() == name) {
+            return page;
+        }
     }
-    list->ArrangeChildren();
+    return nullptr;
 }
 
-void GalleryFrame::SetStatus(const std::string& text) {
-    if (m_status != nullptr) {
-        m_status->SetText(text);
+void GalleryFrame::ShowPage(const std::string& name, bool atOnce) {
+    GalleryPage* next = GetPage(name);
+    if (next == nullptr || name == m_current) {
+        return;
     }
-}
-
-void GalleryFrame::ToggleMirroring() {
-    // Layout is mirrored when both the frame's switch and the process-wide flag are on.
-    const bool mirror = rightToLeft == 0 || !SFontTable::Instance().IsRightToLeft();
-    SFontTable::Instance().SetRightToLeft(mirror);
-    SetRightToLeft(mirror ? 1 : 0);
-    SetStatus(rightToLeft != 0 ? "Layout mirrored right to left" : "Layout left to right");
-}
-
-void GalleryFrame::OpenDialog() {
-    SetStatus("Modal dialog open: a nested loop runs");
-    GalleryDialog dialog;
-    SFrameOptions options;
-    options.title = "Modal dialog";
-    const double scale = zoomMode != 0 ? zoom : 1.0;
-    options.rect = SRect(0, 0, std::ceil(320 * scale), std::ceil(170 * scale));
-    options.centered = true;
-    options.owner = this;
-    dialog.zoomMode = zoomMode;
-    dialog.rightToLeft = rightToLeft;
-    dialog.DoModal(options);
-    if (IsWindow()) {
-        SetStatus("Modal dialog closed; the outer loop carries on");
+    for (SButton* tab : m_tabs.buttons) {
+        if (tab->GetName() == name) {
+            tab->SetChecked(1);
+        }
     }
+    if (GalleryPage* old = GetPage(m_current)) {
+        if (atOnce) {
+            old->SWindowBase::SetVisible(0);
+        } else {
+            old->SetVisible(0);
+        }
+    }
+    if (atOnce) {
+        next->SWindowBase::SetVisible(1);
+    } else {
+        next->SetVisible(1);
+    }
+    m_current = name;
+}
+
+void GalleryFrame::ButtonClicked(SButton* button) {
+    ShowPage(button->GetName());
 }
 
 int GalleryFrame::OnCommand(int commandId) {

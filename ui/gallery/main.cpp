@@ -1,9 +1,10 @@
-// ui-gallery: a visual check of the toolkit. Shows a window with panels, text in several flag
-// combinations and scripts, images, buttons and a scrolling list; or, with --png, renders one
-// frame on the headless backend into a PNG file.
+// ui-gallery: a visual check of the toolkit. Shows a window with pages for the toolkit core,
+// the standard widgets, animation, dialogs and tooltips, and the artwork; or, with --png or
+// --png-dir, renders pages, dialogs and tooltips on the headless backend into PNG files.
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,17 +12,21 @@
 #include <memory>
 #include <string>
 
+#include "platform/TickCount.h"
 #include "platform/window/Backend.h"
 #include "platform/window/headless/HeadlessBackend.h"
 #include "ui/SDispatcher.h"
 #include "ui/SFontTable.h"
 #include "ui/SGUIApp.h"
 #include "ui/gallery/GalleryFrame.h"
+#include "ui/gallery/GalleryShots.h"
 
 namespace {
 
 struct Options {
     std::string png;
+    std::string pngDir;
+    std::string page = "core";
     double scale = 0;
     std::string language = "en-US";
     bool rightToLeft = false;
@@ -30,8 +35,12 @@ struct Options {
 
 void PrintUsage() {
     std::printf(
-        "usage: ui-gallery [--png OUT.png] [--scale Z] [--lang TAG] [--rtl] [--quit-after MS]\n"
-        "  --png OUT.png    render one frame without a display into OUT.png and exit\n"
+        "usage: ui-gallery [--page NAME] [--png OUT.png | --png-dir DIR] [--scale Z] [--lang TAG]\n"
+        "                  [--rtl] [--quit-after MS]\n"
+        "  --page NAME      the page shown: core, widgets, animation, dialogs, artwork\n"
+        "  --png OUT.png    render the page without a display into OUT.png and exit\n"
+        "  --png-dir DIR    render every page, a message dialog of each button set, the\n"
+        "                   popups, the HTML dialog and the tooltips into DIR and exit\n"
         "  --scale Z        zoom factor (0.5 to 4; default: the screen's, or AURALIS_SCALE)\n"
         "  --lang TAG       language for the font choice, e.g. ko-KR (default en-US)\n"
         "  --rtl            lay the window out right to left\n"
@@ -49,6 +58,15 @@ int ParseOptions(int argc, char** argv, Options& options) {
             return 1;
         } else if (arg == "--png" && hasValue) {
             options.png = argv[++i];
+        } else if (arg == "--png-dir" && hasValue) {
+            options.pngDir = argv[++i];
+        } else if (arg == "--page" && hasValue) {
+            options.page = argv[++i];
+            const auto& names = GalleryFrame::PageNames();
+            if (std::find(names.begin(), names.end(), options.page) == names.end()) {
+                std::fprintf(stderr, "ui-gallery: no page %s\n", options.page.c_str());
+                return 2;
+            }
         } else if (arg == "--scale" && hasValue) {
             char* end = nullptr;
             options.scale = std::strtod(argv[++i], &end);
@@ -75,6 +93,7 @@ bool CreateFrame(GalleryFrame& frame, const Options& options) {
     frame.zoomMode = 1;
     frame.rightToLeft = options.rightToLeft ? 1 : 0;
     frame.QuitAfter(options.quitAfter);
+    frame.SetInitialPage(options.page);
     const double zoom = SDispatcher::GetZoomFactor();
     SFrameOptions create;
     create.title = "Auralis UI gallery";
@@ -85,6 +104,8 @@ bool CreateFrame(GalleryFrame& frame, const Options& options) {
 }
 
 int RenderToPng(const Options& options) {
+    // A clock of our own: every delayed show, fade and zoom runs to its end at once.
+    platform::ManualTickSource clock;
     platform::window::HeadlessBackend backend;
     SGUIApp app(backend);
     if (options.scale > 0) {
@@ -92,30 +113,25 @@ int RenderToPng(const Options& options) {
     }
     app.SetLanguage(options.language);
     SFontTable::Instance().SetRightToLeft(options.rightToLeft);
+    app.InitInstance();
+    app.GetDispatcher().running = 1;
+    app.GetDispatcher().SetLastFrameTick(clock.now());
     GalleryFrame frame;
     if (!CreateFrame(frame, options)) {
         std::fprintf(stderr, "ui-gallery: cannot create the window\n");
         return 1;
     }
     frame.Show();
-    for (int turn = 0; turn < 100 && app.GetDispatcher().PumpPending(); ++turn) {
+    GalleryShots shots(backend, app, clock);
+    shots.Advance(100);
+    int failures = 0;
+    if (!options.pngDir.empty()) {
+        failures = shots.All(frame, options.pngDir);
+    } else if (!shots.Page(frame, options.page, options.png)) {
+        failures = 1;
     }
-    const auto* window = backend.window(frame.GetWindow()->id());
-    if (window == nullptr || window->lastFrame() == nullptr) {
-        std::fprintf(stderr, "ui-gallery: nothing was presented\n");
-        return 1;
-    }
-    const cairo_status_t status =
-        cairo_surface_write_to_png(window->lastFrame(), options.png.c_str());
-    if (status != CAIRO_STATUS_SUCCESS) {
-        std::fprintf(stderr, "ui-gallery: cannot write %s: %s\n", options.png.c_str(),
-                     cairo_status_to_string(status));
-        return 1;
-    }
-    std::printf("ui-gallery: wrote %s (%dx%d, zoom %.2f)\n", options.png.c_str(),
-                cairo_image_surface_get_width(window->lastFrame()),
-                cairo_image_surface_get_height(window->lastFrame()), frame.zoom);
-    return 0;
+    app.GetDispatcher().running = 0;
+    return failures == 0 ? 0 : 1;
 }
 
 int ShowWindow(const Options& options) {
@@ -134,6 +150,7 @@ int ShowWindow(const Options& options) {
     }
     app.SetLanguage(options.language);
     SFontTable::Instance().SetRightToLeft(options.rightToLeft);
+    app.InitInstance();
     GalleryFrame frame;
     if (!CreateFrame(frame, options)) {
         std::fprintf(stderr, "ui-gallery: cannot create the window\n");
@@ -152,5 +169,6 @@ int main(int argc, char** argv) {
     if (parsed != 0) {
         return parsed == 1 ? 0 : 2;
     }
-    return options.png.empty() ? ShowWindow(options) : RenderToPng(options);
+    return options.png.empty() && options.pngDir.empty() ? ShowWindow(options)
+                                                         : RenderToPng(options);
 }

@@ -1,0 +1,108 @@
+// auralis-artgen: renders every picture of the program from the SVG templates into the
+// resource folder beside the programs.
+//
+//   auralis-artgen --templates DIR --out RESDIR [--list FILE] [--only SUBSTRING]
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "tools/artgen/ArtworkCatalog.h"
+#include "tools/artgen/SvgRenderer.h"
+#include "tools/artgen/SvgTemplate.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Options {
+    fs::path templates;
+    fs::path out;
+    fs::path list;
+    std::string only;
+};
+
+bool ReadFile(const fs::path& path, std::string& text) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return false;
+    }
+    std::stringstream buffer;
+    buffer << file.rdbuf();
+    text = buffer.str();
+    return true;
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: auralis-artgen --templates DIR --out RESDIR [--list FILE] "
+                 "[--only SUBSTRING]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const bool hasValue = i + 1 < argc;
+        if (std::strcmp(argv[i], "--templates") == 0 && hasValue) {
+            options.templates = argv[++i];
+        } else if (std::strcmp(argv[i], "--out") == 0 && hasValue) {
+            options.out = argv[++i];
+        } else if (std::strcmp(argv[i], "--list") == 0 && hasValue) {
+            options.list = argv[++i];
+        } else if (std::strcmp(argv[i], "--only") == 0 && hasValue) {
+            options.only = argv[++i];
+        } else {
+            return Usage();
+        }
+    }
+    if (options.templates.empty() || options.out.empty()) {
+        return Usage();
+    }
+    std::map<std::string, artgen::SvgTemplate> templates;
+    std::ofstream list;
+    if (!options.list.empty()) {
+        list.open(options.list);
+    }
+    int written = 0;
+    for (const artgen::ArtworkJob& job : artgen::BuildCatalog()) {
+        if (!options.only.empty() && job.output.find(options.only) == std::string::npos) {
+            continue;
+        }
+        auto it = templates.find(job.templateName);
+        if (it == templates.end()) {
+            std::string text;
+            if (!ReadFile(options.templates / job.templateName, text)) {
+                std::fprintf(stderr, "auralis-artgen: cannot read template %s\n",
+                             (options.templates / job.templateName).c_str());
+                return 1;
+            }
+            it = templates.emplace(job.templateName, artgen::SvgTemplate(text)).first;
+        }
+        std::string missing;
+        const std::string svg = it->second.Fill(job.values, missing);
+        if (!missing.empty()) {
+            std::fprintf(stderr, "auralis-artgen: %s: no value for {{%s}} in %s\n",
+                         job.output.c_str(), missing.c_str(), job.templateName.c_str());
+            return 1;
+        }
+        const std::string failure = artgen::SvgRenderer::Render(svg, job, options.out / job.output);
+        if (!failure.empty()) {
+            std::fprintf(stderr, "auralis-artgen: %s: %s\n", job.output.c_str(), failure.c_str());
+            return 1;
+        }
+        if (list.is_open()) {
+            list << job.output << ' ' << (job.width > 0 ? job.width : job.canvasWidth) << 'x'
+                 << (job.height > 0 ? job.height : job.canvasHeight) << '\n';
+        }
+        ++written;
+    }
+    std::printf("auralis-artgen: %d pictures in %s\n", written, options.out.c_str());
+    return 0;
+}

@@ -1,0 +1,6 @@
+#include "ui/SDissolveTransition.h"
+
+void SDissolveTransition::Compute(double eased, STransitionPlacement&,
+                                  STransitionPlacement& incoming) {
+    incoming.alpha = eased;
+}

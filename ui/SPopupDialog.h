@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui/SDialogFrame.h"
+#include "ui/SMessageButtonPanel.h"
+
+// The standard popup: a dialog whose content is a given widget (laid out in "SContentPanel")
+// above a row of standard buttons ("SMessageButtonPanel", 40 units high). Its result is the
+// result id of the button pressed, kResultClosed when the dialog was closed otherwise (its
+// close button, the platform), or what EndDialog was given. A content derived from
+// SPopupPanelBase is told its dialog.
+class SPopupDialog : public SDialogFrame {
+public:
+    static constexpr int kNoButtons = -1;
+    static constexpr int kResultClosed = 8;
+    static constexpr double kButtonRowHeight = 40;
+
+    // content: created by the dialog under `contentName`; it must outlive the dialog's window.
+    SPopupDialog(SWindowBase* content, int buttonType = 0,
+                 std::string contentName = "SPopupContent");
+    ~SPopupDialog() override;
+
+    // Non-empty captions replace the button set's, left to right.
+    void SetButtonCaptions(const std::vector<std::string>& captions) { m_captions = captions; }
+    void SetSinglePopup(int single) { m_singlePopup = single; }
+    int IsSinglePopup() const { return m_singlePopup; }
+
+    // Runs the dialog modally; returns its result.
+    int DoModalResult(SWindowFrame* ownerFrame, const std::string& title, const SSize& size);
+    int GetResult() const { return m_result; }
+    // Closes the dialog (animated) with a result. UI thread.
+    void EndDialog(int result);
+    // Any thread: EndDialog on the UI thread, if the dialog is still open then.
+    void PostEndDialog(int result);
+
+    SPanel& GetContentPanel() { return m_contentPanel; }
+    SMessageButtonPanel& GetButtonPanel() { return m_buttonPanel; }
+
+    void OnCreateContent() override;
+    void OnCloseButton() override;
+
+private:
+    SWindowBase* m_content;
+    std::string m_contentName;
+    int m_buttonType;
+    std::vector<std::string> m_captions;
+    int m_singlePopup = 0;
+    int m_result = kResultClosed;
+    SPanel m_contentPanel;
+    SMessageButtonPanel m_buttonPanel;
+};
