@@ -90,6 +90,16 @@ TEST_F(TableViewTest, PressAndReleaseOnARowChoosesItAndTellsTheDelegate) {
     ASSERT_NE(table.GetSelectedItem(), nullptr);
     EXPECT_EQ(table.GetSelectedItem()->GetValue("BluetoothName"), "Auralis 20");
 
+    // The row under the pointer is tracked, and forgotten when the pointer leaves.
+    const SRect frameRect = table.GetRect(SWindowBase::kRectInFrame, 0);
+    backend.injectMouseMove(WindowId(), static_cast<int>(frameRect.left + 50),
+                            static_cast<int>(frameRect.top + 75));
+    Pump();
+    EXPECT_EQ(table.GetHoveredRow(), 2);
+    backend.injectMouseMove(WindowId(), 390, 290);
+    Pump();
+    EXPECT_EQ(table.GetHoveredRow(), -1);
+
     // Releasing on another row chooses nothing, and the capture is given back.
     PressAndRelease(0, 2);
     EXPECT_EQ(delegate.rows.size(), 1u);

@@ -192,16 +192,8 @@ void ScreensAt(Shots& shots, double zoom) {
                     name + suffix);
     };
     run([](SBluetoothDevicesPopup&) {}, "devices-popup");
-    run(
-        [&](SBluetoothDevicesPopup& popup) {
-            popup.GetPanel().GetListView().SetSelectedRow(1);
-            const SRect row = popup.GetPanel().GetListView().RowRect(2);
-            const SRect list = popup.GetPanel().GetListView().GetRect(SWindowBase::kRectInFrame, 0);
-            shots.m_backend.injectMouseMove(popup.GetWindow()->id(),
-                                            static_cast<int>(list.left + 60 * zoom),
-                                            static_cast<int>(list.top + (row.top + 15) * zoom));
-        },
-        "devices-popup-hover");
+    run([](SBluetoothDevicesPopup& popup) { popup.GetPanel().GetListView().SetSelectedRow(1); },
+        "devices-popup-chosen");
     run(
         [](SBluetoothDevicesPopup& popup) {
             popup.GetPanel().ButtonClicked(&popup.GetPanel().GetStopButton());
