@@ -47,6 +47,8 @@ public:
     void Destroy();
     bool IsWindow() const { return m_window != nullptr; }
     platform::window::Window* GetWindow() const { return m_window.get(); }
+    // The title the native window was created with.
+    const std::string& GetTitle() const { return m_title; }
     SWindowAgent& GetAgent() { return agent; }
 
     void Show();
@@ -116,6 +118,7 @@ private:
     void HandleKey(const platform::window::WindowEvent& event);
 
     std::unique_ptr<platform::window::Window> m_window;
+    std::string m_title;
     SWindowFrame* m_modalChild = nullptr;
     bool m_modalRunning = false;
     bool m_quitOnDestroy = false;
