@@ -256,10 +256,11 @@ void SWindowBaseFinderFrame::FilterFrame(SDC& frameCopy) {
     rendering->DrawRoundRect(r.left + 1, r.top + 1, std::max(width - 2, 1.0),
                              std::max(height - 2, 1.0), kOutline, 2, 0);
 
-    // A tag with the class and the pixel size, above the widget when there is room.
+    // A tag with the class and the logical size, above the widget when there is room.
     const double scale = frameCopy.scale > 0 ? frameCopy.scale : 1.0;
     char size[64];
-    std::snprintf(size, sizeof size, "  %.0f x %.0f", r.Width(), r.Height());
+    std::snprintf(size, sizeof size, "  %g x %g", std::round(r.Width() / scale * 10) / 10,
+                  std::round(r.Height() / scale * 10) / 10);
     const std::string text = std::string(widget->GetClassName()) + size;
     const SSize textSize = SDC::MeasureText(text, kTagFont, DT_SINGLELINE, 0, scale);
     const double tagWidth = textSize.width + 2 * kTagPadding;

@@ -46,7 +46,7 @@ std::string FrameText(const SWindowFrame* frame) {
 
 SWindowBaseFinderPropSheet::SWindowBaseFinderPropSheet()
     : m_widgetPage("Hovered widget", kWidgetRows),
-      m_parentsPage("Parents, nearest first", kParentRows) {}
+      m_parentsPage("Parents, nearest first", kParentRows, kParentKeyWidth) {}
 
 std::string SWindowBaseFinderPropSheet::ClassNameOf(const SWindowBase& widget) {
     const std::string type = Demangled(typeid(widget));

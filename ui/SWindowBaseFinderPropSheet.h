@@ -18,6 +18,7 @@ public:
     static constexpr std::size_t kWidgetRows = 8;
     static constexpr std::size_t kParentRows = 9;
     static constexpr double kGap = 8;
+    static constexpr double kParentKeyWidth = 128;  // class names of screens run long
 
     SWindowBaseFinderPropSheet();
     const char* GetClassName() const override { return "SWindowBaseFinderPropSheet"; }

@@ -12,8 +12,8 @@ constexpr double kInset = 10;
 constexpr uint32_t kStripe = SColor::Make(0xF6, 0xF4, 0xF1);
 }  // namespace
 
-SWindowBasePropPage::SWindowBasePropPage(std::string heading, std::size_t capacity)
-    : m_heading(std::move(heading)) {
+SWindowBasePropPage::SWindowBasePropPage(std::string heading, std::size_t capacity, double keyWidth)
+    : m_heading(std::move(heading)), m_keyWidth(keyWidth) {
     const std::size_t rows = std::max<std::size_t>(capacity, 1);
     for (std::size_t i = 0; i < rows; ++i) {
         m_keys.push_back(std::make_unique<SLabel>());
@@ -35,11 +35,12 @@ void SWindowBasePropPage::OnCreate() {
         SLabel& key = *m_keys[i];
         key.SetFont(kRowFont);
         key.SetTextColor(SPalette::kTextSecondary);
-        key.Create("Key" + index, this, SMargin(kInset, top, -1, -1), SSize(kKeyWidth, kRowHeight));
+        key.Create("Key" + index, this, SMargin(kInset, top, -1, -1),
+                   SSize(m_keyWidth, kRowHeight));
         SLabel& value = *m_values[i];
         value.SetFont(kRowFont);
         value.SetTextColor(SPalette::kText);
-        value.Create("Value" + index, this, SMargin(kInset + kKeyWidth, top, kInset, -1),
+        value.Create("Value" + index, this, SMargin(kInset + m_keyWidth, top, kInset, -1),
                      SSize(0, kRowHeight));
     }
     SetRows({});

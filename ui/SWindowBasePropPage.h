@@ -21,7 +21,7 @@ public:
     static constexpr double kRowHeight = 21;
     static constexpr double kKeyWidth = 78;
 
-    SWindowBasePropPage(std::string heading, std::size_t capacity);
+    SWindowBasePropPage(std::string heading, std::size_t capacity, double keyWidth = kKeyWidth);
     const char* GetClassName() const override { return "SWindowBasePropPage"; }
 
     // Shows the rows (a placeholder line when empty).
@@ -42,4 +42,5 @@ private:
     std::vector<std::unique_ptr<SLabel>> m_values;
     std::vector<Row> m_shown;
     std::string m_placeholder = "-";
+    double m_keyWidth;
 };
