@@ -93,6 +93,7 @@ void SWindowBaseFinderFrame::DestroyFor(SWindowFrame& frame) {
     // Taken out of the list first: its destruction calls back into FrameDestroyed.
     std::unique_ptr<SWindowBaseFinderFrame> inspector = std::move(*it);
     inspectors.erase(it);
+    top->WindowBaseFinderDestroyed(inspector.get());
     inspector.reset();
 }
 

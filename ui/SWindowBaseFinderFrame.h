@@ -23,7 +23,9 @@
 //     top frame has an inspector (SWindowFrame::Create calls FrameCreated): the agent's
 //     hoverListener and draw filter become the inspector and inspectorAttached is 1.
 //   - Closing the top frame: SWindowBaseFinderFrame::DestroyFor(*this) before destroying it.
-//     (Destroying the top frame destroys its inspector too, so forgetting it is safe.)
+//     (Destroying the top frame destroys its inspector too, so forgetting it is safe.) The
+//     pointer ShowFor returns stays valid until then; the top frame hears of the end through
+//     IWindowBaseFinderDelegate::WindowBaseFinderDestroyed.
 // Either side may go first: a destroyed frame is detached, a destroyed inspector detaches
 // from every frame, and nothing keeps a pointer to the other. Closing the inspector's window
 // only hides it.

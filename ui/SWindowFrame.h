@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/window/Window.h"
+#include "ui/IWindowBaseFinderDelegate.h"
 #include "ui/SDispatcherFrame.h"
 #include "ui/SKeyMessage.h"
 #include "ui/SRect.h"
@@ -32,7 +33,7 @@ struct SAccelerator {
 
 // A native top-level window that shows one widget tree through its agent. Subclasses build
 // their tree in OnCreate (CreateRoot on a root widget with GetAgent()). UI thread only.
-class SWindowFrame : public platform::window::WindowListener {
+class SWindowFrame : public platform::window::WindowListener, public IWindowBaseFinderDelegate {
 public:
     SWindowFrame();
     ~SWindowFrame() override;

@@ -315,5 +315,32 @@ TEST_F(WindowBaseFinderTest, DestroyingAnInspectedFrameOrWidgetLeavesNothingDang
     EXPECT_EQ(SWindowBaseFinderFrame::Find(&frame), nullptr);
 }
 
+// A top frame that keeps its inspector's pointer, as the main window does.
+class KeepingFrame : public TestFrame {
+public:
+    void WindowBaseFinderDestroyed(SWindowBaseFinderFrame* finder) override {
+        if (finder == finder_) {
+            finder_ = nullptr;
+        }
+    }
+    SWindowBaseFinderFrame* finder_ = nullptr;
+};
+
+TEST_F(WindowBaseFinderTest, TopFrameHearsWhenItsInspectorIsFreed) {
+    for (bool explicitly : {true, false}) {
+        KeepingFrame top;
+        CreateSecond(top, nullptr);
+        top.finder_ = Open(top);
+        ASSERT_NE(top.finder_, nullptr);
+        if (explicitly) {
+            SWindowBaseFinderFrame::DestroyFor(top);
+        } else {
+            top.Destroy();
+        }
+        EXPECT_EQ(top.finder_, nullptr);
+        EXPECT_EQ(SWindowBaseFinderFrame::Find(&top), nullptr);
+    }
+}
+
 }  // namespace
 }  // namespace ui_test
