@@ -53,8 +53,10 @@ SWindowBaseFinderFrame* SWindowBaseFinderFrame::Find(const SWindowFrame* top) {
 
 SWindowBaseFinderFrame* SWindowBaseFinderFrame::ShowFor(SWindowFrame& frame) {
     SWindowFrame* top = TopFrameOf(&frame);
-    if (IsInspector(*top)) {
-        return nullptr;  // an inspector is never inspected
+    // An inspector is never inspected; and only a top frame whose window exists will tell the
+    // inspector when it goes (FrameDestroyed), so none is made for one without a window.
+    if (IsInspector(*top) || !top->IsWindow()) {
+        return nullptr;
     }
     SWindowBaseFinderFrame* inspector = Find(top);
     if (inspector == nullptr) {
