@@ -80,6 +80,7 @@ SWindowBaseFinderFrame* SWindowBaseFinderFrame::ShowFor(SWindowFrame& frame) {
         inspector->Show();
         RepaintFrame(inspector->m_inspectedFrame);
     }
+    inspector->GetWindow()->raise();
     return inspector;
 }
 
@@ -136,7 +137,10 @@ bool SWindowBaseFinderFrame::Create() {
     SFrameOptions options;
     options.title = kTitle;
     options.centered = true;
-    options.style = platform::window::kStyleBorderless | platform::window::kStyleUtility;
+    // A tool window that stays above the program: the frames it inspects are clicked and
+    // raised all the time, and it must stay readable meanwhile.
+    options.style = platform::window::kStyleBorderless | platform::window::kStyleUtility |
+                    platform::window::kStyleAlwaysOnTop;
     options.rect = SRect(0, 0, std::ceil(SWindowBaseFinderWindow::kDesignWidth * zoom),
                          std::ceil(m_content.GetPreferredHeight() * zoom));
     return SWindowFrame::Create(options) != 0;
