@@ -5,8 +5,8 @@
 class SImage;
 
 // Shows one picture that its owner sets and keeps owning: at the widget's top-left corner at
-// its natural size, or stretched over the widget with the stretch flag. Nothing while no
-// picture is set.
+// its natural size (or centred with the centred flag), or stretched over the widget with the
+// stretch flag. Nothing while no picture is set.
 class SStaticImage : public SWindowBase {
 public:
     const char* GetClassName() const override { return "SStaticImage"; }
@@ -15,6 +15,10 @@ public:
     const SImage* GetImage() const { return m_image; }
     void SetStretch(int stretch);
     int GetStretch() const { return m_stretch; }
+    // Draws the picture centred in the widget instead of at its top-left corner (at its
+    // natural size; ignored while stretching).
+    void SetCentered(int centered);
+    int GetCentered() const { return m_centered; }
     // Sizes the widget to the picture's display size (pixels divided by its factor).
     void SizeToImage();
 
@@ -23,4 +27,5 @@ public:
 private:
     const SImage* m_image = nullptr;
     int m_stretch = 0;
+    int m_centered = 0;
 };

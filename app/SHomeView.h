@@ -1,0 +1,33 @@
+#pragma once
+
+#include "app/SDeviceCluster.h"
+#include "link/DeviceStatus.h"
+#include "ui/SSlideView.h"
+
+class IMainViewDelegate;
+
+// The screen shown while a pair of earbuds is connected: the device cluster across the top,
+// 229 units high, and below it the area of the firmware update screen. The controller hands
+// every status report of the earbuds to it. UI thread only.
+class SHomeView : public SSlideView {
+public:
+    static constexpr double kClusterHeight = 229;
+
+    SHomeView();
+    ~SHomeView() override;
+    const char* GetClassName() const override { return "SHomeView"; }
+
+    void SetMainViewDelegate(IMainViewDelegate* delegate) { m_delegate = delegate; }
+    IMainViewDelegate* GetMainViewDelegate() const { return m_delegate; }
+    // A status report: first to the device cluster, then unchanged to the firmware update
+    // screen below it.
+    void OnDeviceStatusChange(const DeviceStatus& status);
+    SDeviceCluster& GetDeviceCluster() { return m_deviceInfoView; }
+
+    void OnCreate() override;
+    void OnPaint(SDC& dc) override;
+
+private:
+    IMainViewDelegate* m_delegate = nullptr;
+    SDeviceCluster m_deviceInfoView;
+};
