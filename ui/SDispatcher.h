@@ -62,6 +62,8 @@ public:
     void RegisterFrame(SWindowFrame* frame);
     void UnregisterFrame(SWindowFrame* frame);
     SWindowFrame* GetPaintHost() const;
+    // Every frame whose native window exists, oldest first.
+    const std::vector<SWindowFrame*>& GetFrames() const { return m_frames; }
 
     // UI thread. Runs the loop until the quit message (returns 0) or, for a nested loop, until
     // frame's keep-running flag is cleared (returns 1).

@@ -175,6 +175,10 @@ void SWindowAgent::SetCursor(platform::window::Cursor cursor) {
 void SWindowAgent::WidgetDestroyed(SWindowBase* widget) {
     if (m_hovered == widget) {
         m_hovered = nullptr;
+        // A listener that keeps the hovered widget must not be left pointing at a dead one.
+        if (hoverListener != nullptr) {
+            hoverListener->HoveredWidgetChanged(nullptr, m_frame);
+        }
     }
     if (m_focus == widget) {
         m_focus = nullptr;
@@ -580,6 +584,13 @@ void SWindowAgent::FilterFrame(SDC& frameCopy) {
     }
 }
 
+void SWindowAgent::SetDrawFilter(SDrawFilterDelegate* filter) {
+    drawFilter = filter;
+    if (m_dc) {
+        m_dc->drawFilter = filter;
+    }
+}
+
 void SWindowAgent::PresentFrame() {
     if (!HasWindow() || !m_dc || m_dc->GetSurface() == nullptr) {
         return;
@@ -597,6 +608,7 @@ void SWindowAgent::PresentFrame() {
     // The filter marks up a copy, so the frame's own picture stays clean for the next paint.
     SDC copy;
     copy.scale = m_dc->scale;
+    copy.frame = m_frame;
     copy.Init(m_dc->rect, m_dc->opaque != 0 ? 0 : 1);
     copy.GetRendering()->CopyRect(m_dc->GetSurface(), 0, 0, 0, 0, m_dc->pixelWidth,
                                   m_dc->pixelHeight);

@@ -132,6 +132,9 @@ public:
     // window starts transparent).
     void SetBackground(uint32_t colour) { m_background = colour; }
     void FilterFrame(SDC& frameCopy) override;
+    // Sets (or, with null, removes) the delegate that post-processes every presented picture;
+    // the frame's drawing context keeps the same pointer.
+    void SetDrawFilter(SDrawFilterDelegate* filter);
 
     // ---- public state, as the frame and widgets read and set it
     int inputBlocked = 0;

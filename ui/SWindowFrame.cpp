@@ -5,6 +5,7 @@
 #include "ui/ICommandDelegate.h"
 #include "ui/SDispatcher.h"
 #include "ui/SWindowBase.h"
+#include "ui/SWindowBaseFinderFrame.h"
 
 using platform::window::HitCode;
 using platform::window::WindowEvent;
@@ -81,11 +82,14 @@ int SWindowFrame::Create(const SFrameOptions& options) {
         return 0;
     }
     owner = options.owner;
+    m_title = options.title;
     m_window->setListener(this);
     m_systemDrag = m_window->enableHitTest();
     dispatcher->RegisterFrame(this);
     agent.Init(plainWindow == 0 ? 1 : 0);
     agent.resizable = (options.style & platform::window::kStyleResizable) != 0 ? 1 : 0;
+    // With the inspector switch, every frame of an inspected owner chain reports its hover.
+    SWindowBaseFinderFrame::FrameCreated(*this);
     if (OnCreate() < 0) {
         Destroy();
         return 0;
@@ -100,6 +104,9 @@ void SWindowFrame::Destroy() {
         return;
     }
     OnDestroy();
+    // The inspector lets go of this frame (and goes with it when this is its top frame)
+    // before the tree it points into is taken down.
+    SWindowBaseFinderFrame::FrameDestroyed(*this);
     agent.OnDestroy();
     if (SDispatcher* dispatcher = SDispatcher::GetInstance()) {
         dispatcher->UnregisterFrame(this);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/window/Window.h"
+#include "ui/IWindowBaseFinderDelegate.h"
 #include "ui/SDispatcherFrame.h"
 #include "ui/SKeyMessage.h"
 #include "ui/SRect.h"
@@ -32,7 +33,7 @@ struct SAccelerator {
 
 // A native top-level window that shows one widget tree through its agent. Subclasses build
 // their tree in OnCreate (CreateRoot on a root widget with GetAgent()). UI thread only.
-class SWindowFrame : public platform::window::WindowListener {
+class SWindowFrame : public platform::window::WindowListener, public IWindowBaseFinderDelegate {
 public:
     SWindowFrame();
     ~SWindowFrame() override;
@@ -47,6 +48,8 @@ public:
     void Destroy();
     bool IsWindow() const { return m_window != nullptr; }
     platform::window::Window* GetWindow() const { return m_window.get(); }
+    // The title the native window was created with.
+    const std::string& GetTitle() const { return m_title; }
     SWindowAgent& GetAgent() { return agent; }
 
     void Show();
@@ -116,6 +119,7 @@ private:
     void HandleKey(const platform::window::WindowEvent& event);
 
     std::unique_ptr<platform::window::Window> m_window;
+    std::string m_title;
     SWindowFrame* m_modalChild = nullptr;
     bool m_modalRunning = false;
     bool m_quitOnDestroy = false;

@@ -1,10 +1,12 @@
 #include "ui/gallery/GalleryShots.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 #include "ui/SDialogFrame.h"
 #include "ui/SToolTipWindow.h"
+#include "ui/SWindowBaseFinderFrame.h"
 #include "ui/gallery/GalleryDialogsPage.h"
 #include "ui/gallery/GalleryFrame.h"
 #include "ui/gallery/GalleryPage.h"
@@ -14,6 +16,28 @@ namespace fs = std::filesystem;
 namespace {
 constexpr uint64_t kStepMs = 5;
 constexpr uint64_t kSettleMs = 700;  // every delayed show, fade and zoom has ended by then
+constexpr const char* kButtonSection = "SCommonButton: caption styles 0 to 15";
+constexpr const char* kHoveredButton = "Style 5";
+constexpr int kSheetMargin = 24;
+
+// Two pictures side by side on a neutral sheet, top-aligned.
+cairo_surface_t* SideBySide(cairo_surface_t* left, cairo_surface_t* right) {
+    const int lw = cairo_image_surface_get_width(left);
+    const int lh = cairo_image_surface_get_height(left);
+    const int rw = cairo_image_surface_get_width(right);
+    const int rh = cairo_image_surface_get_height(right);
+    cairo_surface_t* sheet = cairo_image_surface_create(
+        CAIRO_FORMAT_RGB24, lw + rw + 3 * kSheetMargin, std::max(lh, rh) + 2 * kSheetMargin);
+    cairo_t* cr = cairo_create(sheet);
+    cairo_set_source_rgb(cr, 0.36, 0.39, 0.43);
+    cairo_paint(cr);
+    cairo_set_source_surface(cr, left, kSheetMargin, kSheetMargin);
+    cairo_paint(cr);
+    cairo_set_source_surface(cr, right, 2 * kSheetMargin + lw, kSheetMargin);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    return sheet;
+}
 }  // namespace
 
 GalleryShots::GalleryShots(platform::window::HeadlessBackend& backend, SGUIApp& app,
@@ -107,6 +131,42 @@ bool GalleryShots::ToolTip(GalleryFrame& frame, const std::string& widgetName,
     return written;
 }
 
+bool GalleryShots::Inspector(GalleryFrame& frame, const fs::path& file) {
+    SWindowBaseFinderFrame* inspector = SWindowBaseFinderFrame::ShowFor(frame);
+    GalleryPage* page = frame.GetPage("widgets");
+    SWindowBase* section = page != nullptr ? page->FindChild(kButtonSection) : nullptr;
+    SWindowBase* button = section != nullptr ? section->FindChild(kHoveredButton) : nullptr;
+    if (inspector == nullptr || button == nullptr) {
+        std::fprintf(stderr, "ui-gallery: no inspector or no button to hover\n");
+        return false;
+    }
+    frame.ShowPage("widgets");
+    Advance(kSettleMs);
+    const SRect r = button->GetRect(SWindowBase::kRectInFrame, 0);
+    const auto id = frame.GetWindow()->id();
+    m_backend.injectMouseMove(id, 4, 4);
+    Advance(50);
+    m_backend.injectMouseMove(id, static_cast<int>((r.left + r.right) / 2),
+                              static_cast<int>((r.top + r.bottom) / 2));
+    Advance(kSettleMs);
+    const auto* galleryWindow = m_backend.window(id);
+    const auto* inspectorWindow = m_backend.window(inspector->GetWindow()->id());
+    bool written = false;
+    if (galleryWindow != nullptr && galleryWindow->lastFrame() != nullptr &&
+        inspectorWindow != nullptr && inspectorWindow->lastFrame() != nullptr) {
+        cairo_surface_t* sheet =
+            SideBySide(galleryWindow->lastFrame(), inspectorWindow->lastFrame());
+        written = Write(sheet, file);
+        cairo_surface_destroy(sheet);
+    } else {
+        written = Write(nullptr, file);
+    }
+    m_backend.injectMouseMove(id, 4, 4);
+    Advance(100);
+    SWindowBaseFinderFrame::DestroyFor(frame);
+    return written;
+}
+
 int GalleryShots::All(GalleryFrame& frame, const fs::path& folder) {
     std::error_code ignored;
     fs::create_directories(folder, ignored);
@@ -128,5 +188,6 @@ int GalleryShots::All(GalleryFrame& frame, const fs::path& folder) {
     count(ToolTip(frame, "bubble, centred", folder / "tooltip-bubble.png"));
     count(ToolTip(frame, "bubble, automatic", folder / "tooltip-automatic.png"));
     count(ToolTip(frame, "plain", folder / "tooltip-plain.png"));
+    count(Inspector(frame, folder / "inspector.png"));
     return failures;
 }

@@ -31,6 +31,9 @@ public:
     bool Modal(const std::function<void()>& open, const std::filesystem::path& file);
     // Hovers a widget of the dialogs page until its tooltip shows, and writes the tooltip.
     bool ToolTip(GalleryFrame& frame, const std::string& widget, const std::filesystem::path& file);
+    // Opens the widget inspector, hovers a button of the widgets page and writes the gallery
+    // (with the highlight) and the inspector side by side into one picture.
+    bool Inspector(GalleryFrame& frame, const std::filesystem::path& file);
     // Everything above into a folder; returns the number of failures.
     int All(GalleryFrame& frame, const std::filesystem::path& folder);
 

@@ -1,6 +1,8 @@
 // ui-gallery: a visual check of the toolkit. Shows a window with pages for the toolkit core,
 // the standard widgets, animation, dialogs and tooltips, and the artwork; or, with --png or
 // --png-dir, renders pages, dialogs and tooltips on the headless backend into PNG files.
+// With --inspector (or "/windowbasefinder" anywhere in an argument, as the main program takes
+// it) the widget inspector opens beside the gallery.
 
 #include <cairo.h>
 
@@ -11,13 +13,16 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/TickCount.h"
 #include "platform/window/Backend.h"
 #include "platform/window/headless/HeadlessBackend.h"
+#include "ui/SCommandLine.h"
 #include "ui/SDispatcher.h"
 #include "ui/SFontTable.h"
 #include "ui/SGUIApp.h"
+#include "ui/SWindowBaseFinderFrame.h"
 #include "ui/gallery/GalleryFrame.h"
 #include "ui/gallery/GalleryShots.h"
 
@@ -31,12 +36,13 @@ struct Options {
     std::string language = "en-US";
     bool rightToLeft = false;
     uint32_t quitAfter = 0;
+    bool inspector = false;
 };
 
 void PrintUsage() {
     std::printf(
         "usage: ui-gallery [--page NAME] [--png OUT.png | --png-dir DIR] [--scale Z] [--lang TAG]\n"
-        "                  [--rtl] [--quit-after MS]\n"
+        "                  [--rtl] [--quit-after MS] [--inspector]\n"
         "  --page NAME      the page shown: core, widgets, animation, dialogs, artwork\n"
         "  --png OUT.png    render the page without a display into OUT.png and exit\n"
         "  --png-dir DIR    render every page, a message dialog of each button set, the\n"
@@ -45,6 +51,9 @@ void PrintUsage() {
         "  --lang TAG       language for the font choice, e.g. ko-KR (default en-US)\n"
         "  --rtl            lay the window out right to left\n"
         "  --quit-after MS  close the window after MS milliseconds\n"
+        "  --inspector      open the widget inspector \"WindowBase Finder\" (the same as\n"
+        "                   /windowbasefinder); with --png the picture shows the gallery with\n"
+        "                   a hovered button and the inspector beside it\n"
         "The window backend is AURALIS_WINDOW_BACKEND (sdl or headless; default sdl).\n");
 }
 
@@ -76,6 +85,10 @@ int ParseOptions(int argc, char** argv, Options& options) {
             }
         } else if (arg == "--lang" && hasValue) {
             options.language = argv[++i];
+        } else if (arg == "--inspector") {
+            options.inspector = true;
+        } else if (arg.find(SWindowBaseFinderFrame::kSwitch) != std::string::npos) {
+            options.inspector = true;  // the main program's switch, anywhere in an argument
         } else if (arg == "--rtl") {
             options.rightToLeft = true;
         } else if (arg == "--quit-after" && hasValue) {
@@ -87,6 +100,23 @@ int ParseOptions(int argc, char** argv, Options& options) {
         }
     }
     return 0;
+}
+
+// The inspector opens centred, over the gallery; beside it is easier to use when the display
+// has room.
+void PlaceInspectorBeside(GalleryFrame& frame, platform::window::Backend& backend) {
+    SWindowBaseFinderFrame* inspector = SWindowBaseFinderFrame::ShowFor(frame);
+    if (inspector == nullptr) {
+        return;
+    }
+    const platform::window::Rect gallery = frame.GetWindow()->screenRect();
+    const platform::window::Rect own = inspector->GetWindow()->screenRect();
+    const platform::window::Rect display =
+        backend.displayBoundsNear(platform::window::Point{gallery.x, gallery.y});
+    constexpr int kGap = 16;
+    if (gallery.x + gallery.width + kGap + own.width <= display.x + display.width) {
+        inspector->MoveWindow(gallery.x + gallery.width + kGap, gallery.y);
+    }
 }
 
 bool CreateFrame(GalleryFrame& frame, const Options& options) {
@@ -127,6 +157,8 @@ int RenderToPng(const Options& options) {
     int failures = 0;
     if (!options.pngDir.empty()) {
         failures = shots.All(frame, options.pngDir);
+    } else if (options.inspector) {
+        failures = shots.Inspector(frame, options.png) ? 0 : 1;
     } else if (!shots.Page(frame, options.page, options.png)) {
         failures = 1;
     }
@@ -158,6 +190,9 @@ int ShowWindow(const Options& options) {
     }
     app.SetMainFrame(&frame);
     frame.Show();
+    if (SCommandLine::Contains(SWindowBaseFinderFrame::kSwitch)) {
+        PlaceInspectorBeside(frame, *backend);
+    }
     return app.Run();
 }
 
@@ -168,6 +203,13 @@ int main(int argc, char** argv) {
     const int parsed = ParseOptions(argc, argv, options);
     if (parsed != 0) {
         return parsed == 1 ? 0 : 2;
+    }
+    SCommandLine::Set(argc, argv);
+    if (options.inspector && !SCommandLine::Contains(SWindowBaseFinderFrame::kSwitch)) {
+        // --inspector is the readable spelling of the main program's switch.
+        std::vector<std::string> arguments = SCommandLine::GetArguments();
+        arguments.emplace_back(SWindowBaseFinderFrame::kSwitch);
+        SCommandLine::SetArguments(std::move(arguments));
     }
     return options.png.empty() && options.pngDir.empty() ? ShowWindow(options)
                                                          : RenderToPng(options);
