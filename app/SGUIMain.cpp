@@ -8,8 +8,7 @@
 #include "ui/SDialogFrame.h"
 #include "ui/SDispatcher.h"
 
-SGUIMain::SGUIMain(platform::window::Backend& backend, std::string commandLine)
-    : SGUIApp(backend), m_commandLine(std::move(commandLine)) {}
+SGUIMain::SGUIMain(platform::window::Backend& backend) : SGUIApp(backend) {}
 
 SGUIMain::~SGUIMain() = default;
 
@@ -35,7 +34,6 @@ int SGUIMain::InitInstance() {
     AfxGetSetting()->Load(SUtil::GetUserFolder() + "/setting.xml", 0);
 
     SetMainFrame(&m_mainFrame);
-    m_mainFrame.SetCommandLine(m_commandLine);
     if (m_mainFrame.CreateMainFrame() == 0) {
         _Log(LOG_WARNING, "SGUIMain::InitInstance", __LINE__, "main window could not be created");
         return 0;

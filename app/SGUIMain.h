@@ -16,8 +16,8 @@ class SGUIMain : public SGUIApp {
 public:
     static constexpr const char* kInstanceLockName = "AuralisMutex";
 
-    // `commandLine`: the program's arguments joined by spaces.
-    SGUIMain(platform::window::Backend& backend, std::string commandLine);
+    // The program's arguments are SCommandLine's (main sets them).
+    explicit SGUIMain(platform::window::Backend& backend);
     ~SGUIMain() override;
 
     // Returns 1 when the main window is up; 0 when the program must end without a window (a
@@ -36,7 +36,6 @@ private:
     bool CanOrvelTindraRun();
     static void LogPlatformNoOp(const char* what);
 
-    std::string m_commandLine;
     platform::SingleInstanceLock m_instanceLock{kInstanceLockName};
     SWindowMainFrame m_mainFrame;
 };

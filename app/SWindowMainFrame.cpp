@@ -6,6 +6,8 @@
 #include "app/SMainFrameMessenger.h"
 #include "services/Log.h"
 #include "ui/SButton.h"
+#include "ui/SCommandLine.h"
+#include "ui/SWindowBaseFinderFrame.h"
 #include "ui/SDispatcher.h"
 
 namespace {
@@ -63,7 +65,8 @@ int SWindowMainFrame::OnCreate() {
 
     AddCommandDelegate(this);
 
-    if (m_commandLine.find("/windowbasefinder") != std::string::npos) {
+    // "/windowbasefinder" anywhere in the arguments, also inside a longer one.
+    if (SCommandLine::Contains(SWindowBaseFinderFrame::kSwitch)) {
         OpenWindowBaseFinder();
     }
 
@@ -92,14 +95,20 @@ void SWindowMainFrame::OnClose() {
 // ---------------------------------------------------------------- widget inspector
 
 void SWindowMainFrame::OpenWindowBaseFinder() {
-    // FIXME: the toolkit's widget inspector "WindowBase Finder" opens here once it is part of
-    // the toolkit; until then the request is only noted.
-    _Log(LOG_INFO, "SWindowMainFrame::OpenWindowBaseFinder", __LINE__,
-         "/windowbasefinder: the widget inspector is not available in this build");
+    m_finder = SWindowBaseFinderFrame::ShowFor(*this);
 }
 
 void SWindowMainFrame::CloseWindowBaseFinder() {
-    m_finderOpen = false;
+    if (m_finder != nullptr) {
+        SWindowBaseFinderFrame::DestroyFor(*this);
+        m_finder = nullptr;
+    }
+}
+
+void SWindowMainFrame::WindowBaseFinderDestroyed(SWindowBaseFinderFrame* finder) {
+    if (finder == m_finder) {
+        m_finder = nullptr;
+    }
 }
 
 // ---------------------------------------------------------------- messages and commands

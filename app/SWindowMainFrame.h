@@ -18,8 +18,9 @@
 #include "ui/SWindowFrame.h"
 
 class SMainFrameMessenger;
+class SWindowBaseFinderFrame;
 
-// The main window: a borderless frame of 424 x 515 units with the toolkit-drawn title bar, the
+// The main window (a widget-inspector delegate through SWindowFrame): a borderless frame of 424 x 515 units with the toolkit-drawn title bar, the
 // content area that the connection controller fills, the start-up work list, and the dimming
 // while dialogs are open over it.
 class SWindowMainFrame : public SWindowFrame,
@@ -51,8 +52,6 @@ public:
     // The main frame of the process while it exists (any thread may ask).
     static SWindowMainFrame* GetMainFrame();
 
-    // The process command line; "/windowbasefinder" anywhere in it opens the widget inspector.
-    void SetCommandLine(const std::string& commandLine) { m_commandLine = commandLine; }
     // Creates the window (hidden) with the frame's size at the process zoom factor, centred.
     int CreateMainFrame();
 
@@ -83,7 +82,10 @@ public:
     int GetDimLevel() const { return m_dimLevel; }
     bool IsDimmed() const { return m_dimmed; }
     std::size_t GetOpenPopupCount() const { return m_openPopups.size(); }
-    bool IsWindowBaseFinderOpen() const { return m_finderOpen; }
+    SWindowBaseFinderFrame* GetWindowBaseFinder() const { return m_finder; }
+
+    // ---- IWindowBaseFinderDelegate
+    void WindowBaseFinderDestroyed(SWindowBaseFinderFrame* finder) override;
 
 private:
     void OpenWindowBaseFinder();
@@ -98,8 +100,7 @@ private:
     std::shared_ptr<SMainFrameMessenger> m_messenger;
     SStartUp m_startUp;
     SDimOverlay m_dimOverlay;
-    std::string m_commandLine;
-    bool m_finderOpen = false;
+    SWindowBaseFinderFrame* m_finder = nullptr;
     std::deque<int> m_openPopups;
     int m_dimLevel = 0;
     bool m_dimmed = false;

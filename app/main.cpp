@@ -8,19 +8,9 @@
 #include "app/SGUIMain.h"
 #include "platform/window/Backend.h"
 #include "services/Log.h"
+#include "ui/SCommandLine.h"
 
 namespace {
-
-std::string JoinArguments(int argc, char** argv) {
-    std::string line;
-    for (int i = 1; i < argc; ++i) {
-        if (!line.empty()) {
-            line += ' ';
-        }
-        line += argv[i];
-    }
-    return line;
-}
 
 bool HasArgument(int argc, char** argv, const char* wanted) {
     for (int i = 1; i < argc; ++i) {
@@ -56,7 +46,8 @@ int main(int argc, char** argv) {
                      "xvfb-run -a build/bin/AuralisManager\n");
         return 1;
     }
-    SGUIMain app(*backend, JoinArguments(argc, argv));
+    SCommandLine::Set(argc, argv);
+    SGUIMain app(*backend);
     if (app.InitInstance() == 0) {
         // A second instance or a window that could not be made: nothing was shown.
         app.ExitInstance();
