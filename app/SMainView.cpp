@@ -137,6 +137,7 @@ void SMainView::OnDestroy() {
 // ---------------------------------------------------------------- screens
 
 void SMainView::UpdateMainView(int viewType) {
+    _Log(LOG_INFO, "SMainView::UpdateMainView", __LINE__, "UpdateMainView viewType[%d]", viewType);
     m_viewType.store(viewType);
     ApplyView(viewType);
 }

@@ -7,8 +7,8 @@
 #include "services/Log.h"
 #include "ui/SButton.h"
 #include "ui/SCommandLine.h"
-#include "ui/SWindowBaseFinderFrame.h"
 #include "ui/SDispatcher.h"
+#include "ui/SWindowBaseFinderFrame.h"
 
 namespace {
 std::atomic<SWindowMainFrame*> g_mainFrame{nullptr};

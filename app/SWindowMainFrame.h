@@ -20,9 +20,9 @@
 class SMainFrameMessenger;
 class SWindowBaseFinderFrame;
 
-// The main window (a widget-inspector delegate through SWindowFrame): a borderless frame of 424 x 515 units with the toolkit-drawn title bar, the
-// content area that the connection controller fills, the start-up work list, and the dimming
-// while dialogs are open over it.
+// The main window (a widget-inspector delegate through SWindowFrame): a borderless frame of 424 x
+// 515 units with the toolkit-drawn title bar, the content area that the connection controller
+// fills, the start-up work list, and the dimming while dialogs are open over it.
 class SWindowMainFrame : public SWindowFrame,
                          public ITitleBarDelegate,
                          public IButtonDelegate,
