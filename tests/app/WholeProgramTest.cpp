@@ -258,8 +258,15 @@ TEST_F(WholeProgramTest, ConnectPickAPairReachHomeAndFailWhenItGoesSilent) {
     const std::string main = FindWindow("Auralis Manager");
     ASSERT_FALSE(main.empty());
     // The connect button: centred, its middle 451 units down the 424 x 515 window.
-    ClickAt(main, 212, 451);
-    ASSERT_TRUE(logged("OnConnectButtonClick")) << program->Output();
+    // The welcome screen takes no clicks while it fades in: press until the press arrives.
+    bool pressed = false;
+    for (int attempt = 0; attempt < 5 && !pressed; ++attempt) {
+        ClickAt(main, 212, 451);
+        pressed = WaitFor(
+            [&] { return program->Output().find("OnConnectButtonClick") != std::string::npos; },
+            2s);
+    }
+    ASSERT_TRUE(pressed) << program->Output();
     ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->Output();
 
     const std::string list = FindWindow("Pair Bluetooth earbuds");
