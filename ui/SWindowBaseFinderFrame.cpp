@@ -53,8 +53,10 @@ SWindowBaseFinderFrame* SWindowBaseFinderFrame::Find(const SWindowFrame* top) {
 
 SWindowBaseFinderFrame* SWindowBaseFinderFrame::ShowFor(SWindowFrame& frame) {
     SWindowFrame* top = TopFrameOf(&frame);
-    if (IsInspector(*top)) {
-        return nullptr;  // an inspector is never inspected
+    // An inspector is never inspected; and only a top frame whose window exists will tell the
+    // inspector when it goes (FrameDestroyed), so none is made for one without a window.
+    if (IsInspector(*top) || !top->IsWindow()) {
+        return nullptr;
     }
     SWindowBaseFinderFrame* inspector = Find(top);
     if (inspector == nullptr) {
@@ -78,6 +80,7 @@ SWindowBaseFinderFrame* SWindowBaseFinderFrame::ShowFor(SWindowFrame& frame) {
         inspector->Show();
         RepaintFrame(inspector->m_inspectedFrame);
     }
+    inspector->GetWindow()->raise();
     return inspector;
 }
 
@@ -134,7 +137,10 @@ bool SWindowBaseFinderFrame::Create() {
     SFrameOptions options;
     options.title = kTitle;
     options.centered = true;
-    options.style = platform::window::kStyleBorderless | platform::window::kStyleUtility;
+    // A tool window that stays above the program: the frames it inspects are clicked and
+    // raised all the time, and it must stay readable meanwhile.
+    options.style = platform::window::kStyleBorderless | platform::window::kStyleUtility |
+                    platform::window::kStyleAlwaysOnTop;
     options.rect = SRect(0, 0, std::ceil(SWindowBaseFinderWindow::kDesignWidth * zoom),
                          std::ceil(m_content.GetPreferredHeight() * zoom));
     return SWindowFrame::Create(options) != 0;

@@ -38,7 +38,7 @@ public:
     static constexpr const char* kTitle = "WindowBase Finder";
 
     // Creates (once) and shows the inspector of `top`'s owner chain. Returns it, or null when
-    // its window could not be made.
+    // the chain's top frame has no window (yet) or the inspector's window could not be made.
     static SWindowBaseFinderFrame* ShowFor(SWindowFrame& top);
     // Destroys the inspector of `top`'s owner chain, if any, and frees it.
     static void DestroyFor(SWindowFrame& top);

@@ -250,6 +250,9 @@ TEST_F(WindowBaseFinderTest, CreatedOnceCentredAndShownAgain) {
     CreateSecond(owned, &frame);
     EXPECT_EQ(Open(owned), inspector);
     EXPECT_EQ(SWindowBaseFinderFrame::ShowFor(*inspector), nullptr);
+    TestFrame windowless;
+    EXPECT_EQ(SWindowBaseFinderFrame::ShowFor(windowless), nullptr);
+    EXPECT_EQ(SWindowBaseFinderFrame::Find(&windowless), nullptr);
 }
 
 // ---------------------------------------------------------------- detachment
