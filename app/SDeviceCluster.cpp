@@ -1,5 +1,6 @@
 #include "app/SDeviceCluster.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -28,6 +29,8 @@ constexpr const char* kBatteryFiles[SDeviceCluster::kBatteryPictureCount] = {
 // Geometry of the cluster, in logical units from its left (or right) and top edges.
 constexpr double kNameTop = 22;
 constexpr double kNameHeight = 26;
+constexpr double kNameSlack = 8;
+constexpr double kNameSide = 20;
 constexpr double kBudsTop = 64;
 constexpr double kBudsTopFirstGeneration = 89;
 constexpr double kBatteryTop = 159;
@@ -197,7 +200,14 @@ void SDeviceCluster::OnCreate() {
         ConfigureBatteryLabel(*each);
     }
     m_staticImgEarBuds.SetImage(GetDevicePicture(kFirstGenerationPicture));
+    m_built = true;
     ArrangeCluster();
+}
+
+void SDeviceCluster::OnSize(double, double) {
+    if (m_built) {
+        ArrangeCluster();
+    }
 }
 
 void SDeviceCluster::SetDevice(const std::string& name, const std::string& modelCode) {
@@ -278,8 +288,12 @@ void SDeviceCluster::ApplyOtherModel(const DeviceStatus& status) {
 }
 
 void SDeviceCluster::ArrangeCluster() {
-    m_lbDeviceName.SizeToText();
-    m_lbDeviceName.SetSize(SSize(m_lbDeviceName.GetSize().width, kNameHeight));
+    // Measured text can come out a hair narrower than drawn text; the slack keeps the name
+    // from ending in "…" when it fits.
+    const double nameWidth = m_lbDeviceName.SizeToText().width + kNameSlack;
+    const double widest = GetRect(kRectOwnLogical, 0).Width() - 2 * kNameSide;
+    m_lbDeviceName.SetSize(
+        SSize(widest > 0 ? std::min(nameWidth, widest) : nameWidth, kNameHeight));
     m_lbDeviceName.SetMargin(At(-1, kNameTop));
 
     m_staticImgBatteryR.SetVisible(1);

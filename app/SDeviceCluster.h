@@ -83,6 +83,7 @@ public:
     void ArrangeCluster();
 
     void OnCreate() override;
+    void OnSize(double width, double height) override;
     void OnPaint(SDC& dc) override;
 
 private:
@@ -97,6 +98,7 @@ private:
     int m_caseHidden = 1;
     int m_merged = 0;
     bool m_picturesLoaded = false;
+    bool m_built = false;
     std::array<std::unique_ptr<SImage>, kBatteryPictureCount> m_batteryPictures;
     std::array<std::unique_ptr<SImage>, kDevicePictureCount> m_devicePictures;
 

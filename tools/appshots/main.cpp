@@ -1,0 +1,236 @@
+// auralis-appshots: renders the home, connecting and failure screens and the device-list
+// dialog on the headless window backend into PNG files, at zoom 1 and 1.5, for several pairs
+// of earbuds (both generations, colours, battery levels and placements).
+//
+//     auralis-appshots OUT_DIR
+
+#include <cairo.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/SBluetoothDevicesPopup.h"
+#include "link/DeviceStatus.h"
+#include "platform/TickCount.h"
+#include "platform/window/headless/HeadlessBackend.h"
+#include "tools/appshots/ShotFrame.h"
+#include "ui/SDispatcher.h"
+#include "ui/SGUIApp.h"
+#include "ui/SItemList.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint64_t kStepMs = 5;
+constexpr uint64_t kSettleMs = 1400;
+
+struct Pair {
+    std::string file;
+    std::string name;
+    std::string model;
+    int left;
+    int right;
+    int battery_case;
+    int wearing;  // left placement in the high four bits, right in the low ones
+    int colour;
+};
+
+class Shots {
+public:
+    Shots(platform::window::HeadlessBackend& backend, SGUIApp& app,
+          platform::ManualTickSource& clock, fs::path folder)
+        : m_backend(backend), m_app(app), m_clock(clock), m_folder(std::move(folder)) {}
+
+    void Advance(uint64_t milliseconds) {
+        for (uint64_t done = 0; done < milliseconds; done += kStepMs) {
+            m_clock.advance(kStepMs);
+            for (int turn = 0; turn < 20 && m_app.GetDispatcher().PumpPending(); ++turn) {
+            }
+        }
+    }
+
+    bool Write(SWindowFrame& frame, const std::string& name) {
+        const auto* window =
+            frame.GetWindow() != nullptr ? m_backend.window(frame.GetWindow()->id()) : nullptr;
+        cairo_surface_t* surface = window != nullptr ? window->lastFrame() : nullptr;
+        const fs::path file = m_folder / name;
+        if (surface == nullptr ||
+            cairo_surface_write_to_png(surface, file.c_str()) != CAIRO_STATUS_SUCCESS) {
+            std::fprintf(stderr, "auralis-appshots: cannot write %s\n", file.c_str());
+            ++failures;
+            return false;
+        }
+        std::printf("auralis-appshots: wrote %s (%dx%d)\n", file.c_str(),
+                    cairo_image_surface_get_width(surface),
+                    cairo_image_surface_get_height(surface));
+        return true;
+    }
+
+    // Runs `open`, which opens a modal dialog; once it has zoomed in, `act` runs inside the
+    // dialog's loop, then the dialog's window is written and the dialog closed.
+    void Modal(const std::function<void()>& open, const std::function<void(SDialogFrame&)>& act,
+               const std::string& name) {
+        const uint64_t start = m_clock.now();
+        bool acted = false;
+        bool written = false;
+        auto step = std::make_shared<std::function<void()>>();
+        *step = [&, step] {
+            const std::vector<SDialogFrame*> dialogs = SDialogFrame::GetOpenDialogs();
+            if (dialogs.empty() || written) {
+                return;
+            }
+            const uint64_t elapsed = m_clock.now() - start;
+            if (!acted && elapsed >= kSettleMs / 2) {
+                acted = true;
+                act(*dialogs.back());
+            } else if (acted && elapsed >= kSettleMs) {
+                written = Write(*dialogs.back(), name);
+                SDialogFrame::CloseAllDialogs();
+                return;
+            }
+            m_clock.advance(kStepMs);
+            m_backend.postCall(*step);
+        };
+        m_backend.postCall(*step);
+        open();
+        for (int turn = 0; turn < 20 && m_app.GetDispatcher().PumpPending(); ++turn) {
+        }
+        *step = nullptr;
+    }
+
+    platform::window::HeadlessBackend& m_backend;
+    SGUIApp& m_app;
+    platform::ManualTickSource& m_clock;
+    fs::path m_folder;
+    int failures = 0;
+};
+
+const std::vector<Pair>& Pairs() {
+    static const std::vector<Pair> pairs = {
+        {"home-r175-blue-merged", "Auralis2 (Blue)", "VX-R175", 80, 70, 60, 0x11, 258},
+        {"home-r175-black-two", "Auralis2", "VX-R175", 85, 40, 90, 0x22, 260},
+        {"home-r175-pink-incase", "Auralis+ (Pink)", "VX-R175", 100, 25, 45, 0x31, 259},
+        {"home-r175-red-leftdim", "Auralis2 Red", "VX-R175", 55, 8, 70, 0x01, 263},
+        {"home-r175-purple-bothcase", "Auralis2", "VX-R175", 95, 95, 12, 0x33, 266},
+        {"home-r175-deepblue-bothidle", "Auralis2", "VX-R175", 50, 50, 50, 0x44, 264},
+        {"home-r175-norq-rightdim-case", "Auralis2 Norq", "VX-R175", 35, 0, 82, 0x34, 262},
+        {"home-r175-colour300", "Auralis2", "VX-R175", 20, 28, 100, 0x11, 300},
+        {"home-r170", "Auralis (Kestrane)", "VX-R170", 90, 15, 0, 0x00, 0},
+    };
+    return pairs;
+}
+
+void ScreensAt(Shots& shots, double zoom) {
+    const std::string suffix = zoom == 1.0 ? "-z1.png" : "-z1.5.png";
+    ShotFrame frame;
+    frame.zoomMode = 1;
+    SFrameOptions create;
+    create.title = "Auralis screens";
+    create.rect =
+        SRect(0, 0, std::ceil(ShotFrame::kWidth * zoom), std::ceil(ShotFrame::kHeight * zoom));
+    if (frame.Create(create) == 0) {
+        std::fprintf(stderr, "auralis-appshots: cannot create the window\n");
+        ++shots.failures;
+        return;
+    }
+    frame.Show();
+    shots.Advance(100);
+
+    SDeviceCluster& cluster = frame.home.GetDeviceCluster();
+    shots.Advance(100);
+    frame.ShowScreen(&frame.home);
+    shots.Advance(kSettleMs);
+    shots.Write(frame, "home-before-device" + suffix);
+    for (const Pair& pair : Pairs()) {
+        cluster.SetDevice(pair.name, pair.model);
+        DeviceStatus status;
+        status.batteryLeft = pair.left;
+        status.batteryRight = pair.right;
+        status.batteryCase = pair.battery_case;
+        status.wearingDetection = pair.wearing;
+        status.DeviceColorL = pair.colour;
+        status.DeviceColorR = pair.colour;
+        frame.home.OnDeviceStatusChange(status);
+        shots.Advance(200);
+        shots.Write(frame, pair.file + suffix);
+    }
+
+    frame.ShowScreen(&frame.connecting);
+    shots.Advance(kSettleMs);
+    shots.Write(frame, "connecting" + suffix);
+    shots.Advance(2000);
+    shots.Write(frame, "connecting-pulse" + suffix);
+
+    frame.ShowScreen(&frame.fail);
+    for (int kind : {2, 3}) {
+        frame.fail.SetFailKind(kind);
+        shots.Advance(kSettleMs);
+        shots.Write(frame, "fail-kind" + std::to_string(kind) + suffix);
+    }
+
+    SItemList items;
+    const char* names[] = {"Auralis2 (Blue)", "Auralis+ (Living room)",
+                           "Auralis2 with a rather long name that does not fit", "Auralis"};
+    for (int i = 0; i < 4; ++i) {
+        SItem item;
+        item.SetValue("BluetoothName", names[i]);
+        item.SetValue("BluetoothKey", std::to_string(0x001122334455ull + static_cast<unsigned>(i)));
+        items.Add(item);
+    }
+    auto run = [&](const std::function<void(SBluetoothDevicesPopup&)>& act,
+                   const std::string& name) {
+        SBluetoothDevicesPopup popup;
+        popup.zoomMode = 1;
+        popup.SetItemList(&items);
+        shots.Modal([&] { popup.DoModal(&frame); }, [&](SDialogFrame&) { act(popup); },
+                    name + suffix);
+    };
+    run([](SBluetoothDevicesPopup&) {}, "devices-popup");
+    run([](SBluetoothDevicesPopup& popup) { popup.GetPanel().GetListView().SetSelectedRow(1); },
+        "devices-popup-chosen");
+    run(
+        [](SBluetoothDevicesPopup& popup) {
+            popup.GetPanel().ButtonClicked(&popup.GetPanel().GetStopButton());
+        },
+        "devices-popup-stopped");
+    SItemList empty;
+    {
+        SBluetoothDevicesPopup popup;
+        popup.zoomMode = 1;
+        popup.SetItemList(&empty);
+        shots.Modal([&] { popup.DoModal(&frame); }, [](SDialogFrame&) {},
+                    "devices-popup-empty" + suffix);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: auralis-appshots OUT_DIR\n");
+        return 2;
+    }
+    const fs::path folder = argv[1];
+    std::error_code ignored;
+    fs::create_directories(folder, ignored);
+    platform::ManualTickSource clock;
+    platform::window::HeadlessBackend backend;
+    SGUIApp app(backend);
+    app.SetLanguage("en-US");
+    app.InitInstance();
+    app.GetDispatcher().running = 1;
+    app.GetDispatcher().SetLastFrameTick(clock.now());
+    Shots shots(backend, app, clock, folder);
+    for (double zoom : {1.0, 1.5}) {
+        SDispatcher::SetZoomFactor(zoom);
+        ScreensAt(shots, zoom);
+    }
+    app.GetDispatcher().running = 0;
+    return shots.failures == 0 ? 0 : 1;
+}
