@@ -370,13 +370,13 @@ TEST_F(ConnectResultTest, TheReconnectThreadTriesUntilTheEarbudsAreBack) {
     EXPECT_TRUE(Connected(kPlusText));
     EXPECT_EQ(CountInLog("ThreadReconnectDevice++++"), 1);
     EXPECT_EQ(CountInLog("ThreadReconnectDevice----"), 1);
-    // A second request while one runs would race it; it starts no second thread.
     EXPECT_EQ(View().GetHomeView().GetDeviceCluster().GetModel(), "VX-R175");
 }
 
 TEST_F(ConnectResultTest, ClosingTheWindowEndsAReconnectThatNeverSucceeds) {
     Start(json::array({Plus({{"paired", true}, {"inRange", false}})}));
     View().ReconnectDevice(&plus);
+    // A second request while one runs would race it: no second thread.
     View().ReconnectDevice(&plus);
     ASSERT_TRUE(PumpUntil([] { return CountInLog("ThreadReconnectDevice: tryCount[0]") == 1; }));
     EXPECT_EQ(CountInLog("Reconnect already running"), 1);
