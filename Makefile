@@ -1,6 +1,6 @@
 # The README's commands. Every target installs missing Debian packages first (scripts/setup.sh
 # does nothing when all are present).
-.PHONY: setup build test test-asan test-tsan bench fuzz format format-check clean
+.PHONY: run setup build test test-asan test-tsan bench fuzz format format-check clean
 
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
@@ -17,6 +17,16 @@ build: setup
 
 test: build
 	cd $(BUILD) && ctest $(CTEST_ARGS)
+
+# The main program against the virtual earbuds of `auralis-sim --demo` (needs a display; without
+# one it says how to use Xvfb). The sim stops when the program closes.
+run:
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "make run: no display (DISPLAY and WAYLAND_DISPLAY are unset)." >&2; \
+	  echo "Run it on a desktop, or on a virtual display:  xvfb-run -a make run" >&2; \
+	  exit 1; fi
+	@$(MAKE) --no-print-directory build
+	@scripts/run.sh $(BUILD) $(RUN_ARGS)
 
 # The test suite under AddressSanitizer + UndefinedBehaviorSanitizer.
 test-asan: setup

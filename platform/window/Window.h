@@ -40,6 +40,9 @@ public:
     virtual void hide() = 0;
     virtual bool isVisible() const = 0;
     virtual void raise() = 0;
+    // Minimises the window to the desktop's task bar or dock (the title bar's minimise button).
+    virtual void minimize() = 0;
+    virtual bool isMinimized() const = 0;
     virtual void setTitle(const std::string& title) = 0;
 
     // Screen position and client size in pixels.

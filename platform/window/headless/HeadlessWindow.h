@@ -17,6 +17,8 @@ public:
     void hide() override;
     bool isVisible() const override { return m_visible; }
     void raise() override { ++m_raiseCount; }
+    void minimize() override { m_minimized = true; }
+    bool isMinimized() const override { return m_minimized; }
     void setTitle(const std::string& title) override { m_title = title; }
     Rect screenRect() const override { return m_rect; }
     void move(int x, int y) override;
@@ -54,6 +56,7 @@ private:
     Cursor m_cursor = Cursor::Arrow;
     double m_opacity = 1.0;
     int m_raiseCount = 0;
+    bool m_minimized = false;
     int m_leaveRequests = 0;
     int m_presentCount = 0;
     cairo_surface_t* m_frame = nullptr;

@@ -180,6 +180,10 @@ std::unique_ptr<SdlBackend> SdlBackend::create() {
     // Closing a dialog must not end the program; the application decides when to quit.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    // Windows show pictures drawn by cairo: the plain window surface (X11 shared memory) does
+    // that without loading an OpenGL driver, which would hold some 60 MB of memory and keep
+    // a renderer busy for nothing.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         _Log(LOG_WARNING, "SdlBackend::create", __LINE__, "SDL video cannot start: %s",
              SDL_GetError());

@@ -31,6 +31,14 @@ void SdlWindow::raise() {
     SDL_RaiseWindow(m_window);
 }
 
+void SdlWindow::minimize() {
+    SDL_MinimizeWindow(m_window);
+}
+
+bool SdlWindow::isMinimized() const {
+    return (SDL_GetWindowFlags(m_window) & SDL_WINDOW_MINIMIZED) != 0;
+}
+
 void SdlWindow::setTitle(const std::string& title) {
     SDL_SetWindowTitle(m_window, title.c_str());
 }

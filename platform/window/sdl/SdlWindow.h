@@ -18,6 +18,8 @@ public:
     void hide() override;
     bool isVisible() const override;
     void raise() override;
+    void minimize() override;
+    bool isMinimized() const override;
     void setTitle(const std::string& title) override;
     Rect screenRect() const override;
     void move(int x, int y) override;

@@ -1,0 +1,64 @@
+#include "app/SGUIMain.h"
+
+#include "services/EnvironVar.h"
+#include "services/Log.h"
+#include "services/SLocale.h"
+#include "services/SSetting.h"
+#include "services/SUtil.h"
+#include "ui/SDialogFrame.h"
+#include "ui/SDispatcher.h"
+
+SGUIMain::SGUIMain(platform::window::Backend& backend) : SGUIApp(backend) {}
+
+SGUIMain::~SGUIMain() = default;
+
+void SGUIMain::LogPlatformNoOp(const char* what) {
+    _Log(LOG_INFO, "SGUIMain::InitInstance", __LINE__, "%s: nothing to do on this platform", what);
+}
+
+int SGUIMain::InitInstance() {
+    LogPlatformNoOp("InitCommonControlsEx");
+    if (SGUIApp::InitInstance() == 0) {
+        return 0;
+    }
+    LogPlatformNoOp("AfxOleInit");
+
+    AfxGetLocale()->SetLocale(EnvironVar::GetLanguage());
+    SetLanguage(EnvironVar::GetLanguage());
+
+    if (!CanOrvelTindraRun()) {
+        return 0;
+    }
+
+    // A missing or unreadable file leaves the settings at their defaults.
+    AfxGetSetting()->Load(SUtil::GetUserFolder() + "/setting.xml", 0);
+
+    SetMainFrame(&m_mainFrame);
+    if (m_mainFrame.CreateMainFrame() == 0) {
+        _Log(LOG_WARNING, "SGUIMain::InitInstance", __LINE__, "main window could not be created");
+        return 0;
+    }
+    LogPlatformNoOp("application icon");
+    m_mainFrame.Show();
+    // Paint at once, so the first frame does not wait for the loop.
+    m_dispatcher.PaintDirtyAgents();
+    _Log(LOG_INFO, "SGUIMain::InitInstance", __LINE__, "Main window shown");
+    return 1;
+}
+
+bool SGUIMain::CanOrvelTindraRun() {
+    if (m_instanceLock.tryAcquire()) {
+        return true;
+    }
+    _Log(LOG_WARNING, "SGUIMain::CanOrvelTindraRun", __LINE__, "AuralisManager aready running");
+    return false;
+}
+
+int SGUIMain::ExitInstance() {
+    AfxGetLocale()->ExitLocale();
+    AfxGetSetting()->ExitSetting();
+    SDialogFrame::CloseAllDialogs();
+    m_instanceLock.release();
+    services::log::flush();
+    return SGUIApp::ExitInstance();
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/SWindowMainFrame.h"
+#include "platform/SingleInstanceLock.h"
+#include "ui/SGUIApp.h"
+
+class BluetoothHandle;
+
+// The main program's application object: start-up (language, the single-instance lock, the
+// settings file, the main window) and shutdown. One per process, made by main() once the window
+// system is up; it owns the dispatcher (through SGUIApp) and the main frame.
+class SGUIMain : public SGUIApp {
+public:
+    static constexpr const char* kInstanceLockName = "AuralisMutex";
+
+    // The program's arguments are SCommandLine's (main sets them).
+    explicit SGUIMain(platform::window::Backend& backend);
+    ~SGUIMain() override;
+
+    // Returns 1 when the main window is up; 0 when the program must end without a window (a
+    // second instance, a window that could not be made).
+    int InitInstance() override;
+    int ExitInstance() override;
+
+    SWindowMainFrame& GetMainWindow() { return m_mainFrame; }
+    // The link the connection controller drives (tests); the process-wide one otherwise.
+    void SetBluetoothHandle(BluetoothHandle* link) {
+        m_mainFrame.GetMainView().SetBluetoothHandle(link);
+    }
+
+private:
+    // Takes the single-instance lock; false (with its log line) when another instance runs.
+    bool CanOrvelTindraRun();
+    static void LogPlatformNoOp(const char* what);
+
+    platform::SingleInstanceLock m_instanceLock{kInstanceLockName};
+    SWindowMainFrame m_mainFrame;
+};

@@ -1,0 +1,76 @@
+#include "app/SMainTitleBar.h"
+
+#include "services/SLocale.h"
+#include "ui/SImage.h"
+#include "ui/SPalette.h"
+
+namespace {
+constexpr double kButtonSize = 28;
+constexpr double kLogoLeft = 8;
+}  // namespace
+
+SMenuEntry* SMenuDefinition::FindCommand(int command) {
+    for (SMenuEntry& entry : entries) {
+        if (entry.command == command) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+SMainTitleBar::SMainTitleBar() {
+    SetTitleBarHeight(kHeight);
+}
+
+SMainTitleBar::~SMainTitleBar() = default;
+
+void SMainTitleBar::SetButtonDelegate(IButtonDelegate* delegate) {
+    m_menuButton.SetDelegate(delegate);
+    m_minButton.SetDelegate(delegate);
+    m_closeButton.SetDelegate(delegate);
+}
+
+SMenuDefinition* SMainTitleBar::GetMenu(const std::string& name) {
+    return name == m_windowMenu.name ? &m_windowMenu : nullptr;
+}
+
+void SMainTitleBar::OnCreate() {
+    m_logoImage = LoadImage("\\res\\window_logo.png");
+    m_logo.SetImage(m_logoImage.get());
+    const SSize logoSize = m_logoImage != nullptr
+                               ? SSize(m_logoImage->GetWidth(), m_logoImage->GetHeight())
+                               : SSize(110, 24);
+    // Vertically centred, anchored at the left.
+    m_logo.Create("Logo", this, SMargin(kLogoLeft, -1, -1, -1), logoSize);
+    // The logo is part of the drag area, not a target of its own.
+    m_logo.SetEnabled(0);
+
+    // Right to left: close, minimise, menu; each one button width further in.
+    m_closeButton.SetImages("\\res\\Window\\window_close_nor.png");
+    m_closeButton.SetHoverWash(SPalette::kHoverWash, kButtonSize / 2);
+    m_closeButton.Create("CloseButton", this, SMargin(-1, -1, 0, -1),
+                         SSize(kButtonSize, kButtonSize));
+    m_minButton.SetImages("\\res\\Window\\window_minimum_nor.png");
+    m_minButton.SetHoverWash(SPalette::kHoverWash, kButtonSize / 2);
+    m_minButton.Create("MinButton", this, SMargin(-1, -1, kButtonSize, -1),
+                       SSize(kButtonSize, kButtonSize));
+    m_menuButton.SetImages("\\res\\Window\\window_menu_sel_nor.png",
+                           "\\res\\Window\\window_menu_sel_over.png",
+                           "\\res\\Window\\window_menu_sel_click.png");
+    m_menuButton.Create("MenuButton", this, SMargin(-1, -1, 2 * kButtonSize, -1),
+                        SSize(kButtonSize, kButtonSize));
+    BuildWindowMenu();
+}
+
+void SMainTitleBar::BuildWindowMenu() {
+    const SMenuEntry separator{SMenuEntry::kStateSeparator, SMenuEntry::kSeparatorCommand, "", 0};
+    m_windowMenu.name = "WindowMenu";
+    m_windowMenu.entries = {
+        {SMenuEntry::kStateDisabled, kCommandDeviceSetting, AfxGetStrRes("MNU_DeviceSetting"), 1},
+        separator,
+        {0, kCommandAbout, AfxGetStrRes("MNU_AboutPCSoftware"), 0},
+        separator,
+        {SMenuEntry::kStateDisabled, kCommandSyncEarBuds, AfxGetStrRes("MNU_SyncEarBuds"), 0},
+        separator,
+    };
+}

@@ -1,0 +1,197 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "app/IMainViewDelegate.h"
+#include "app/SConnectingView.h"
+#include "app/SDeviceFailView.h"
+#include "app/SDummyView.h"
+#include "app/SHomeView.h"
+#include "link/IBluetoothHandleDelegate.h"
+#include "platform/Event.h"
+#include "ui/IButtonDelegate.h"
+#include "ui/IDispatcherInvokeDelegate.h"
+#include "ui/STextButton.h"
+#include "ui/SWindowBase.h"
+
+class BluetoothHandle;
+class SBluetoothDevicesPopup;
+class SDispatcher;
+class SItemList;
+
+// The screen controller of the main window's content area. It owns the welcome, connecting,
+// failure and home screens and shows one at a time; it drives the device link through a whole
+// connection (support check, discovery, the device list when several pairs are in range,
+// connecting, the first status report) and is the link's one delegate.
+//
+// Threads: link events arrive on the link's threads. Every screen change and display update
+// they decide is posted through the dispatcher and applied on the UI thread in posting order;
+// everything else here runs on the UI thread.
+class SMainView : public SWindowBase,
+                  public IMainViewDelegate,
+                  public IButtonDelegate,
+                  public IBluetoothHandleDelegate,
+                  public IDispatcherInvokeDelegate {
+public:
+    enum ViewType : int {
+        kViewWelcome = 0,
+        kViewConnecting = 1,
+        kViewOneSideFailure = 2,
+        kViewConnectFailure = 3,
+        kViewHome = 4,
+    };
+
+    static constexpr int32_t INVOKE_DEVICE_FIND_CHANGE = 0x01FF7F0A;
+    static constexpr int32_t INVOKE_CHECK_BLUETOOTH = 0x01FF7F0B;
+    // Decisions of the link's threads carried to the UI thread.
+    static constexpr int32_t INVOKE_UPDATE_MAIN_VIEW = 0x01FF7F0C;
+    static constexpr int32_t INVOKE_SET_DEVICE = 0x01FF7F0D;
+    static constexpr int32_t INVOKE_DEVICE_STATUS = 0x01FF7F0E;
+
+    static constexpr double kScreenTop = 32;
+    static constexpr double kAboutBottom = 5;
+    static constexpr int kAboutFont = 109;
+    static constexpr uint32_t kAboutColour = 0x999999;
+    // A device is unpaired at this many consecutive failed connections.
+    static constexpr int kFailuresBeforeUnpair = 3;
+
+    // Pauses and bounds; tests shorten them.
+    struct Timings {
+        using ms = std::chrono::milliseconds;
+        // How long a connected pair may take to send its first status report.
+        ms firstStatusLimit{15000};
+        // The reconnect thread waits for the earbuds to restart (100 x 70 ms), then settles.
+        ms reconnectRestartPause{7000};
+        ms reconnectSettlePause{300};
+        ms reconnectRetryPause{300};
+        // How long the reconnect thread waits for one connect result before it asks again.
+        ms reconnectResultLimit{60000};
+    };
+
+    // Runs the device list modally and returns the "BluetoothKey" of the chosen item, or
+    // nothing when the user chose none. The default runs the dialog over the main window.
+    using PopupRunner = std::function<std::optional<std::string>(SBluetoothDevicesPopup&)>;
+    // Shows a message (title, text) modally. The default is the toolkit's message dialog.
+    using MessageRunner = std::function<void(const std::string&, const std::string&)>;
+
+    SMainView();
+    ~SMainView() override;
+    const char* GetClassName() const override { return "SMainView"; }
+
+    // The link to drive; before Create. Without one the process-wide link is used.
+    void SetBluetoothHandle(BluetoothHandle* link) { m_link = link; }
+    BluetoothHandle* GetBluetoothHandle() const { return m_link; }
+    void SetTimings(const Timings& timings) { m_timings = timings; }
+    void SetPopupRunner(PopupRunner runner) { m_popupRunner = std::move(runner); }
+    void SetMessageRunner(MessageRunner runner) { m_messageRunner = std::move(runner); }
+
+    // ---- IMainViewDelegate
+    void UpdateMainView(int viewType) override;
+    void OnConnectButtonClick() override;
+    void ReconnectDevice(BluetoothDevice* device) override;
+
+    // ---- IButtonDelegate
+    void ButtonClicked(SButton* button) override;
+
+    // ---- IBluetoothHandleDelegate (link threads)
+    void OnDeviceStatusChange(DeviceStatus status) override;
+    void OnDeviceConnected(bool isConnected, BluetoothDevice* device) override;
+    void OnDeviceDisconnected(int DisconnectError) override;
+    void OnDeviceVersionChange(std::string left, std::string right) override;
+    void OnDeviceVersionMismatch() override;
+    void OnDownloadProgressChange(int percent, uint64_t bytes) override;
+    void OnDownloadFinish(bool success, int errorCode) override;
+    void OnCheckBluetoothResponse(bool isSupport) override;
+    void OnDeviceFindChange(std::map<uint64_t, BluetoothDevice*> devices) override;
+
+    // ---- IDispatcherInvokeDelegate
+    void Dispatcher_Invoked(SInvokeArgument* argument) override;
+
+    // ---- SWindowBase
+    void OnCreate() override;
+    void OnDestroy() override;
+
+    // The reconnect thread's body.
+    static void ThreadReconnectDevice(SMainView* view, BluetoothDevice* device);
+
+    // ---- state, for the frame and tests
+    int GetViewType() const { return m_viewType.load(); }
+    int GetTwsStatus() const { return m_twsStatus.load(); }
+    bool IsFindPending() const { return m_findPending.load(); }
+    bool IsReconnectRunning() const { return m_reconnectRunning.load(); }
+    std::map<uint64_t, int> GetFailureCounts() const;
+    SItemList* GetDeviceItems() const { return m_deviceItems.get(); }
+    SBluetoothDevicesPopup* GetDevicesPopup() const { return m_devicesPopup; }
+    SDummyView& GetDummyView() { return m_dummyView; }
+    SConnectingView& GetConnectingView() { return m_connectingView; }
+    SDeviceFailView& GetFailView() { return m_failView; }
+    SHomeView& GetHomeView() { return m_homeView; }
+    STextButton& GetAboutButton() { return m_aboutButton; }
+
+private:
+    class CallbackScope;
+
+    void CreateAboutButton();
+    void OnCheckBluetoothInvoked(int supported);
+    void OnDeviceFindChangeInvoked();
+    void ShowBluetoothDevicesPopup();
+    std::optional<std::string> RunDevicesPopup(SBluetoothDevicesPopup& popup);
+    BluetoothDevice* FindDeviceByKey(const std::string& key) const;
+    // Asks the link to connect; a status report from here on counts as the first one.
+    void RequestConnect(BluetoothDevice* device);
+    // Waits (bounded) for a status report newer than the last connect request.
+    bool WaitFirstStatus();
+    void HandleReconnectResult(bool isConnected, BluetoothDevice* device);
+    void CountFailure(BluetoothDevice* device);
+    void ClearFailures();
+    // From a link thread: the screen to show, applied on the UI thread in order.
+    void PostViewChange(int viewType);
+    void PostDevice(BluetoothDevice* device);
+    void Post(std::unique_ptr<SInvokeArgument> argument);
+    void ApplyView(int viewType);
+    void ShowMessage(const std::string& title, const std::string& text);
+    void SleepUnlessClosing(std::chrono::milliseconds pause);
+
+    SDummyView m_dummyView;
+    SConnectingView m_connectingView;
+    SDeviceFailView m_failView;
+    SHomeView m_homeView;
+    STextButton m_aboutButton;
+
+    BluetoothHandle* m_link = nullptr;
+    SDispatcher* m_dispatcher = nullptr;
+    Timings m_timings;
+    PopupRunner m_popupRunner;
+    MessageRunner m_messageRunner;
+
+    // The last screen asked for (UI thread) or decided (link threads).
+    std::atomic<int> m_viewType{kViewWelcome};
+    SBluetoothDevicesPopup* m_devicesPopup = nullptr;  // UI thread
+    std::unique_ptr<SItemList> m_deviceItems;
+    mutable std::mutex m_devicesMutex;  // guards m_foundDevices and creating m_deviceItems
+    std::map<uint64_t, BluetoothDevice*> m_foundDevices;
+    mutable std::mutex m_failuresMutex;
+    std::map<uint64_t, int> m_failureCounts;
+
+    std::atomic<int> m_twsStatus{0};
+    platform::Event m_statusEvent{platform::Event::Reset::Auto};  // "_hWaitDeviceStatus"
+    std::atomic<uint64_t> m_statusReports{0};
+    std::atomic<uint64_t> m_statusReportsAtConnect{0};
+    platform::Event m_reconnectEvent{platform::Event::Reset::Auto};  // "WAIT_RECONNECT"
+    std::atomic<bool> m_reconnectRunning{false};
+    std::atomic<bool> m_reconnectConnected{false};
+    std::atomic<bool> m_findPending{false};
+
+    // Shutting down: link threads inside this view leave, the reconnect thread ends.
+    std::atomic<bool> m_closing{false};
+    std::atomic<int> m_busyCallbacks{0};
+    platform::Event m_stopEvent{platform::Event::Reset::Manual};
+};

@@ -1,0 +1,66 @@
+#include "app/SStartUp.h"
+
+#include "app/IStartUpHost.h"
+#include "platform/Thread.h"
+#include "services/Log.h"
+
+void SStartUp::AddWork(uint32_t workType) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_work.push_back(workType);
+}
+
+std::size_t SStartUp::GetWorkCount() const {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_work.size();
+}
+
+void SStartUp::doWork() {
+    uint32_t workType = WT_NEXTWORK;
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        const std::size_t index = m_index.load();
+        if (index < m_work.size()) {
+            workType = m_work[index];
+        }
+    }
+    if (workType == WT_NEXTWORK) {
+        _Log(LOG_INFO, "SStartUp::doWork", __LINE__, "WT_NEXTWORK return");
+        return;
+    }
+    m_startedThreads.fetch_add(1);
+    std::shared_ptr<IStartUpHost> host = m_host;
+    platform::startDetachedThread("startup-work",
+                                  [host, workType] { doWorkThread(*host, workType); });
+}
+
+void SStartUp::doNextWork() {
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        if (m_index.load() + 1 >= m_work.size()) {
+            return;
+        }
+        m_index.fetch_add(1);
+    }
+    doWork();
+}
+
+void SStartUp::doWorkThread(IStartUpHost& host, uint32_t workType) {
+    switch (workType) {
+        case WT_CHECK_APP_UPDATE:
+            // The update check itself joins here with its own work item; until then the item
+            // only announces itself and hands on to the next one.
+            _Log(LOG_INFO, "doWorkThread", __LINE__, "Start checking application update");
+            host.PostStartUpMessage(IStartUpHost::kNextWork);
+            break;
+        case WT_SKIP:
+            host.PostStartUpMessage(IStartUpHost::kNextWork);
+            break;
+        case WT_ASK_UI:
+            if (host.StartUpWindowExists() && host.SendStartUpMessage(IStartUpHost::kAskUi) != 1) {
+                host.PostStartUpMessage(IStartUpHost::kNextWork);
+            }
+            break;
+        default:
+            break;
+    }
+}

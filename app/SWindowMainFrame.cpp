@@ -1,0 +1,259 @@
+#include "app/SWindowMainFrame.h"
+
+#include <atomic>
+#include <cmath>
+
+#include "app/SMainFrameMessenger.h"
+#include "services/Log.h"
+#include "ui/SButton.h"
+#include "ui/SCommandLine.h"
+#include "ui/SDispatcher.h"
+#include "ui/SWindowBaseFinderFrame.h"
+
+namespace {
+std::atomic<SWindowMainFrame*> g_mainFrame{nullptr};
+}  // namespace
+
+SWindowMainFrame::SWindowMainFrame()
+    : m_messenger(std::make_shared<SMainFrameMessenger>()), m_startUp(m_messenger) {
+    g_mainFrame.store(this);
+    zoomMode = 1;
+    designSize = SSize(kWidth, kHeight);
+}
+
+SWindowMainFrame::~SWindowMainFrame() {
+    Destroy();
+    SWindowMainFrame* self = this;
+    g_mainFrame.compare_exchange_strong(self, nullptr);
+}
+
+SWindowMainFrame* SWindowMainFrame::GetMainFrame() {
+    return g_mainFrame.load();
+}
+
+int SWindowMainFrame::CreateMainFrame() {
+    const double zoom = SDispatcher::GetZoomFactor();
+    SFrameOptions options;
+    options.title = "Auralis Manager";
+    // The rectangle starts at 0,0 with the requested size; the window is then centred.
+    options.rect = SRect(0, 0, std::ceil(kWidth * zoom), std::ceil(kHeight * zoom));
+    options.centered = true;
+    options.style = platform::window::kStyleBorderless;
+    return Create(options);
+}
+
+// The layout, built when the native window exists.
+int SWindowMainFrame::OnCreate() {
+    m_root.SetBackgroundColor(kRootColour);
+    m_root.CreateRoot(&GetAgent(), "MainPanel");
+
+    const double titleHeight = m_titleBar.GetTitleBarHeight();
+    m_titleBar.SetTitleBarDelegate(this);
+    m_titleBar.SetButtonDelegate(this);
+    m_titleBar.Create("MainTitleBar", &m_root, SMargin(kBorder, kBorder, kBorder, -1),
+                      SSize(0, titleHeight));
+
+    m_contentArea.Create("ContentArea", &m_root,
+                         SMargin(kBorder, titleHeight + kBorder, kBorder, kContentBottom), SSize());
+    m_contentArea.SetBackgroundColor(kContentColour);
+
+    m_mainView.Create("Main View", &m_contentArea, SMargin(0, 0, 0, 0), SSize());
+
+    // Top-most, over everything the frame shows; hidden until a dialog opens.
+    m_dimOverlay.Create("DimOverlay", &m_root, SMargin(0, 0, 0, 0), SSize(), 0);
+    m_dimOverlay.SetEnabled(0);
+
+    AddCommandDelegate(this);
+
+    // "/windowbasefinder" anywhere in the arguments, also inside a longer one.
+    if (SCommandLine::Contains(SWindowBaseFinderFrame::kSwitch)) {
+        OpenWindowBaseFinder();
+    }
+
+    SDispatcher* dispatcher = SDispatcher::GetInstance();
+    m_messenger->Attach(this, dispatcher != nullptr ? &dispatcher->GetBackend() : nullptr,
+                        GetWindow()->id());
+    m_startUp.AddWork(SStartUp::WT_CHECK_APP_UPDATE);
+    m_startUp.doWork();
+    return 0;
+}
+
+void SWindowMainFrame::OnDestroy() {
+    m_messenger->Detach();
+    if (GetWindow() != nullptr) {
+        GetWindow()->killTimer(kDimInTimer);
+        GetWindow()->killTimer(kDimOutTimer);
+    }
+}
+
+void SWindowMainFrame::OnClose() {
+    CloseWindowBaseFinder();
+    // Destroying the main frame ends the application's loop (the quit message, exit code 0).
+    Destroy();
+}
+
+// ---------------------------------------------------------------- widget inspector
+
+void SWindowMainFrame::OpenWindowBaseFinder() {
+    m_finder = SWindowBaseFinderFrame::ShowFor(*this);
+}
+
+void SWindowMainFrame::CloseWindowBaseFinder() {
+    if (m_finder != nullptr) {
+        SWindowBaseFinderFrame::DestroyFor(*this);
+        m_finder = nullptr;
+    }
+}
+
+void SWindowMainFrame::WindowBaseFinderDestroyed(SWindowBaseFinderFrame* finder) {
+    if (finder == m_finder) {
+        m_finder = nullptr;
+    }
+}
+
+// ---------------------------------------------------------------- messages and commands
+
+void SWindowMainFrame::OnUserMessage(int code, intptr_t param) {
+    switch (code) {
+        case kStartUpMessage:
+            OnStartUpMsg(static_cast<int>(param), 0);
+            break;
+        case kUpdateMarkMessage:
+            OnUpdateMark(param != 0 ? 1 : 0);
+            break;
+        default:
+            // kIgnoredMessage and anything else: no effect.
+            break;
+    }
+}
+
+intptr_t SWindowMainFrame::OnStartUpMsg(int param, intptr_t object) {
+    switch (param) {
+        case IStartUpHost::kContinueUpdateCheck:
+            _Log(LOG_INFO, "SWindowMainFrame::OnStartUpMsg", __LINE__,
+                 "Start checking application update");
+            // The update check's dialogs run here once the check is part of the program; no
+            // check object is handed over until then.
+            (void)object;
+            return 0;
+        case IStartUpHost::kNextWork:
+            m_startUp.doNextWork();
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+void SWindowMainFrame::OnUpdateMark(int available) {
+    SMenuDefinition* menu = m_titleBar.GetMenu("WindowMenu");
+    SMenuEntry* about = menu != nullptr ? menu->FindCommand(SMainTitleBar::kCommandAbout) : nullptr;
+    if (about == nullptr) {
+        return;
+    }
+    if (available != 0) {
+        about->state |= SMenuEntry::kStateChecked;
+    } else {
+        about->state &= ~SMenuEntry::kStateChecked;
+    }
+    about->redrawState = 0;
+}
+
+void SWindowMainFrame::ButtonClicked(SButton* button) {
+    if (button == nullptr || GetWindow() == nullptr) {
+        return;
+    }
+    const std::string& name = button->GetName();
+    if (name == "CloseButton") {
+        PostClose();
+    } else if (name == "MinButton") {
+        GetWindow()->minimize();
+    } else {
+        m_menuAnchor = button;
+        // The drop-down window menu opens under its button once it is part of the program.
+        _Log(LOG_INFO, "SWindowMainFrame::ButtonClicked", __LINE__,
+             "menu button: the window menu is not available yet");
+    }
+}
+
+int SWindowMainFrame::OnCommand(int commandId) {
+    if ((commandId & 0xFFFF) == SMainTitleBar::kCommandAbout) {
+        _Log(LOG_INFO, "SWindowMainFrame::OnCommand", __LINE__,
+             "about: the about dialog is not available yet");
+        return 1;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------- dimming
+
+void SWindowMainFrame::OnModalState(int entered) {
+    platform::window::Window* window = GetWindow();
+    if (window == nullptr) {
+        return;
+    }
+    if (entered != 0) {
+        // A dialog over a dialog keeps the veil as it is: the window dims once.
+        const bool first = m_openPopups.empty();
+        m_openPopups.push_back(1);
+        window->killTimer(kDimOutTimer);
+        if (first || !m_dimmed) {
+            SetDimLevel(0);
+            window->killTimer(kDimInTimer);
+            window->setTimer(kDimInTimer, kDimIntervalMs);
+        } else if (m_dimLevel < kDimMax) {
+            window->setTimer(kDimInTimer, kDimIntervalMs);
+        }
+        m_dimmed = true;
+        m_dimOverlay.SetVisible(1);
+        m_root.Invalidate();
+        return;
+    }
+    if (!m_openPopups.empty()) {
+        m_openPopups.pop_front();
+    }
+    if (m_openPopups.empty()) {
+        SetDimLevel(kDimMax);
+        window->killTimer(kDimOutTimer);
+        window->setTimer(kDimOutTimer, kDimIntervalMs);
+    }
+    window->raise();
+    m_root.Invalidate();
+}
+
+void SWindowMainFrame::onWindowEvent(const platform::window::WindowEvent& event) {
+    if (event.type == platform::window::WindowEvent::Type::Timer &&
+        (event.timerId == kDimInTimer || event.timerId == kDimOutTimer)) {
+        OnDimTimer(event.timerId);
+        return;
+    }
+    SWindowFrame::onWindowEvent(event);
+}
+
+void SWindowMainFrame::OnDimTimer(uint32_t id) {
+    platform::window::Window* window = GetWindow();
+    if (window == nullptr) {
+        return;
+    }
+    if (id == kDimInTimer) {
+        if (m_dimLevel < kDimMax) {
+            SetDimLevel(m_dimLevel + kDimStep);
+        } else {
+            window->killTimer(kDimInTimer);
+        }
+        return;
+    }
+    if (m_dimLevel > 0) {
+        SetDimLevel(m_dimLevel - kDimStep);
+    }
+    if (m_dimLevel <= 0) {
+        m_dimmed = false;
+        m_dimOverlay.SetVisible(0);
+        window->killTimer(kDimOutTimer);
+    }
+}
+
+void SWindowMainFrame::SetDimLevel(int level) {
+    m_dimLevel = level;
+    m_dimOverlay.SetLevel(level);
+    m_root.Invalidate();
+}

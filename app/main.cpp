@@ -1,0 +1,57 @@
+// AuralisManager: the desktop companion for Auralis earbuds.
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/SGUIMain.h"
+#include "platform/window/Backend.h"
+#include "services/Log.h"
+#include "ui/SCommandLine.h"
+
+namespace {
+
+bool HasArgument(int argc, char** argv, const char* wanted) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], wanted) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (HasArgument(argc, argv, "--help") || HasArgument(argc, argv, "-h")) {
+        std::printf(
+            "usage: AuralisManager [-v] [/windowbasefinder]\n"
+            "  -v                  write the log to stderr as well\n"
+            "  /windowbasefinder   open the toolkit's widget inspector beside the window\n"
+            "Environment: AURALIS_BACKEND (bluez or sim), AURALIS_WINDOW_BACKEND (sdl or\n"
+            "headless), AURALIS_SCALE, AURALIS_LANG; see the README.\n");
+        return 0;
+    }
+    if (HasArgument(argc, argv, "-v")) {
+        services::log::Options options;
+        options.name = "AuralisManager";
+        options.toStderr = true;
+        services::log::configure(options);
+    }
+    std::unique_ptr<platform::window::Backend> backend = platform::window::createBackend("sdl");
+    if (!backend) {
+        std::fprintf(stderr,
+                     "AuralisManager: no display. Run it on a desktop, or under Xvfb: "
+                     "xvfb-run -a build/bin/AuralisManager\n");
+        return 1;
+    }
+    SCommandLine::Set(argc, argv);
+    SGUIMain app(*backend);
+    if (app.InitInstance() == 0) {
+        // A second instance or a window that could not be made: nothing was shown.
+        app.ExitInstance();
+        return 0;
+    }
+    return app.Run();
+}

@@ -1,0 +1,219 @@
+// bench_app_run: the running main program against auralis-sim on the current display: time
+// from start to the first painted frame, CPU while idle on the home screen over 30 s, and
+// resident memory. Needs a display (xvfb-run -a build/bin/bench_app_run) and xdotool to press
+// Connect; without a display it says so and measures nothing.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Paths.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto kIdleWindow = 30s;
+
+std::string ReadFile(const fs::path& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+pid_t Spawn(std::vector<std::string> args, const std::vector<std::string>& extraEnvironment,
+            const fs::path& output) {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        environment.emplace_back(*entry);
+    }
+    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& entry : environment) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+        pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+void Stop(pid_t pid) {
+    if (pid > 0) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+}
+
+// Milliseconds since midnight of a log line's time stamp ("2026-12-08 09:06:10.513 ...").
+std::optional<double> StampOfLine(const std::string& log, const std::string& text) {
+    const std::size_t at = log.find(text);
+    if (at == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::size_t lineStart =
+        log.rfind('\n', at) == std::string::npos ? 0 : log.rfind('\n', at) + 1;
+    int hours = 0;
+    int minutes = 0;
+    double seconds = 0;
+    if (std::sscanf(log.c_str() + lineStart + 11, "%d:%d:%lf", &hours, &minutes, &seconds) != 3) {
+        return std::nullopt;
+    }
+    return (hours * 3600 + minutes * 60 + seconds) * 1000.0;
+}
+
+double NowSinceMidnightMs() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    const double fraction = std::chrono::duration<double, std::milli>(
+                                now - std::chrono::system_clock::from_time_t(seconds))
+                                .count();
+    return (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * 1000.0 + fraction;
+}
+
+bool WaitForLine(const fs::path& file, const std::string& text, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (ReadFile(file).find(text) != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return false;
+}
+
+// utime + stime of a process in seconds.
+double CpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    unsigned long long user = 0;
+    unsigned long long system = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 14) {
+            user = std::stoull(field);
+        } else if (index == 15) {
+            system = std::stoull(field);
+            break;
+        }
+    }
+    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+std::string StatusField(pid_t pid, const std::string& key) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(key + ":", 0) == 0) {
+            return line.substr(key.size() + 1);
+        }
+    }
+    return "?";
+}
+
+int Xdotool(const std::string& arguments) {
+    return std::system(("timeout 5 xdotool " + arguments + " > /dev/null 2>&1").c_str());
+}
+
+}  // namespace
+
+int main() {
+    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        std::printf("bench_app_run: needs a display; run: xvfb-run -a build/bin/bench_app_run\n");
+        return 0;
+    }
+    char pattern[] = "/tmp/bench-app-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        return 1;
+    }
+    const fs::path folder = pattern;
+    const fs::path bin = platform::paths::executableFolder();
+    const fs::path socket = folder / "sim.sock";
+    std::ofstream(folder / "scenario.json")
+        << R"json({"devices": [{"address": "70:5A:B6:01:4F:2A", "name": "Auralis+ (4F2A)"}]})json";
+    const pid_t sim = Spawn({(bin / "auralis-sim").string(), "--socket", socket.string(),
+                             "--no-http", "--scenario", (folder / "scenario.json").string()},
+                            {}, folder / "sim.out");
+    for (int i = 0; i < 100 && !fs::exists(socket); ++i) {
+        std::this_thread::sleep_for(20ms);
+    }
+    const std::vector<std::string> environment = {
+        "AURALIS_BACKEND=sim",
+        "AURALIS_SIM_SOCKET=" + socket.string(),
+        "AURALIS_LOG_STDERR=1",
+        "AURALIS_CONFIG_DIR=" + (folder / "config").string(),
+        "AURALIS_LOG_DIR=" + (folder / "log").string(),
+        "XDG_RUNTIME_DIR=" + folder.string()};
+    const fs::path output = folder / "program.out";
+    const double started = NowSinceMidnightMs();
+    const pid_t program = Spawn({(bin / "AuralisManager").string()}, environment, output);
+    int result = 0;
+    if (!WaitForLine(output, "Main window shown", 20s)) {
+        std::printf("bench_app_run: the program did not show its window\n");
+        result = 1;
+    } else {
+        const double shown = StampOfLine(ReadFile(output), "Main window shown").value_or(started);
+        std::printf("start to first frame:        %7.1f ms   (budget 300 ms)\n", shown - started);
+        std::printf("resident memory, welcome:    %s   (budget 60 MB)\n",
+                    StatusField(program, "VmRSS").c_str());
+        std::this_thread::sleep_for(500ms);
+        // Connect: the button's middle, 451 units down the centred window.
+        Xdotool(
+            "mousemove --window $(timeout 5 xdotool search --name '^Auralis Manager$' | head -1) "
+            "212 451");
+        std::this_thread::sleep_for(200ms);
+        Xdotool("click 1");
+        if (!WaitForLine(output, "UpdateMainView viewType[4]", 20s)) {
+            std::printf("bench_app_run: home screen not reached (is xdotool installed?)\n");
+            result = 1;
+        } else {
+            std::this_thread::sleep_for(2s);
+            const double before = CpuSeconds(program);
+            std::this_thread::sleep_for(kIdleWindow);
+            const double used = CpuSeconds(program) - before;
+            std::printf("idle CPU on home over 30 s:  %7.3f %% of a core   (budget 0.3 %%)\n",
+                        100.0 * used / std::chrono::duration<double>(kIdleWindow).count());
+            std::printf("resident memory, home:       %s; peak %s   (budget 60 MB)\n",
+                        StatusField(program, "VmRSS").c_str(),
+                        StatusField(program, "VmHWM").c_str());
+        }
+    }
+    Stop(program);
+    Stop(sim);
+    fs::remove_all(folder);
+    return result;
+}

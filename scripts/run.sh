@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Runs AuralisManager against the virtual earbuds of auralis-sim (its demo neighbourhood) and
+# stops the sim when the program closes. Usage: scripts/run.sh [BUILD_DIR] [program arguments]
+set -euo pipefail
+
+build="${1:-build}"
+shift || true
+bin="$build/bin"
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "make run: no display (DISPLAY and WAYLAND_DISPLAY are unset)." >&2
+  echo "Run it on a desktop, or on a virtual display:  xvfb-run -a make run" >&2
+  exit 1
+fi
+
+# A private folder for the sim's socket, removed afterwards with everything in it.
+folder="$(mktemp -d "${TMPDIR:-/tmp}/auralis-run.XXXXXX")"
+socket="$folder/auralis-sim.sock"
+sim_pid=""
+cleanup() {
+  if [ -n "$sim_pid" ]; then
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
+  rm -rf "$folder"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+"$bin/auralis-sim" --demo --socket "$socket" >"$folder/sim.log" 2>&1 &
+sim_pid=$!
+for _ in $(seq 50); do
+  [ -S "$socket" ] && break
+  if ! kill -0 "$sim_pid" 2>/dev/null; then
+    echo "make run: auralis-sim did not start:" >&2
+    cat "$folder/sim.log" >&2
+    exit 1
+  fi
+  sleep 0.1
+done
+[ -S "$socket" ] || { echo "make run: auralis-sim's socket did not appear" >&2; exit 1; }
+
+echo "make run: virtual earbuds on $socket; $(grep -m1 'update server' "$folder/sim.log" || true)"
+update_url="$(grep -m1 -o 'http://127.0.0.1:[0-9]*' "$folder/sim.log" || true)"
+AURALIS_BACKEND=sim AURALIS_SIM_SOCKET="$socket" \
+  AURALIS_UPDATE_URL="${AURALIS_UPDATE_URL:-$update_url}" \
+  "$bin/AuralisManager" "$@"

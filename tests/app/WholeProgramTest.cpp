@@ -1,0 +1,286 @@
+// The whole program on a virtual display: AuralisManager against auralis-sim, driven with
+// xdotool. Start, press Connect, pick a pair in the device list, reach the home screen; make the
+// pair go silent and see the connection-failure screen; a second start ends at once. The
+// program's log lines are the oracles. Skipped where Xvfb or xdotool is missing.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Paths.h"
+#include "tests/common/TestSandbox.h"
+#include "tests/integration/SimNeighbourhood.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using integration::SimNeighbourhood;
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::optional<fs::path> FindOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::stringstream folders(path != nullptr ? path : "");
+    std::string folder;
+    while (std::getline(folders, folder, ':')) {
+        const fs::path candidate = fs::path(folder) / program;
+        if (!folder.empty() && access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string ReadFile(const fs::path& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A child process with extra environment variables, its output in a file. Ended with SIGTERM
+// (SIGKILL when it does not go within two seconds).
+class Child {
+public:
+    Child(std::vector<std::string> args, const std::vector<std::string>& extraEnvironment,
+          const fs::path& output, int extraFd = -1)
+        : m_output(output) {
+        std::vector<std::string> environment;
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            environment.emplace_back(*entry);
+        }
+        environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+        std::vector<char*> argv;
+        for (std::string& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (std::string& entry : environment) {
+            envp.push_back(entry.data());
+        }
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        if (extraFd >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, extraFd, 3);
+        }
+        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+            m_pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Child() { Stop(); }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    bool Started() const { return m_pid > 0; }
+    std::string Output() const { return ReadFile(m_output); }
+    // Waits for the process to end on its own; its exit status, or nothing on time-out.
+    std::optional<int> Wait(std::chrono::milliseconds limit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (m_pid > 0 && std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return std::nullopt;
+    }
+    void Stop() {
+        if (m_pid <= 0) {
+            return;
+        }
+        kill(m_pid, SIGTERM);
+        if (!Wait(2s).has_value() && m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+        }
+    }
+
+private:
+    fs::path m_output;
+    pid_t m_pid = -1;
+};
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return done();
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+class WholeProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_xvfb = FindOnPath("Xvfb");
+        m_xdotool = FindOnPath("xdotool");
+        if (!m_xvfb || !m_xdotool) {
+            GTEST_SKIP() << "needs Xvfb and xdotool (Debian packages xvfb, xdotool)";
+        }
+        m_folder = testing_support::makeTempFolder("whole");
+        StartDisplay();
+    }
+
+    // Xvfb on a free display number, which it writes to the pipe once it accepts clients.
+    void StartDisplay() {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        m_display = std::make_unique<Child>(
+            std::vector<std::string>{m_xvfb->string(), "-displayfd", "3", "-screen", "0",
+                                     "1024x768x24", "-nolisten", "tcp"},
+            std::vector<std::string>{}, m_folder / "xvfb.out", fds[1]);
+        close(fds[1]);
+        ASSERT_TRUE(m_display->Started());
+        std::string number;
+        pollfd ready{fds[0], POLLIN, 0};
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (number.find('\n') == std::string::npos &&
+               std::chrono::steady_clock::now() < deadline) {
+            if (poll(&ready, 1, 100) > 0) {
+                char buffer[16];
+                const ssize_t got = read(fds[0], buffer, sizeof(buffer));
+                if (got <= 0) {
+                    break;
+                }
+                number.append(buffer, static_cast<std::size_t>(got));
+            }
+        }
+        close(fds[0]);
+        ASSERT_NE(number.find('\n'), std::string::npos) << "Xvfb did not start";
+        m_displayName = ":" + number.substr(0, number.find('\n'));
+    }
+
+    // One xdotool command on the display (bounded); its output.
+    std::string Xdotool(const std::string& arguments) {
+        const std::string command = "DISPLAY=" + m_displayName + " timeout 5 " +
+                                    m_xdotool->string() + " " + arguments + " 2>/dev/null";
+        std::string output;
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            std::array<char, 256> buffer{};
+            while (fgets(buffer.data(), buffer.size(), pipe) != nullptr) {
+                output += buffer.data();
+            }
+            pclose(pipe);
+        }
+        return output;
+    }
+
+    // The id of the first window with that title, polled until it exists.
+    std::string FindWindow(const std::string& title) {
+        std::string id;
+        WaitFor(
+            [&] {
+                id = Xdotool("search --name '^" + title + "$'");
+                return !id.empty();
+            },
+            10s);
+        return id.substr(0, id.find('\n'));
+    }
+
+    // Moves the pointer to a point of the window, waits a moment, and clicks there.
+    void ClickAt(const std::string& window, int x, int y) {
+        Xdotool("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y));
+        std::this_thread::sleep_for(150ms);
+        Xdotool("click 1");
+    }
+
+    std::unique_ptr<Child> StartProgram(const SimNeighbourhood& sim, const std::string& output) {
+        const fs::path program = platform::paths::executableFolder() / "AuralisManager";
+        return std::make_unique<Child>(
+            std::vector<std::string>{program.string()},
+            std::vector<std::string>{"DISPLAY=" + m_displayName, "AURALIS_BACKEND=sim",
+                                     "AURALIS_SIM_SOCKET=" + sim.socket().string(),
+                                     "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
+                                     "AURALIS_SCALE=1", "AURALIS_LANG=en-US"},
+            m_folder / output);
+    }
+
+    std::optional<fs::path> m_xvfb;
+    std::optional<fs::path> m_xdotool;
+    fs::path m_folder;
+    std::unique_ptr<Child> m_display;
+    std::string m_displayName;
+};
+
+TEST_F(WholeProgramTest, ConnectPickAPairReachHomeAndFailWhenItGoesSilent) {
+    SimNeighbourhood sim(
+        json::array({{{"address", "70:5A:B6:01:4F:2A"}, {"name", "Auralis+ (4F2A)"}},
+                     {{"address", "70:5A:B6:00:77:A0"}, {"name", "Auralis (77A0)"}}}));
+    ASSERT_TRUE(sim.started());
+    std::unique_ptr<Child> program = StartProgram(sim, "program.log");
+    ASSERT_TRUE(program->Started());
+    auto logged = [&](const std::string& line) {
+        return WaitFor([&] { return program->Output().find(line) != std::string::npos; }, 20s);
+    };
+    ASSERT_TRUE(logged("Main window shown")) << program->Output();
+    EXPECT_NE(program->Output().find("Start checking application update"), std::string::npos);
+
+    // A second start ends at once, without a window, and says why.
+    {
+        std::unique_ptr<Child> second = StartProgram(sim, "second.log");
+        const std::optional<int> status = second->Wait(10s);
+        ASSERT_TRUE(status.has_value());
+        EXPECT_EQ(*status, 0);
+        EXPECT_NE(second->Output().find("AuralisManager aready running"), std::string::npos);
+        EXPECT_EQ(second->Output().find("Main window shown"), std::string::npos);
+    }
+
+    const std::string main = FindWindow("Auralis Manager");
+    ASSERT_FALSE(main.empty());
+    // The connect button: centred, its middle 451 units down the 424 x 515 window.
+    // The welcome screen takes no clicks while it fades in: press until the press arrives.
+    bool pressed = false;
+    for (int attempt = 0; attempt < 5 && !pressed; ++attempt) {
+        ClickAt(main, 212, 451);
+        pressed = WaitFor(
+            [&] { return program->Output().find("OnConnectButtonClick") != std::string::npos; },
+            2s);
+    }
+    ASSERT_TRUE(pressed) << program->Output();
+    ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->Output();
+
+    const std::string list = FindWindow("Pair Bluetooth earbuds");
+    ASSERT_FALSE(list.empty());
+    // The list's first row (the pair with the lower address), once the dialog has zoomed in.
+    std::this_thread::sleep_for(400ms);
+    ClickAt(list, 100, 8 + 28 + 10 + 15);
+    ASSERT_TRUE(logged("Connected to device[Auralis (77A0)] TWSStatus[1]")) << program->Output();
+    ASSERT_TRUE(logged("UpdateMainView viewType[4]")) << program->Output();
+
+    EXPECT_EQ(sim.ctl("SILENT 70:5A:B6:00:77:A0 ON"), "OK");
+    ASSERT_TRUE(logged("OnDeviceDisconnected: DisconnectError[0]")) << program->Output();
+    ASSERT_TRUE(logged("UpdateMainView viewType[3]")) << program->Output();
+    program->Stop();
+}
+
+}  // namespace
