@@ -8,7 +8,7 @@ namespace platform::paths {
 std::filesystem::path executablePath();
 std::filesystem::path executableFolder();
 
-// XDG base folders, with the specification's fallbacks under $HOME when a variable is unset or
+// XDG base folders, with the XDG Base Directory fallbacks under $HOME when a variable is unset or
 // not absolute.
 std::filesystem::path xdgConfigHome();
 std::filesystem::path xdgCacheHome();
