@@ -263,8 +263,12 @@ TEST_P(TransferIntegrationTest, CompleteTransferWithProgress) {
     EXPECT_GT(link.events.count("OnDownloadProgressChange"), 50);
     EXPECT_GE(link.events.count("OnDownloadProgressChange(100,"), 1);
     EXPECT_EQ(link.events.count("OnDeviceDisconnected"), 0);
-    json info = sim.info(address);
-    ASSERT_TRUE(info.contains("lastResult")) << info.dump();
+    // The earbuds record their result after sending it, so the link may hear of it first.
+    json info;
+    ASSERT_TRUE(eventually([&] {
+        info = sim.info(address);
+        return info.contains("lastResult");
+    })) << info.dump();
     EXPECT_EQ(info["expectationFailures"], 0) << info.dump();
     EXPECT_EQ(info["lastResult"]["reason"], 0);
     EXPECT_TRUE(
