@@ -140,6 +140,7 @@ void SMainView::UpdateMainView(int viewType) {
     _Log(LOG_INFO, "SMainView::UpdateMainView", __LINE__, "UpdateMainView viewType[%d]", viewType);
     m_viewType.store(viewType);
     ApplyView(viewType);
+    m_shownViewType = viewType;
 }
 
 void SMainView::ApplyView(int viewType) {

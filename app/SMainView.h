@@ -123,7 +123,10 @@ public:
     static void ThreadReconnectDevice(SMainView* view, BluetoothDevice* device);
 
     // ---- state, for the frame and tests
+    // The screen last decided on (link threads decide before the UI thread shows it).
     int GetViewType() const { return m_viewType.load(); }
+    // The screen the UI thread last showed. UI thread only.
+    int GetShownViewType() const { return m_shownViewType; }
     int GetTwsStatus() const { return m_twsStatus.load(); }
     bool IsFindPending() const { return m_findPending.load(); }
     bool IsReconnectRunning() const { return m_reconnectRunning.load(); }
@@ -174,6 +177,7 @@ private:
 
     // The last screen asked for (UI thread) or decided (link threads).
     std::atomic<int> m_viewType{kViewWelcome};
+    int m_shownViewType = kViewWelcome;
     SBluetoothDevicesPopup* m_devicesPopup = nullptr;  // UI thread
     std::unique_ptr<SItemList> m_deviceItems;
     mutable std::mutex m_devicesMutex;  // guards m_foundDevices and creating m_deviceItems
