@@ -12,7 +12,7 @@ packages=(
   nlohmann-json3-dev libtinyxml2-dev libcpp-httplib-dev
   libsdbus-c++-dev libsystemd-dev librsvg2-dev
   # run and test
-  ca-certificates dbus python3-dbusmock python3-dbus xvfb xdotool x11-apps imagemagick openbox
+  ca-certificates dbus python3-dbusmock python3-dbus xvfb xauth xdotool x11-apps imagemagick openbox
   xfonts-base fonts-dejavu-core fonts-noto-core fonts-noto-cjk xdg-utils
 )
 
