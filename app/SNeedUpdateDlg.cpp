@@ -1,5 +1,7 @@
 #include "app/SNeedUpdateDlg.h"
 
+#include <algorithm>
+
 #include "services/SLocale.h"
 #include "ui/SDC.h"
 #include "ui/SPalette.h"
@@ -35,6 +37,12 @@ void SNeedUpdateDlg::OnCreate() {
 void SNeedUpdateDlg::OnPaint(SDC& dc) {
     const SRect own = GetRect(kRectOwnLogical, 0);
     dc.FillRect(own, SPalette::kSurface);
-    const SRect text(kSide, 0, own.right - kSide, own.bottom - kBottom - kCheckHeight);
+    // The bottom margin is where the check box sits.
+    SRect text(kSide, 0, own.right - kSide, own.bottom - std::max(kBottom, kCheckHeight));
+    // The toolkit centres single lines only: centre the wrapped block by its measured height.
+    const SRect needed = dc.CalcTextRect(m_text, text, kTextFormat, kFont);
+    if (needed.Height() < text.Height()) {
+        text.top += (text.Height() - needed.Height()) / 2;
+    }
     dc.DrawText(m_text, text, kTextFormat, kFont, SPalette::kText);
 }

@@ -198,10 +198,18 @@ void SWindowMainFrame::OpenWindowMenu(SButton* anchor) {
     m_menuAnchor = anchor;
     // Under the button, the menu card's edge in line with the button's left edge.
     const SRect below = anchor->GetRect(SWindowBase::kRectOnScreen, 1);
-    const double inset = (SMenuPanel::kInsetSide - 2) * SDispatcher::GetZoomFactor();
+    const double zoomFactor = SDispatcher::GetZoomFactor();
+    const double inset = (SMenuPanel::kInsetSide - 2) * zoomFactor;
+    double left = below.left - inset;
+    // A menu that would hang past the window's right edge is lined up with the button's right
+    // edge instead, so it stays over the window it belongs to.
+    const double width = SMenuFrame::SizeFor(*menu).width * zoomFactor;
+    const platform::window::Rect window = GetWindow()->screenRect();
+    if (left + width > window.x + window.width) {
+        left = below.right + inset - width;
+    }
     m_menuFrame.ResetState();
-    if (m_menuFrame.Open(this, menu, static_cast<int>(below.left - inset),
-                         static_cast<int>(below.bottom)) == 0) {
+    if (m_menuFrame.Open(this, menu, static_cast<int>(left), static_cast<int>(below.bottom)) == 0) {
         anchor->SetChecked(0);
     }
 }

@@ -81,7 +81,9 @@ TEST_F(WindowMenuTest, OpensBelowItsPressedButtonWithTheWindowMenusEntries) {
     const SRect button = MenuButton().GetRect(SWindowBase::kRectOnScreen, 1);
     const platform::window::Rect menu = Menu().GetWindow()->screenRect();
     EXPECT_EQ(menu.y, static_cast<int>(button.bottom));
-    EXPECT_NEAR(menu.x, button.left, SMenuPanel::kInsetSide);
+    // Lined up with the button's right edge: the menu stays over the main window.
+    EXPECT_NEAR(menu.x + menu.width, button.right, SMenuPanel::kInsetSide);
+    EXPECT_LE(menu.x + menu.width, Window()->screenRect().x + Window()->screenRect().width);
     ASSERT_EQ(Menu().GetItemCount(), 6u);
     EXPECT_EQ(Menu().GetItem(0)->GetEntry()->caption, "Device settings");
     EXPECT_TRUE(Menu().GetItem(1)->GetEntry()->IsSeparator());
