@@ -108,6 +108,7 @@ protected:
         link.shutdown(5s);
         SUpdater::SetLauncher(nullptr);
         SCheckVersionDlg::SetAnswerDelay(1000ms);
+        SCheckVersionDlg::SetWaitLimit(90000ms);
         EnvironVar::SetIsNotifyUpdate(1);
     }
 
@@ -383,6 +384,24 @@ TEST_F(UpdateCheckTest, AnUnreachableServerIsNotReportedAsUpToDate) {
     Play(script, OpenAbout());
     EXPECT_NE(message.find("could not be reached"), std::string::npos);
     EXPECT_EQ(Popup("SLastestVersionDlg"), nullptr);
+}
+
+TEST_F(UpdateCheckTest, TheStartUpWaitForAnAnswerIsBounded) {
+    server.Hold();
+    SCheckVersionDlg::SetWaitLimit(200ms);
+    CreateFrame(&link);
+    frame->OnUpdateMark(1);
+    // The worker gives up, the check ends silently and the mark stays as it was.
+    ASSERT_TRUE(PumpUntil([&] { return StartUpCheckCompared(); }));
+    EXPECT_EQ(CountInLog("no answer from the update server within 200 ms"), 1);
+    PumpFor(50ms);
+    EXPECT_TRUE(SDialogFrame::GetOpenDialogs().empty());
+    EXPECT_TRUE(Marked());
+    // A late answer reaches nobody.
+    server.Release();
+    PumpFor(100ms);
+    EXPECT_TRUE(SDialogFrame::GetOpenDialogs().empty());
+    EXPECT_TRUE(Marked());
 }
 
 TEST(SNeedUpdateDlgTest, TheTitleFollowsMexicanSpanishWordOrder) {
