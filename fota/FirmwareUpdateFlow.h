@@ -120,9 +120,9 @@ public:
     // The start checks against the last reported status and the persisted update status.
     fota::UpdateStart CheckStart() const;
     // Downloads the offer's package and, when it is complete and sound, transfers it. False
-    // (nothing started, no event) without an offer, while an update is already running, or when
-    // the download cannot start. An offer whose address names no usable file is refused with
-    // OnFlowPackageRefused and true.
+    // (nothing started, no event) without an offer or while an update is already running. An
+    // offer whose address names no usable file is refused with OnFlowPackageRefused; a download
+    // that cannot start ends with OnFlowInternetUnavailable; both return true.
     bool StartDownload();
     // Sends the package kept from the last transfer again (the answer to AskResend). False while
     // an update is running. A kept package that is missing or unsound is refused

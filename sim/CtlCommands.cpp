@@ -86,7 +86,8 @@ const char* const CtlCommands::kHelp =
     "  INFO [<address>]               OK <json> with a device's state and counters (all devices\n"
     "                                 without an address)\n"
     "  SERVER key=value...            update server: nonewer=0|1 error500=0|1 slow=<bytes/s>\n"
-    "                                 drops=<n> firmware=<model>:<version> app=<version>\n";
+    "                                 drops=<n> corrupt=0|1 wrongsize=0|1\n"
+    "                                 firmware=<model>:<version> app=<version>\n";
 
 CtlCommands::CtlCommands(Neighbourhood& neighbourhood, UpdateServer* server)
     : m_neighbourhood(neighbourhood), m_server(server) {}
@@ -399,6 +400,10 @@ std::string CtlCommands::server(const Words& words) {
             faults.slowBytesPerSecond = *count;
         } else if (key == "drops" && count && *count >= 0) {
             faults.dropCount = *count;
+        } else if (key == "corrupt" && count && (*count == 0 || *count == 1)) {
+            faults.corruptPackage = *count == 1;
+        } else if (key == "wrongsize" && count && (*count == 0 || *count == 1)) {
+            faults.wrongSize = *count == 1;
         } else if (key == "firmware" && value.find(':') != std::string::npos) {
             const std::size_t colon = value.find(':');
             if (!m_server->setFirmwareVersion(value.substr(0, colon), value.substr(colon + 1))) {

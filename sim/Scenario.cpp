@@ -213,11 +213,15 @@ void readServer(const json& object, const std::filesystem::path& folder,
     }
     if (const auto faults = object.find("faults"); faults != object.end()) {
         const std::string at = where + ".faults";
-        onlyKeys(*faults, at, {"noNewer", "error500", "slowBytesPerSecond", "dropCount"});
+        onlyKeys(*faults, at,
+                 {"noNewer", "error500", "slowBytesPerSecond", "dropCount", "corruptPackage",
+                  "wrongSize"});
         read(*faults, "noNewer", at, server.faults.noNewer);
         read(*faults, "error500", at, server.faults.error500);
         read(*faults, "slowBytesPerSecond", at, server.faults.slowBytesPerSecond);
         read(*faults, "dropCount", at, server.faults.dropCount);
+        read(*faults, "corruptPackage", at, server.faults.corruptPackage);
+        read(*faults, "wrongSize", at, server.faults.wrongSize);
     }
 }
 

@@ -85,6 +85,10 @@ struct ServerFaults {
     bool error500 = false;       // every request answers HTTP 500
     int slowBytesPerSecond = 0;  // downloads trickle at this rate; 0 = full speed
     int dropCount = 0;           // downloads that break off before one succeeds
+    // Firmware downloads deliver a package whose entry table points past the end of the file.
+    bool corruptPackage = false;
+    // HEAD requests on downloads announce a size 1000 bytes larger than the package GET delivers.
+    bool wrongSize = false;
 };
 
 struct UpdateServerSettings {

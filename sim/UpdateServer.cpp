@@ -16,10 +16,26 @@ namespace {
 
 constexpr const char* kHost = "127.0.0.1";
 constexpr auto kSlowStep = std::chrono::milliseconds(50);
+// What a HEAD request adds to the real size when the server is told to announce a wrong one.
+constexpr std::size_t kWrongSizeExtra = 1000;
 constexpr std::size_t kMaxVersionLength = 64;
 
 void answerJson(httplib::Response& response, const nlohmann::ordered_json& json) {
     response.set_content(json.dump(), "application/json; charset=utf-8");
+}
+
+// The package with its first entry moved past the end of the file: structurally unsound, whatever
+// its check values say.
+std::shared_ptr<const std::vector<uint8_t>> corrupted(const std::vector<uint8_t>& package) {
+    auto bytes = std::make_shared<std::vector<uint8_t>>(package);
+    constexpr std::size_t kFirstEntryOffset = 12 + 8;
+    if (bytes->size() >= kFirstEntryOffset + 4) {
+        const auto outside = static_cast<uint32_t>(bytes->size() + 4096);
+        for (std::size_t i = 0; i < 4; ++i) {
+            (*bytes)[kFirstEntryOffset + i] = static_cast<uint8_t>(outside >> (8 * i));
+        }
+    }
+    return bytes;
 }
 
 void answerError(httplib::Response& response, int status, const std::string& text) {
@@ -251,10 +267,13 @@ void UpdateServer::firmwareDownload(const httplib::Request& request, httplib::Re
         return;
     }
     std::string error;
-    const auto bytes = package(model, version, &error);
+    auto bytes = package(model, version, &error);
     if (!bytes) {
         answerError(response, 404, error);
         return;
+    }
+    if (faults().corruptPackage) {
+        bytes = corrupted(*bytes);
     }
     serveBytes(request, response, bytes, "application/octet-stream");
 }
@@ -326,9 +345,13 @@ void UpdateServer::serveBytes(const httplib::Request& request, httplib::Response
                               const char* contentType) {
     bool drop = false;
     int rate = 0;
+    std::size_t announcedExtra = 0;
     {
         std::lock_guard lock(m_mutex);
         rate = m_settings.faults.slowBytesPerSecond;
+        if (request.method == "HEAD" && m_settings.faults.wrongSize) {
+            announcedExtra = kWrongSizeExtra;
+        }
         if (request.method == "GET" && m_settings.faults.dropCount > 0) {
             --m_settings.faults.dropCount;
             drop = true;
@@ -344,7 +367,7 @@ void UpdateServer::serveBytes(const httplib::Request& request, httplib::Response
     const std::size_t step =
         rate > 0 ? std::max<std::size_t>(1, static_cast<std::size_t>(rate) / 20) : 64 * 1024;
     response.set_content_provider(
-        total, contentType,
+        total + announcedExtra, contentType,
         [this, bytes, stopAt, step, rate](std::size_t offset, std::size_t length,
                                           httplib::DataSink& sink) {
             if (m_stopping || offset >= stopAt) {

@@ -30,8 +30,9 @@ class Neighbourhood;
 //   GET /app/download/LumoraAuralisManagerSetup-V.sh                the installer (a shell script)
 //
 // HEAD on either download answers its Content-Length. The faults switch answers to versions that
-// are not newer, to HTTP 500, to slow downloads, or to downloads that break off part-way a given
-// number of times before one succeeds.
+// are not newer, to HTTP 500, to slow downloads, to downloads that break off part-way a given
+// number of times before one succeeds, to a structurally unsound firmware package, or to HEAD
+// answers that announce a size other than what GET delivers.
 class UpdateServer {
 public:
     UpdateServer(UpdateServerSettings settings, const Neighbourhood* neighbourhood);

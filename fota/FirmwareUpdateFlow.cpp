@@ -1,0 +1,519 @@
+#include "fota/FirmwareUpdateFlow.h"
+
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+#include "fota/DownloadFilePath.h"
+#include "fota/FirmwareVersionText.h"
+#include "fota/PackageVerdict.h"
+#include "link/BluetoothDevice.h"
+#include "link/BluetoothHandle.h"
+#include "services/EnvironVar.h"
+#include "services/Log.h"
+#include "services/SUtil.h"
+#include "services/SWebApi.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The model whose transfer progress counts every byte once; the others count each byte twice.
+constexpr const char* kFullCountModel = "VX-R175";
+
+uint32_t nowSeconds() {
+    return static_cast<uint32_t>(static_cast<uint64_t>(std::time(nullptr)) & 0xFFFFFFFFu);
+}
+
+}  // namespace
+
+const char* FirmwareUpdateFlow::phaseName(int phase) {
+    switch (phase) {
+        case PH_DOWNLOAD:
+            return "PH_DOWNLOAD";
+        case PH_DOWNLOAD_COMPLETE:
+            return "PH_DOWNLOAD_COMPLETE";
+        case PH_COPY:
+            return "PH_COPY";
+        case PH_COPY_COMPLETE:
+            return "PH_COPY_COMPLETE";
+        case PH_QUIT:
+            return "PH_QUIT";
+        default:
+            return "PH_NONE";
+    }
+}
+
+FirmwareUpdateFlow::FirmwareUpdateFlow(BluetoothHandle& link, IFirmwareUpdateFlowDelegate* delegate)
+    : m_link(link), m_delegate(delegate) {
+    m_versionApi = std::make_unique<SWebApi>(
+        [this](WEBAPI_DATA* data) { return onVersionAnswer(data); }, false);
+    m_downloadApi =
+        std::make_unique<SWebApi>([this](WEBAPI_DATA* data) { return onDownload(data); }, true);
+}
+
+FirmwareUpdateFlow::~FirmwareUpdateFlow() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    // Cancels the requests and waits for their callbacks; no web event comes afterwards.
+    m_versionApi.reset();
+    m_downloadApi.reset();
+    std::vector<std::thread> finishers;
+    {
+        std::lock_guard lock(m_mutex);
+        finishers.swap(m_finishThreads);
+    }
+    for (std::thread& thread : finishers) {
+        thread.join();
+    }
+}
+
+void FirmwareUpdateFlow::setTimings(const Timings& timings) {
+    std::lock_guard lock(m_mutex);
+    m_timings = timings;
+}
+
+// ---- Link events ----
+
+void FirmwareUpdateFlow::OnDeviceStatusChange(DeviceStatus status) {
+    std::lock_guard lock(m_mutex);
+    m_status = status;
+}
+
+void FirmwareUpdateFlow::OnDeviceConnected(bool isConnected, BluetoothDevice* device) {
+    _Log(LOG_INFO, "FirmwareUpdateFlow::OnDeviceConnected", __LINE__,
+         "OnDeviceConnected: isConnected[%d]", isConnected ? 1 : 0);
+    std::lock_guard lock(m_mutex);
+    m_connected = isConnected;
+    if (device != nullptr) {
+        m_device = device;
+    }
+}
+
+void FirmwareUpdateFlow::OnDeviceDisconnected(int error) {
+    _Log(LOG_INFO, "FirmwareUpdateFlow::OnDeviceDisconnected", __LINE__,
+         "OnDeviceDisconnected: DisconnectError[%d]", error);
+    {
+        std::lock_guard lock(m_mutex);
+        m_connected = false;
+    }
+    if (error != 0) {
+        endUpdate();
+        if (delegate() != nullptr) {
+            delegate()->OnFlowBluetoothUnavailable();
+        }
+    } else if (delegate() != nullptr) {
+        delegate()->OnFlowDeviceLost();
+    }
+}
+
+void FirmwareUpdateFlow::OnFotaStateChange(int /*state*/) {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_stateReports;
+    }
+    m_changed.notify_all();
+}
+
+void FirmwareUpdateFlow::OnDeviceVersionChange(std::string left, std::string right) {
+    static constexpr const char* kMethod = "FirmwareUpdateFlow::OnDeviceVersionChange";
+    _Log(LOG_INFO, kMethod, __LINE__,
+         "OnDeviceVersionChange: deviceVersionL[%s] deviceVersionR[%s]", left.c_str(),
+         right.c_str());
+    if (!left.empty() && !right.empty() && left != right) {
+        _Log(LOG_INFO, kMethod, __LINE__, "OnDeviceVersionChange: Device version are mismatched");
+    }
+    const std::string current = fota::currentVersionOf(left, right);
+    {
+        std::lock_guard lock(m_mutex);
+        m_versionLeft = left;
+        m_versionRight = right;
+        m_currentVersion = current;
+    }
+    if (delegate() != nullptr) {
+        delegate()->OnFlowCurrentVersion(current);
+    }
+}
+
+void FirmwareUpdateFlow::OnDownloadProgressChange(int percent, uint64_t bytes) {
+    _Log(LOG_INFO, "FirmwareUpdateFlow::OnDownloadProgressChange", __LINE__,
+         "OnDownloadProgressChange: Percent[%d] downloaded[%lld]", percent,
+         static_cast<long long>(bytes));
+    BluetoothDevice* device = this->device();
+    if (device == nullptr || device->modelCode() != kFullCountModel) {
+        bytes /= 2;
+    }
+    if (delegate() != nullptr) {
+        delegate()->OnFlowTransferProgress(percent, bytes);
+    }
+}
+
+void FirmwareUpdateFlow::OnDownloadFinish(bool success, int reason) {
+    _Log(LOG_INFO, "FirmwareUpdateFlow::OnDownloadFinish", __LINE__,
+         "OnDownloadFinish: Success[%d] ErrorCode[%d]", success ? 1 : 0, reason);
+    std::lock_guard lock(m_mutex);
+    if (m_stopping || !m_handledReasons.insert(reason).second) {
+        // Each reason is reported once per transfer.
+        return;
+    }
+    // The link acknowledges the verdict after this event returns; the link is closed only
+    // afterwards, on a thread of the flow's own.
+    const uint64_t reportsBefore = m_stateReports;
+    m_finishThreads.emplace_back(
+        [this, success, reason, reportsBefore] { handleFinish(success, reason, reportsBefore); });
+}
+
+void FirmwareUpdateFlow::handleFinish(bool success, int reason, uint64_t reportsBefore) {
+    BluetoothDevice* device = nullptr;
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, m_timings.acknowledgementWait,
+                           [&] { return m_stopping || m_stateReports > reportsBefore; });
+        device = m_device;
+    }
+    _Log(LOG_INFO, "FirmwareUpdateFlow::handleFinish", __LINE__,
+         "Dispatcher_Invoked:INVOKE_COPY_FW_FINISH success[%d] reason[%d]", success ? 1 : 0,
+         reason);
+    EnvironVar::SetUpdateFWStatus(success ? 1 : 0);
+    EnvironVar::SetIsNotifyUpdateFW(success ? 0 : 1);
+    m_link.DisConnectToDevice();
+    {
+        std::lock_guard lock(m_mutex);
+        m_connected = false;
+    }
+    if (reason == kReasonRetry) {
+        changePhase(PH_QUIT);
+        if (device != nullptr) {
+            m_link.ConnectToDevice(device);
+        }
+    } else if (success) {
+        EnvironVar::SetLastTimeUpdateFW(nowSeconds());
+        changePhase(PH_COPY_COMPLETE);
+    }
+    endUpdate();
+    if (delegate() != nullptr) {
+        delegate()->OnFlowFinish(success, reason);
+    }
+}
+
+// ---- The offer ----
+
+bool FirmwareUpdateFlow::RequestLatestVersion() {
+    BluetoothDevice* device = this->device();
+    if (device == nullptr) {
+        return false;
+    }
+    return m_versionApi->GetFirmwareVersion(device->modelCode());
+}
+
+bool FirmwareUpdateFlow::onVersionAnswer(WEBAPI_DATA* data) {
+    if (data == nullptr) {
+        return false;
+    }
+    if (data->type == WRT_ANSWER && data->answer != nullptr) {
+        const auto& answer = *static_cast<const WEBAPI_FIRMWARE_VERSION*>(data->answer);
+        const FirmwareOffer offer = AcceptAnswer(answer);
+        if (delegate() != nullptr) {
+            delegate()->OnFlowOffer(offer);
+        }
+        return true;
+    }
+    if (data->type == WRT_ERROR || data->type == WRT_ANSWER) {
+        _Log(LOG_INFO, "FirmwareUpdateFlow::onVersionAnswer", __LINE__, "Get version error[%d]",
+             data->error);
+        if (delegate() != nullptr) {
+            delegate()->OnFlowCheckFailed(data->error != 0 ? data->error : WEBAPI_ERROR_BAD_ANSWER);
+        }
+        return true;
+    }
+    return false;
+}
+
+FirmwareOffer FirmwareUpdateFlow::AcceptAnswer(const WEBAPI_FIRMWARE_VERSION& answer) {
+    return completeOffer(FirmwareOffer::fromAnswer(answer, EnvironVar::GetLanguage()));
+}
+
+FirmwareOffer FirmwareUpdateFlow::completeOffer(FirmwareOffer offer) {
+    offer.size = m_downloadApi->GetDownloadFileSize(offer.url);
+    offer.sizeText = SUtil::GetStringSizeFromByte(offer.size);
+    offer.currentVersion = currentVersion();
+    _Log(LOG_INFO, "FirmwareUpdateFlow::completeOffer", __LINE__,
+         "INVOKE_CHECK_UPDATE_FIRMWARE curVersion[%s] newVersion[%s]", offer.currentVersion.c_str(),
+         offer.newVersion.c_str());
+    offer.newer = fota::isNewerVersion(offer.newVersion, offer.currentVersion);
+    EnvironVar::SetIsNotifyUpdateFW(offer.newer ? 1 : 0);
+    // The guest setting offers firmware whatever the earbuds run.
+    const std::string compared = EnvironVar::IsSupportGuest() != 0 ? "" : offer.currentVersion;
+    offer.offered = fota::isNewerVersion(offer.newVersion, compared);
+    std::lock_guard lock(m_mutex);
+    m_offer = offer;
+    return offer;
+}
+
+FirmwareOffer FirmwareUpdateFlow::offer() const {
+    std::lock_guard lock(m_mutex);
+    return m_offer;
+}
+
+// ---- The update ----
+
+fota::UpdateStart FirmwareUpdateFlow::CheckStart() const {
+    std::string model;
+    DeviceStatus status;
+    {
+        std::lock_guard lock(m_mutex);
+        model = m_device != nullptr ? m_device->modelCode() : std::string();
+        status = m_status;
+    }
+    return fota::checkUpdateStart(model, status.batteryLeft, status.batteryRight,
+                                  status.wearingDetection, EnvironVar::GetUpdateFWStatus());
+}
+
+bool FirmwareUpdateFlow::StartDownload() {
+    std::string url;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_busy || m_offer.url.empty() || m_stopping) {
+            return false;
+        }
+        m_busy = true;
+        url = m_offer.url;
+        m_keptAnnouncedSize = m_offer.size;
+        m_keptPackage.clear();
+    }
+    if (fota::safePackageFileName(url).empty()) {
+        fota::GetDownLoadFilePath(url, false);  // logs the missing name
+        refusePackage("", "the download address names no file");
+        return true;
+    }
+    const std::string finalPath = fota::GetDownLoadFilePath(url, false);
+    const std::string temporary = fota::GetDownLoadFilePath(url, true);
+    {
+        std::lock_guard lock(m_mutex);
+        m_keptPackage = finalPath;
+    }
+    // A leftover of an earlier run must never pass for this download.
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    changePhase(PH_DOWNLOAD);
+    if (!m_downloadApi->GetDownLoad(url, temporary)) {
+        endUpdate();
+        if (delegate() != nullptr) {
+            delegate()->OnFlowInternetUnavailable(WEBAPI_ERROR_FAILED);
+        }
+    }
+    return true;
+}
+
+bool FirmwareUpdateFlow::onDownload(WEBAPI_DATA* data) {
+    static constexpr const char* kMethod = "FirmwareUpdateFlow::WebApiCallback";
+    if (data == nullptr) {
+        return false;
+    }
+    switch (data->type) {
+        case WRT_PROGRESS: {
+            const int percent = data->progress != nullptr ? data->progress->percent : 0;
+            const int bytes = data->progress != nullptr ? data->progress->curLength : 0;
+            _Log(LOG_INFO, kMethod, __LINE__,
+                 "WebApiCallback[WRT_PROGRESS] percent[%d] curlength[%d]", percent, bytes);
+            if (delegate() != nullptr) {
+                delegate()->OnFlowDownloadProgress(percent, static_cast<uint64_t>(bytes));
+            }
+            std::lock_guard lock(m_mutex);
+            return !m_stopping;
+        }
+        case WRT_DOWNLOAD_COMPLETED:
+            _Log(LOG_INFO, kMethod, __LINE__, "WebApiCallback[WRT_PROGRESS]");
+            finishDownload();
+            return true;
+        case WRT_ERROR: {
+            _Log(LOG_INFO, kMethod, __LINE__, "WebApiCallback[WRT_ERROR] error[%d]", data->error);
+            {
+                // A pause before the message, so a failing server is not asked again at once.
+                std::unique_lock lock(m_mutex);
+                m_changed.wait_for(lock, m_timings.downloadErrorPause, [&] { return m_stopping; });
+            }
+            endUpdate();
+            if (delegate() != nullptr) {
+                delegate()->OnFlowInternetUnavailable(data->error);
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+void FirmwareUpdateFlow::finishDownload() {
+    static constexpr const char* kMethod = "FirmwareUpdateFlow::ChangePhase";
+    changePhase(PH_DOWNLOAD_COMPLETE);
+    std::string finalPath;
+    uint64_t announced = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        finalPath = m_keptPackage;
+        announced = m_keptAnnouncedSize;
+    }
+    const std::string temporary = finalPath + ".temp";
+    std::error_code error;
+    if (SUtil::FileExist(finalPath) && !fs::remove(finalPath, error)) {
+        _Log(LOG_WARNING, kMethod, __LINE__, "DeleteFile fail - (%d)%s", error.value(),
+             error.message().c_str());
+        refusePackage(temporary, "the downloaded package cannot be put in place");
+        return;
+    }
+    fs::rename(temporary, finalPath, error);
+    if (error) {
+        _Log(LOG_WARNING, kMethod, __LINE__, "MoveFile fail: Error[%d] File[%s]", error.value(),
+             finalPath.c_str());
+        refusePackage(temporary, "the downloaded package cannot be put in place");
+        return;
+    }
+    _Log(LOG_INFO, kMethod, __LINE__, "Binary is ready to send to buds Path[%s]",
+         finalPath.c_str());
+    copyToEarbuds(finalPath, announced);
+}
+
+void FirmwareUpdateFlow::copyToEarbuds(const std::string& path, uint64_t announcedSize) {
+    fota::PackageVerdict verdict = fota::checkPackage(path, announcedSize);
+    if (!verdict.valid) {
+        refusePackage(path, verdict.reason);
+        return;
+    }
+    EnvironVar::SetUpdateFWStatus(1);
+    {
+        std::lock_guard lock(m_mutex);
+        m_handledReasons.clear();
+        ++m_transfer;
+    }
+    changePhase(PH_COPY);
+    verdict.info.path = SUtil::CStringToChar(path);
+    m_link.FotaBin = verdict.info;
+    if (!m_link.OpenFotaSession()) {
+        endUpdate();
+        if (delegate() != nullptr) {
+            delegate()->OnFlowBluetoothUnavailable();
+        }
+    }
+}
+
+void FirmwareUpdateFlow::refusePackage(const std::string& path, const std::string& why) {
+    _Log(LOG_WARNING, "FirmwareUpdateFlow::refusePackage", __LINE__,
+         "package refused, earbuds untouched: %s", why.c_str());
+    if (!path.empty()) {
+        std::error_code ignored;
+        fs::remove(path, ignored);
+    }
+    // Nothing is kept to send again: the next start downloads afresh.
+    EnvironVar::SetUpdateFWStatus(1);
+    endUpdate();
+    if (delegate() != nullptr) {
+        delegate()->OnFlowPackageRefused(why);
+    }
+}
+
+bool FirmwareUpdateFlow::Resend() {
+    std::string path;
+    uint64_t announced = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_busy || m_stopping) {
+            return false;
+        }
+        m_busy = true;
+        path = m_keptPackage;
+        announced = m_keptAnnouncedSize;
+    }
+    if (path.empty()) {
+        path = keptPackagePath();
+        announced = 0;
+    }
+    if (path.empty()) {
+        refusePackage("", "no package is kept from the last update");
+        return true;
+    }
+    copyToEarbuds(path, announced);
+    return true;
+}
+
+std::string FirmwareUpdateFlow::keptPackagePath() const {
+    std::lock_guard lock(m_mutex);
+    if (!m_keptPackage.empty()) {
+        return m_keptPackage;
+    }
+    if (fota::safePackageFileName(m_offer.url).empty()) {
+        return {};
+    }
+    return fota::GetDownLoadFilePath(m_offer.url, false);
+}
+
+bool FirmwareUpdateFlow::HasKeptPackage() const {
+    const std::string path = keptPackagePath();
+    std::error_code error;
+    return !path.empty() && fs::is_regular_file(path, error);
+}
+
+void FirmwareUpdateFlow::ConnectAgain() {
+    if (BluetoothDevice* device = this->device()) {
+        m_link.ConnectToDevice(device);
+    }
+}
+
+void FirmwareUpdateFlow::Quit() {
+    changePhase(PH_QUIT);
+}
+
+void FirmwareUpdateFlow::changePhase(int phase) {
+    _Log(LOG_INFO, "FirmwareUpdateFlow::ChangePhase", __LINE__, "ChangePhase: %s",
+         phaseName(phase));
+    {
+        std::lock_guard lock(m_mutex);
+        m_phase = phase;
+    }
+    if (delegate() != nullptr) {
+        delegate()->OnFlowPhaseChange(phase);
+    }
+}
+
+void FirmwareUpdateFlow::endUpdate() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_busy = false;
+    }
+    m_changed.notify_all();
+}
+
+// ---- What the flow knows ----
+
+std::string FirmwareUpdateFlow::currentVersion() const {
+    std::lock_guard lock(m_mutex);
+    return m_currentVersion;
+}
+
+BluetoothDevice* FirmwareUpdateFlow::device() const {
+    std::lock_guard lock(m_mutex);
+    return m_device;
+}
+
+bool FirmwareUpdateFlow::connected() const {
+    std::lock_guard lock(m_mutex);
+    return m_connected;
+}
+
+DeviceStatus FirmwareUpdateFlow::status() const {
+    std::lock_guard lock(m_mutex);
+    return m_status;
+}
+
+int FirmwareUpdateFlow::phase() const {
+    std::lock_guard lock(m_mutex);
+    return m_phase;
+}
+
+bool FirmwareUpdateFlow::busy() const {
+    std::lock_guard lock(m_mutex);
+    return m_busy;
+}
