@@ -39,6 +39,8 @@ constexpr double kLastUpdateTop = 70;
 constexpr double kLastUpdateHeight = 18;
 constexpr double kCheckButtonTop = 112;
 constexpr double kButtonHeight = 34;
+// Everything of state 0, which fits the smallest home screen without scrolling.
+constexpr double kCheckPanelHeight = 160;
 constexpr double kAvailableTop = 18;
 constexpr double kAvailableHeight = 22;
 constexpr double kVersionTop = 44;
@@ -143,7 +145,8 @@ void SFirmwareUpdateView::OnCreate() {
 }
 
 void SFirmwareUpdateView::CreateCheckPanel() {
-    m_checkPanel.Create("Panel Check update", this, SMargin(0, 0, 0, -1), SSize(0, 0));
+    m_checkPanel.Create("Panel Check update", this, SMargin(0, 0, 0, -1),
+                        SSize(0, kCheckPanelHeight));
 
     m_currentVersionLabel.Create("Label Current version", &m_checkPanel,
                                  SMargin(kSide, kCurrentVersionTop, kSide, -1),
@@ -251,8 +254,6 @@ void SFirmwareUpdateView::CreateDescriptionPanels() {
 
 void SFirmwareUpdateView::OnSize(double width, double height) {
     SCustomSView::OnSize(width, height);
-    // State 0 fills the visible area; its content is never taller.
-    m_checkPanel.SetSize(SSize(0, height));
     PlaceBadge();
 }
 
@@ -461,6 +462,9 @@ void SFirmwareUpdateView::StartUpdate() {
 
 // ---------------------------------------------------------------- link events (link threads)
 
+// The flow keeps the device, its status and versions, runs the transfer and writes the log
+// lines of these events; the screen hears back through the flow's events.
+
 void SFirmwareUpdateView::OnDeviceStatusChange(DeviceStatus status) {
     if (m_flow) {
         m_flow->OnDeviceStatusChange(status);
@@ -469,8 +473,6 @@ void SFirmwareUpdateView::OnDeviceStatusChange(DeviceStatus status) {
 
 void SFirmwareUpdateView::OnDeviceConnected(bool isConnected, BluetoothDevice* device) {
     CallbackScope scope(*this);
-    _Log(LOG_INFO, "SFirmwareUpdateView::OnDeviceConnected", __LINE__,
-         "OnDeviceConnected: isConnected[%d]", isConnected ? 1 : 0);
     m_connected.store(isConnected);
     if (m_flow) {
         m_flow->OnDeviceConnected(isConnected, device);
@@ -479,8 +481,6 @@ void SFirmwareUpdateView::OnDeviceConnected(bool isConnected, BluetoothDevice* d
 
 void SFirmwareUpdateView::OnDeviceDisconnected(int DisconnectError) {
     CallbackScope scope(*this);
-    _Log(LOG_INFO, "SFirmwareUpdateView::OnDeviceDisconnected", __LINE__,
-         "OnDeviceDisconnected: DisconnectError[%d]", DisconnectError);
     if (m_flow) {
         m_flow->OnDeviceDisconnected(DisconnectError);
         return;
@@ -489,6 +489,7 @@ void SFirmwareUpdateView::OnDeviceDisconnected(int DisconnectError) {
 }
 
 void SFirmwareUpdateView::OnFotaStateChange(int state) {
+    CallbackScope scope(*this);
     if (m_flow) {
         m_flow->OnFotaStateChange(state);
     }
@@ -496,18 +497,11 @@ void SFirmwareUpdateView::OnFotaStateChange(int state) {
 
 void SFirmwareUpdateView::OnDeviceVersionChange(std::string left, std::string right) {
     CallbackScope scope(*this);
-    _Log(LOG_INFO, "SFirmwareUpdateView::OnDeviceVersionChange", __LINE__,
-         "OnDeviceVersionChange: deviceVersionL[%s] deviceVersionR[%s]", left.c_str(),
-         right.c_str());
-    if (!left.empty() && !right.empty() && left != right) {
-        _Log(LOG_INFO, "SFirmwareUpdateView::OnDeviceVersionChange", __LINE__,
-             "OnDeviceVersionChange: Device version are mismatched");
-    }
-    // Shown whether or not the flow reports a change: a reconnect brings the same text again.
-    OnFlowCurrentVersion(fota::currentVersionOf(left, right));
     if (m_flow) {
         m_flow->OnDeviceVersionChange(std::move(left), std::move(right));
+        return;
     }
+    OnFlowCurrentVersion(fota::currentVersionOf(left, right));
 }
 
 void SFirmwareUpdateView::OnDeviceVersionMismatch() {
@@ -518,17 +512,14 @@ void SFirmwareUpdateView::OnDeviceVersionMismatch() {
 }
 
 void SFirmwareUpdateView::OnDownloadProgressChange(int percent, uint64_t bytes) {
-    _Log(LOG_DEBUG, "SFirmwareUpdateView::OnDownloadProgressChange", __LINE__,
-         "OnDownloadProgressChange: Percent[%d] downloaded[%lld]", percent,
-         static_cast<long long>(bytes));
+    CallbackScope scope(*this);
     if (m_flow) {
         m_flow->OnDownloadProgressChange(percent, bytes);
     }
 }
 
 void SFirmwareUpdateView::OnDownloadFinish(bool success, int errorCode) {
-    _Log(LOG_INFO, "SFirmwareUpdateView::OnDownloadFinish", __LINE__,
-         "OnDownloadFinish: Success[%d] ErrorCode[%d]", success ? 1 : 0, errorCode);
+    CallbackScope scope(*this);
     if (m_flow) {
         m_flow->OnDownloadFinish(success, errorCode);
     }
@@ -545,8 +536,6 @@ void SFirmwareUpdateView::OnFlowCurrentVersion(const std::string& current) {
 }
 
 void SFirmwareUpdateView::OnFlowPhaseChange(int phase) {
-    _Log(LOG_INFO, "SFirmwareUpdateView::OnFlowPhaseChange", __LINE__, "ChangePhase: %s",
-         FirmwareUpdateFlow::phaseName(phase));
     PostId(INVOKE_PHASE_CHANGE, phase);
 }
 
@@ -567,9 +556,7 @@ void SFirmwareUpdateView::StoreProgress(int percent, uint64_t bytes) {
     }
 }
 
-void SFirmwareUpdateView::OnFlowInternetUnavailable(int error) {
-    _Log(LOG_INFO, "SFirmwareUpdateView::OnFlowInternetUnavailable", __LINE__,
-         "WebApiCallback[WRT_ERROR] error[%d]", error);
+void SFirmwareUpdateView::OnFlowInternetUnavailable(int /*error*/) {
     PostId(INVOKE_INTERNET_UNAVAILABLE);
 }
 

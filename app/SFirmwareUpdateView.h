@@ -135,7 +135,6 @@ public:
 
     // ---- SWindowBase
     void OnCreate() override;
-    void OnDestroy() override;
     void OnPaint(SDC& dc) override;
     void OnSize(double width, double height) override;
     void OnVisibleChanged(int visible) override;

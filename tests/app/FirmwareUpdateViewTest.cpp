@@ -25,6 +25,7 @@
 #include "tests/app/ScreenTestSupport.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/services/LocalHttpServer.h"
+#include "ui/SDialogFrame.h"
 
 namespace app_test {
 namespace {

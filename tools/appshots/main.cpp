@@ -292,7 +292,6 @@ void FirmwareScreensAt(Shots& shots, double zoom) {
     SCheckFWVersionPopup::SetAnswerPause(std::chrono::milliseconds(60000));
     {
         SCheckFWVersionPopup popup(&frame, "VX-R175");
-        popup.zoomMode = 1;
         shots.Modal([&] { popup.Show(); }, [](SDialogFrame&) {}, "fw-check-popup" + suffix);
     }
     SCheckFWVersionPopup::SetAnswerPause(std::chrono::milliseconds(1000));
