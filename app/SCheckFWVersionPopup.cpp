@@ -111,8 +111,10 @@ int SCheckFWVersionPopup::Show() {
 
 void SCheckFWVersionPopup::OnCreate() {
     m_bodyText = AfxGetStrRes("MSG_UpdateCheckVerify");
+    // A widget is first shown as it is created, before this hook: inside its dialog the
+    // animation plays from the start.
     m_loading.Create("Loading Control", this, SMargin(-1, kLoadingTop, -1, -1),
-                     SSize(kLoadingSize, kLoadingSize), 0);
+                     SSize(kLoadingSize, kLoadingSize), GetDialog() != nullptr ? 1 : 0);
 }
 
 void SCheckFWVersionPopup::OnFirstShow() {
