@@ -371,6 +371,12 @@ void SFirmwareUpdateView::CheckFirmwareVersion() {
              "No device link: nothing to check");
         return;
     }
+    if (m_flow->busy()) {
+        // The mismatch question may come while an update runs: that update answers it.
+        _Log(LOG_INFO, "SFirmwareUpdateView::CheckFirmwareVersion", __LINE__,
+             "An update is running: no version check");
+        return;
+    }
     m_checking = true;
     m_checkCancelled = false;
     std::optional<WEBAPI_FIRMWARE_VERSION> answer = RunVersionCheck();
