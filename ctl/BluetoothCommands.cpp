@@ -4,10 +4,13 @@
 #include <cstring>
 #include <optional>
 
+#include "ctl/CommandArguments.h"
 #include "ctl/CtlLink.h"
+#include "ctl/FirmwareFlowCommands.h"
 #include "ctl/Output.h"
-#include "ctl/ProgressBar.h"
+#include "ctl/UpdateProgress.h"
 #include "fota/FileInfo.h"
+#include "fota/PackageVerdict.h"
 #include "link/NarrowText.h"
 #include "platform/bluetooth/BluetoothAddress.h"
 
@@ -20,39 +23,8 @@ using platform::bluetooth::formatAddress;
 
 constexpr int kDefaultScanSeconds = 10;
 constexpr int kDefaultConnectSeconds = 15;
-constexpr int kMaxSeconds = 24 * 60 * 60;
 // Long enough to stand for "no deadline" (the link's own watchdogs end a dead link).
 constexpr std::chrono::hours kForever{24 * 365};
-
-// Text the earbuds sent, fit for a terminal and for JSON: up to the first NUL, as UTF-8.
-std::string shown(const std::string& text) {
-    return devlink::narrowTextToUtf8(std::string_view(text.c_str(), std::strlen(text.c_str())));
-}
-
-std::optional<uint64_t> addressArgument(const std::string& text, Output& output) {
-    const std::optional<uint64_t> address = platform::bluetooth::parseAddress(text);
-    if (!address) {
-        output.error("'" + text + "' is not a Bluetooth address (AA:BB:CC:DD:EE:FF)");
-    }
-    return address;
-}
-
-// --seconds N (1 to a day), else the fallback; empty after complaining about a bad value.
-std::optional<int> secondsOption(const Invocation& invocation, int fallback, Output& output) {
-    const std::optional<std::string> text = invocation.option("--seconds");
-    if (!text) {
-        return fallback;
-    }
-    int value = 0;
-    const char* last = text->data() + text->size();
-    const auto [end, problem] = std::from_chars(text->data(), last, value);
-    if (problem != std::errc() || end != last || value < 1 || value > kMaxSeconds) {
-        output.error("--seconds needs a whole number of seconds from 1 to " +
-                     std::to_string(kMaxSeconds) + ", got '" + *text + "'");
-        return std::nullopt;
-    }
-    return value;
-}
 
 Json statusObject(const DeviceStatus& status) {
     return {{"revision", status.messageRevision}, {"earType", status.earType},
@@ -317,54 +289,18 @@ int runUnpair(const Invocation& invocation, Output& output) {
 
 // ---- fw update ----
 
-// Shows the transfer's progress: a bar on a terminal, percent lines otherwise, and in JSON a
-// line whenever the earbuds' percent changes or another hundredth of the package has gone out.
-class UpdateProgress {
-public:
-    UpdateProgress(Output& output, uint64_t total)
-        : m_output(output), m_total(total), m_bar(output.out()) {}
-
-    void report(int percent, uint64_t bytes) {
-        const bool percentChanged = percent != m_percent;
-        const uint64_t step = m_total / 100 > 0 ? m_total / 100 : 1;
-        if (m_output.json()) {
-            if (percentChanged || !m_reported || bytes >= m_bytes + step) {
-                m_output.object({{"event", "progress"}, {"percent", percent}, {"bytes", bytes}});
-                m_bytes = bytes;
-                m_reported = true;
-            }
-        } else if (m_output.terminal()) {
-            m_bar.update(percent, bytes);
-        } else if (percent / 10 != m_percent / 10 || (percentChanged && m_percent < 0)) {
-            // Plain text (a file, a pipe) gets a line per tenth.
-            flushLine(m_output, "progress: " + std::to_string(percent) + " %");
-        }
-        m_percent = percent;
-    }
-
-    void end() { m_bar.finish(); }
-
-private:
-    Output& m_output;
-    const uint64_t m_total;
-    ProgressBar m_bar;
-    int m_percent = -1;
-    uint64_t m_bytes = 0;
-    bool m_reported = false;
-};
-
-int runUpdate(const Invocation& invocation, Output& output) {
+int runUpdateFile(const Invocation& invocation, Output& output) {
     const std::optional<uint64_t> address = addressArgument(invocation.args[0], output);
     if (!address) {
         return kExitUsage;
     }
     const std::string& path = invocation.args[1];
-    FileInfo package;
-    package.path = path;
-    if (!package.getFileInfo(path)) {
-        output.error(path + " cannot be read or is not a valid firmware package");
+    const fota::PackageVerdict verdict = fota::checkPackage(path);
+    if (!verdict.valid) {
+        output.error(path + " is not a firmware package that can be sent: " + verdict.reason);
         return kExitFailure;
     }
+    const FileInfo& package = verdict.info;
     uint64_t total = 0;
     for (const fota::EntryRecord& entry : package.entries) {
         total += entry.size;
@@ -417,6 +353,21 @@ int runUpdate(const Invocation& invocation, Output& output) {
     return kExitFailure;
 }
 
+// "fw update ADDRESS FILE" sends a package file; "fw update ADDRESS --latest" runs the whole
+// update flow with the newest firmware of the update server.
+int runUpdate(const Invocation& invocation, Output& output) {
+    const bool latest = invocation.option("--latest").has_value();
+    if (latest && invocation.args.size() != 1) {
+        output.error("fw update --latest takes the ADDRESS only, not a FILE");
+        return kExitUsage;
+    }
+    if (!latest && invocation.args.size() != 2) {
+        output.error("fw update needs ADDRESS and FILE, or ADDRESS and --latest");
+        return kExitUsage;
+    }
+    return latest ? runUpdateLatest(invocation, output) : runUpdateFile(invocation, output);
+}
+
 }  // namespace
 
 void addBluetoothCommands(CommandTable& table) {
@@ -461,10 +412,15 @@ void addBluetoothCommands(CommandTable& table) {
 
 void addFirmwareUpdateCommand(CommandTable& table) {
     table.add({.words = {"fw", "update"},
-               .argsUsage = "ADDRESS FILE",
-               .summary = "transfer a firmware package into the earbuds",
-               .options = {},
-               .minArgs = 2,
+               .argsUsage = "ADDRESS [FILE]",
+               .summary = "transfer the package FILE into the earbuds; with --latest, download "
+                          "the newest firmware from the update server and transfer it",
+               .options = {{"--latest", "", "",
+                            "ask the update server, download, check and transfer (no FILE)"},
+                           {"--seconds", "", "N",
+                            "with --latest: how long to look for the earbuds and wait for their "
+                            "version (default 15)"}},
+               .minArgs = 1,
                .maxArgs = 2,
                .run = runUpdate});
 }

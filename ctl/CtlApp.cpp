@@ -3,6 +3,7 @@
 #include "ctl/BluetoothCommands.h"
 #include "ctl/CommandTable.h"
 #include "ctl/FirmwareCommands.h"
+#include "ctl/FirmwareFlowCommands.h"
 #include "ctl/OptionParser.h"
 #include "ctl/Output.h"
 #include "services/Log.h"
@@ -14,6 +15,7 @@ CommandTable buildTable() {
     CommandTable table;
     addBluetoothCommands(table);
     addFirmwareCommands(table);
+    addFirmwareCheckCommand(table);
     addFirmwareUpdateCommand(table);
     return table;
 }

@@ -25,6 +25,9 @@ public:
     BluetoothHandle& handle() { return m_handle; }
     const std::string& backendName() const { return m_backendName; }
 
+    // Every link event also goes to receiver (see LinkEvents::alsoTell).
+    void alsoTell(IBluetoothHandleDelegate* receiver) { m_events.alsoTell(receiver); }
+
     // The next event, events held back while connecting first; nothing after the deadline.
     std::optional<LinkEvent> next(Clock::time_point deadline);
 

@@ -9,6 +9,7 @@
 
 #include "ctl/Output.h"
 #include "fota/FileInfo.h"
+#include "fota/PackageVerdict.h"
 #include "fota/PackageWriter.h"
 
 namespace ctl {
@@ -16,22 +17,29 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Json describe(const FileInfo& info, bool valid) {
+Json describe(const fota::PackageVerdict& verdict) {
+    const FileInfo& info = verdict.info;
     Json entries = Json::array();
     for (const fota::EntryRecord& entry : info.entries) {
         entries.push_back(
             {{"id", entry.id}, {"crc", entry.crc}, {"offset", entry.offset}, {"size", entry.size}});
     }
-    return {{"magic", info.magicNumber},     {"totalSize", info.totalSize},
-            {"entryCount", info.entryCount}, {"entries", entries},
-            {"fileCrc32", info.fileCrc32},   {"valid", valid}};
+    Json object = {{"magic", info.magicNumber},     {"totalSize", info.totalSize},
+                   {"entryCount", info.entryCount}, {"entries", entries},
+                   {"fileCrc32", info.fileCrc32},   {"valid", verdict.valid}};
+    if (!verdict.valid) {
+        object["reason"] = verdict.reason;
+    }
+    return object;
 }
 
-void printInfo(Output& output, const std::string& path, const FileInfo& info, bool valid) {
+void printInfo(Output& output, const std::string& path, const fota::PackageVerdict& verdict) {
     if (output.json()) {
-        output.object(describe(info, valid));
+        output.object(describe(verdict));
         return;
     }
+    const FileInfo& info = verdict.info;
+    const bool valid = verdict.valid;
     output.line("File:        " + path);
     output.line("Magic:       " + Output::hex32(info.magicNumber));
     output.line("Total size:  " + std::to_string(info.totalSize) + " bytes");
@@ -46,7 +54,7 @@ void printInfo(Output& output, const std::string& path, const FileInfo& info, bo
         }
     }
     output.line("File CRC-32: " + Output::hex32(info.fileCrc32));
-    output.line(std::string("Valid:       ") + (valid ? "yes" : "no"));
+    output.line(std::string("Valid:       ") + (valid ? "yes" : "no, " + verdict.reason));
 }
 
 // A readable regular file, or a message saying why not.
@@ -68,12 +76,10 @@ int runInfo(const Invocation& invocation, Output& output) {
         output.error(*problem);
         return kExitFailure;
     }
-    FileInfo info;
-    info.path = path;
-    const bool valid = info.getFileInfo(path);
-    printInfo(output, path, info, valid);
-    if (!valid) {
-        output.error(path + " is not a valid firmware package");
+    const fota::PackageVerdict verdict = fota::checkPackage(path);
+    printInfo(output, path, verdict);
+    if (!verdict.valid) {
+        output.error(path + " is not a valid firmware package: " + verdict.reason);
         return kExitFailure;
     }
     return kExitSuccess;
@@ -166,11 +172,11 @@ int runPack(const Invocation& invocation, Output& output) {
         output.error(error);
         return kExitFailure;
     }
-    FileInfo info;
-    info.path = out;
-    const bool valid = info.getFileInfo(out);
+    const fota::PackageVerdict verdict = fota::checkPackage(out);
+    const FileInfo& info = verdict.info;
+    const bool valid = verdict.valid;
     if (output.json()) {
-        output.object(describe(info, valid));
+        output.object(describe(verdict));
     } else {
         output.line("Wrote " + out + ": " + std::to_string(info.entryCount) + " entries, " +
                     std::to_string(info.totalSize) + " bytes, file CRC-32 " +

@@ -21,51 +21,87 @@ void LinkEvents::push(LinkEvent event) {
 }
 
 void LinkEvents::OnDeviceStatusChange(DeviceStatus status) {
+    if (IBluetoothHandleDelegate* also = m_also.load()) {
+        also->OnDeviceStatusChange(status);
+    }
     push({.kind = Kind::Status, .status = status});
 }
 
 void LinkEvents::OnDeviceConnected(bool isConnected, BluetoothDevice* device) {
+    if (IBluetoothHandleDelegate* also = m_also.load()) {
+        also->OnDeviceConnected(isConnected, device);
+    }
     push({.kind = Kind::Connected, .flag = isConnected, .device = device});
 }
 
 void LinkEvents::OnDeviceDisconnected(int error) {
+    if (IBluetoothHandleDelegate* also = m_also.load()) {
+        also->OnDeviceDisconnected(error);
+    }
     push({.kind = Kind::Disconnected, .number = error});
 }
 
 void LinkEvents::OnFotaStateChange(int state) {
+    if (IBluetoothHandleDelegate* also = m_also.load()) {
+        also->OnFotaStateChange(state);
+    }
     push({.kind = Kind::FotaState, .number = state});
 }
 
 void LinkEvents::OnDeviceVersionChange(std::string left, std::string right) {
+    if (IBluetoothHandleDelegate* also = m_also.load()) {
+        also->OnDeviceVersionChange(left, right);
+    }
     push({.kind = Kind::Versions, .left = std::move(left), .right = std::move(right)});
 }
 
 void LinkEvents::OnDeviceVersionMismatch() {
+    if (IBluetoothHandleDelegate* also = m_also.load()) {
+        also->OnDeviceVersionMismatch();
+    }
     push({.kind = Kind::VersionMismatch});
 }
 
 void LinkEvents::OnFotaError(int errCode) {
+    if (IBluetoothHandleDelegate* also = m_also.load()) {
+        also->OnFotaError(errCode);
+    }
     push({.kind = Kind::FotaError, .number = errCode});
 }
 
 void LinkEvents::OnDownloadProgressChange(int percent, uint64_t bytes) {
+    if (IBluetoothHandleDelegate* also = m_also.load()) {
+        also->OnDownloadProgressChange(percent, bytes);
+    }
     push({.kind = Kind::Progress, .number = percent, .bytes = bytes});
 }
 
 void LinkEvents::OnDownloadFinish(bool success, int errorCode) {
+    if (IBluetoothHandleDelegate* also = m_also.load()) {
+        also->OnDownloadFinish(success, errorCode);
+    }
     push({.kind = Kind::Finish, .flag = success, .number = errorCode});
 }
 
 void LinkEvents::OnCheckBluetoothResponse(bool isSupport) {
+    if (IBluetoothHandleDelegate* also = m_also.load()) {
+        also->OnCheckBluetoothResponse(isSupport);
+    }
     push({.kind = Kind::Support, .flag = isSupport});
 }
 
 void LinkEvents::OnDeviceIMEIChange(bool valid, std::string left, std::string right) {
+    if (IBluetoothHandleDelegate* also = m_also.load()) {
+        also->OnDeviceIMEIChange(valid, left, right);
+    }
     push(
         {.kind = Kind::Serials, .flag = valid, .left = std::move(left), .right = std::move(right)});
 }
 
 void LinkEvents::OnDeviceFindChange(std::map<uint64_t, BluetoothDevice*> devices) {
+    if (IBluetoothHandleDelegate* also = m_also.load()) {
+        also->OnDeviceFindChange(devices);
+    }
     push({.kind = Kind::Found, .devices = std::move(devices)});
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -50,6 +51,11 @@ public:
     // The next event, or nothing once the deadline has passed.
     std::optional<LinkEvent> next(Clock::time_point deadline);
 
+    // A second receiver that gets every event too, on the link's thread, before it is queued (so
+    // the command's thread sees an event only after that receiver has). Null: none. The receiver
+    // must outlive the link's threads (shut the link down before it goes).
+    void alsoTell(IBluetoothHandleDelegate* receiver) { m_also.store(receiver); }
+
     void OnDeviceStatusChange(DeviceStatus status) override;
     void OnDeviceConnected(bool isConnected, BluetoothDevice* device) override;
     void OnDeviceDisconnected(int error) override;
@@ -69,6 +75,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_arrived;
     std::deque<LinkEvent> m_events;
+    std::atomic<IBluetoothHandleDelegate*> m_also{nullptr};
 };
 
 }  // namespace ctl

@@ -13,8 +13,8 @@ void ProgressBar::update(int percent, uint64_t bytes) {
     std::snprintf(amount, sizeof(amount), "%.1f MiB",
                   static_cast<double>(bytes) / (1024.0 * 1024.0));
     char line[128];
-    std::snprintf(line, sizeof(line), "\r[%s%s] %3d %%  %s sent", std::string(filled, '#').c_str(),
-                  std::string(kWidth - filled, '-').c_str(), shown, amount);
+    std::snprintf(line, sizeof(line), "\r[%s%s] %3d %%  %s %s", std::string(filled, '#').c_str(),
+                  std::string(kWidth - filled, '-').c_str(), shown, amount, m_verb);
     m_out << line << std::flush;
     m_drawn = true;
 }

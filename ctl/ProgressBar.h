@@ -11,13 +11,15 @@ class ProgressBar {
 public:
     static constexpr int kWidth = 30;
 
-    explicit ProgressBar(std::ostream& out) : m_out(out) {}
+    // verb follows the amount: "sent", "received".
+    explicit ProgressBar(std::ostream& out, const char* verb = "sent") : m_out(out), m_verb(verb) {}
 
     void update(int percent, uint64_t bytes);
     void finish();
 
 private:
     std::ostream& m_out;
+    const char* m_verb;
     bool m_drawn = false;
 };
 

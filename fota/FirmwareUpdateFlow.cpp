@@ -88,6 +88,7 @@ void FirmwareUpdateFlow::OnDeviceConnected(bool isConnected, BluetoothDevice* de
          "OnDeviceConnected: isConnected[%d]", isConnected ? 1 : 0);
     std::lock_guard lock(m_mutex);
     m_connected = isConnected;
+    // The status and versions of a new pair may arrive before this event; they are kept.
     if (device != nullptr) {
         m_device = device;
     }

@@ -42,15 +42,26 @@ nlohmann::json SimNeighbourhood::fastTiming() {
 }
 
 SimNeighbourhood::SimNeighbourhood(const nlohmann::json& devices)
+    : SimNeighbourhood(devices, nlohmann::json()) {}
+
+SimNeighbourhood::SimNeighbourhood(const nlohmann::json& devices,
+                                   const nlohmann::json& updateServer)
     : m_folder(testing_support::makeTempFolder("sim")), m_socket(m_folder / "n.sock") {
+    const bool withServer = updateServer.is_object();
     const std::filesystem::path scenario = m_folder / "scenario.json";
-    std::ofstream(scenario) << nlohmann::json{{"timing", fastTiming()}, {"devices", devices}}.dump(
-        2);
+    nlohmann::json content{{"timing", fastTiming()}, {"devices", devices}};
+    if (withServer) {
+        content["updateServer"] = updateServer;
+    }
+    std::ofstream(scenario) << content.dump(2);
 
     const std::string program = (platform::paths::executableFolder() / "auralis-sim").string();
     const std::string output = (m_folder / "sim.out").string();
-    std::vector<std::string> args = {program,     "--socket",   m_socket.string(),
-                                     "--no-http", "--scenario", scenario.string()};
+    std::vector<std::string> args = {program, "--socket", m_socket.string(), "--scenario",
+                                     scenario.string()};
+    if (!withServer) {
+        args.push_back("--no-http");
+    }
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
@@ -68,13 +79,25 @@ SimNeighbourhood::SimNeighbourhood(const nlohmann::json& devices)
         m_pid = -1;
         return;
     }
-    // Ready once the neighbourhood answers.
+    // Ready once the neighbourhood answers (and the update server's address has been printed).
     for (int i = 0; i < 2000 && !m_started; ++i) {
-        m_started = request("RADIO") == "OK";
+        m_started = request("RADIO") == "OK" && (!withServer || readUpdateUrl(output));
         if (!m_started) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     }
+}
+
+bool SimNeighbourhood::readUpdateUrl(const std::string& outputFile) {
+    static const std::string kPrefix = "update server: ";
+    std::ifstream in(outputFile);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind(kPrefix, 0) == 0) {
+            m_updateUrl = line.substr(kPrefix.size());
+            return true;
+        }
+    }
+    return false;
 }
 
 SimNeighbourhood::~SimNeighbourhood() {

@@ -16,6 +16,9 @@ class SimNeighbourhood {
 public:
     // Devices of the scenario: {"address", "name", "paired", ...} objects as the sim reads them.
     explicit SimNeighbourhood(const nlohmann::json& devices);
+    // The same with the update server running, set up by the scenario's "updateServer" object
+    // (an empty object takes the sim's defaults).
+    SimNeighbourhood(const nlohmann::json& devices, const nlohmann::json& updateServer);
     ~SimNeighbourhood();
     SimNeighbourhood(const SimNeighbourhood&) = delete;
     SimNeighbourhood& operator=(const SimNeighbourhood&) = delete;
@@ -24,6 +27,8 @@ public:
     static nlohmann::json fastTiming();
 
     bool started() const { return m_started; }
+    // The update server's address ("http://127.0.0.1:PORT"); empty without the server.
+    const std::string& updateUrl() const { return m_updateUrl; }
     const std::filesystem::path& socket() const { return m_socket; }
     pid_t pid() const { return m_pid; }
 
@@ -35,8 +40,11 @@ public:
     nlohmann::json info(const std::string& address) const;
 
 private:
+    bool readUpdateUrl(const std::string& outputFile);
+
     std::filesystem::path m_folder;
     std::filesystem::path m_socket;
+    std::string m_updateUrl;
     pid_t m_pid = -1;
     bool m_started = false;
 };

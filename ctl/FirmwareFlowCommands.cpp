@@ -1,0 +1,288 @@
+#include "ctl/FirmwareFlowCommands.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "ctl/CommandArguments.h"
+#include "ctl/CtlLink.h"
+#include "ctl/FlowEvents.h"
+#include "ctl/Output.h"
+#include "ctl/UpdateProgress.h"
+#include "fota/FirmwareUpdateFlow.h"
+#include "platform/bluetooth/BluetoothAddress.h"
+#include "services/WebApiData.h"
+
+namespace ctl {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Kind = FlowEvent::Kind;
+using platform::bluetooth::formatAddress;
+
+constexpr int kDefaultSeconds = 15;
+// The version request (at most 60 s) and the size request (at most 30 s) bound the answer.
+constexpr std::chrono::seconds kAnswerBound{100};
+// Long enough to stand for "no deadline": the web library ends a stalled download and the
+// link's receive watchdog a silent transfer.
+constexpr std::chrono::hours kForever{24 * 365};
+
+// A command's update flow on a link of its own. The link hands every event to the flow as well
+// as to its own queue; it is shut down before the flow goes, so no event reaches a flow that is
+// gone.
+class FlowSession {
+public:
+    explicit FlowSession(const std::string& backend)
+        : m_link(backend), m_flow(m_link.handle(), &m_events) {
+        m_link.alsoTell(&m_flow);
+    }
+    ~FlowSession() { m_link.handle().shutdown(); }
+    FlowSession(const FlowSession&) = delete;
+    FlowSession& operator=(const FlowSession&) = delete;
+
+    CtlLink& link() { return m_link; }
+    FirmwareUpdateFlow& flow() { return m_flow; }
+    FlowEvents& events() { return m_events; }
+
+private:
+    CtlLink m_link;
+    FlowEvents m_events;
+    FirmwareUpdateFlow m_flow;
+};
+
+// Connects and waits until the earbuds have told their version. Null after saying why.
+BluetoothDevice* connectForUpdate(FlowSession& session, const Invocation& invocation,
+                                  Output& output) {
+    const std::optional<uint64_t> address = addressArgument(invocation.args[0], output);
+    const std::optional<int> seconds = secondsOption(invocation, kDefaultSeconds, output);
+    if (!address || !seconds || !session.link().checkBluetooth(output)) {
+        return nullptr;
+    }
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(*seconds);
+    BluetoothDevice* device = session.link().connect(*address, deadline, output);
+    if (device == nullptr) {
+        return nullptr;
+    }
+    while (session.flow().currentVersion().empty()) {
+        const std::optional<LinkEvent> event = session.link().next(deadline);
+        if (!event) {
+            output.error("the earbuds did not report their firmware version within " +
+                         std::to_string(*seconds) + " s");
+            return nullptr;
+        }
+        if (event->kind == LinkEvent::Kind::Disconnected) {
+            output.error("the earbuds went away before they reported their firmware version");
+            return nullptr;
+        }
+    }
+    return device;
+}
+
+std::string serverProblem(int error) {
+    if (error == WEBAPI_ERROR_NETWORK) {
+        return "the update server cannot be reached (no network, or no update server set: "
+               "AURALIS_UPDATE_URL)";
+    }
+    if (error >= 400) {
+        return "the update server answered HTTP " + std::to_string(error);
+    }
+    return "the update server's answer cannot be used (error " + std::to_string(error) + ")";
+}
+
+// The update server's offer for the connected earbuds; empty (error set) when it cannot be had.
+std::optional<FirmwareOffer> requestOffer(FlowSession& session, int& error) {
+    error = WEBAPI_ERROR_NETWORK;
+    if (!session.flow().RequestLatestVersion()) {
+        return std::nullopt;
+    }
+    const Clock::time_point deadline = Clock::now() + kAnswerBound;
+    while (const std::optional<FlowEvent> event = session.events().next(deadline)) {
+        if (event->kind == Kind::Offer) {
+            return event->offer;
+        }
+        if (event->kind == Kind::CheckFailed) {
+            error = event->number;
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+int runCheckCommand(const Invocation& invocation, Output& output) {
+    if (!platform::bluetooth::parseAddress(invocation.args[0])) {
+        addressArgument(invocation.args[0], output);
+        return kExitUsage;
+    }
+    FlowSession session(invocation.global.backend);
+    BluetoothDevice* device = connectForUpdate(session, invocation, output);
+    if (device == nullptr) {
+        return kExitFailure;
+    }
+    int error = 0;
+    const std::optional<FirmwareOffer> offer = requestOffer(session, error);
+    if (!offer) {
+        output.error(serverProblem(error));
+        return kExitFailure;
+    }
+    output.object({{"model", device->modelCode()},
+                   {"current", offer->currentVersion},
+                   {"latest", offer->newVersion},
+                   {"newer", offer->offered},
+                   {"size", offer->size},
+                   {"url", offer->url},
+                   {"notes", offer->shownNotes}});
+    output.line("Earbuds:  " + shown(device->name) + " (" + formatAddress(device->address) +
+                "), model " + device->modelCode());
+    output.line("Current:  " + offer->currentVersion);
+    output.line("Latest:   " + offer->newVersion + " (" + offer->sizeText + ")");
+    output.line(offer->offered ? "A newer firmware is available: auralis-ctl fw update " +
+                                     formatAddress(device->address) + " --latest"
+                               : "The earbuds are up to date.");
+    if (offer->offered && !offer->shownNotes.empty()) {
+        output.line("What's new:");
+        output.line(offer->shownNotes);
+    }
+    return kExitSuccess;
+}
+
+int refuse(Output& output, const char* why, const std::string& message) {
+    output.object({{"event", "refused"}, {"why", why}});
+    output.error(message);
+    return kExitFailure;
+}
+
+// Starts the download, or sends the package kept from a failed update again when there is one.
+bool startUpdate(FirmwareUpdateFlow& flow, Output& output) {
+    if (flow.CheckStart() == fota::UpdateStart::AskResend && flow.HasKeptPackage()) {
+        output.line("The last update did not succeed: sending its package again.");
+        return flow.Resend();
+    }
+    return flow.StartDownload();
+}
+
+std::string finishText(bool success, int reason) {
+    if (success) {
+        return "Firmware update finished: the earbuds report success and restart.";
+    }
+    if (reason == FirmwareUpdateFlow::kReasonRetry) {
+        return "The earbuds ended the update and ask for it to be started again (reason 14).";
+    }
+    if (reason == BluetoothHandle::kFotaReasonPackageUnreadable) {
+        return "Firmware update failed: the package could not be read.";
+    }
+    return "Firmware update failed: the earbuds report reason " + std::to_string(reason) +
+           "; they were reset and unpaired.";
+}
+
+// Follows the update from its start to the earbuds' verdict or the first refusal.
+int followUpdate(FlowSession& session, const FirmwareOffer& offer, Output& output) {
+    UpdateProgress download(output, offer.size, "download", "received", "download");
+    UpdateProgress transfer(output, offer.size, "progress", "sent", "progress");
+    const Clock::time_point never = Clock::now() + kForever;
+    while (const std::optional<FlowEvent> event = session.events().next(never)) {
+        switch (event->kind) {
+            case Kind::DownloadProgress:
+                download.report(event->number, event->bytes);
+                break;
+            case Kind::Phase:
+                if (event->number == FirmwareUpdateFlow::PH_COPY) {
+                    download.end();
+                    output.line("Copying the firmware to the earbuds.");
+                    output.out().flush();
+                }
+                break;
+            case Kind::TransferProgress:
+                transfer.report(event->number, event->bytes);
+                break;
+            case Kind::InternetUnavailable:
+                download.end();
+                return refuse(output, "no-network",
+                              "the download failed: " + serverProblem(event->number));
+            case Kind::PackageRefused:
+                download.end();
+                return refuse(output, "invalid-package",
+                              "the update failed: the downloaded package is unsound (" +
+                                  event->text +
+                                  "); it was deleted and the earbuds left as they "
+                                  "were");
+            case Kind::BluetoothUnavailable:
+                transfer.end();
+                output.error("the earbuds cannot be reached over Bluetooth; the update stopped");
+                return kExitFailure;
+            case Kind::DeviceLost:
+                transfer.end();
+                output.error("the connection to the earbuds was lost");
+                return kExitFailure;
+            case Kind::Finish:
+                transfer.end();
+                output.object(
+                    {{"event", "finish"}, {"success", event->flag}, {"reason", event->number}});
+                output.line(finishText(event->flag, event->number));
+                return event->flag ? kExitSuccess : kExitFailure;
+            default:
+                break;
+        }
+    }
+    return kExitFailure;
+}
+
+}  // namespace
+
+int runUpdateLatest(const Invocation& invocation, Output& output) {
+    if (!platform::bluetooth::parseAddress(invocation.args[0])) {
+        addressArgument(invocation.args[0], output);
+        return kExitUsage;
+    }
+    FlowSession session(invocation.global.backend);
+    BluetoothDevice* device = connectForUpdate(session, invocation, output);
+    if (device == nullptr) {
+        return kExitFailure;
+    }
+    int error = 0;
+    const std::optional<FirmwareOffer> offer = requestOffer(session, error);
+    if (!offer) {
+        return refuse(output, "no-network", serverProblem(error));
+    }
+    if (!offer->offered) {
+        output.object({{"event", "up-to-date"},
+                       {"current", offer->currentVersion},
+                       {"latest", offer->newVersion}});
+        output.line("Already up to date: the earbuds run " + offer->currentVersion +
+                    ", the newest firmware is " + offer->newVersion + ".");
+        return kExitSuccess;
+    }
+    switch (session.flow().CheckStart()) {
+        case fota::UpdateStart::NotWorn:
+            return refuse(output, "not-worn",
+                          "both earbuds must be connected (in the ear or out of the case) for an "
+                          "update");
+        case fota::UpdateStart::BatteryLow:
+            return refuse(output, "battery-low",
+                          "a bud's battery is at " + std::to_string(fota::kMinimumBattery) +
+                              " % or less; charge the earbuds and try again");
+        default:
+            break;
+    }
+    output.line("Updating " + shown(device->name) + " from " + offer->currentVersion + " to " +
+                offer->newVersion + " (" + offer->sizeText + ").");
+    output.out().flush();
+    if (!startUpdate(session.flow(), output)) {
+        output.error("the update could not be started");
+        return kExitFailure;
+    }
+    return followUpdate(session, *offer, output);
+}
+
+void addFirmwareCheckCommand(CommandTable& table) {
+    table.add({.words = {"fw", "check"},
+               .argsUsage = "ADDRESS",
+               .summary = "compare the earbuds' firmware with the newest on the update server",
+               .options = {{"--seconds", "", "N",
+                            "how long to look for the earbuds and wait for their version "
+                            "(default 15)"}},
+               .minArgs = 1,
+               .maxArgs = 1,
+               .run = runCheckCommand});
+}
+
+}  // namespace ctl
