@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -258,6 +259,15 @@ void FirmwareScreensAt(Shots& shots, double zoom) {
     view.SetViewState(SFirmwareUpdateView::kStateCheck);
     shots.Advance(200);
     shots.Write(frame, "fw-state0-badge-lastupdate" + suffix);
+
+    // The date as a Korean reader sees it (the other texts have no Korean table yet).
+    setenv("AURALIS_LANG", "ko-KR", 1);
+    EnvironVar::Reload();
+    view.SetViewState(SFirmwareUpdateView::kStateCheck);
+    shots.Advance(200);
+    shots.Write(frame, "fw-state0-korean-date" + suffix);
+    unsetenv("AURALIS_LANG");
+    EnvironVar::Reload();
 
     FirmwareOffer offer;
     offer.currentVersion = "1.5.0";
