@@ -297,7 +297,7 @@ int runUpdateFile(const Invocation& invocation, Output& output) {
     const std::string& path = invocation.args[1];
     const fota::PackageVerdict verdict = fota::checkPackage(path);
     if (!verdict.valid) {
-        output.error(path + " is not a firmware package that can be sent: " + verdict.reason);
+        output.error(path + " is not a valid firmware package: " + verdict.reason);
         return kExitFailure;
     }
     const FileInfo& package = verdict.info;

@@ -130,8 +130,6 @@ void FirmwareUpdateFlow::OnDeviceVersionChange(std::string left, std::string rig
     const std::string current = fota::currentVersionOf(left, right);
     {
         std::lock_guard lock(m_mutex);
-        m_versionLeft = left;
-        m_versionRight = right;
         m_currentVersion = current;
     }
     if (delegate() != nullptr) {
@@ -388,7 +386,6 @@ void FirmwareUpdateFlow::copyToEarbuds(const std::string& path, uint64_t announc
     {
         std::lock_guard lock(m_mutex);
         m_handledReasons.clear();
-        ++m_transfer;
     }
     changePhase(PH_COPY);
     verdict.info.path = SUtil::CStringToChar(path);

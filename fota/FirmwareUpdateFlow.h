@@ -161,7 +161,9 @@ private:
     // PH_COPY: judge the package at path, fill the link's FotaBin and open the session.
     void copyToEarbuds(const std::string& path, uint64_t announcedSize);
     void refusePackage(const std::string& path, const std::string& why);
-    void handleFinish(bool success, int reason, uint64_t transfer);
+    // After the link has acknowledged the verdict (a state report after reportsBefore) or a
+    // short wait: persisted flags, the link closed, then OnFlowFinish.
+    void handleFinish(bool success, int reason, uint64_t reportsBefore);
     void endUpdate();
     IFirmwareUpdateFlowDelegate* delegate() const { return m_delegate; }
 
@@ -174,17 +176,15 @@ private:
     FirmwareOffer m_offer;
     std::string m_keptPackage;
     uint64_t m_keptAnnouncedSize = 0;
-    std::string m_versionLeft;
-    std::string m_versionRight;
     std::string m_currentVersion;
     BluetoothDevice* m_device = nullptr;
     bool m_connected = false;
     DeviceStatus m_status;
     int m_phase = PH_NONE;
     bool m_busy = false;
-    // Counts transfers; the finish handling and the handled reasons belong to one.
-    uint64_t m_transfer = 0;
+    // Finish reasons reported in the current transfer (emptied when a transfer opens).
     std::set<int> m_handledReasons;
+    // Counts the link's state reports, which follow its acknowledgement of the verdict.
     uint64_t m_stateReports = 0;
     bool m_stopping = false;
     std::vector<std::thread> m_finishThreads;

@@ -119,3 +119,33 @@ TEST_F(CtlFirmwareTest, VerboseCopiesTheLogAndDashDashEndsOptions) {
     EXPECT_EQ(runCtl({"fw", "info", "-fw.bin"}, m_folder).exitCode, 2);
     EXPECT_EQ(runCtl({"fw", "info", "--", "-fw.bin"}, m_folder).exitCode, 0);
 }
+
+TEST_F(CtlFirmwareTest, UnsoundPackagesAreCalledInvalidAndNeverSent) {
+    // A sound layout whose second entry reaches past the end of the file.
+    Bytes package(12 + 2 * 16 + 8 + 4, 0);
+    const uint32_t words[] = {fota::kMagicNumber, 60, 2, 1, 0, 44, 4, 2, 0, 48, 400};
+    for (std::size_t i = 0; i < std::size(words); ++i) {
+        fota::writeLE32(package.data() + 4 * i, words[i]);
+    }
+    const std::string unsound = file("unsound.bin", package);
+    auto run = runCtl({"--json", "fw", "info", unsound});
+    EXPECT_EQ(run.exitCode, 1);
+    const auto object = nlohmann::json::parse(run.out);
+    EXPECT_EQ(object["valid"], false);
+    EXPECT_EQ(object["entryCount"], 2);
+    EXPECT_NE(object["reason"].get<std::string>().find("outside the file"), std::string::npos);
+
+    run = runCtl({"fw", "info", unsound});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("Valid:       no, entry 2"), std::string::npos);
+
+    // fw update refuses it before looking for any earbuds.
+    run = runCtl({"--backend", "sim", "fw", "update", "70:5A:B6:01:4F:2A", unsound});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("outside the file"), std::string::npos);
+
+    // Usage: --latest takes no FILE, and FILE is needed without it.
+    EXPECT_EQ(runCtl({"fw", "update", "70:5A:B6:01:4F:2A", unsound, "--latest"}).exitCode, 2);
+    EXPECT_EQ(runCtl({"fw", "update", "70:5A:B6:01:4F:2A"}).exitCode, 2);
+    EXPECT_EQ(runCtl({"fw", "check"}).exitCode, 2);
+}

@@ -319,10 +319,10 @@ TEST_F(FlowAgainstSim, DownloadFailuresReportTheInternetUnavailableAndLeaveNoFil
 
 TEST_F(FlowAgainstSim, UnsoundPackagesAreRefusedBeforeTheEarbudsAreTouched) {
     ASSERT_TRUE(sim.started());
+    const Pair& pair = kPairs[1];
+    ASSERT_TRUE(connect(pair));
     for (const char* fault : {"corrupt=1", "wrongsize=1"}) {
         SCOPED_TRACE(fault);
-        const Pair& pair = kPairs[1];
-        ASSERT_TRUE(connect(pair));
         ASSERT_EQ(sim.ctl(std::string("SERVER corrupt=0 wrongsize=0 ") + fault), "OK");
         ASSERT_TRUE(offer());
         const int refused = flowEvents.count("Refused(");

@@ -196,4 +196,34 @@ TEST(UpdateServerTest, DownloadsThatBreakOffBeforeOneSucceedsAndSlowDownloads) {
     EXPECT_EQ(slow->body, whole->body);
 }
 
+TEST(UpdateServerTest, CorruptPackagesAndWronglyAnnouncedSizes) {
+    SimRunner sim(config());
+    httplib::Client client(sim.url());
+    const std::string path =
+        pathOf(getJson(client, "/firmware/latest?model=VX-R175")["url"], sim.url());
+    const auto whole = client.Get(path.c_str());
+    ASSERT_TRUE(whole);
+
+    // Corrupt: as long as the real package, but an entry points past its end.
+    ASSERT_EQ(sim.ctl("SERVER corrupt=1"), "OK");
+    const auto corrupt = client.Get(path.c_str());
+    ASSERT_TRUE(corrupt);
+    ASSERT_EQ(corrupt->body.size(), whole->body.size());
+    const auto file = testing_support::makeTempFolder("corrupt") / "package.bin";
+    std::ofstream(file, std::ios::binary) << corrupt->body;
+    FileInfo info;
+    ASSERT_TRUE(info.getFileInfo(file.string()));
+    EXPECT_GT(uint64_t{info.entries[0].offset} + info.entries[0].size, corrupt->body.size());
+
+    // Wrong size: HEAD announces more than GET delivers; GET itself is whole.
+    ASSERT_EQ(sim.ctl("SERVER corrupt=0 wrongsize=1"), "OK");
+    const auto head = client.Head(path.c_str());
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->get_header_value("Content-Length"), std::to_string(whole->body.size() + 1000));
+    const auto body = client.Get(path.c_str());
+    ASSERT_TRUE(body);
+    EXPECT_EQ(body->body, whole->body);
+    EXPECT_EQ(sim.ctl("SERVER corrupt=2"), "ERR bad server setting corrupt=2");
+}
+
 }  // namespace

@@ -1,0 +1,135 @@
+// auralis-ctl's fw check and fw update --latest against auralis-sim and its update server.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "services/EnvironVar.h"
+#include "tests/common/TestSandbox.h"
+#include "tests/ctl/RunCtl.h"
+#include "tests/integration/SimNeighbourhood.h"
+
+using ctl_test::runCtl;
+using integration::SimNeighbourhood;
+using nlohmann::json;
+
+namespace {
+
+const char* const kPlus = "70:5A:B6:01:4F:2A";
+const char* const kFirst = "70:5A:B6:00:77:A0";
+
+std::vector<json> jsonLines(const std::string& text) {
+    std::vector<json> objects;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        objects.push_back(json::parse(line, nullptr, false));
+    }
+    return objects;
+}
+
+class CtlFirmwareFlowTest : public ::testing::Test {
+protected:
+    CtlFirmwareFlowTest()
+        : m_sim(json::array({{{"address", kPlus},
+                              {"name", "Auralis+ (4F2A)"},
+                              {"state", {{"versionLeft", "2.1.0"}, {"versionRight", "2.1.0"}}}},
+                             {{"address", kFirst},
+                              {"name", "Auralis (77A0)"},
+                              {"state", {{"versionLeft", "1.4.0"}, {"versionRight", "1.4.0"}}}}}),
+                json::object()),
+          m_socket("AURALIS_SIM_SOCKET", m_sim.socket()),
+          m_url("AURALIS_UPDATE_URL", m_sim.updateUrl()) {
+        // The flags file is shared with the programs this test starts.
+        EnvironVar::SetUpdateFWStatus(1);
+    }
+
+    ctl_test::Run ctl(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--backend", "sim", "--json"});
+        return runCtl(args);
+    }
+
+    SimNeighbourhood m_sim;
+    testing_support::ScopedEnv m_socket;
+    testing_support::ScopedEnv m_url;
+};
+
+}  // namespace
+
+TEST_F(CtlFirmwareFlowTest, CheckComparesTheEarbudsWithTheServer) {
+    ASSERT_TRUE(m_sim.started());
+    auto run = ctl({"fw", "check", kPlus});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const json newer = json::parse(run.out);
+    EXPECT_EQ(run.out.substr(0, run.out.find("\"size\"")),
+              "{\"model\":\"VX-R175\",\"current\":\"2.1.0\",\"latest\":\"2.2.0\",\"newer\":true,");
+    EXPECT_GT(newer["size"].get<int>(), 0);
+    EXPECT_NE(newer["url"].get<std::string>().find("&file="), std::string::npos);
+    EXPECT_FALSE(newer["notes"].get<std::string>().empty());
+
+    // Not newer: still exit 0.
+    ASSERT_EQ(m_sim.ctl("SERVER nonewer=1"), "OK");
+    run = ctl({"fw", "check", kFirst});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(json::parse(run.out)["newer"], false);
+
+    // No server: exit 1.
+    testing_support::ScopedEnv noServer("AURALIS_UPDATE_URL", "");
+    run = ctl({"fw", "check", kFirst});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("cannot be reached"), std::string::npos);
+}
+
+TEST_F(CtlFirmwareFlowTest, UpdateLatestDownloadsThenTransfers) {
+    ASSERT_TRUE(m_sim.started());
+    const auto run = ctl({"fw", "update", kFirst, "--latest"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto objects = jsonLines(run.out);
+    ASSERT_GE(objects.size(), 3u);
+    EXPECT_EQ(objects.front()["event"], "download");
+    std::size_t firstProgress = 0;
+    while (firstProgress < objects.size() && objects[firstProgress]["event"] == "download") {
+        ++firstProgress;
+    }
+    EXPECT_EQ(objects[firstProgress - 1]["percent"], 100);
+    EXPECT_EQ(objects[firstProgress]["event"], "progress");
+    EXPECT_EQ(objects.back(), json::parse(R"({"event":"finish","success":true,"reason":0})"));
+    EXPECT_EQ(m_sim.info(kFirst)["updates"], 1);
+}
+
+TEST_F(CtlFirmwareFlowTest, UpToDateLeavesTheEarbudsAlone) {
+    ASSERT_TRUE(m_sim.started());
+    ASSERT_EQ(m_sim.ctl("SERVER nonewer=1"), "OK");
+    auto run = ctl({"fw", "update", kPlus, "--latest"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "{\"event\":\"up-to-date\",\"current\":\"2.1.0\",\"latest\":\"2.1.0\"}\n");
+    run = runCtl({"--backend", "sim", "fw", "update", kPlus, "--latest"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find("Already up to date"), std::string::npos);
+    EXPECT_EQ(m_sim.info(kPlus)["updates"], 0);
+}
+
+TEST_F(CtlFirmwareFlowTest, EachRefusalIsAPlainMessageAndExitOne) {
+    ASSERT_TRUE(m_sim.started());
+    const auto refusal = [&](const char* address) {
+        const auto run = ctl({"fw", "update", address, "--latest"});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_FALSE(run.err.empty());
+        const auto objects = jsonLines(run.out);
+        return objects.empty() ? json() : objects.back();
+    };
+    ASSERT_EQ(m_sim.ctl(std::string("BATTERY ") + kPlus + " 15 90"), "OK");
+    EXPECT_EQ(refusal(kPlus), json::parse(R"({"event":"refused","why":"battery-low"})"));
+    ASSERT_EQ(m_sim.ctl(std::string("BATTERY ") + kPlus + " 16 16"), "OK");
+    ASSERT_EQ(m_sim.ctl(std::string("WEARING ") + kPlus + " 1 4"), "OK");
+    EXPECT_EQ(refusal(kPlus), json::parse(R"({"event":"refused","why":"not-worn"})"));
+
+    ASSERT_EQ(m_sim.ctl("SERVER corrupt=1"), "OK");
+    EXPECT_EQ(refusal(kFirst), json::parse(R"({"event":"refused","why":"invalid-package"})"));
+    ASSERT_EQ(m_sim.ctl("SERVER corrupt=0 error500=1"), "OK");
+    EXPECT_EQ(refusal(kFirst), json::parse(R"({"event":"refused","why":"no-network"})"));
+    testing_support::ScopedEnv noServer("AURALIS_UPDATE_URL", "");
+    EXPECT_EQ(refusal(kFirst), json::parse(R"({"event":"refused","why":"no-network"})"));
+    EXPECT_EQ(m_sim.info(kPlus)["updates"], 0);
+    EXPECT_EQ(m_sim.info(kFirst)["updates"], 0);
+    EXPECT_EQ(m_sim.info(kFirst)["resets"], 0);
+}
