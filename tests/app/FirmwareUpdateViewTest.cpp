@@ -417,10 +417,16 @@ protected:
         EnvironVar::Reload();
     }
 
-    // Shows the popup; the clock moves on while its loop runs.
+    // Shows the popup; the clock moves on while its loop runs. Notes whether the spinner
+    // played while the popup was open.
     int ShowModal(SCheckFWVersionPopup& popup) {
         auto done = std::make_shared<std::atomic<bool>>(false);
-        RunInLoop([done] {
+        spinnerSeen = false;
+        RunInLoop([this, done, &popup] {
+            if (!done->load() && popup.GetDialog() != nullptr &&
+                popup.GetLoadingControl().GetVisible() != 0) {
+                spinnerSeen = true;
+            }
             std::this_thread::sleep_for(1ms);
             return done->load();
         });
@@ -429,6 +435,8 @@ protected:
         Pump();
         return result;
     }
+
+    bool spinnerSeen = false;
 };
 
 TEST_F(CheckPopupTest, AnAnswerFillsTheResultsWithTheNotesOfTheLanguage) {
@@ -454,6 +462,7 @@ TEST_F(CheckPopupTest, AnAnswerFillsTheResultsWithTheNotesOfTheLanguage) {
     EXPECT_EQ(popup.GetError(), SCheckFWVersionPopup::kErrorNotAsked);
     EXPECT_EQ(popup.GetTitleText(), AfxGetStrRes("MNU_CheckUpdate"));
     EXPECT_EQ(ShowModal(popup), 1);
+    EXPECT_TRUE(spinnerSeen);
     EXPECT_EQ(popup.GetError(), 0);
     EXPECT_EQ(requests.load(), 1);
     EXPECT_EQ(model, "VX-R175");
