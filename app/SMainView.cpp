@@ -94,8 +94,9 @@ void SMainView::OnCreate() {
     if (m_link == nullptr) {
         m_link = BluetoothHandle::GetInstance();
     }
-    m_link->setDelegate(this);
+    // The update flow exists before the first link event can reach the screen.
     FirmwareView().SetBluetoothHandle(m_link);
+    m_link->setDelegate(this);
 
     EnvironVar::SetIsNotifyUpdateFW(0);
     EnvironVar::SetUpdateFWStatus(1);
