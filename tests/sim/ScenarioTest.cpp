@@ -23,7 +23,7 @@ TEST(ScenarioTest, FileOverridesDefaultsAndResolvesImagesBesideIt) {
       "updateServer": {"port": 0,
                        "firmware": {"VX-R175": {"version": "3.0.0", "image": "fw.bin",
                                                 "notes": {"ENG": "English only"}}},
-                       "faults": {"dropCount": 3}}
+                       "faults": {"dropCount": 3, "corruptPackage": true, "wrongSize": true}}
     })json";
     SimConfig config = Scenario::defaults();
     std::string error;
@@ -44,6 +44,8 @@ TEST(ScenarioTest, FileOverridesDefaultsAndResolvesImagesBesideIt) {
     EXPECT_EQ(release.notes.size(), 1u);
     EXPECT_EQ(config.server.firmware.at("VX-R170").version, "1.5.0") << "the default stays";
     EXPECT_EQ(config.server.faults.dropCount, 3);
+    EXPECT_TRUE(config.server.faults.corruptPackage);
+    EXPECT_TRUE(config.server.faults.wrongSize);
 }
 
 TEST(ScenarioTest, MistakesAreNamedAndLeaveTheConfigurationAlone) {
