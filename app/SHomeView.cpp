@@ -10,12 +10,18 @@ SHomeView::~SHomeView() = default;
 void SHomeView::OnCreate() {
     m_deviceInfoView.Create("_deviceInfoView", this, SMargin(0, 0, 0, -1),
                             SSize(0, kClusterHeight));
-    // The firmware update screen ("_firmwareUpdateView") takes the rest, from 229 units down.
+    m_firmwareUpdateView.Create("_firmwareUpdateView", this, SMargin(0, kClusterHeight, 0, 0),
+                                SSize());
+}
+
+void SHomeView::SetMainViewDelegate(IMainViewDelegate* delegate) {
+    m_delegate = delegate;
+    m_firmwareUpdateView.SetMainViewDelegate(delegate);
 }
 
 void SHomeView::OnDeviceStatusChange(const DeviceStatus& status) {
     m_deviceInfoView.OnDeviceStatusChange(status);
-    // The firmware update screen receives the same report once it exists.
+    m_firmwareUpdateView.OnDeviceStatusChange(status);
 }
 
 void SHomeView::OnPaint(SDC& dc) {

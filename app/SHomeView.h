@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/SDeviceCluster.h"
+#include "app/SFirmwareUpdateView.h"
 #include "link/DeviceStatus.h"
 #include "ui/SSlideView.h"
 
@@ -17,12 +18,13 @@ public:
     ~SHomeView() override;
     const char* GetClassName() const override { return "SHomeView"; }
 
-    void SetMainViewDelegate(IMainViewDelegate* delegate) { m_delegate = delegate; }
+    void SetMainViewDelegate(IMainViewDelegate* delegate);
     IMainViewDelegate* GetMainViewDelegate() const { return m_delegate; }
     // A status report: first to the device cluster, then unchanged to the firmware update
     // screen below it.
     void OnDeviceStatusChange(const DeviceStatus& status);
     SDeviceCluster& GetDeviceCluster() { return m_deviceInfoView; }
+    SFirmwareUpdateView& GetFirmwareUpdateView() { return m_firmwareUpdateView; }
 
     void OnCreate() override;
     void OnPaint(SDC& dc) override;
@@ -30,4 +32,5 @@ public:
 private:
     IMainViewDelegate* m_delegate = nullptr;
     SDeviceCluster m_deviceInfoView;
+    SFirmwareUpdateView m_firmwareUpdateView;
 };

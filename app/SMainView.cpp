@@ -95,6 +95,8 @@ void SMainView::OnCreate() {
     if (m_link == nullptr) {
         m_link = BluetoothHandle::GetInstance();
     }
+    // The update flow exists before the first link event can reach the screen.
+    FirmwareView().SetBluetoothHandle(m_link);
     m_link->setDelegate(this);
 
     EnvironVar::SetIsNotifyUpdateFW(0);
@@ -133,6 +135,8 @@ void SMainView::OnDestroy() {
         _Log(LOG_WARNING, "SMainView::OnDestroy", __LINE__, "%d link threads still inside the view",
              m_busyCallbacks.load());
     }
+    // No link thread is inside the view any more: the update flow can end now.
+    FirmwareView().Shutdown();
 }
 
 // ---------------------------------------------------------------- screens
@@ -367,6 +371,9 @@ void SMainView::OnDeviceConnected(bool isConnected, BluetoothDevice* device) {
     if (m_closing.load()) {
         return;
     }
+    // The firmware update screen follows every connect result (its device, and whether the
+    // earbuds are back after an update).
+    FirmwareView().OnDeviceConnected(isConnected, device);
     if (m_reconnectRunning.load()) {
         HandleReconnectResult(isConnected, device);
         return;
@@ -440,27 +447,58 @@ std::map<uint64_t, int> SMainView::GetFailureCounts() const {
 
 // ---------------------------------------------------------------- firmware events
 
-// The firmware update screen inside the home screen takes these once it exists; the view
-// receives them so that the link has its one delegate for every event.
+// Passed on unchanged to the firmware update screen, on the link's thread; the screen posts
+// what it shows to the UI thread.
+SFirmwareUpdateView& SMainView::FirmwareView() {
+    return m_homeView.GetFirmwareUpdateView();
+}
+
 void SMainView::OnDeviceDisconnected(int DisconnectError) {
     CallbackScope scope(*this);
-    _Log(LOG_INFO, "SMainView::OnDeviceDisconnected", __LINE__,
-         "OnDeviceDisconnected: DisconnectError[%d]", DisconnectError);
-    // The earbuds went silent (the alive check failed) while they were shown connected: the
-    // connection-failure screen, from which the user connects again. The firmware update screen
-    // takes this over, with its own reaction to a lost transfer, once it is part of home.
-    if (DisconnectError == 0 && !m_closing.load() && m_viewType.load() == kViewHome) {
-        PostViewChange(kViewConnectFailure);
+    // Before home is shown the controller's own wait for the first status decides; a link lost
+    // there must not bring a second screen change.
+    if (!m_closing.load() && m_viewType.load() == kViewHome) {
+        FirmwareView().OnDeviceDisconnected(DisconnectError);
+    } else {
+        _Log(LOG_INFO, "SMainView::OnDeviceDisconnected", __LINE__,
+             "OnDeviceDisconnected: DisconnectError[%d]", DisconnectError);
     }
 }
 
-void SMainView::OnDeviceVersionChange(std::string, std::string) {}
+void SMainView::OnFotaStateChange(int state) {
+    CallbackScope scope(*this);
+    if (!m_closing.load()) {
+        FirmwareView().OnFotaStateChange(state);
+    }
+}
 
-void SMainView::OnDeviceVersionMismatch() {}
+void SMainView::OnDeviceVersionChange(std::string left, std::string right) {
+    CallbackScope scope(*this);
+    if (!m_closing.load()) {
+        FirmwareView().OnDeviceVersionChange(std::move(left), std::move(right));
+    }
+}
 
-void SMainView::OnDownloadProgressChange(int, uint64_t) {}
+void SMainView::OnDeviceVersionMismatch() {
+    CallbackScope scope(*this);
+    if (!m_closing.load()) {
+        FirmwareView().OnDeviceVersionMismatch();
+    }
+}
 
-void SMainView::OnDownloadFinish(bool, int) {}
+void SMainView::OnDownloadProgressChange(int percent, uint64_t bytes) {
+    CallbackScope scope(*this);
+    if (!m_closing.load()) {
+        FirmwareView().OnDownloadProgressChange(percent, bytes);
+    }
+}
+
+void SMainView::OnDownloadFinish(bool success, int errorCode) {
+    CallbackScope scope(*this);
+    if (!m_closing.load()) {
+        FirmwareView().OnDownloadFinish(success, errorCode);
+    }
+}
 
 // ---------------------------------------------------------------- reconnect after an update
 

@@ -105,6 +105,7 @@ public:
     void OnDeviceStatusChange(DeviceStatus status) override;
     void OnDeviceConnected(bool isConnected, BluetoothDevice* device) override;
     void OnDeviceDisconnected(int DisconnectError) override;
+    void OnFotaStateChange(int state) override;
     void OnDeviceVersionChange(std::string left, std::string right) override;
     void OnDeviceVersionMismatch() override;
     void OnDownloadProgressChange(int percent, uint64_t bytes) override;
@@ -142,6 +143,7 @@ public:
 private:
     class CallbackScope;
 
+    SFirmwareUpdateView& FirmwareView();
     void CreateAboutButton();
     void OnCheckBluetoothInvoked(int supported);
     void OnDeviceFindChangeInvoked();

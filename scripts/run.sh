@@ -27,7 +27,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-"$bin/auralis-sim" --demo --socket "$socket" >"$folder/sim.log" 2>&1 &
+# The demo's update server sends firmware at a pace a user can watch (about 2.5 s for the
+# demo packages) instead of in a blink.
+here="$(cd "$(dirname "$0")" && pwd)"
+"$bin/auralis-sim" --demo --scenario "$here/demo-pace.json" --socket "$socket" \
+  >"$folder/sim.log" 2>&1 &
 sim_pid=$!
 for _ in $(seq 50); do
   [ -S "$socket" ] && break

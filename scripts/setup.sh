@@ -14,6 +14,8 @@ packages=(
   # run and test
   ca-certificates dbus python3-dbusmock python3-dbus xvfb xauth xdotool x11-apps imagemagick openbox
   xfonts-base fonts-dejavu-core fonts-noto-core fonts-noto-cjk xdg-utils
+  # the firmware screen writes dates in the user's language (ko_KR.UTF-8, en_US.UTF-8, ...)
+  locales-all
 )
 
 missing=()

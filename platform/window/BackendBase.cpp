@@ -189,6 +189,12 @@ bool BackendBase::waitEvent(WindowEvent& event, std::chrono::milliseconds timeou
                 wait = untilTimer;
             }
         }
+        // A post that came while pollEvent was taking the native wake-up found that wake-up
+        // still pending and sent none of its own: its event is queued, and waiting now would
+        // leave it there until the next input.
+        if (!m_queue.empty()) {
+            continue;
+        }
         if (wait.count() != 0) {
             waitNative(wait);
         }

@@ -1,7 +1,9 @@
 // The whole program on a virtual display: AuralisManager against auralis-sim, driven with
 // xdotool. Start, press Connect, pick a pair in the device list, reach the home screen; make the
-// pair go silent and see the connection-failure screen; a second start ends at once. The
-// program's log lines are the oracles. Skipped where Xvfb or xdotool is missing.
+// pair go silent and see the connection-failure screen; a second start ends at once. Against the
+// demo neighbourhood and its update server: check for new firmware, update, and come back home
+// with the new version. The program's log lines are the oracles. Skipped where Xvfb or xdotool
+// is missing.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -215,14 +217,34 @@ protected:
     }
 
     std::unique_ptr<Child> StartProgram(const SimNeighbourhood& sim, const std::string& output) {
+        return StartProgram(sim.socket(), "", output);
+    }
+
+    std::unique_ptr<Child> StartProgram(const fs::path& socket, const std::string& updateUrl,
+                                        const std::string& output) {
         const fs::path program = platform::paths::executableFolder() / "AuralisManager";
         return std::make_unique<Child>(
             std::vector<std::string>{program.string()},
             std::vector<std::string>{"DISPLAY=" + m_displayName, "AURALIS_BACKEND=sim",
-                                     "AURALIS_SIM_SOCKET=" + sim.socket().string(),
+                                     "AURALIS_SIM_SOCKET=" + socket.string(),
+                                     "AURALIS_UPDATE_URL=" + updateUrl,
                                      "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
                                      "AURALIS_SCALE=1", "AURALIS_LANG=en-US"},
             m_folder / output);
+    }
+
+    // Clicks a point again and again until the program logs `line` (a widget may not take
+    // clicks while it fades or zooms in).
+    bool PressUntilLogged(const std::string& window, int x, int y, const Child& program,
+                          const std::string& line) {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            ClickAt(window, x, y);
+            if (WaitFor([&] { return program.Output().find(line) != std::string::npos; }, 2s)) {
+                return true;
+            }
+            std::this_thread::sleep_for(300ms);
+        }
+        return false;
     }
 
     std::optional<fs::path> m_xvfb;
@@ -287,6 +309,63 @@ TEST_F(WholeProgramTest, ConnectPickAPairReachHomeAndFailWhenItGoesSilent) {
     EXPECT_EQ(sim.ctl("SILENT 70:5A:B6:00:77:A0 ON"), "OK");
     ASSERT_TRUE(logged("OnDeviceDisconnected: DisconnectError[0]")) << program->Output();
     ASSERT_TRUE(logged("UpdateMainView viewType[3]")) << program->Output();
+    program->Stop();
+}
+
+// The demo of `make run`: the demo pairs and the update server of auralis-sim --demo.
+TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
+    const fs::path socket = m_folder / "demo.sock";
+    const fs::path simProgram = platform::paths::executableFolder() / "auralis-sim";
+    Child sim({simProgram.string(), "--demo", "--socket", socket.string()}, {},
+              m_folder / "sim.log");
+    ASSERT_TRUE(sim.Started());
+    std::string updateUrl;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const std::string output = sim.Output();
+            const std::size_t at = output.find("http://127.0.0.1:");
+            if (at == std::string::npos || !fs::exists(socket)) {
+                return false;
+            }
+            const std::size_t end = output.find_first_not_of("0123456789", at + 17);
+            updateUrl = output.substr(at, end - at);
+            return end != std::string::npos;
+        },
+        10s))
+        << sim.Output();
+
+    std::unique_ptr<Child> program = StartProgram(socket, updateUrl, "update.log");
+    ASSERT_TRUE(program->Started());
+    auto logged = [&](const std::string& line, std::chrono::milliseconds limit = 20s) {
+        return WaitFor([&] { return program->Output().find(line) != std::string::npos; }, limit);
+    };
+    ASSERT_TRUE(logged("Main window shown")) << program->Output();
+    const std::string main = FindWindow("Auralis Manager");
+    ASSERT_FALSE(main.empty());
+    ASSERT_TRUE(PressUntilLogged(main, 212, 451, *program, "OnConnectButtonClick"))
+        << program->Output();
+    ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->Output();
+    const std::string list = FindWindow("Pair Bluetooth earbuds");
+    ASSERT_FALSE(list.empty());
+    // The first row: "Auralis (77A0)", first generation, firmware 1.4.0.
+    ASSERT_TRUE(PressUntilLogged(list, 100, 8 + 28 + 10 + 15, *program, "ConnectToDevice"))
+        << program->Output();
+    ASSERT_TRUE(logged("UpdateMainView viewType[4]")) << program->Output();
+    ASSERT_TRUE(logged("deviceVersionL[1.4.0]")) << program->Output();
+
+    // Home's lower part: the check button, centred, 112 + 17 units into the firmware screen,
+    // which begins 8 + 32 + 32 + 229 units down the window.
+    ASSERT_TRUE(PressUntilLogged(main, 212, 301 + 112 + 17, *program,
+                                 "INVOKE_CHECK_UPDATE_FIRMWARE curVersion[1.4.0] "
+                                 "newVersion[1.5.0]"))
+        << program->Output();
+    // The update button: left under the new version's lines.
+    ASSERT_TRUE(PressUntilLogged(main, 8 + 24 + 25, 301 + 90 + 17, *program, "PH_DOWNLOAD"))
+        << program->Output();
+    ASSERT_TRUE(logged("PH_COPY", 60s)) << program->Output();
+    ASSERT_TRUE(logged("OnDownloadFinish: Success[1]", 120s)) << program->Output();
+    // The earbuds restart and come back with the new version while the message is open.
+    ASSERT_TRUE(logged("deviceVersionL[1.5.0] deviceVersionR[1.5.0]", 60s)) << program->Output();
     program->Stop();
 }
 

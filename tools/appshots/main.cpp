@@ -1,7 +1,8 @@
 // auralis-appshots: renders the home, connecting and failure screens and the device-list
 // dialog on the headless window backend into PNG files, at zoom 1 and 1.5, for several pairs
 // of earbuds (both generations, colours, battery levels and placements); and the window menu,
-// the about dialog, the licence page and the update check's dialogs at zoom 1 and 2.
+// the about dialog, the licence page and the update check's dialogs, and the firmware
+// update screen in each of its states, its version-check popup and its dialogs at zoom 1 and 2.
 //
 //     auralis-appshots OUT_DIR
 
@@ -9,6 +10,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -16,9 +18,12 @@
 #include <vector>
 
 #include "app/SBluetoothDevicesPopup.h"
+#include "app/SCheckFWVersionPopup.h"
+#include "fota/FirmwareUpdateFlow.h"
 #include "link/DeviceStatus.h"
 #include "platform/TickCount.h"
 #include "platform/window/headless/HeadlessBackend.h"
+#include "services/EnvironVar.h"
 #include "tools/appshots/ShotFrame.h"
 #include "tools/appshots/UpdateShots.h"
 #include "ui/SDispatcher.h"
@@ -211,6 +216,123 @@ void ScreensAt(Shots& shots, double zoom) {
     }
 }
 
+std::string Suffix(double zoom) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "-z%g.png", zoom);
+    return text;
+}
+
+// The firmware update screen below a connected pair, through a whole update.
+void FirmwareScreensAt(Shots& shots, double zoom) {
+    const std::string suffix = Suffix(zoom);
+    ShotFrame frame;
+    frame.zoomMode = 1;
+    SFrameOptions create;
+    create.title = "Auralis firmware screens";
+    create.rect =
+        SRect(0, 0, std::ceil(ShotFrame::kWidth * zoom), std::ceil(ShotFrame::kHeight * zoom));
+    if (frame.Create(create) == 0) {
+        std::fprintf(stderr, "auralis-appshots: cannot create the window\n");
+        ++shots.failures;
+        return;
+    }
+    frame.Show();
+    frame.home.GetDeviceCluster().SetDevice("Auralis2 (Blue)", "VX-R175");
+    DeviceStatus status;
+    status.batteryLeft = 80;
+    status.batteryRight = 75;
+    status.batteryCase = 60;
+    status.wearingDetection = 0x11;
+    status.DeviceColorL = status.DeviceColorR = 258;
+    frame.home.OnDeviceStatusChange(status);
+    frame.ShowScreen(&frame.home);
+    shots.Advance(kSettleMs);
+
+    SFirmwareUpdateView& view = frame.home.GetFirmwareUpdateView();
+    view.OnDeviceVersionChange("1.5.0", "1.5.0");
+    EnvironVar::SetIsNotifyUpdateFW(0);
+    EnvironVar::SetLastTimeUpdateFW(0);
+    view.SetViewState(SFirmwareUpdateView::kStateCheck);
+    shots.Advance(200);
+    shots.Write(frame, "fw-state0-never-updated" + suffix);
+
+    EnvironVar::SetIsNotifyUpdateFW(1);
+    EnvironVar::SetLastTimeUpdateFW(1796748480);  // 2026-12-08 16:48 UTC
+    view.SetViewState(SFirmwareUpdateView::kStateCheck);
+    shots.Advance(200);
+    shots.Write(frame, "fw-state0-badge-lastupdate" + suffix);
+
+    // The date as a Korean reader sees it (the other texts have no Korean table yet).
+    setenv("AURALIS_LANG", "ko-KR", 1);
+    EnvironVar::Reload();
+    view.SetViewState(SFirmwareUpdateView::kStateCheck);
+    shots.Advance(200);
+    shots.Write(frame, "fw-state0-korean-date" + suffix);
+    unsetenv("AURALIS_LANG");
+    EnvironVar::Reload();
+
+    FirmwareOffer offer;
+    offer.currentVersion = "1.5.0";
+    offer.newVersion = "2.2.0";
+    offer.sizeText = "293 KB";
+    offer.shownNotes =
+        "Clearer calls in windy places.\nLonger battery life with noise cancelling on.\n"
+        "Faster pairing with a second computer.";
+    offer.offered = offer.newer = true;
+    view.ShowOffer(offer);
+    shots.Advance(200);
+    shots.Write(frame, "fw-state1-available" + suffix);
+    if (auto* bar = view.GetVerticalBar()) {
+        view.ScrollTo(0, 1000);
+        shots.Advance(200);
+        shots.Write(frame, "fw-state1-scrolled" + suffix);
+        view.ScrollTo(0, 0);
+        (void)bar;
+    }
+
+    view.OnFlowPhaseChange(FirmwareUpdateFlow::PH_DOWNLOAD);
+    view.OnFlowDownloadProgress(42, 126000);
+    shots.Advance(200);
+    shots.Write(frame, "fw-state2-downloading" + suffix);
+
+    view.OnFlowPhaseChange(FirmwareUpdateFlow::PH_COPY);
+    view.OnFlowTransferProgress(67, 201000);
+    shots.Advance(200);
+    shots.Write(frame, "fw-state3-copying" + suffix);
+
+    // The version-check popup, held open: its answer never comes within the shot.
+    SCheckFWVersionPopup::SetAnswerPause(std::chrono::milliseconds(60000));
+    {
+        SCheckFWVersionPopup popup(&frame, "VX-R175");
+        shots.Modal([&] { popup.Show(); }, [](SDialogFrame&) {}, "fw-check-popup" + suffix);
+    }
+    SCheckFWVersionPopup::SetAnswerPause(std::chrono::milliseconds(1000));
+
+    // The screen's dialogs, each raised as its event would raise it.
+    auto dialog = [&](const std::function<void()>& raise, const std::string& name) {
+        shots.Modal(
+            [&] {
+                raise();
+                for (int turn = 0; turn < 20 && shots.m_app.GetDispatcher().PumpPending(); ++turn) {
+                }
+            },
+            [](SDialogFrame&) {}, name + suffix);
+    };
+    dialog([&] { view.OnDeviceVersionMismatch(); }, "fw-dialog-mismatch");
+    view.OnFlowPhaseChange(FirmwareUpdateFlow::PH_COPY);
+    shots.Advance(50);
+    dialog([&] { view.OnFlowFinish(false, 3); }, "fw-dialog-failed");
+    view.OnFlowPhaseChange(FirmwareUpdateFlow::PH_COPY);
+    shots.Advance(50);
+    dialog([&] { view.OnFlowFinish(true, 0); }, "fw-dialog-success");
+    dialog([&] { view.OnFlowInternetUnavailable(6); }, "fw-dialog-internet");
+    dialog([&] { view.OnFlowBluetoothUnavailable(); }, "fw-dialog-bluetooth");
+    view.ShowOffer(offer);
+    shots.Advance(50);
+    offer.offered = false;
+    dialog([&] { view.ShowOffer(offer); }, "fw-dialog-uptodate");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -237,6 +359,7 @@ int main(int argc, char** argv) {
     for (double zoom : {1.0, 2.0}) {
         SDispatcher::SetZoomFactor(zoom);
         shots.failures += RenderUpdateShots(backend, app, clock, folder);
+        FirmwareScreensAt(shots, zoom);
     }
     app.GetDispatcher().running = 0;
     return shots.failures == 0 ? 0 : 1;
