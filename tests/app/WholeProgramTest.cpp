@@ -26,7 +26,9 @@
 #include <thread>
 #include <vector>
 
+#include "auralis/Version.h"
 #include "platform/Paths.h"
+#include "platform/bluetooth/sim/SimRequest.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/integration/SimNeighbourhood.h"
 
@@ -333,6 +335,15 @@ TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
         },
         10s))
         << sim.Output();
+    // The demo server offers a newer program too; offering this build's own version keeps the
+    // start-up question about it out of the way of the clicks below.
+    {
+        platform::bluetooth::SimRequest request(socket, 5s);
+        std::string answer;
+        ASSERT_TRUE(request.send(std::string("CTL SERVER app=") + AURALIS_VERSION) &&
+                    request.readLine(answer));
+        ASSERT_EQ(answer, "OK");
+    }
 
     std::unique_ptr<Child> program = StartProgram(socket, updateUrl, "update.log");
     ASSERT_TRUE(program->Started());
