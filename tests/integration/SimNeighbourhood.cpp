@@ -41,7 +41,7 @@ nlohmann::json SimNeighbourhood::fastTiming() {
             {"restartMs", 300},           {"lineTimeoutMs", 2000}};
 }
 
-SimNeighbourhood::SimNeighbourhood(const nlohmann::json& devices)
+SimNeighbourhood::SimNeighbourhood(const nlohmann::json& devices, UpdateServer updateServer)
     : m_folder(testing_support::makeTempFolder("sim")), m_socket(m_folder / "n.sock") {
     const std::filesystem::path scenario = m_folder / "scenario.json";
     std::ofstream(scenario) << nlohmann::json{{"timing", fastTiming()}, {"devices", devices}}.dump(
@@ -49,8 +49,13 @@ SimNeighbourhood::SimNeighbourhood(const nlohmann::json& devices)
 
     const std::string program = (platform::paths::executableFolder() / "auralis-sim").string();
     const std::string output = (m_folder / "sim.out").string();
-    std::vector<std::string> args = {program,     "--socket",   m_socket.string(),
-                                     "--no-http", "--scenario", scenario.string()};
+    std::vector<std::string> args = {program, "--socket", m_socket.string(), "--scenario",
+                                     scenario.string()};
+    if (updateServer == UpdateServer::None) {
+        args.push_back("--no-http");
+    } else {
+        args.insert(args.end(), {"--http-port", "0"});
+    }
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
@@ -72,6 +77,26 @@ SimNeighbourhood::SimNeighbourhood(const nlohmann::json& devices)
     for (int i = 0; i < 2000 && !m_started; ++i) {
         m_started = request("RADIO") == "OK";
         if (!m_started) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    if (m_started && updateServer == UpdateServer::Local) {
+        readUpdateUrl(output);
+    }
+}
+
+void SimNeighbourhood::readUpdateUrl(const std::string& output) {
+    static const std::string kPrefix = "update server: ";
+    for (int i = 0; i < 2000 && m_updateUrl.empty(); ++i) {
+        std::ifstream in(output);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (const std::size_t at = line.find(kPrefix); at != std::string::npos) {
+                m_updateUrl = line.substr(at + kPrefix.size());
+                break;
+            }
+        }
+        if (m_updateUrl.empty()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     }

@@ -10,12 +10,15 @@
 namespace integration {
 
 // The built auralis-sim as a child process on a private socket in the test's sandbox, started
-// with a scenario file and without its update server. The test talks to it through the sim
-// backend and drives it with CTL commands. Ended with SIGTERM (SIGKILL when it hangs).
+// with a scenario file, without its update server unless asked for (then on a free port). The test
+// talks to it through the sim backend and drives it with CTL commands. Ended with SIGTERM (SIGKILL
+// when it hangs).
 class SimNeighbourhood {
 public:
     // Devices of the scenario: {"address", "name", "paired", ...} objects as the sim reads them.
-    explicit SimNeighbourhood(const nlohmann::json& devices);
+    enum class UpdateServer { None, Local };
+    explicit SimNeighbourhood(const nlohmann::json& devices,
+                              UpdateServer updateServer = UpdateServer::None);
     ~SimNeighbourhood();
     SimNeighbourhood(const SimNeighbourhood&) = delete;
     SimNeighbourhood& operator=(const SimNeighbourhood&) = delete;
@@ -26,6 +29,8 @@ public:
     bool started() const { return m_started; }
     const std::filesystem::path& socket() const { return m_socket; }
     pid_t pid() const { return m_pid; }
+    // The update server's address ("http://127.0.0.1:PORT"); empty without one.
+    const std::string& updateUrl() const { return m_updateUrl; }
 
     // One request line; the whole answer without the trailing line end.
     std::string request(const std::string& line) const;
@@ -35,10 +40,13 @@ public:
     nlohmann::json info(const std::string& address) const;
 
 private:
+    void readUpdateUrl(const std::string& output);
+
     std::filesystem::path m_folder;
     std::filesystem::path m_socket;
     pid_t m_pid = -1;
     bool m_started = false;
+    std::string m_updateUrl;
 };
 
 }  // namespace integration
