@@ -1,18 +1,22 @@
 #include "updater/STesselDownloadDlg.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "platform/Process.h"
 #include "services/Log.h"
 #include "services/SLocale.h"
 #include "services/SSetting.h"
 #include "services/SettingChild.h"
 #include "ui/SDC.h"
+#include "ui/SDialogTitleBar.h"
+#include "ui/SPalette.h"
 #include "ui/SPopupDialog.h"
 #include "ui/TextFlags.h"
 
 namespace updater {
 namespace {
 constexpr uint32_t kBackground = 0x00F9F9F9u;
-constexpr uint32_t kTextColour = 0x00333333u;
 constexpr double kInset = 10;
 constexpr int kFont = 112;
 constexpr unsigned kFormat = DT_WORDBREAK | DT_NOPREFIX;
@@ -42,10 +46,17 @@ std::string STesselDownloadDlg::DownloadPage() {
     return kDefaultDownloadPage;
 }
 
+double STesselDownloadDlg::HeightFor(const std::string& text) {
+    // Title row above the content, 16 units below it, the button row under the text.
+    const double chrome = SDialogTitleBar::kHeight + 16 + SPopupDialog::kButtonRowHeight;
+    const double textHeight = SDC::MeasureText(text, kFont, kFormat, kWidth - 2 * kInset).height;
+    return std::max(kHeight, std::ceil(textHeight + 2 * kInset + chrome));
+}
+
 int STesselDownloadDlg::Show(SWindowFrame* owner, const std::string& title) {
     STesselDownloadDlg notice;
     SPopupDialog dialog(&notice, kYesNoButtons, "STesselDownloadDlg");
-    const int result = dialog.DoModalResult(owner, title, SSize(kWidth, kHeight));
+    const int result = dialog.DoModalResult(owner, title, SSize(kWidth, HeightFor(NoticeText())));
     if (result == kResultOpenPage) {
         const std::string page = DownloadPage();
         const bool opened = platform::process::openUrl(page);
@@ -69,7 +80,8 @@ void STesselDownloadDlg::OnPaint(SDC& dc) {
     // Vertically centred: measured first, as word-wrapped text has no centring flag.
     const SSize size = SDC::MeasureText(m_text, kFont, kFormat, box.Width());
     const double top = box.top + std::max(0.0, (box.Height() - size.height) / 2);
-    dc.DrawText(m_text, SRect(box.left, top, box.right, box.bottom), kFormat, kFont, kTextColour);
+    dc.DrawText(m_text, SRect(box.left, top, box.right, box.bottom), kFormat, kFont,
+                SPalette::kText);
 }
 
 }  // namespace updater

@@ -27,6 +27,8 @@ public:
     // The page the notice offers: the settings' address when it is a web address, else the
     // default page.
     static std::string DownloadPage();
+    // The popup's height for the text: at least kHeight, taller when the text needs it.
+    static double HeightFor(const std::string& text);
 
     // UI thread: runs the notice modally over owner and opens the page when the user agrees.
     // Returns the popup's result.

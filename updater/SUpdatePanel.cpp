@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 constexpr uint32_t kWhite = 0x00FFFFFFu;
 constexpr uint32_t kTextColour = 0x00222222u;
 constexpr uint32_t kVersionColour = 0x00A4774Fu;
-constexpr uint32_t kCancelCaptionColour = 0x00C5C5C5u;
+constexpr int kCancelStyle = 12;
 constexpr int kFileFont = 113;
 constexpr int kTextFont = 112;
 constexpr int kCancelFont = 115;
@@ -104,8 +104,9 @@ void SUpdatePanel::OnCreate() {
 
     m_cancelButton.Create("Cancel Button", this, SMargin(-1, -1, -1, 10), SSize(124, 31));
     m_cancelButton.SetText(AfxGetStrRes("MNU_Zephiro_Cancel"));
+    // The usual caption style: a light grey caption would read as a disabled button.
+    m_cancelButton.SetStyle(kCancelStyle);
     m_cancelButton.SetFont(kCancelFont);
-    m_cancelButton.SetTextColor(kCancelCaptionColour);
     m_cancelButton.SetCornerRadius(12);
     m_cancelButton.SetEnabled(1);
     m_cancelButton.SetDelegate(this);
@@ -163,8 +164,8 @@ bool SUpdatePanel::OnWebApi(std::unique_lock<std::recursive_mutex>& lock, const 
                 return true;
             }
             const std::uint32_t length = static_cast<std::uint32_t>(data->progress->curLength);
-            SetFileLabel(m_fileName + " (" + SUtil::GetFileLengthString(length) + "/" +
-                         AfxGetStrRes("MNU_Second2") + ")");
+            // The amount received so far; it is not a rate, so no "per second" after it.
+            SetFileLabel(m_fileName + " (" + SUtil::GetFileLengthString(length) + ")");
             m_percent.store(std::clamp(data->progress->percent, 0, 100));
             PostProgress();
             return true;
