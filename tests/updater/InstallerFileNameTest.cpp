@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "updater/SGUIMain.h"
 
 using updater::InstallerFileName;
@@ -51,4 +53,10 @@ TEST(UpdateClientArgumentsTest, ReadsSeparateArgumentsAndOneQuotedText) {
 
     EXPECT_EQ(updater::SGUIMain::ReadArgument({"/v", "1.2.3", "/u"}, "/u"), "");
     EXPECT_EQ(updater::SGUIMain::ReadArgument({}, "/v"), "");
+}
+
+TEST(UpdateClientArgumentsTest, InstallFolderMustExistAndBeWritable) {
+    EXPECT_TRUE(updater::SGUIMain::IsFolderWritable(std::getenv("AURALIS_TEMP_DIR")));
+    EXPECT_FALSE(updater::SGUIMain::IsFolderWritable("/nonexistent/auralis"));
+    EXPECT_FALSE(updater::SGUIMain::IsFolderWritable(""));
 }
