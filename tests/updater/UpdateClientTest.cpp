@@ -17,6 +17,7 @@
 #include "tests/updater/UpdateClientHarness.h"
 #include "ui/SPopupDialog.h"
 #include "updater/SGUIMain.h"
+#include "updater/STesselDownloadDlg.h"
 #include "updater/SUpdatePanel.h"
 
 namespace updater_test {
@@ -124,7 +125,12 @@ TEST_F(UpdateClientTest, FourthNetworkFailureShowsTheNoticeAndRunsNothing) {
     // The user was told where to get the update: the download page opens, and neither the
     // installer nor the main program runs; the broken downloads left nothing behind.
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(opened); }));
-    EXPECT_NE(std::ifstream(opened).get(), EOF);
+    std::string page;
+    WaitUntil([&] {
+        std::getline(std::ifstream(opened), page);
+        return !page.empty();
+    });
+    EXPECT_EQ(page, updater::STesselDownloadDlg::kDefaultDownloadPage);
     EXPECT_EQ(client.logLines(mainProgramLine()), 0);
     EXPECT_FALSE(fs::exists(client.installFolder() / "installer.log"));
     EXPECT_TRUE(FilesIn(client.tempFolder()).empty());
