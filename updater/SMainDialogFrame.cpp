@@ -69,9 +69,19 @@ void SMainDialogFrame::ShowMainWindow() {
 void SMainDialogFrame::OnCreateContent() {
     // The user leaves only through the panel's cancel button.
     GetTitleBar().GetCloseButton().SetVisible(0);
-    closeAllowed = 0;
     // Made hidden: showing it with the window is its first show, which starts the download.
     m_panel.Create("update Panel", &GetContentArea(), SMargin(0, 0, 0, 0), SSize(), 0);
+}
+
+void SMainDialogFrame::OnClose() {
+    if (IsClosing() != 0) {
+        SDialogFrame::OnClose();
+        return;
+    }
+    // Only while no dialog of ours is open: the question would stack on top of another one.
+    if (GetOpenDialogs().size() == 1) {
+        m_panel.RequestCancel();
+    }
 }
 
 void SMainDialogFrame::OnDestroy() {

@@ -44,6 +44,9 @@ public:
 
     void OnCreateContent() override;
     void OnDestroy() override;
+    // A close request from the desktop (the window manager's close, Alt+F4) is the user's
+    // cancel: it asks the cancel question instead of dropping the download silently.
+    void OnClose() override;
 
 private:
     struct PendingSend;

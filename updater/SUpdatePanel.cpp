@@ -359,6 +359,12 @@ void SUpdatePanel::StopWebApi() {
     api.reset();
 }
 
+void SUpdatePanel::RequestCancel() {
+    if (m_cancelButton.GetOwnEnabled() != 0) {
+        OnCancelButton();
+    }
+}
+
 void SUpdatePanel::ButtonClicked(SButton* button) {
     if (button == &m_cancelButton) {
         OnCancelButton();

@@ -77,6 +77,9 @@ public:
     void RestartDownload();
     void ShowNetworkNotice();
 
+    // UI thread: what the cancel button does (asks first), while the button is enabled.
+    void RequestCancel();
+
     // UI thread, when the window goes: no callback runs once this returns.
     void StopWebApi();
 

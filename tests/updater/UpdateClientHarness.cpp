@@ -125,6 +125,10 @@ updater::SUpdatePanel& UpdateClientHarness::panel() {
     return m_app->GetMainWindow().GetUpdatePanel();
 }
 
+void UpdateClientHarness::requestClose() {
+    m_backend->injectCloseRequest(m_app->GetMainWindow().GetWindow()->id());
+}
+
 SPopupDialog* UpdateClientHarness::readyDialog() const {
     const std::vector<SDialogFrame*> dialogs = SDialogFrame::GetOpenDialogs();
     for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it) {

@@ -47,6 +47,8 @@ public:
 
     // ---- inside a step
     updater::SUpdatePanel& panel();
+    // The desktop asks the client's window to close (the window manager's close button).
+    void requestClose();
     // The newest open popup dialog that has not started closing, once its opening zoom has
     // ended (so it takes input); null otherwise.
     SPopupDialog* readyDialog() const;

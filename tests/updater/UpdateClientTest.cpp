@@ -218,6 +218,35 @@ TEST_F(UpdateClientTest, CancelDuringTheDownloadRestartsTheMainProgram) {
     EXPECT_FALSE(fs::exists(client.installFolder() / "installer.log"));
 }
 
+TEST_F(UpdateClientTest, DesktopCloseRequestAsksLikeCancelAndKeepsTheDownloadWhenDeclined) {
+    SilentServer server;
+    int questions = 0;
+    int requests = 0;
+    client.run(Arguments("9.9.9", server.address()), [&](UpdateClientHarness& h) {
+        // A request whenever no question is open and the one before it was answered.
+        if (requests == questions && SDialogFrame::GetOpenDialogs().size() == 1) {
+            ++requests;
+            h.requestClose();
+            return;
+        }
+        SPopupDialog* dialog = h.readyDialog();
+        if (dialog == nullptr || UpdateClientHarness::captions(*dialog) != kQuestionButtons) {
+            return;
+        }
+        // Declined first: the window stays and the download goes on; then confirmed.
+        ++questions;
+        if (questions == 1) {
+            UpdateClientHarness::press(*dialog, "Cancel");
+            EXPECT_EQ(h.panel().IsCancelled(), 0);
+        } else {
+            UpdateClientHarness::press(*dialog, "OK");
+        }
+    });
+    EXPECT_FALSE(client.timedOut());
+    EXPECT_EQ(questions, 2);
+    EXPECT_TRUE(client.mainProgramStarted());
+}
+
 TEST_F(UpdateClientTest, CancelAtHundredPercentDoesNotRestartTheMainProgram) {
     SilentServer server;
     bool asked = false;
