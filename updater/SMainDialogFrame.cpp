@@ -55,8 +55,8 @@ int SMainDialogFrame::CreateMainWindow() {
     {
         std::lock_guard lock(m_sendLock);
         m_gone = false;
+        m_alive = std::make_shared<int>(0);
     }
-    m_alive = std::make_shared<int>(0);
     m_uiThread = std::this_thread::get_id();
     return Create(options);
 }
@@ -85,7 +85,6 @@ void SMainDialogFrame::OnClose() {
 }
 
 void SMainDialogFrame::OnDestroy() {
-    m_alive.reset();
     ReleaseSenders();
     // No callback may run once the window is gone; the web API's threads end here.
     m_panel.StopWebApi();
@@ -97,6 +96,7 @@ void SMainDialogFrame::ReleaseSenders() {
     {
         std::lock_guard lock(m_sendLock);
         m_gone = true;
+        m_alive.reset();
         pending.swap(m_pending);
     }
     for (const auto& send : pending) {
@@ -113,14 +113,15 @@ intptr_t SMainDialogFrame::SendUpdateMessage(int action, intptr_t value) {
         return OnUpdateMessage(action, value);
     }
     auto send = std::make_shared<PendingSend>();
+    std::weak_ptr<int> alive;
     {
         std::lock_guard lock(m_sendLock);
         if (m_gone) {
             return 0;
         }
         m_pending.push_back(send);
+        alive = m_alive;
     }
-    std::weak_ptr<int> alive = m_alive;
     dispatcher->GetBackend().postCall([this, alive, send, action, value] {
         if (alive.expired()) {
             send->finish(0);
@@ -142,7 +143,11 @@ void SMainDialogFrame::PostUpdateMessage(int action, intptr_t value) {
     if (dispatcher == nullptr) {
         return;
     }
-    std::weak_ptr<int> alive = m_alive;
+    std::weak_ptr<int> alive;
+    {
+        std::lock_guard lock(m_sendLock);
+        alive = m_alive;
+    }
     dispatcher->GetBackend().postCall([this, alive, action, value] {
         if (!alive.expired()) {
             OnUpdateMessage(action, value);

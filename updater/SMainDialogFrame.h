@@ -56,6 +56,7 @@ private:
 
     SUpdatePanel m_panel;
     // Lives while the window does; posted work checks it on the UI thread before it runs.
+    // Guarded, with the list of waiting senders, by m_sendLock.
     std::shared_ptr<int> m_alive;
     std::mutex m_sendLock;
     std::vector<std::shared_ptr<PendingSend>> m_pending;
