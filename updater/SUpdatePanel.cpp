@@ -263,7 +263,7 @@ void SUpdatePanel::Install() {
         if (!fs::remove(m_installerPath, error) || error) {
             _Log(LOG_WARNING, method, __LINE__, "[%s] DeleteFile fail - (%d)%s", method,
                  ErrnoOf(error), m_installerPath.c_str());
-            PostClose();
+            GiveUpInstalling(method);
             return;
         }
     }
@@ -271,21 +271,29 @@ void SUpdatePanel::Install() {
     if (error) {
         _Log(LOG_WARNING, method, __LINE__, "[%s] MoveFile fail - (%d)%s", method, ErrnoOf(error),
              m_installerPath.c_str());
-        PostClose();
+        GiveUpInstalling(method);
         return;
     }
     fs::permissions(m_installerPath, kInstallerMode, fs::perm_options::replace, error);
     if (error) {
         _Log(LOG_WARNING, method, __LINE__, "[%s] chmod fail - (%d)%s", method, ErrnoOf(error),
              m_installerPath.c_str());
-        PostClose();
+        GiveUpInstalling(method);
         return;
     }
     _Log(LOG_INFO, method, __LINE__, "[%s] ShellExecute = %s", method, m_installerPath.c_str());
     if (!platform::process::spawn(m_installerPath, {kInstallerArgument})) {
         _Log(LOG_WARNING, method, __LINE__, "installer could not be started: %s",
              m_installerPath.c_str());
+        GiveUpInstalling(method);
+        return;
     }
+    PostClose();
+}
+
+void SUpdatePanel::GiveUpInstalling(const char* method) {
+    // Nothing was installed: the user gets the program they had back.
+    StartMainProgram(method);
     PostClose();
 }
 

@@ -115,6 +115,8 @@ private:
     bool OnOtherError(std::unique_lock<std::recursive_mutex>& lock, const WEBAPI_DATA* data);
     void StartDownload();
     void Install();
+    // The downloaded installer cannot be put in place or run.
+    void GiveUpInstalling(const char* method);
     // Starts the main program unless the download reached 100 %, then closes the window.
     void StopAndClose(const char* method);
     void StartMainProgram(const char* method);

@@ -268,6 +268,18 @@ TEST_F(UpdateClientTest, OldInstallerOfTheSameNameIsReplaced) {
     EXPECT_NE(text.find("auralis-sim"), std::string::npos);
 }
 
+TEST_F(UpdateClientTest, InstallerThatCannotBePutInPlaceRunsNothingAndRestarts) {
+    // A folder of the installer's name, not empty, cannot be deleted.
+    const fs::path blocking = client.tempFolder() / "LumoraAuralisManagerSetup-9.9.9.sh";
+    fs::create_directory(blocking);
+    std::ofstream(blocking / "keep") << "x";
+    client.run(Arguments("9.9.9", client.installerAddress()));
+    EXPECT_EQ(client.logLines("DeleteFile fail"), 1);
+    EXPECT_TRUE(client.mainProgramStarted());
+    EXPECT_FALSE(fs::exists(client.installFolder() / "installer.log"));
+    EXPECT_TRUE(fs::exists(blocking / "keep"));
+}
+
 TEST_F(UpdateClientTest, HostileAddressStillDownloadsIntoTheTemporaryFolderOnly) {
     client.run(Arguments("9.9.9", client.installerAddress() + "?to=/../../../escape.sh"));
     EXPECT_EQ(client.installerLog(), std::string(kInstalled) + "\n");
