@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+
+class SUpdater;
 
 // How the start-up work list reaches the main window from its worker threads. Implemented by
 // SWindowMainFrame; every operation is safe from any thread.
@@ -18,6 +21,13 @@ public:
     // Delivers the start-up message on the UI thread and waits for its answer; 0 when the window
     // went away before it answered.
     virtual intptr_t SendStartUpMessage(int param) = 0;
+
+    // The application update check of the start-up list: a new automatic check, or null when
+    // this host has none.
+    virtual std::shared_ptr<SUpdater> CreateUpdateCheck() { return nullptr; }
+    // Hands the check, its first step done, to the UI thread (the start-up message with
+    // parameter 0), ahead of anything posted afterwards.
+    virtual void HandOverUpdateCheck(std::shared_ptr<SUpdater> updater) { (void)updater; }
 
     virtual ~IStartUpHost() = default;
 };

@@ -9,15 +9,6 @@ constexpr double kButtonSize = 28;
 constexpr double kLogoLeft = 8;
 }  // namespace
 
-SMenuEntry* SMenuDefinition::FindCommand(int command) {
-    for (SMenuEntry& entry : entries) {
-        if (entry.command == command) {
-            return &entry;
-        }
-    }
-    return nullptr;
-}
-
 SMainTitleBar::SMainTitleBar() {
     SetTitleBarHeight(kHeight);
 }
@@ -57,6 +48,7 @@ void SMainTitleBar::OnCreate() {
     m_menuButton.SetImages("\\res\\Window\\window_menu_sel_nor.png",
                            "\\res\\Window\\window_menu_sel_over.png",
                            "\\res\\Window\\window_menu_sel_click.png");
+    m_menuButton.SetType(SButton::kToggle);
     m_menuButton.Create("MenuButton", this, SMargin(-1, -1, 2 * kButtonSize, -1),
                         SSize(kButtonSize, kButtonSize));
     BuildWindowMenu();

@@ -6,37 +6,17 @@
 #include <vector>
 
 #include "ui/SImageButton.h"
+#include "ui/SMenuEntry.h"
 #include "ui/SStaticImage.h"
 #include "ui/STitleBar.h"
 
 class IButtonDelegate;
 class SImage;
 
-// One entry of the title bar's window menu: the platform's menu-state bits, the command it
-// gives, its caption and how it is first drawn.
-struct SMenuEntry {
-    static constexpr uint32_t kStateDisabled = 0x2;
-    static constexpr uint32_t kStateChecked = 0x8;
-    static constexpr uint32_t kStateSeparator = 0x800;
-    static constexpr int kSeparatorCommand = 1000;
-
-    uint32_t state = 0;
-    int command = 0;
-    std::string caption;
-    int redrawState = 0;
-};
-
-// A named list of menu entries, in display order.
-struct SMenuDefinition {
-    std::string name;
-    std::vector<SMenuEntry> entries;
-    // The entry that gives `command`, or null.
-    SMenuEntry* FindCommand(int command);
-};
-
 // The main window's title bar: the logo at the left; the menu, minimise and close buttons at the
 // right. Their clicks go to the button delegate (the main frame), which tells them apart by name.
-// The bar also holds the window menu's definition "WindowMenu".
+// The menu button is a toggle: it stays pressed (checked) while its menu is open. The bar also
+// holds the window menu's definition "WindowMenu".
 class SMainTitleBar : public STitleBar {
 public:
     static constexpr int kCommandDeviceSetting = 605;

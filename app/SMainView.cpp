@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "app/SAboutDialog.h"
 #include "app/SBluetoothDevicesPopup.h"
 #include "link/BluetoothDevice.h"
 #include "link/BluetoothHandle.h"
@@ -178,9 +179,8 @@ void SMainView::ApplyView(int viewType) {
 
 void SMainView::ButtonClicked(SButton* button) {
     if (button == &m_aboutButton) {
-        // The about dialog joins with the title bar's menu; until then the click is noted.
-        _Log(LOG_INFO, "SMainView::ButtonClicked", __LINE__,
-             "About PC Program Button: the about dialog is not available yet");
+        SWindowAgent* agent = GetAgent();
+        SAboutDialog::ShowFor(agent != nullptr ? agent->GetFrame() : nullptr);
     }
 }
 

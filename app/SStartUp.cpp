@@ -1,6 +1,7 @@
 #include "app/SStartUp.h"
 
 #include "app/IStartUpHost.h"
+#include "app/SUpdater.h"
 #include "platform/Thread.h"
 #include "services/Log.h"
 
@@ -46,12 +47,19 @@ void SStartUp::doNextWork() {
 
 void SStartUp::doWorkThread(IStartUpHost& host, uint32_t workType) {
     switch (workType) {
-        case WT_CHECK_APP_UPDATE:
-            // The update check itself joins here with its own work item; until then the item
-            // only announces itself and hands on to the next one.
+        case WT_CHECK_APP_UPDATE: {
             _Log(LOG_INFO, "doWorkThread", __LINE__, "Start checking application update");
+            // The server query blocks this worker, never the UI thread; the dialogs that may
+            // follow run on the UI thread once the check is handed over.
+            std::shared_ptr<SUpdater> updater = host.CreateUpdateCheck();
+            if (updater) {
+                updater->SetAutomatic(1);
+                updater->SetState(updater->Run(SUpdater::kQuery - 1));
+                host.HandOverUpdateCheck(std::move(updater));
+            }
             host.PostStartUpMessage(IStartUpHost::kNextWork);
             break;
+        }
         case WT_SKIP:
             host.PostStartUpMessage(IStartUpHost::kNextWork);
             break;

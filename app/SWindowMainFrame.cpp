@@ -3,7 +3,10 @@
 #include <atomic>
 #include <cmath>
 
+#include "app/SAboutDialog.h"
 #include "app/SMainFrameMessenger.h"
+#include "app/SUpdater.h"
+#include "platform/window/Keys.h"
 #include "services/Log.h"
 #include "ui/SButton.h"
 #include "ui/SCommandLine.h"
@@ -64,6 +67,11 @@ int SWindowMainFrame::OnCreate() {
     m_dimOverlay.SetEnabled(0);
 
     AddCommandDelegate(this);
+    m_menuFrame.SetClosedHandler([this] {
+        // The button shows unpressed again once its menu has gone, however it went.
+        m_titleBar.GetMenuButton().SetChecked(0);
+        m_titleBar.GetMenuButton().Invalidate();
+    });
 
     // "/windowbasefinder" anywhere in the arguments, also inside a longer one.
     if (SCommandLine::Contains(SWindowBaseFinderFrame::kSwitch)) {
@@ -80,6 +88,8 @@ int SWindowMainFrame::OnCreate() {
 
 void SWindowMainFrame::OnDestroy() {
     m_messenger->Detach();
+    m_menuFrame.SetClosedHandler(nullptr);
+    m_menuFrame.Destroy();
     if (GetWindow() != nullptr) {
         GetWindow()->killTimer(kDimInTimer);
         GetWindow()->killTimer(kDimOutTimer);
@@ -122,7 +132,8 @@ void SWindowMainFrame::OnUserMessage(int code, intptr_t param) {
             OnUpdateMark(param != 0 ? 1 : 0);
             break;
         default:
-            // kIgnoredMessage and anything else: no effect.
+            // Commands posted by the menu; kIgnoredMessage and anything else: no effect.
+            SWindowFrame::OnUserMessage(code, param);
             break;
     }
 }
@@ -132,9 +143,12 @@ intptr_t SWindowMainFrame::OnStartUpMsg(int param, intptr_t object) {
         case IStartUpHost::kContinueUpdateCheck:
             _Log(LOG_INFO, "SWindowMainFrame::OnStartUpMsg", __LINE__,
                  "Start checking application update");
-            // The update check's dialogs run here once the check is part of the program; no
-            // check object is handed over until then.
-            (void)object;
+            // The check's first step ran on the start-up worker; its dialogs run here. The
+            // object stays owned by whoever handed it over.
+            if (auto* updater = reinterpret_cast<SUpdater*>(object)) {
+                updater->SetAutomatic(1);
+                updater->RunStates();
+            }
             return 0;
         case IStartUpHost::kNextWork:
             m_startUp.doNextWork();
@@ -156,6 +170,7 @@ void SWindowMainFrame::OnUpdateMark(int available) {
         about->state &= ~SMenuEntry::kStateChecked;
     }
     about->redrawState = 0;
+    m_menuFrame.GetPanel().Invalidate();
 }
 
 void SWindowMainFrame::ButtonClicked(SButton* button) {
@@ -167,21 +182,63 @@ void SWindowMainFrame::ButtonClicked(SButton* button) {
         PostClose();
     } else if (name == "MinButton") {
         GetWindow()->minimize();
+    } else if (button->GetChecked() != 0) {
+        OpenWindowMenu(button);
     } else {
-        m_menuAnchor = button;
-        // The drop-down window menu opens under its button once it is part of the program.
-        _Log(LOG_INFO, "SWindowMainFrame::ButtonClicked", __LINE__,
-             "menu button: the window menu is not available yet");
+        // The second press of the menu button.
+        CloseWindowMenu();
     }
+}
+
+void SWindowMainFrame::OpenWindowMenu(SButton* anchor) {
+    SMenuDefinition* menu = m_titleBar.GetMenu("WindowMenu");
+    if (menu == nullptr || anchor == nullptr || anchor->GetChecked() == 0 || m_menuFrame.IsOpen()) {
+        return;
+    }
+    m_menuAnchor = anchor;
+    // Under the button, the menu card's edge in line with the button's left edge.
+    const SRect below = anchor->GetRect(SWindowBase::kRectOnScreen, 1);
+    const double zoomFactor = SDispatcher::GetZoomFactor();
+    const double inset = (SMenuPanel::kInsetSide - 2) * zoomFactor;
+    double left = below.left - inset;
+    // A menu that would hang past the window's right edge is lined up with the button's right
+    // edge instead, so it stays over the window it belongs to.
+    const double width = SMenuFrame::SizeFor(*menu).width * zoomFactor;
+    const platform::window::Rect window = GetWindow()->screenRect();
+    if (left + width > window.x + window.width) {
+        left = below.right + inset - width;
+    }
+    m_menuFrame.ResetState();
+    if (m_menuFrame.Open(this, menu, static_cast<int>(left), static_cast<int>(below.bottom)) == 0) {
+        anchor->SetChecked(0);
+    }
+}
+
+void SWindowMainFrame::CloseWindowMenu() {
+    m_menuFrame.CloseMenu();
+}
+
+void SWindowMainFrame::OpenAboutDialog() {
+    CloseWindowMenu();
+    SAboutDialog::ShowFor(this);
 }
 
 int SWindowMainFrame::OnCommand(int commandId) {
     if ((commandId & 0xFFFF) == SMainTitleBar::kCommandAbout) {
-        _Log(LOG_INFO, "SWindowMainFrame::OnCommand", __LINE__,
-             "about: the about dialog is not available yet");
+        OpenAboutDialog();
         return 1;
     }
     return 0;
+}
+
+int SWindowMainFrame::PreTranslateKey(const SKeyMessage& message) {
+    // The menu window does not take the keyboard from the main window, so Escape arrives here.
+    if (m_menuFrame.IsOpen() && message.message == WM_KEYDOWN &&
+        message.key == platform::window::keys::kEscape) {
+        CloseWindowMenu();
+        return 1;
+    }
+    return SWindowFrame::PreTranslateKey(message);
 }
 
 // ---------------------------------------------------------------- dimming
@@ -221,12 +278,30 @@ void SWindowMainFrame::OnModalState(int entered) {
 }
 
 void SWindowMainFrame::onWindowEvent(const platform::window::WindowEvent& event) {
+    using Type = platform::window::WindowEvent::Type;
+    if (m_menuFrame.IsOpen()) {
+        if (event.type == Type::FocusLost) {
+            m_menuFrame.OwnerLostFocus();
+        } else if (event.type == Type::ButtonDown && !IsOverMenuAnchor(event.x, event.y)) {
+            // A press anywhere else in the window ends the menu; a press on its button is that
+            // button's second press.
+            CloseWindowMenu();
+        }
+    }
     if (event.type == platform::window::WindowEvent::Type::Timer &&
         (event.timerId == kDimInTimer || event.timerId == kDimOutTimer)) {
         OnDimTimer(event.timerId);
         return;
     }
     SWindowFrame::onWindowEvent(event);
+}
+
+bool SWindowMainFrame::IsOverMenuAnchor(int x, int y) {
+    if (m_menuAnchor == nullptr) {
+        return false;
+    }
+    const SRect rect = m_menuAnchor->GetRect(SWindowBase::kRectInFrame, 0);
+    return x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
 }
 
 void SWindowMainFrame::OnDimTimer(uint32_t id) {

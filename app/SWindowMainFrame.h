@@ -14,6 +14,7 @@
 #include "ui/ICommandDelegate.h"
 #include "ui/ITitleBarDelegate.h"
 #include "ui/SMainPanel.h"
+#include "ui/SMenuFrame.h"
 #include "ui/SPanel.h"
 #include "ui/SWindowFrame.h"
 
@@ -69,13 +70,21 @@ public:
     // The update-available mark: sets or clears the about entry's check mark.
     void OnUpdateMark(int available);
 
+    // The window menu under the menu button (only while the button is pressed), and its end.
+    void OpenWindowMenu(SButton* anchor);
+    void CloseWindowMenu();
+    // The about dialog, modal over this frame (command 604, the main view's about link).
+    void OpenAboutDialog();
+
     // ---- ITitleBarDelegate, IButtonDelegate, ICommandDelegate
     void ButtonClicked(SButton* button) override;
     int OnCommand(int commandId) override;
+    int PreTranslateKey(const SKeyMessage& message) override;
 
     // ---- state, for tests
     SMainPanel& GetRootPanel() { return m_root; }
     SMainTitleBar& GetTitleBar() { return m_titleBar; }
+    SMenuFrame& GetMenuFrame() { return m_menuFrame; }
     SPanel& GetContentArea() { return m_contentArea; }
     SMainView& GetMainView() { return m_mainView; }
     SStartUp& GetStartUp() { return m_startUp; }
@@ -91,10 +100,12 @@ private:
     void OpenWindowBaseFinder();
     void CloseWindowBaseFinder();
     void OnDimTimer(uint32_t id);
+    bool IsOverMenuAnchor(int x, int y);
     void SetDimLevel(int level);
 
     SMainPanel m_root;
     SMainTitleBar m_titleBar;
+    SMenuFrame m_menuFrame;
     SPanel m_contentArea;
     SMainView m_mainView;
     std::shared_ptr<SMainFrameMessenger> m_messenger;

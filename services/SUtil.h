@@ -33,7 +33,7 @@ public:
     static int GetTokenCount(const std::string& text, char ch);
 
     // Non-zero when a network interface other than loopback is up and has an address.
-    // AURALIS_OFFLINE=1 forces 0.
+    // AURALIS_OFFLINE=1 forces 0, AURALIS_OFFLINE=0 forces 1.
     static int IsNetWorkConnectionCheck();
 
     // A size for people: "512 B", "820 KB", "1.5 MB", "12 MB", "2.3 GB" (units of 1024; one

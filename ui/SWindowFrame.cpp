@@ -202,7 +202,16 @@ void SWindowFrame::OnClose() {
     Destroy();
 }
 
-void SWindowFrame::OnUserMessage(int, intptr_t) {}
+void SWindowFrame::OnUserMessage(int code, intptr_t param) {
+    if (code != ICommandDelegate::kCommandMessage) {
+        return;
+    }
+    for (ICommandDelegate* delegate : commandDelegates) {
+        if (delegate->OnCommand(static_cast<int>(param)) != 0) {
+            return;
+        }
+    }
+}
 
 void SWindowFrame::UpdateZoom() {
     if (zoomMode == 0) {

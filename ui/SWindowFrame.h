@@ -88,7 +88,8 @@ public:
     // A modal frame owned by this one opened (1) or ended (0): the owner's modal state, which
     // a main window may show (it dims itself).
     virtual void OnModalState(int) {}
-    // A message posted to the window (platform::window::WindowEvent::Type::User).
+    // A message posted to the window (platform::window::WindowEvent::Type::User). The default
+    // hands ICommandDelegate::kCommandMessage to the command delegates and ignores the rest.
     virtual void OnUserMessage(int code, intptr_t param);
     // The platform's own pre-translation of a key that no widget handled, then accelerators.
     virtual int PreTranslateKey(const SKeyMessage& message);

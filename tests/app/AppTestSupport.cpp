@@ -4,6 +4,7 @@
 #include <sstream>
 #include <thread>
 
+#include "app/SCheckVersionDlg.h"
 #include "services/Log.h"
 #include "ui/SDispatcher.h"
 
@@ -41,6 +42,8 @@ int CountInLog(const std::string& text) {
 
 MainFrameTest::MainFrameTest() : app(std::make_unique<SGUIApp>(backend)) {
     MarkLogStart();
+    // The start-up update check answers at once, so its worker is gone before the test ends.
+    SCheckVersionDlg::SetAnswerDelay(std::chrono::milliseconds(0));
     SDispatcher::SetZoomFactor(1.0);
     app->InitInstance();
     app->GetDispatcher().running = 1;

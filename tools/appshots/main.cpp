@@ -1,6 +1,7 @@
 // auralis-appshots: renders the home, connecting and failure screens and the device-list
 // dialog on the headless window backend into PNG files, at zoom 1 and 1.5, for several pairs
-// of earbuds (both generations, colours, battery levels and placements).
+// of earbuds (both generations, colours, battery levels and placements); and the window menu,
+// the about dialog, the licence page and the update check's dialogs at zoom 1 and 2.
 //
 //     auralis-appshots OUT_DIR
 
@@ -19,6 +20,7 @@
 #include "platform/TickCount.h"
 #include "platform/window/headless/HeadlessBackend.h"
 #include "tools/appshots/ShotFrame.h"
+#include "tools/appshots/UpdateShots.h"
 #include "ui/SDispatcher.h"
 #include "ui/SGUIApp.h"
 #include "ui/SItemList.h"
@@ -230,6 +232,11 @@ int main(int argc, char** argv) {
     for (double zoom : {1.0, 1.5}) {
         SDispatcher::SetZoomFactor(zoom);
         ScreensAt(shots, zoom);
+    }
+    // The menu, the about dialog and the update check's dialogs.
+    for (double zoom : {1.0, 2.0}) {
+        SDispatcher::SetZoomFactor(zoom);
+        shots.failures += RenderUpdateShots(backend, app, clock, folder);
     }
     app.GetDispatcher().running = 0;
     return shots.failures == 0 ? 0 : 1;

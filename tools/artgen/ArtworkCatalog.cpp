@@ -136,6 +136,9 @@ void AddFrames(std::vector<ArtworkJob>& jobs) {
         "dropdown/dorp_down_right_middle.png",  "dropdown/dorp_down_left_bottom.png",
         "dropdown/dorp_down_bottom_middle.png", "dropdown/dorp_down_right_bottom.png"};
     AddFrameSlices(jobs, dropdown, 40, 6, 6, 2.0, 0.20, 12);
+    // The check picture of a menu entry.
+    jobs.push_back(
+        Whole("dropdown/dorp_down_check.png", "menu_check.svg", 14, 14, {{"colour", kAccent}}));
 
     // The tooltip bubble: a 12-pixel frame and a tail under the middle of its bottom edge.
     const ArtworkJob bubble = Whole("", "tooltip.svg", 64, 54);

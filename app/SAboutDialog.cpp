@@ -1,0 +1,42 @@
+#include "app/SAboutDialog.h"
+
+#include "services/SLocale.h"
+#include "ui/SGUIApp.h"
+
+namespace {
+// UI thread only.
+SAboutDialog* g_open = nullptr;
+}  // namespace
+
+SAboutDialog::SAboutDialog() {
+    // The dialog reads in the program's direction.
+    rightToLeft = SGUIApp::IsRightToLeft() ? 1 : 0;
+}
+
+SAboutDialog::~SAboutDialog() {
+    Destroy();
+    if (g_open == this) {
+        g_open = nullptr;
+    }
+}
+
+int SAboutDialog::ShowFor(SWindowFrame* owner) {
+    SAboutDialog dialog;
+    return dialog.DoModal(owner, AfxGetStrRes("MNU_AboutPCSoftware"), SSize(kWidth, kHeight));
+}
+
+SAboutDialog* SAboutDialog::GetOpen() {
+    return g_open;
+}
+
+void SAboutDialog::OnCreateContent() {
+    g_open = this;
+    m_panel.Create("AboutTessel", &GetContentArea(), SMargin(0, 0, 0, 0), SSize());
+}
+
+void SAboutDialog::OnDestroy() {
+    if (g_open == this) {
+        g_open = nullptr;
+    }
+    SDialogFrame::OnDestroy();
+}

@@ -1,0 +1,48 @@
+#include "app/SNeedUpdateDlg.h"
+
+#include <algorithm>
+
+#include "services/SLocale.h"
+#include "ui/SDC.h"
+#include "ui/SPalette.h"
+
+namespace {
+constexpr double kCheckHeight = 22;
+}  // namespace
+
+SNeedUpdateDlg::SNeedUpdateDlg()
+    : m_text(
+          AfxGetStrResFormat("MSG_NewSoftwareAvailable", 1, AfxGetStrRes("MNU_AuralisManager"))) {}
+
+SNeedUpdateDlg::~SNeedUpdateDlg() = default;
+
+std::string SNeedUpdateDlg::Title(const std::string& language) {
+    if (language == "es-MX") {
+        return std::string("Actualización") + " " + AfxGetStrRes("MNU_AuralisManager");
+    }
+    return AfxGetStrRes("MNU_AuralisManager") + " " + AfxGetStrRes("MNU_Zephiro_Update");
+}
+
+void SNeedUpdateDlg::OnCreate() {
+    m_reCheck.SetText(AfxGetStrRes("MNU_CheckboxText"));
+    m_reCheck.SetFont(kFont);
+    m_reCheck.SetCheckImages("\\res\\Device\\check_mark_normal.png",
+                             "\\res\\Device\\check_mark_over.png",
+                             "\\res\\Device\\check_mark_press.png", "\\res\\Device\\check_bg.png");
+    m_reCheck.Create("ReCheck", this, SMargin(kSide, -1, -1, 0), SSize(0, kCheckHeight));
+    m_reCheck.SizeToContent();
+    m_reCheck.SetVisible(1);
+}
+
+void SNeedUpdateDlg::OnPaint(SDC& dc) {
+    const SRect own = GetRect(kRectOwnLogical, 0);
+    dc.FillRect(own, SPalette::kSurface);
+    // The bottom margin is where the check box sits.
+    SRect text(kSide, 0, own.right - kSide, own.bottom - std::max(kBottom, kCheckHeight));
+    // The toolkit centres single lines only: centre the wrapped block by its measured height.
+    const SRect needed = dc.CalcTextRect(m_text, text, kTextFormat, kFont);
+    if (needed.Height() < text.Height()) {
+        text.top += (text.Height() - needed.Height()) / 2;
+    }
+    dc.DrawText(m_text, text, kTextFormat, kFont, SPalette::kText);
+}
