@@ -266,5 +266,33 @@ TEST_F(ClientProgramTest, CancelWithTheMouseStartsTheMainProgramAgain) {
     EXPECT_FALSE(fs::exists(InstallLog()));
 }
 
+// The whole hand-over: the main program finds the newer version at start, the user accepts in
+// the question, the main program starts the client from its folder and closes, and the client
+// downloads and runs the installer.
+TEST_F(ClientProgramTest, MainProgramHandsOverToTheClientWhichRunsTheInstaller) {
+    integration::SimNeighbourhood sim(nlohmann::json::array(),
+                                      integration::SimNeighbourhood::UpdateServer::Local);
+    ASSERT_FALSE(sim.updateUrl().empty());
+    const fs::path built = platform::paths::executableFolder();
+    fs::remove(m_install / "AuralisManager");
+    fs::copy_file(built / "AuralisManager", m_install / "AuralisManager");
+    Child program(
+        std::vector<std::string>{(m_install / "AuralisManager").string()},
+        std::vector<std::string>{
+            "DISPLAY=" + m_displayName, "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_BACKEND=sim",
+            "AURALIS_SIM_SOCKET=" + sim.socket().string(), "AURALIS_UPDATE_URL=" + sim.updateUrl(),
+            "AURALIS_LOG_STDERR=1", "AURALIS_SCALE=1", "AURALIS_LANG=en-US", "AURALIS_OFFLINE=0",
+            "AURALIS_SIM_INSTALL_LOG=" + InstallLog().string()},
+        m_folder / "program.out");
+    ASSERT_TRUE(program.Started());
+    // The question (386 x 160): the update button is the left one of the row at its bottom.
+    const std::string question = FindWindow("Modal Dialog");
+    ASSERT_FALSE(question.empty()) << ReadFile(m_folder / "program.out");
+    auto closed = [&] { return program.Wait(10ms).has_value(); };
+    ASSERT_TRUE(ClickUntil(question, 136, 140, closed)) << ReadFile(m_folder / "program.out");
+    EXPECT_TRUE(WaitUntil([&] { return !ReadFile(InstallLog()).empty(); }, 30s));
+    EXPECT_NE(ReadFile(InstallLog()).find(" /z\"liveupdate\""), std::string::npos);
+}
+
 }  // namespace
 }  // namespace updater_test
