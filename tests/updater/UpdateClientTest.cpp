@@ -1,0 +1,335 @@
+// The update client against auralis-sim's update server, in this process on the headless
+// window backend: downloads, retries, failures, cancellation and installing.
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/Paths.h"
+#include "services/WebApiData.h"
+#include "tests/updater/UpdateClientHarness.h"
+#include "ui/SPopupDialog.h"
+#include "updater/SGUIMain.h"
+#include "updater/STesselDownloadDlg.h"
+#include "updater/SUpdatePanel.h"
+
+namespace updater_test {
+namespace {
+
+namespace fs = std::filesystem;
+using Captions = std::vector<std::string>;
+
+const Captions kFailureButtons = {"Retry", "Cancel"};
+const Captions kNoticeButtons = {"Yes", "No"};
+const Captions kQuestionButtons = {"OK", "Cancel"};
+constexpr const char* kInstalled = "9.9.9 /z\"liveupdate\"";
+constexpr const char* kMainProgramStart = "ShellExecute = ";
+
+std::vector<std::string> Arguments(const std::string& version, const std::string& address) {
+    return {"/v", version, "/u", address};
+}
+
+// Nothing is left in the temporary folder that could pass for a download.
+std::vector<std::string> FilesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+// A local port that accepts connections and never answers: a download that hangs.
+class SilentServer {
+public:
+    SilentServer() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        ::listen(m_fd, 4);
+        socklen_t length = sizeof(address);
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
+    ~SilentServer() { ::close(m_fd); }
+    std::string address() const {
+        return "http://127.0.0.1:" + std::to_string(m_port) + "/LumoraAuralisManagerSetup-9.9.9.sh";
+    }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
+class UpdateClientTest : public ::testing::Test {
+protected:
+    std::string mainProgramLine() const {
+        return kMainProgramStart + (client.installFolder() / "AuralisManager").string();
+    }
+    UpdateClientHarness client;
+};
+
+TEST_F(UpdateClientTest, CleanDownloadRunsTheInstallerWithItsOneArgument) {
+    ASSERT_FALSE(client.sim().updateUrl().empty());
+    ASSERT_EQ(client.run(Arguments("9.9.9", client.installerAddress())), 1);
+    EXPECT_FALSE(client.timedOut());
+    EXPECT_EQ(client.installerLog(), std::string(kInstalled) + "\n");
+
+    const fs::path installer = client.tempFolder() / "LumoraAuralisManagerSetup-9.9.9.sh";
+    EXPECT_EQ(FilesIn(client.tempFolder()), Captions{installer.filename().string()});
+    EXPECT_EQ(fs::status(installer).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(client.logLines(mainProgramLine()), 0);
+}
+
+TEST_F(UpdateClientTest, ThreeDroppedConnectionsAreRetriedThenTheInstallerRuns) {
+    ASSERT_EQ(client.sim().ctl("SERVER drops=3"), "OK");
+    ASSERT_EQ(client.run(Arguments("9.9.9", client.installerAddress())), 1);
+    EXPECT_EQ(client.installerLog(), std::string(kInstalled) + "\n");
+    for (int count = 1; count <= 3; ++count) {
+        EXPECT_EQ(client.logLines("Internet connection try count=" + std::to_string(count)), 1);
+    }
+    EXPECT_EQ(client.logLines("Internet connection try count=4"), 0);
+}
+
+TEST_F(UpdateClientTest, FourthNetworkFailureShowsTheNoticeAndRunsNothing) {
+    ASSERT_EQ(client.sim().ctl("SERVER drops=4"), "OK");
+    const fs::path opened = client.installFolder() / "opened.txt";
+    const fs::path opener = client.installFolder() / "open-url";
+    std::ofstream(opener) << "#!/bin/sh\necho \"$1\" > \"" << opened.string() << "\"\n";
+    fs::permissions(opener, fs::perms::owner_all);
+    testing_support::ScopedEnv openUrl("AURALIS_OPEN_URL", opener.string());
+
+    int notices = 0;
+    ASSERT_EQ(client.run(Arguments("9.9.9", client.installerAddress()),
+                         [&](UpdateClientHarness& h) {
+                             SPopupDialog* dialog = h.readyDialog();
+                             if (dialog != nullptr &&
+                                 UpdateClientHarness::holds(*dialog, "STesselDownloadDlg")) {
+                                 EXPECT_EQ(UpdateClientHarness::captions(*dialog), kNoticeButtons);
+                                 ++notices;
+                                 UpdateClientHarness::press(*dialog, "Yes");
+                             }
+                         }),
+              1);
+    EXPECT_FALSE(client.timedOut());
+    EXPECT_EQ(notices, 1);
+    EXPECT_EQ(client.logLines("Internet connection try count="), 3);
+    // The user was told where to get the update: the download page opens, and neither the
+    // installer nor the main program runs; the broken downloads left nothing behind.
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(opened); }));
+    std::string page;
+    WaitUntil([&] {
+        std::getline(std::ifstream(opened), page);
+        return !page.empty();
+    });
+    EXPECT_EQ(page, updater::STesselDownloadDlg::kDefaultDownloadPage);
+    EXPECT_EQ(client.logLines(mainProgramLine()), 0);
+    EXPECT_FALSE(fs::exists(client.installFolder() / "installer.log"));
+    EXPECT_TRUE(FilesIn(client.tempFolder()).empty());
+}
+
+TEST_F(UpdateClientTest, ServerErrorOffersRetryAndRetrySucceeds) {
+    ASSERT_EQ(client.sim().ctl("SERVER error500=1"), "OK");
+    int failures = 0;
+    client.run(Arguments("9.9.9", client.installerAddress()), [&](UpdateClientHarness& h) {
+        SPopupDialog* dialog = h.readyDialog();
+        if (dialog != nullptr && UpdateClientHarness::captions(*dialog) == kFailureButtons) {
+            ++failures;
+            EXPECT_EQ(h.sim().ctl("SERVER error500=0"), "OK");
+            UpdateClientHarness::press(*dialog, "Retry");
+        }
+    });
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(client.installerLog(), std::string(kInstalled) + "\n");
+    EXPECT_EQ(client.logLines(mainProgramLine()), 0);
+}
+
+TEST_F(UpdateClientTest, ServerErrorDeclinedRestartsTheMainProgram) {
+    ASSERT_EQ(client.sim().ctl("SERVER error500=1"), "OK");
+    int failures = 0;
+    client.run(Arguments("9.9.9", client.installerAddress()), [&](UpdateClientHarness& h) {
+        SPopupDialog* dialog = h.readyDialog();
+        if (dialog != nullptr && UpdateClientHarness::captions(*dialog) == kFailureButtons) {
+            ++failures;
+            UpdateClientHarness::press(*dialog, "Cancel");
+        }
+    });
+    EXPECT_EQ(failures, 1);
+    EXPECT_TRUE(client.mainProgramStarted());
+    EXPECT_EQ(client.logLines(mainProgramLine()), 1);
+    EXPECT_FALSE(fs::exists(client.installFolder() / "installer.log"));
+}
+
+TEST_F(UpdateClientTest, AddressRefusedByTheWebApiIsAFailureAndRunsNothing) {
+    // Plain http to another machine is never fetched.
+    int failures = 0;
+    client.run(
+        Arguments("9.9.9", "http://192.0.2.1/LumoraAuralisManagerSetup-9.9.9.sh"),
+        [&](UpdateClientHarness& h) {
+            SPopupDialog* dialog = h.readyDialog();
+            if (dialog != nullptr && UpdateClientHarness::captions(*dialog) == kFailureButtons) {
+                ++failures;
+                UpdateClientHarness::press(*dialog, "Cancel");
+            }
+        });
+    EXPECT_EQ(failures, 1);
+    EXPECT_TRUE(FilesIn(client.tempFolder()).empty());
+    EXPECT_TRUE(client.mainProgramStarted());
+}
+
+// Presses cancel once the panel shows `percent`, then answers the question with OK.
+UpdateClientHarness::Step CancelAt(int percent, bool& asked) {
+    return [percent, &asked, pressed = false](UpdateClientHarness& h) mutable {
+        updater::SUpdatePanel& panel = h.panel();
+        if (!pressed) {
+            if (percent > 0) {
+                // The hanging download cannot get there itself: report what it would.
+                WEBAPI_PROGRESS progress{100, 100, percent};
+                WEBAPI_DATA data{WRT_PROGRESS, 0, 0, nullptr, &progress};
+                updater::SUpdatePanel::WebApiCallback(&data);
+            }
+            pressed = true;
+            panel.ButtonClicked(&panel.GetCancelButton());
+            return;
+        }
+        SPopupDialog* dialog = h.readyDialog();
+        if (dialog != nullptr && UpdateClientHarness::captions(*dialog) == kQuestionButtons) {
+            asked = true;
+            UpdateClientHarness::press(*dialog, "OK");
+        }
+    };
+}
+
+TEST_F(UpdateClientTest, CancelDuringTheDownloadRestartsTheMainProgram) {
+    SilentServer server;
+    bool asked = false;
+    client.run(Arguments("9.9.9", server.address()), CancelAt(0, asked));
+    EXPECT_FALSE(client.timedOut());
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(client.mainProgramStarted());
+    EXPECT_FALSE(fs::exists(client.installFolder() / "installer.log"));
+}
+
+TEST_F(UpdateClientTest, DesktopCloseRequestAsksLikeCancelAndKeepsTheDownloadWhenDeclined) {
+    SilentServer server;
+    int questions = 0;
+    int requests = 0;
+    client.run(Arguments("9.9.9", server.address()), [&](UpdateClientHarness& h) {
+        // A request whenever no question is open and the one before it was answered.
+        if (requests == questions && SDialogFrame::GetOpenDialogs().size() == 1) {
+            ++requests;
+            h.requestClose();
+            return;
+        }
+        SPopupDialog* dialog = h.readyDialog();
+        if (dialog == nullptr || UpdateClientHarness::captions(*dialog) != kQuestionButtons) {
+            return;
+        }
+        // Declined first: the window stays and the download goes on; then confirmed.
+        ++questions;
+        if (questions == 1) {
+            UpdateClientHarness::press(*dialog, "Cancel");
+            EXPECT_EQ(h.panel().IsCancelled(), 0);
+        } else {
+            UpdateClientHarness::press(*dialog, "OK");
+        }
+    });
+    EXPECT_FALSE(client.timedOut());
+    EXPECT_EQ(questions, 2);
+    EXPECT_TRUE(client.mainProgramStarted());
+}
+
+TEST_F(UpdateClientTest, CancelAtHundredPercentDoesNotRestartTheMainProgram) {
+    SilentServer server;
+    bool asked = false;
+    client.run(Arguments("9.9.9", server.address()), CancelAt(100, asked));
+    EXPECT_FALSE(client.timedOut());
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(client.logLines(mainProgramLine()), 0);
+    EXPECT_FALSE(fs::exists(client.installFolder() / "installer.log"));
+}
+
+TEST_F(UpdateClientTest, OldInstallerOfTheSameNameIsReplaced) {
+    const fs::path old = client.tempFolder() / "LumoraAuralisManagerSetup-9.9.9.sh";
+    std::ofstream(old) << "#!/bin/sh\necho old >> \"$AURALIS_SIM_INSTALL_LOG\"\n";
+    fs::permissions(old, fs::perms::owner_all);
+    client.run(Arguments("9.9.9", client.installerAddress()));
+    EXPECT_EQ(client.installerLog(), std::string(kInstalled) + "\n");
+    std::ifstream in(old);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("auralis-sim"), std::string::npos);
+}
+
+TEST_F(UpdateClientTest, InstallerThatCannotBePutInPlaceRunsNothingAndRestarts) {
+    // A folder of the installer's name, not empty, cannot be deleted.
+    const fs::path blocking = client.tempFolder() / "LumoraAuralisManagerSetup-9.9.9.sh";
+    fs::create_directory(blocking);
+    std::ofstream(blocking / "keep") << "x";
+    client.run(Arguments("9.9.9", client.installerAddress()));
+    EXPECT_EQ(client.logLines("DeleteFile fail"), 1);
+    EXPECT_TRUE(client.mainProgramStarted());
+    EXPECT_FALSE(fs::exists(client.installFolder() / "installer.log"));
+    EXPECT_TRUE(fs::exists(blocking / "keep"));
+}
+
+TEST_F(UpdateClientTest, HostileAddressStillDownloadsIntoTheTemporaryFolderOnly) {
+    client.run(Arguments("9.9.9", client.installerAddress() + "?to=/../../../escape.sh"));
+    EXPECT_EQ(client.installerLog(), std::string(kInstalled) + "\n");
+    EXPECT_EQ(FilesIn(client.tempFolder()), Captions{"LumoraAuralisManagerSetup-9.9.9.sh"});
+    EXPECT_FALSE(fs::exists(client.tempFolder().parent_path() / "escape.sh"));
+}
+
+TEST_F(UpdateClientTest, MissingParameterShowsParameterEmptyAndNoWindow) {
+    EXPECT_EQ(client.run({}), 0);
+    EXPECT_EQ(client.run({"/v", "9.9.9"}), 0);
+    EXPECT_EQ(client.run({"/u", client.installerAddress()}), 0);
+    ASSERT_EQ(client.messageBoxes().size(), 1u);  // per run: the backend is new each time
+    EXPECT_EQ(client.messageBoxes()[0].text, "Parameter empty.");
+    EXPECT_TRUE(SDialogFrame::GetOpenDialogs().empty());
+    EXPECT_FALSE(fs::exists(client.installFolder() / "main.log"));
+
+    // The program itself ends with a non-zero status.
+    const std::string command =
+        "AURALIS_WINDOW_BACKEND=headless '" +
+        (platform::paths::executableFolder() / "AuralisManagerUpdateClient").string() +
+        "' /v 9.9.9 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof(buffer), pipe) != nullptr) {
+        output += buffer;
+    }
+    const int status = ::pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << status;
+    EXPECT_NE(output.find("Parameter empty."), std::string::npos) << output;
+}
+
+TEST_F(UpdateClientTest, NotWritableInstallFolderExplainsThePackageToolAndRestarts) {
+    std::string shown;
+    client.run(
+        Arguments("9.9.9", client.installerAddress()),
+        [&](UpdateClientHarness& h) {
+            SPopupDialog* dialog = h.readyDialog();
+            if (dialog != nullptr && UpdateClientHarness::captions(*dialog) == Captions{"OK"}) {
+                shown = "notice";
+                UpdateClientHarness::press(*dialog, "OK");
+            }
+        },
+        false);
+    EXPECT_EQ(shown, "notice");
+    EXPECT_TRUE(client.mainProgramStarted());
+    EXPECT_TRUE(FilesIn(client.tempFolder()).empty());
+    EXPECT_FALSE(fs::exists(client.installFolder() / "installer.log"));
+}
+
+}  // namespace
+}  // namespace updater_test

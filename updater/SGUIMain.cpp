@@ -1,0 +1,94 @@
+#include "updater/SGUIMain.h"
+
+#include <unistd.h>
+
+#include "services/EnvironVar.h"
+#include "services/Log.h"
+#include "services/SLocale.h"
+#include "services/SSetting.h"
+#include "services/SUtil.h"
+#include "ui/SCommandLine.h"
+#include "ui/SDialogFrame.h"
+
+namespace updater {
+
+SGUIMain::SGUIMain(platform::window::Backend& backend) : SGUIApp(backend) {}
+
+SGUIMain::~SGUIMain() = default;
+
+void SGUIMain::LogPlatformNoOp(const char* what) {
+    _Log(LOG_INFO, "SGUIMain::InitInstance", __LINE__, "%s: nothing to do on this platform", what);
+}
+
+std::string SGUIMain::ReadArgument(const std::vector<std::string>& arguments,
+                                   const std::string& key) {
+    std::string value = SUtil::GetArgvValue(arguments, key);
+    if (!value.empty()) {
+        return value;
+    }
+    // One text holding the whole command line, as a shell or a launcher may pass it.
+    std::string joined;
+    for (const std::string& argument : arguments) {
+        joined += (joined.empty() ? "" : " ") + argument;
+    }
+    return SUtil::GetArgvValue(joined, key);
+}
+
+bool SGUIMain::IsFolderWritable(const std::string& folder) {
+    return !folder.empty() && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+int SGUIMain::InitInstance() {
+    LogPlatformNoOp("InitCommonControlsEx");
+    if (SGUIApp::InitInstance() == 0) {
+        return 0;
+    }
+    LogPlatformNoOp("AfxOleInit");
+    AfxGetLocale()->SetLocale(EnvironVar::GetLanguage());
+
+    const std::vector<std::string> arguments = SCommandLine::GetArguments();
+    m_version = ReadArgument(arguments, "/v");
+    m_downLoadUrl = ReadArgument(arguments, "/u");
+    _Log(LOG_INFO, "SGUIMain::InitInstance", __LINE__,
+         "[AuralisManager] InitInstance: _version[%s] _downLoadUrl[%s]", m_version.c_str(),
+         m_downLoadUrl.c_str());
+    if (m_version.empty() || m_downLoadUrl.empty()) {
+        m_backend.showMessageBox(nullptr, platform::window::MessageBoxKind::Error,
+                                 "AuralisManagerUpdateClient", kParameterEmpty);
+        return 0;
+    }
+    SetLanguage(EnvironVar::GetLanguage());
+    // The download page the notice offers may come from the settings.
+    AfxGetSetting()->Load(SUtil::GetUserFolder() + "/setting.xml", 0);
+
+    UpdateRequest request;
+    request.version = m_version;
+    request.address = m_downLoadUrl;
+    request.installFolder =
+        m_installFolder.empty() ? EnvironVar::GetInstallPath() : m_installFolder;
+    request.installFolderWritable = m_isWritable(request.installFolder);
+    if (!request.installFolderWritable) {
+        _Log(LOG_WARNING, "SGUIMain::InitInstance", __LINE__,
+             "install folder %s is not writable: update through the package tool",
+             request.installFolder.c_str());
+    }
+    m_mainFrame.SetRequest(request);
+    SetMainFrame(&m_mainFrame);
+    if (m_mainFrame.CreateMainWindow() == 0) {
+        _Log(LOG_WARNING, "SGUIMain::InitInstance", __LINE__, "main window could not be created");
+        return 0;
+    }
+    m_mainFrame.ShowMainWindow();
+    m_dispatcher.PaintDirtyAgents();
+    return 1;
+}
+
+int SGUIMain::ExitInstance() {
+    AfxGetLocale()->ExitLocale();
+    AfxGetSetting()->ExitSetting();
+    SDialogFrame::CloseAllDialogs();
+    services::log::flush();
+    return SGUIApp::ExitInstance();
+}
+
+}  // namespace updater

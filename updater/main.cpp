@@ -1,0 +1,56 @@
+// AuralisManagerUpdateClient: downloads a new version of Auralis Manager and runs its installer.
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "platform/window/Backend.h"
+#include "services/Log.h"
+#include "ui/SCommandLine.h"
+#include "updater/SGUIMain.h"
+
+namespace {
+
+bool HasArgument(int argc, char** argv, const char* wanted) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], wanted) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (HasArgument(argc, argv, "--help") || HasArgument(argc, argv, "-h")) {
+        std::printf(
+            "usage: AuralisManagerUpdateClient [-v] /v VERSION /u ADDRESS\n"
+            "  /v VERSION   the version being installed (shown in the window)\n"
+            "  /u ADDRESS   where to download its installer (https, or http to this machine)\n"
+            "  -v           write the log to stderr as well\n"
+            "Normally started by AuralisManager when the user accepts a new version.\n");
+        return 0;
+    }
+    if (HasArgument(argc, argv, "-v")) {
+        services::log::Options options;
+        options.name = "AuralisManagerUpdateClient";
+        options.toStderr = true;
+        services::log::configure(options);
+    }
+
+    std::unique_ptr<platform::window::Backend> backend = platform::window::createBackend("sdl");
+    if (!backend) {
+        std::fprintf(stderr,
+                     "AuralisManagerUpdateClient: no display. Run it on a desktop, or under "
+                     "Xvfb.\n");
+        return 1;
+    }
+    SCommandLine::Set(argc, argv);
+    updater::SGUIMain app(*backend);
+    if (app.InitInstance() == 0) {
+        app.ExitInstance();
+        return 2;
+    }
+    return app.Run();
+}
