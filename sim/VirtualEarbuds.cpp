@@ -1,6 +1,7 @@
 #include "sim/VirtualEarbuds.h"
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 
 #include "platform/TickCount.h"
@@ -13,6 +14,8 @@ namespace sim {
 namespace {
 
 constexpr std::size_t kRecentFailures = 20;
+// How long a connect waits for the previous link's session to notice that its peer has gone.
+constexpr std::chrono::milliseconds kOldLinkGrace{500};
 
 std::optional<int> parseInt(const std::string& text) {
     int value = 0;
@@ -216,8 +219,12 @@ bool VirtualEarbuds::runLink(std::shared_ptr<platform::bluetooth::FdConnection> 
     const std::shared_ptr<platform::bluetooth::FdConnection> stream = link;
     std::unique_ptr<EarbudSession> session;
     {
-        std::lock_guard lock(m_mutex);
-        if (m_session != nullptr) {
+        std::unique_lock lock(m_mutex);
+        // A program that closed its link and connects again at once may come before the old
+        // session has read the end of its stream; real earbuds see the old link gone by then.
+        // A session whose peer is really still there keeps the device busy.
+        if (!m_sessionEnded.wait_for(lock, kOldLinkGrace,
+                                     [this] { return m_session == nullptr; })) {
             return false;
         }
         session = std::make_unique<EarbudSession>(*this, std::move(link), std::move(settings),
@@ -240,6 +247,7 @@ bool VirtualEarbuds::runLink(std::shared_ptr<platform::bluetooth::FdConnection> 
         newVersion = m_versionAfterRestart;
         m_restartAfterLink = false;
     }
+    m_sessionEnded.notify_all();
     _Log(LOG_INFO, "VirtualEarbuds::runLink", __LINE__, "%s: link closed", m_label.c_str());
     if (restart) {
         beginRestart(newVersion);

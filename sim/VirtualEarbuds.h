@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -107,6 +108,8 @@ private:
     const bool m_echoFailures;
 
     mutable std::mutex m_mutex;
+    // Signalled when a link's session ends.
+    std::condition_variable m_sessionEnded;
     EarbudSettings m_settings;
     bool m_inRange = true;
     bool m_paired = false;
