@@ -1,8 +1,6 @@
 #include "app/SCheckFWVersionPopup.h"
 
-#include <array>
-#include <utility>
-
+#include "fota/ReleaseNotesLanguage.h"
 #include "services/EnvironVar.h"
 #include "services/Log.h"
 #include "services/SLocale.h"
@@ -24,38 +22,6 @@ constexpr int kDialogResultDone = 1;
 
 std::atomic<SCheckFWVersionPopup*> g_livePopup{nullptr};
 std::atomic<long long> g_answerPauseMs{1000};
-
-struct NotesKey {
-    const char* language;
-    const char* key;
-};
-
-// Which release notes of the answer a language reads; every other language reads "ENG".
-constexpr std::array<NotesKey, 14> kNotesKeys{{
-    {"zh-CN", "CHN"},
-    {"de-DE", "DEU"},
-    {"es-ES", "ESP"},
-    {"es-MX", "ESP_LAT"},
-    {"fr-FR", "FRA"},
-    {"it-IT", "ITA"},
-    {"ja-JP", "JPN"},
-    {"nl-NL", "NLD"},
-    {"pt-PT", "PRT"},
-    {"ru-RU", "RUS"},
-    {"tr-TR", "TUR"},
-    {"zh-TW", "TWN"},
-    {"zh-HK", "TWN"},
-    {"vi-VN", "VNM"},
-}};
-
-std::string NotesKeyFor(const std::string& language) {
-    for (const NotesKey& entry : kNotesKeys) {
-        if (language == entry.language) {
-            return entry.key;
-        }
-    }
-    return "ENG";
-}
 
 }  // namespace
 
@@ -169,13 +135,11 @@ bool SCheckFWVersionPopup::HandleData(const WEBAPI_DATA& data) {
 }
 
 void SCheckFWVersionPopup::StoreAnswer(const WEBAPI_FIRMWARE_VERSION& answer) {
-    const std::string key = NotesKeyFor(EnvironVar::GetLanguage());
-    const auto notes = answer.notes.find(key);
     m_newVersion = answer.version;
     m_downloadUrl = answer.url;
     m_flag = answer.flag;
     m_extra = answer.extra;
-    m_releaseNotes = notes != answer.notes.end() ? notes->second : std::string();
+    m_releaseNotes = fota::releaseNotesFor(answer.notes, EnvironVar::GetLanguage());
     m_releaseNotesKorean = answer.notesKorean;
 }
 
