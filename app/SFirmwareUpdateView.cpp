@@ -84,9 +84,9 @@ struct FirmwareArgument : SInvokeArgument {
     int32_t b = 0;
 };
 
-const char* DeviceModel(const BluetoothDevice* device) {
-    static const std::string none;
-    return device != nullptr ? device->modelCode().c_str() : none.c_str();
+// A copy: the device hands out its model code by value.
+std::string DeviceModel(const BluetoothDevice* device) {
+    return device != nullptr ? device->modelCode() : std::string();
 }
 
 }  // namespace
