@@ -46,6 +46,25 @@ done
 
 echo "make run: virtual earbuds on $socket; $(grep -m1 'update server' "$folder/sim.log" || true)"
 update_url="$(grep -m1 -o 'http://127.0.0.1:[0-9]*' "$folder/sim.log" || true)"
+status=0
 AURALIS_BACKEND=sim AURALIS_SIM_SOCKET="$socket" \
   AURALIS_UPDATE_URL="${AURALIS_UPDATE_URL:-$update_url}" \
-  "$bin/AuralisManager" "$@"
+  "$bin/AuralisManager" "$@" || status=$?
+
+# When the user accepted a newer program version, the window closed to hand over to the update
+# client, which downloads from the sim's update server and may start the program again: keep the
+# sim until neither runs any more.
+bin_abs="$(cd "$bin" && pwd -P)"
+ours_running() {
+  local exe
+  for exe in /proc/[0-9]*/exe; do
+    case "$(readlink "$exe" 2>/dev/null)" in
+      "$bin_abs/AuralisManagerUpdateClient" | "$bin_abs/AuralisManager") return 0 ;;
+    esac
+  done
+  return 1
+}
+while ours_running; do
+  sleep 0.5
+done
+exit "$status"
