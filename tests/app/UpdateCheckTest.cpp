@@ -150,6 +150,31 @@ protected:
                SDialogFrame::GetOpenDialogs().back() == about;
     }
 
+    // Presses the about dialog's check button, reads the message box it leads to, answers OK
+    // and closes the about dialog; returns the message.
+    std::string CheckFromAboutAndReadTheMessage() {
+        std::string message;
+        DialogScript script(backend);
+        script
+            .Then(
+                "the about dialog", [&] { return AboutReady(); },
+                [&] { About()->GetPanel().GetCheckUpdateButton().PerformClick(); })
+            .Then(
+                "the message", [&] { return Popup("SMessageTextPanel") != nullptr; },
+                [&] {
+                    message = dynamic_cast<SMessageTextPanel*>(
+                                  DialogScript::FindContent(Popup("SMessageTextPanel"),
+                                                            "SMessageTextPanel"))
+                                  ->GetText();
+                    DialogScript::PressButton(Popup("SMessageTextPanel"), "OK");
+                })
+            .Then(
+                "the about dialog again", [&] { return AboutReady(); },
+                [&] { About()->CloseDialog(0); });
+        Play(script, OpenAbout());
+        return message;
+    }
+
     AppServer server;
     BluetoothHandle link;
     std::mutex m_launchMutex;
@@ -329,25 +354,7 @@ TEST_F(UpdateCheckTest, WithoutAConnectionAskingShowsTheNetworkMessageAndMakesNo
     ASSERT_TRUE(PumpUntil([&] { return StartUpCheckCompared(); }));
     const int requests = server.requests.load();
     ScopedEnv offline("AURALIS_OFFLINE", "1");
-    std::string message;
-    DialogScript script(backend);
-    script
-        .Then(
-            "the about dialog", [&] { return AboutReady(); },
-            [&] { About()->GetPanel().GetCheckUpdateButton().PerformClick(); })
-        .Then(
-            "the network message", [&] { return Popup("SMessageTextPanel") != nullptr; },
-            [&] {
-                message =
-                    dynamic_cast<SMessageTextPanel*>(
-                        DialogScript::FindContent(Popup("SMessageTextPanel"), "SMessageTextPanel"))
-                        ->GetText();
-                DialogScript::PressButton(Popup("SMessageTextPanel"), "OK");
-            })
-        .Then(
-            "the about dialog again", [&] { return AboutReady(); },
-            [&] { About()->CloseDialog(0); });
-    Play(script, OpenAbout());
+    const std::string message = CheckFromAboutAndReadTheMessage();
     EXPECT_EQ(message, "You are not connected to the internet. Connect and try again.");
     EXPECT_EQ(server.requests.load(), requests);
 }
@@ -363,25 +370,7 @@ TEST_F(UpdateCheckTest, AnUnreachableServerIsNotReportedAsUpToDate) {
     // The start-up check stays silent and leaves the mark as it was.
     EXPECT_TRUE(Marked());
     EXPECT_TRUE(SDialogFrame::GetOpenDialogs().empty());
-    std::string message;
-    DialogScript script(backend);
-    script
-        .Then(
-            "the about dialog", [&] { return AboutReady(); },
-            [&] { About()->GetPanel().GetCheckUpdateButton().PerformClick(); })
-        .Then(
-            "the failure message", [&] { return Popup("SMessageTextPanel") != nullptr; },
-            [&] {
-                message =
-                    dynamic_cast<SMessageTextPanel*>(
-                        DialogScript::FindContent(Popup("SMessageTextPanel"), "SMessageTextPanel"))
-                        ->GetText();
-                DialogScript::PressButton(Popup("SMessageTextPanel"), "OK");
-            })
-        .Then(
-            "the about dialog again", [&] { return AboutReady(); },
-            [&] { About()->CloseDialog(0); });
-    Play(script, OpenAbout());
+    const std::string message = CheckFromAboutAndReadTheMessage();
     EXPECT_NE(message.find("could not be reached"), std::string::npos);
     EXPECT_EQ(Popup("SLastestVersionDlg"), nullptr);
 }
