@@ -1,7 +1,6 @@
 // AuralisManager: the desktop companion for Auralis earbuds.
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -10,21 +9,9 @@
 #include "services/Log.h"
 #include "ui/SCommandLine.h"
 
-namespace {
-
-bool HasArgument(int argc, char** argv, const char* wanted) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], wanted) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    if (HasArgument(argc, argv, "--help") || HasArgument(argc, argv, "-h")) {
+    SCommandLine::Set(argc, argv);
+    if (SCommandLine::Has("--help") || SCommandLine::Has("-h")) {
         std::printf(
             "usage: AuralisManager [-v] [/windowbasefinder]\n"
             "  -v                  write the log to stderr as well\n"
@@ -33,7 +20,7 @@ int main(int argc, char** argv) {
             "headless), AURALIS_SCALE, AURALIS_LANG; see the README.\n");
         return 0;
     }
-    if (HasArgument(argc, argv, "-v")) {
+    if (SCommandLine::Has("-v")) {
         services::log::Options options;
         options.name = "AuralisManager";
         options.toStderr = true;
@@ -46,7 +33,6 @@ int main(int argc, char** argv) {
                      "xvfb-run -a build/bin/AuralisManager\n");
         return 1;
     }
-    SCommandLine::Set(argc, argv);
     SGUIMain app(*backend);
     if (app.InitInstance() == 0) {
         // A second instance or a window that could not be made: nothing was shown.

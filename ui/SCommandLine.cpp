@@ -51,3 +51,14 @@ bool SCommandLine::Contains(const std::string& text) {
     }
     return false;
 }
+
+bool SCommandLine::Has(const std::string& argument) {
+    Recorded& state = State();
+    std::lock_guard guard(state.lock);
+    for (const std::string& recorded : state.arguments) {
+        if (recorded == argument) {
+            return true;
+        }
+    }
+    return false;
+}

@@ -19,4 +19,6 @@ public:
     // Whether `text` occurs anywhere inside any one argument (plain, case-sensitive substring
     // search: "--x/windowbasefinder" matches "/windowbasefinder"). Empty text never matches.
     static bool Contains(const std::string& text);
+    // Whether one argument is exactly `argument` ("-v", "--help").
+    static bool Has(const std::string& argument);
 };

@@ -1,7 +1,6 @@
 // AuralisManagerUpdateClient: downloads a new version of Auralis Manager and runs its installer.
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include "platform/window/Backend.h"
@@ -9,21 +8,9 @@
 #include "ui/SCommandLine.h"
 #include "updater/SGUIMain.h"
 
-namespace {
-
-bool HasArgument(int argc, char** argv, const char* wanted) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], wanted) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    if (HasArgument(argc, argv, "--help") || HasArgument(argc, argv, "-h")) {
+    SCommandLine::Set(argc, argv);
+    if (SCommandLine::Has("--help") || SCommandLine::Has("-h")) {
         std::printf(
             "usage: AuralisManagerUpdateClient [-v] /v VERSION /u ADDRESS\n"
             "  /v VERSION   the version being installed (shown in the window)\n"
@@ -32,7 +19,7 @@ int main(int argc, char** argv) {
             "Normally started by AuralisManager when the user accepts a new version.\n");
         return 0;
     }
-    if (HasArgument(argc, argv, "-v")) {
+    if (SCommandLine::Has("-v")) {
         services::log::Options options;
         options.name = "AuralisManagerUpdateClient";
         options.toStderr = true;
@@ -46,7 +33,6 @@ int main(int argc, char** argv) {
                      "Xvfb.\n");
         return 1;
     }
-    SCommandLine::Set(argc, argv);
     updater::SGUIMain app(*backend);
     if (app.InitInstance() == 0) {
         app.ExitInstance();

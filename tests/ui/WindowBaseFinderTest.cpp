@@ -28,6 +28,10 @@ TEST(CommandLine, SwitchIsAPlainSubstringOfAnyArgumentButTheProgramPath) {
     const char* embedded[] = {"AuralisManager", "-v", "x/windowbasefinderY", nullptr};
     SCommandLine::Set(4, embedded);
     EXPECT_TRUE(SCommandLine::Contains("/windowbasefinder"));
+    // Has matches whole arguments only, never the program path.
+    EXPECT_TRUE(SCommandLine::Has("-v"));
+    EXPECT_FALSE(SCommandLine::Has("-"));
+    EXPECT_FALSE(SCommandLine::Has("AuralisManager"));
     EXPECT_EQ(SCommandLine::GetArguments(),
               (std::vector<std::string>{"-v", "x/windowbasefinderY"}));
 
