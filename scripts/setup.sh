@@ -16,6 +16,9 @@ packages=(
   xfonts-base fonts-dejavu-core fonts-noto-core fonts-noto-cjk xdg-utils
   # the firmware screen writes dates in the user's language (ko_KR.UTF-8, en_US.UTF-8, ...)
   locales-all
+  # the BlueZ backend finds an RFCOMM channel in the earbuds' SDP records itself when BlueZ
+  # offers no profile for it
+  libbluetooth-dev
 )
 
 missing=()

@@ -20,6 +20,11 @@ FdConnection::FdConnection(int fd, std::chrono::milliseconds sendTimeout) : m_fd
 
 FdConnection::~FdConnection() {
     if (m_fd >= 0) {
+        // A link dropped without close(): shut it down all the same. Another process may hold a
+        // copy of the socket (bluetoothd does), and only a shutdown ends the link for it too.
+        if (!m_closed.load()) {
+            ::shutdown(m_fd, SHUT_RDWR);
+        }
         ::close(m_fd);
     }
 }

@@ -1,16 +1,21 @@
 #include "platform/bluetooth/bluez/BluezBackend.h"
 
+#include <bluetooth/bluetooth.h>
 #include <fcntl.h>
+#include <sys/socket.h>
 
 #include <cctype>
 #include <cerrno>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include "platform/bluetooth/BluetoothAddress.h"
 #include "platform/bluetooth/FdConnection.h"
+#include "platform/bluetooth/bluez/BluezDiscovery.h"
 #include "platform/bluetooth/bluez/BluezErrorMap.h"
 #include "platform/bluetooth/bluez/BluezObjectTree.h"
+#include "platform/bluetooth/bluez/BluezRfcommDialer.h"
 #include "platform/bluetooth/bluez/BluezSession.h"
 #include "services/Log.h"
 
@@ -48,18 +53,44 @@ std::string normaliseUuid(const std::string& text) {
 }
 
 // The socket BlueZ hands over shares its open file with bluetoothd's copy, which BlueZ keeps
-// non-blocking; the link reads it blocking. It must also not leak into programs we start.
-void prepareSocket(int fd) {
+// non-blocking; the link reads it blocking. (Close-on-exec was set when it arrived.)
+void makeBlocking(int fd) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0 && (flags & O_NONBLOCK) != 0) {
         ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     }
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
 }
 
-bool isBusy(const BluezReply& reply) {
-    return reply.errorName == "org.bluez.Error.InProgress" ||
-           reply.errorName == "org.bluez.Error.AlreadyConnected";
+// The link speaks a byte stream over RFCOMM. A record that names an L2CAP PSM makes BlueZ hand
+// over an L2CAP (packet) socket instead, which would cut frames apart. Empty when fd is fine,
+// else what is wrong with it. (Sockets of the local stand-in for the earbuds are Unix streams.)
+std::string streamSocketProblem(int fd) {
+    int type = 0;
+    socklen_t length = sizeof(type);
+    if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0) {
+        return "not a socket";
+    }
+    if (type != SOCK_STREAM) {
+        return "socket type " + std::to_string(type) + " instead of a stream";
+    }
+    int domain = 0;
+    length = sizeof(domain);
+    int protocol = 0;
+    socklen_t protocolLength = sizeof(protocol);
+    if (::getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &domain, &length) == 0 && domain == AF_BLUETOOTH &&
+        (::getsockopt(fd, SOL_SOCKET, SO_PROTOCOL, &protocol, &protocolLength) != 0 ||
+         protocol != BTPROTO_RFCOMM)) {
+        return "Bluetooth protocol " + std::to_string(protocol) + " instead of RFCOMM";
+    }
+    return {};
+}
+
+std::string joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) {
+        text += (text.empty() ? "" : ", ") + item;
+    }
+    return text.empty() ? "none" : text;
 }
 
 }  // namespace
@@ -96,7 +127,13 @@ int failed(BluezOperation operation, const char* method, const char* what,
 
 }  // namespace
 
-BluezBackend::BluezBackend(BluezOptions options) : m_options(options) {}
+BluezBackend::BluezBackend(BluezOptions options)
+    : BluezBackend(options, BluezRfcommDialer::create()) {}
+
+BluezBackend::BluezBackend(BluezOptions options, std::unique_ptr<BluezRfcommDialer> dialer)
+    : m_options(options),
+      m_dialer(std::move(dialer)),
+      m_discovery(std::make_unique<BluezDiscovery>(options)) {}
 
 BluezBackend::~BluezBackend() = default;
 
@@ -162,77 +199,22 @@ ScanResult BluezBackend::scan() {
     ScanResult result;
     result.code = prepare(BluezOperation::Scan, "BluezBackend::scan", context);
     if (result.code == kOk) {
-        result.code = discover(context, result);
+        result = m_discovery->report(context.session, context.adapter->path);
     }
     if (result.code != kOk) {
         result.devices.clear();
+        return result;
     }
+    _Log(LOG_INFO, "BluezBackend::scan", __LINE__,
+         "discovery on %s: %zu devices in range or paired", context.adapter->path.c_str(),
+         result.devices.size());
     return result;
-}
-
-int BluezBackend::discover(Context& context, ScanResult& result) {
-    const std::string& adapter = context.adapter->path;
-    // Earbuds speak RFCOMM, so classic (BR/EDR) inquiry is what finds them.
-    BluezReply reply = context.call(
-        adapter, kAdapterInterface, "SetDiscoveryFilter",
-        [](sdbus::MethodCall& call) {
-            call << Properties{{"Transport", sdbus::Variant(std::string("bredr"))}};
-        },
-        m_options.callTimeout);
-    if (!reply.ok()) {
-        if (isBluezUnreachable(reply.errorName)) {
-            return failed(BluezOperation::Scan, "BluezBackend::discover", "SetDiscoveryFilter",
-                          reply);
-        }
-        // An adapter without BR/EDR refuses the filter; discovering on all it has is the best
-        // left to do.
-        _Log(LOG_WARNING, "BluezBackend::discover", __LINE__,
-             "SetDiscoveryFilter(bredr) refused: %s: %s", reply.errorName.c_str(),
-             reply.errorMessage.c_str());
-    }
-
-    reply =
-        context.call(adapter, kAdapterInterface, "StartDiscovery", nullptr, m_options.callTimeout);
-    // InProgress: our own discovery session still runs (a cycle whose stop got lost).
-    if (!reply.ok() && reply.errorName != "org.bluez.Error.InProgress") {
-        return failed(BluezOperation::Scan, "BluezBackend::discover", "StartDiscovery", reply);
-    }
-    std::this_thread::sleep_for(m_options.discoveryWindow);
-
-    // BlueZ gives a device an RSSI when the running discovery finds it, and clears the RSSI of
-    // everything it found when discovery stops: so the object list read before stopping tells
-    // which devices this cycle saw.
-    BluezObjectTree tree;
-    reply = context.readObjects(tree, m_options.callTimeout);
-    const BluezReply stopped =
-        context.call(adapter, kAdapterInterface, "StopDiscovery", nullptr, m_options.callTimeout);
-    if (!stopped.ok()) {
-        _Log(LOG_WARNING, "BluezBackend::discover", __LINE__, "StopDiscovery failed: %s: %s",
-             stopped.errorName.c_str(), stopped.errorMessage.c_str());
-    }
-    if (!reply.ok()) {
-        return failed(BluezOperation::Scan, "BluezBackend::discover", "reading BlueZ's objects",
-                      reply);
-    }
-    std::size_t paired = 0;
-    for (const BluezDeviceInfo& device : tree.devices()) {
-        if (device.adapterPath != adapter) {
-            continue;
-        }
-        if (!device.hasRssi && !device.paired) {
-            continue;
-        }
-        paired += device.paired ? 1 : 0;
-        result.devices.push_back({.name = device.name, .address = device.address});
-    }
-    _Log(LOG_INFO, "BluezBackend::discover", __LINE__,
-         "discovery on %s: %zu devices (%zu of them paired)", adapter.c_str(),
-         result.devices.size(), paired);
-    return kOk;
 }
 
 int BluezBackend::pair(uint64_t address) {
     std::lock_guard lock(m_pairMutex);
+    // An inquiry running beside the pairing's paging only slows it down.
+    m_discovery->stop();
     Context context;
     if (const int code = prepare(BluezOperation::Pair, "BluezBackend::pair", context);
         code != kOk) {
@@ -342,6 +324,7 @@ ConnectResult BluezBackend::connect(uint64_t address, const std::string& service
              serviceUuid.c_str());
         return {.code = EINVAL, .connection = nullptr};
     }
+    m_discovery->stop();
     Context context;
     if (const int code = prepare(BluezOperation::Connect, "BluezBackend::connect", context);
         code != kOk) {
@@ -355,29 +338,117 @@ ConnectResult BluezBackend::connect(uint64_t address, const std::string& service
         return {.code = EHOSTDOWN, .connection = nullptr};
     }
     const std::string devicePath = device->path;
+    _Log(LOG_INFO, "BluezBackend::connect", __LINE__,
+         "%s offers the services (Device1.UUIDs) %s; connecting %s", devicePath.c_str(),
+         joined(device->uuids).c_str(), uuid.c_str());
     if (const int code = registerProfile(context, uuid); code != kOk) {
         return {.code = code, .connection = nullptr};
     }
+    ConnectResult result = connectThroughBluez(context, devicePath, uuid);
+    if (result.code == kOk || result.code != ECONNREFUSED || !m_dialer) {
+        return result;
+    }
+    return connectDirectly(address, devicePath, uuid);
+}
 
-    BluezProfileRegistry& profiles = context.session->profiles();
-    profiles.expect(uuid, devicePath);
-    const int code = connectProfile(context, devicePath, uuid);
-    const int fd = profiles.take(uuid, devicePath);
-    if (code != kOk || fd < 0) {
-        BluezProfileRegistry::shutDownAndClose(fd);
-        if (code == kOk) {
-            _Log(LOG_WARNING, "BluezBackend::connect", __LINE__,
-                 "ConnectProfile succeeded but no socket arrived for %s", devicePath.c_str());
-            return {.code = EPROTO, .connection = nullptr};
+ConnectResult BluezBackend::connectThroughBluez(Context& context, const std::string& devicePath,
+                                                const std::string& uuid) {
+    int fd = -1;
+    BluezReply reply = connectProfile(context, devicePath, uuid, fd);
+    if (reply.ok() && fd < 0) {
+        // BlueZ still holds an earlier link of this service (one that was closed without
+        // a shutdown, or another program's): it answers success and hands over nothing.
+        _Log(LOG_WARNING, "BluezBackend::connect", __LINE__,
+             "ConnectProfile succeeded but no socket arrived for %s: the service is still "
+             "connected; disconnecting it and trying once more",
+             devicePath.c_str());
+        const BluezReply disconnected = context.call(
+            devicePath, kDeviceInterface, "DisconnectProfile",
+            [&uuid](sdbus::MethodCall& call) { call << uuid; }, m_options.callTimeout);
+        if (!disconnected.ok()) {
+            _Log(LOG_INFO, "BluezBackend::connect", __LINE__, "DisconnectProfile: %s: %s",
+                 disconnected.errorName.c_str(), disconnected.errorMessage.c_str());
         }
+        reply = connectProfile(context, devicePath, uuid, fd);
+    }
+    if (!reply.ok()) {
+        const int code =
+            failed(BluezOperation::Connect, "BluezBackend::connect", "ConnectProfile", reply);
+        if (isProfileUnavailable(reply.errorName, reply.errorMessage)) {
+            _Log(LOG_INFO, "BluezBackend::connect", __LINE__,
+                 "BlueZ has no profile for %s on %s (it takes only the first service class of "
+                 "each SDP record)",
+                 uuid.c_str(), devicePath.c_str());
+            return {.code = ECONNREFUSED, .connection = nullptr};
+        }
+        if (code == ECONNREFUSED || code == EIO) {
+            _Log(LOG_INFO, "BluezBackend::connect", __LINE__,
+                 "a paired device that refuses may have lost its pairing: unpair and pair again");
+        }
+        // Refused for another reason than a missing profile: no point looking further.
         return {.code = code, .connection = nullptr};
     }
-    prepareSocket(fd);
+    if (fd < 0) {
+        _Log(LOG_WARNING, "BluezBackend::connect", __LINE__,
+             "ConnectProfile succeeded twice without a socket for %s", devicePath.c_str());
+        return {.code = EPROTO, .connection = nullptr};
+    }
+    if (const std::string problem = streamSocketProblem(fd); !problem.empty()) {
+        _Log(LOG_WARNING, "BluezBackend::connect", __LINE__,
+             "BlueZ handed over an unusable socket for %s (%s); the service's record does not "
+             "name an RFCOMM channel",
+             devicePath.c_str(), problem.c_str());
+        BluezProfileRegistry::shutDownAndClose(fd);
+        return {.code = EPROTO, .connection = nullptr};
+    }
+    makeBlocking(fd);
     auto connection = std::make_shared<FdConnection>(fd);
-    profiles.track(uuid, devicePath, connection);
-    _Log(LOG_INFO, "BluezBackend::connect", __LINE__, "connected to %s, service %s",
-         devicePath.c_str(), uuid.c_str());
+    context.session->profiles().track(uuid, devicePath, connection);
+    _Log(LOG_INFO, "BluezBackend::connect", __LINE__,
+         "connected to %s, service %s, through BlueZ's profile", devicePath.c_str(), uuid.c_str());
     return {.code = kOk, .connection = std::move(connection)};
+}
+
+ConnectResult BluezBackend::connectDirectly(uint64_t address, const std::string& devicePath,
+                                            const std::string& uuid) {
+    std::vector<SdpRecordInfo> records;
+    if (const int code = m_dialer->records(address, uuid, records); code != kOk) {
+        _Log(LOG_WARNING, "BluezBackend::connectDirectly", __LINE__,
+             "searching the SDP records of %s failed: %s", devicePath.c_str(),
+             errorText(code).c_str());
+        return {.code = code == EHOSTDOWN || code == ETIMEDOUT ? code : ECONNREFUSED,
+                .connection = nullptr};
+    }
+    for (const SdpRecordInfo& record : records) {
+        _Log(LOG_INFO, "BluezBackend::connectDirectly", __LINE__, "SDP record: classes %s, %s %d",
+             joined(record.classes).c_str(), record.rfcomm ? "RFCOMM channel" : "L2CAP PSM",
+             record.port);
+    }
+    const std::optional<int> channel = BluezRfcommDialer::channelFor(records, uuid);
+    if (!channel) {
+        _Log(LOG_WARNING, "BluezBackend::connectDirectly", __LINE__,
+             "no SDP record of %s lists %s with an RFCOMM channel", devicePath.c_str(),
+             uuid.c_str());
+        return {.code = ECONNREFUSED, .connection = nullptr};
+    }
+    _Log(LOG_INFO, "BluezBackend::connectDirectly", __LINE__,
+         "connecting RFCOMM channel %d of %s directly", *channel, devicePath.c_str());
+    const int fd = m_dialer->open(address, *channel);
+    if (fd < 0) {
+        _Log(LOG_WARNING, "BluezBackend::connectDirectly", __LINE__, "RFCOMM channel %d of %s: %s",
+             *channel, devicePath.c_str(), errorText(-fd).c_str());
+        return {.code = -fd, .connection = nullptr};
+    }
+    if (const std::string problem = streamSocketProblem(fd); !problem.empty()) {
+        _Log(LOG_WARNING, "BluezBackend::connectDirectly", __LINE__, "unusable socket: %s",
+             problem.c_str());
+        BluezProfileRegistry::shutDownAndClose(fd);
+        return {.code = EPROTO, .connection = nullptr};
+    }
+    _Log(LOG_INFO, "BluezBackend::connectDirectly", __LINE__,
+         "connected to %s, service %s, on RFCOMM channel %d", devicePath.c_str(), uuid.c_str(),
+         *channel);
+    return {.code = kOk, .connection = std::make_shared<FdConnection>(fd)};
 }
 
 int BluezBackend::registerProfile(Context& context, const std::string& uuid) {
@@ -412,25 +483,30 @@ int BluezBackend::registerProfile(Context& context, const std::string& uuid) {
                   reply);
 }
 
-int BluezBackend::connectProfile(Context& context, const std::string& devicePath,
-                                 const std::string& uuid) {
+BluezReply BluezBackend::connectProfile(Context& context, const std::string& devicePath,
+                                        const std::string& uuid, int& fd) {
+    BluezProfileRegistry& profiles = context.session->profiles();
+    profiles.expect(uuid, devicePath);
     BluezReply reply;
     for (int attempt = 0;; ++attempt) {
         reply = context.call(
             devicePath, kDeviceInterface, "ConnectProfile",
             [&uuid](sdbus::MethodCall& call) { call << uuid; }, m_options.connectTimeout);
-        if (reply.ok()) {
-            return kOk;
-        }
-        if (!isBusy(reply) || attempt >= m_options.connectBusyRetries) {
+        if (reply.ok() || !isBluezBusy(reply.errorName, reply.errorMessage) ||
+            attempt >= m_options.connectBusyRetries) {
             break;
         }
         _Log(LOG_INFO, "BluezBackend::connectProfile", __LINE__,
-             "BlueZ is busy with %s (%s); trying again", devicePath.c_str(),
-             reply.errorMessage.c_str());
+             "BlueZ is busy with %s (%s: %s); trying again", devicePath.c_str(),
+             reply.errorName.c_str(), reply.errorMessage.c_str());
         std::this_thread::sleep_for(m_options.connectBusyPause);
     }
-    return failed(BluezOperation::Connect, "BluezBackend::connectProfile", "ConnectProfile", reply);
+    fd = profiles.take(uuid, devicePath);
+    if (!reply.ok()) {
+        BluezProfileRegistry::shutDownAndClose(fd);
+        fd = -1;
+    }
+    return reply;
 }
 
 }  // namespace platform::bluetooth

@@ -17,27 +17,44 @@ bool contains(std::string_view text, std::string_view part) {
 }
 
 // org.bluez.Error.Failed carries the cause in its message: an errno text from pairing
-// ("Host is down"), or one of BlueZ's "br-connection-..." reasons from ConnectProfile.
+// ("Host is down"), or one of the "br-connection-..." reasons BlueZ 5.66 gives a connect
+// (btd_error_bredr_conn_from_errno). A lost link key shows as "br-connection-refused" or
+// "br-connection-unknown"; nothing tells it apart from a refusal for another reason.
 int mapFailedMessage(BluezOperation operation, const std::string& message) {
+    const bool connecting = operation == BluezOperation::Connect;
     if (contains(message, "page-timeout") || contains(message, "Page Timeout") ||
         contains(message, "Host is down") || contains(message, "No route to host")) {
         return EHOSTDOWN;
     }
-    if (contains(message, "not-powered")) {
+    if (contains(message, "adapter-not-powered")) {
         return ENODEV;
     }
-    if (contains(message, "profile-unavailable") || contains(message, "refused")) {
-        return operation == BluezOperation::Connect ? ECONNREFUSED : EIO;
+    if (contains(message, "profile-unavailable") || contains(message, "br-connection-refused") ||
+        contains(message, "aborted-by-remote") || contains(message, "Connection refused")) {
+        return connecting ? ECONNREFUSED : EIO;
     }
-    if (contains(message, "busy") || contains(message, "already-connected")) {
+    if (contains(message, "br-connection-busy") || contains(message, "already-connected") ||
+        contains(message, "concurrent-connection-limit") ||
+        contains(message, "Device or resource busy")) {
         return EBUSY;
     }
-    if (contains(message, "key-missing") || contains(message, "Permission denied")) {
+    if (contains(message, "Permission denied")) {
         return EACCES;
     }
-    if (contains(message, "timed out") || contains(message, "timeout")) {
+    if (contains(message, "br-connection-timeout") || contains(message, "timed out")) {
         return ETIMEDOUT;
     }
+    if (contains(message, "not-supported")) {
+        return EOPNOTSUPP;
+    }
+    if (contains(message, "invalid-argument")) {
+        return kErrorInvalidParameter;
+    }
+    if (contains(message, "lmp-protocol-error")) {
+        return EPROTO;
+    }
+    // sdp-search, create-socket, bad-socket, memory-allocation, canceled, aborted-by-local,
+    // unknown, and anything newer.
     return EIO;
 }
 
@@ -85,6 +102,16 @@ int mapBluezOwnError(BluezOperation operation, std::string_view reason,
 }
 
 }  // namespace
+
+bool isBluezBusy(const std::string& name, const std::string& message) {
+    return name == "org.bluez.Error.InProgress" || name == "org.bluez.Error.AlreadyConnected" ||
+           contains(message, "br-connection-busy");
+}
+
+bool isProfileUnavailable(const std::string& name, const std::string& message) {
+    return name == "org.bluez.Error.NotAvailable" ||
+           contains(message, "br-connection-profile-unavailable");
+}
 
 bool isBluezUnreachable(const std::string& name) {
     return name == "org.freedesktop.DBus.Error.ServiceUnknown" ||

@@ -51,6 +51,8 @@ std::optional<BluezDeviceInfo> readDevice(const std::string& path, const Propert
     device.paired = readProperty<bool>(properties, "Paired").value_or(false);
     device.trusted = readProperty<bool>(properties, "Trusted").value_or(false);
     device.hasRssi = readProperty<int16_t>(properties, "RSSI").has_value();
+    device.uuids = readProperty<std::vector<std::string>>(properties, "UUIDs")
+                       .value_or(std::vector<std::string>{});
     return device;
 }
 

@@ -21,8 +21,11 @@ struct BluezDeviceInfo {
     std::string name;
     bool paired = false;
     bool trusted = false;
-    // BlueZ keeps an RSSI only for devices the running discovery has found.
+    // BlueZ keeps an RSSI only for devices a discovery has found (ours or another program's).
     bool hasRssi = false;
+    // Device1.UUIDs: the first service class of each SDP record BlueZ read, the services
+    // Device1.ConnectProfile can connect.
+    std::vector<std::string> uuids;
 };
 
 // The adapters and devices BlueZ knows, as read from one GetManagedObjects answer.

@@ -1,9 +1,11 @@
 #include "platform/bluetooth/bluez/BluezProfileRegistry.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "services/Log.h"
 
@@ -113,11 +115,21 @@ void BluezProfileRegistry::track(const std::string& uuid, const std::string& dev
 
 void BluezProfileRegistry::onNewConnection(const std::string& uuid, const sdbus::ObjectPath& device,
                                            sdbus::UnixFd fd) {
+    // The descriptor sdbus-c++ duplicated for us lacks close-on-exec: replace it by one that has
+    // it before anything else, so a program started meanwhile does not inherit the link.
+    const int received = fd.release();
+    const int own = ::fcntl(received, F_DUPFD_CLOEXEC, 0);
+    ::close(received);
+    if (own < 0) {
+        _Log(LOG_WARNING, "BluezProfileRegistry::onNewConnection", __LINE__,
+             "cannot take the socket for %s: errno %d", device.c_str(), errno);
+        throw sdbus::Error("org.bluez.Error.Rejected", "cannot take the socket");
+    }
     {
         std::lock_guard lock(m_mutex);
         const auto entry = m_expected.find({uuid, device});
         if (entry != m_expected.end() && entry->second < 0) {
-            entry->second = fd.release();
+            entry->second = own;
             _Log(LOG_INFO, "BluezProfileRegistry::onNewConnection", __LINE__,
                  "socket %d for %s, service %s", entry->second, device.c_str(), uuid.c_str());
             return;
@@ -126,7 +138,7 @@ void BluezProfileRegistry::onNewConnection(const std::string& uuid, const sdbus:
     _Log(LOG_WARNING, "BluezProfileRegistry::onNewConnection", __LINE__,
          "refused a socket for %s, service %s: no connect waits for it", device.c_str(),
          uuid.c_str());
-    shutDownAndClose(fd.release());
+    shutDownAndClose(own);
     throw sdbus::Error("org.bluez.Error.Rejected", "no connection was requested");
 }
 

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "platform/bluetooth/FdConnection.h"
+#include "platform/bluetooth/bluez/BluezStandInRfcommDialer.h"
 #include "services/Log.h"
 #include "tests/platform/bluetooth/bluez/MockBluez.h"
 
@@ -35,10 +36,12 @@ constexpr const char* kEarbudsPath = "/org/bluez/hci0/dev_0A_1B_2C_3D_4E_5F";
 constexpr uint64_t kSpeaker = 0x665544332211ULL;
 constexpr const char* kSpeakerText = "66:55:44:33:22:11";
 constexpr const char* kSerialPortUuid = "00001101-0000-1000-8000-00805F9B34FB";
+constexpr const char* kVendorUuid = "0000fd2a-0000-1000-8000-00805f9b34fb";
 
 BluezOptions testOptions() {
     BluezOptions options;
     options.discoveryWindow = 200ms;
+    options.scaleDiscovery(bluez_test::MockBluez::kTimeScale);
     options.pairTimeout = 15s;
     options.connectTimeout = 15s;
     options.connectBusyPause = 20ms;
@@ -100,6 +103,43 @@ protected:
         return false;
     }
 
+    template <typename Predicate>
+    static bool waitUntil(Predicate predicate) {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!predicate()) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return true;
+    }
+
+    // Scans until a report holds exactly these devices (each scan waits for news itself).
+    bool scanUntil(const std::vector<DiscoveredDevice>& wanted, BluezBackend* backend = nullptr) {
+        BluezBackend& scanner = backend != nullptr ? *backend : m_backend;
+        std::vector<DiscoveredDevice> sorted = wanted;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const auto& a, const auto& b) { return a.address < b.address; });
+        return waitUntil([&] {
+            const bt::ScanResult scan = scanner.scan();
+            return scan.code == bt::kOk && scan.devices == sorted;
+        });
+    }
+
+    void setRecords(const std::string& records) {
+        m_mock.control("SetServiceRecords",
+                       {"string:hci0", std::string("string:") + kEarbudsText, "string:" + records});
+    }
+
+    // The earbuds on a socket the test holds, reached through the mock.
+    std::unique_ptr<EarbudsListener> listenAsEarbuds() {
+        auto listener = std::make_unique<EarbudsListener>(m_mock.folder() / "earbuds");
+        m_mock.control("SetPeer",
+                       {"string:raw", "string:" + (m_mock.folder() / "earbuds").string()});
+        return listener;
+    }
+
     bluez_test::MockBluez m_mock;
     BluezBackend m_backend{testOptions()};
 };
@@ -158,24 +198,17 @@ TEST_F(BluezBackendTest, DiscoveryYieldsDevicesInRangeAndPairedOnesOverClassicTr
 
     m_mock.addDevice(kEarbudsText, "Auralis+ (4F2A)");
     m_mock.addDevice(kSpeakerText, "Kitchen speaker");
-    scan = m_backend.scan();
-    ASSERT_EQ(scan.code, bt::kOk);
-    EXPECT_EQ(scan.devices.size(), 2u);
-    EXPECT_TRUE(contains(scan.devices, {"Auralis+ (4F2A)", kEarbuds}));
-    EXPECT_TRUE(contains(scan.devices, {"Kitchen speaker", kSpeaker}));
+    EXPECT_TRUE(scanUntil({{"Auralis+ (4F2A)", kEarbuds}, {"Kitchen speaker", kSpeaker}}));
     EXPECT_EQ(bluez_test::MockBluez::strings(m_mock.control("DiscoveryTransport", {"string:hci0"})),
               std::vector<std::string>{"bredr"});
-    // Each cycle stops its discovery again.
+    // One discovery session across the scans.
     EXPECT_EQ(m_mock.property("/org/bluez/hci0", "org.bluez.Adapter1", "Discovering"),
-              "boolean false");
+              "boolean true");
 
-    // The speaker leaves; without a resolved name the earbuds go by their alias.
+    // The speaker leaves: it is no longer heard, and goes from the report.
     m_mock.control("SetInRange",
                    {"string:hci0", std::string("string:") + kSpeakerText, "boolean:false"});
-    m_mock.control("SetName", {"string:hci0", std::string("string:") + kEarbudsText, "string:"});
-    scan = m_backend.scan();
-    ASSERT_EQ(scan.code, bt::kOk);
-    EXPECT_EQ(scan.devices, (std::vector<DiscoveredDevice>{{"Auralis+ (4F2A)", kEarbuds}}));
+    EXPECT_TRUE(scanUntil({{"Auralis+ (4F2A)", kEarbuds}}));
 
     // Paired earbuds that stopped being discoverable are still offered; unpaired ones are not.
     m_mock.control("PairDevice", {"string:hci0", std::string("string:") + kEarbudsText, "int32:0"});
@@ -184,6 +217,12 @@ TEST_F(BluezBackendTest, DiscoveryYieldsDevicesInRangeAndPairedOnesOverClassicTr
     scan = m_backend.scan();
     ASSERT_EQ(scan.code, bt::kOk);
     EXPECT_EQ(scan.devices, (std::vector<DiscoveredDevice>{{"Auralis+ (4F2A)", kEarbuds}}));
+
+    // Scans that stop coming end the session.
+    EXPECT_TRUE(waitUntil([&] {
+        return m_mock.property("/org/bluez/hci0", "org.bluez.Adapter1", "Discovering") ==
+               "boolean false";
+    }));
 }
 
 TEST_F(BluezBackendTest, PairingAcceptsOnlyTheTargetAndTrustsIt) {
@@ -337,6 +376,128 @@ TEST_F(BluezBackendTest, UnansweredRequestsEndInTimeOuts) {
 
     m_mock.control("SetPeer", {"string:hang", "string:"});
     EXPECT_EQ(backend.connect(kEarbuds, kSerialPortUuid).code, ETIMEDOUT);
+}
+
+// Earbuds whose serial record lists our service id after a vendor id: BlueZ makes a profile of
+// the vendor id only (Device1.UUIDs) and answers ConnectProfile with "profile unavailable"; the
+// backend finds the channel in the SDP records and connects it itself.
+TEST_F(BluezBackendTest, SerialIdListedSecondIsConnectedOnItsRfcommChannel) {
+    m_mock.addAdapter();
+    m_mock.addDevice(kEarbudsText, "Auralis+ (4F2A)");
+    setRecords(std::string(kVendorUuid) + ",00001101-0000-1000-8000-00805f9b34fb:rfcomm:4");
+    m_mock.control("PairDevice", {"string:hci0", std::string("string:") + kEarbudsText, "int32:0"});
+    const std::string standIn = (m_mock.folder() / "rfcomm").string();
+    m_mock.control("StartRfcommStandIn", {"string:" + standIn});
+    auto earbuds = listenAsEarbuds();
+    BluezBackend backend(testOptions(), std::make_unique<bt::BluezStandInRfcommDialer>(standIn));
+
+    bt::ConnectResult result = backend.connect(kEarbuds, kSerialPortUuid);
+    ASSERT_EQ(result.code, bt::kOk) << m_mock.log();
+    std::shared_ptr<bt::FdConnection> peer = earbuds->accept();
+    ASSERT_TRUE(peer);
+    const uint8_t probe[] = {0xFD, 0x03, 0x00, 0x29};
+    ASSERT_EQ(result.connection->send(probe, sizeof(probe)), 4);
+    uint8_t buffer[16];
+    EXPECT_EQ(peer->receive(buffer, sizeof(buffer)), 4);
+    const auto* link = dynamic_cast<bt::FdConnection*>(result.connection.get());
+    ASSERT_NE(link, nullptr);
+    EXPECT_NE(::fcntl(link->fd(), F_GETFD) & FD_CLOEXEC, 0);
+
+    // The log tells what the earbuds offered and which channel was used.
+    const std::string log = logText();
+    EXPECT_NE(log.find(std::string("Device1.UUIDs) ") + kVendorUuid), std::string::npos);
+    EXPECT_NE(log.find("RFCOMM channel 4"), std::string::npos);
+
+    // A record without our id anywhere: refused, nothing connected.
+    setRecords(std::string(kVendorUuid) + ":rfcomm:4");
+    EXPECT_EQ(backend.connect(kEarbuds, kSerialPortUuid).code, ECONNREFUSED);
+}
+
+// Earbuds that do not broadcast their name are known by an alias made of their address until
+// BlueZ asks for the name, after the 10.24 s inquiry; a late responder answers near its end.
+// The scan window is 6 s here, as the backend once stopped each cycle after 6 s.
+TEST_F(BluezBackendTest, NamesAskedForAfterTheInquiryReachTheReport) {
+    BluezOptions options = testOptions();
+    options.discoveryWindow =
+        std::chrono::milliseconds(static_cast<int>(6000 * bluez_test::MockBluez::kTimeScale));
+    BluezBackend backend(options);
+    m_mock.addAdapter();
+    m_mock.addDevice(kEarbudsText, "Auralis+ (4F2A)");
+    m_mock.control("SetInquiryAnswer", {"string:hci0", std::string("string:") + kEarbudsText,
+                                        "boolean:false", "double:0.8"});
+    EXPECT_TRUE(scanUntil({{"Auralis+ (4F2A)", kEarbuds}}, &backend)) << m_mock.log();
+}
+
+// A desktop panel or another scanner keeps BlueZ discovering, so RSSI is not cleared: earbuds
+// that left still have one. Only what is heard during our session counts; earbuds in range are
+// heard at every inquiry.
+TEST_F(BluezBackendTest, AnotherScannersLeftoverRssiIsNotPresence) {
+    m_mock.addAdapter();
+    m_mock.control("StartOtherScanner", {"string:hci0"});
+    m_mock.addDevice(kEarbudsText, "Auralis+ (4F2A)");
+    m_mock.addDevice(kSpeakerText, "Kitchen speaker");
+    ASSERT_TRUE(waitUntil([&] {
+        bool ok = false;
+        m_mock.call(kEarbudsPath, "org.freedesktop.DBus.Properties.Get",
+                    {"string:org.bluez.Device1", "string:RSSI"}, &ok);
+        return ok;
+    }));
+    m_mock.control("SetInRange",
+                   {"string:hci0", std::string("string:") + kEarbudsText, "boolean:false"});
+
+    EXPECT_TRUE(scanUntil({{"Kitchen speaker", kSpeaker}}));
+    for (int i = 0; i < 3; ++i) {
+        const bt::ScanResult scan = m_backend.scan();
+        EXPECT_FALSE(contains(scan.devices, {"Auralis+ (4F2A)", kEarbuds}));
+    }
+}
+
+// A link dropped without close() must still end: bluetoothd holds a copy of the socket. And when
+// BlueZ still holds a link of the service, ConnectProfile succeeds without a socket: the backend
+// disconnects the profile and tries once more.
+TEST_F(BluezBackendTest, LinksEndForBluezAndAHeldLinkIsReplaced) {
+    m_mock.addAdapter();
+    m_mock.addDevice(kEarbudsText, "Auralis+ (4F2A)");
+    ASSERT_EQ(m_backend.pair(kEarbuds), bt::kOk);
+    auto earbuds = listenAsEarbuds();
+
+    bt::ConnectResult first = m_backend.connect(kEarbuds, kSerialPortUuid);
+    ASSERT_EQ(first.code, bt::kOk) << m_mock.log();
+    std::shared_ptr<bt::FdConnection> firstPeer = earbuds->accept();
+    ASSERT_TRUE(firstPeer);
+    EXPECT_TRUE(waitForLinkState("open"));
+    first.connection.reset();
+    EXPECT_TRUE(waitForLinkState("dropped"));
+
+    first = m_backend.connect(kEarbuds, kSerialPortUuid);
+    ASSERT_EQ(first.code, bt::kOk) << m_mock.log();
+    firstPeer = earbuds->accept();
+    ASSERT_TRUE(firstPeer);
+    const bt::ConnectResult second = m_backend.connect(kEarbuds, kSerialPortUuid);
+    ASSERT_EQ(second.code, bt::kOk) << m_mock.log();
+    std::shared_ptr<bt::FdConnection> secondPeer = earbuds->accept();
+    ASSERT_TRUE(secondPeer);
+    uint8_t buffer[8];
+    // The held link was let go (RequestDisconnection) and the new one carries bytes.
+    EXPECT_FALSE(first.connection->isOpen());
+    EXPECT_EQ(firstPeer->receive(buffer, sizeof(buffer)), 0);
+    const uint8_t probe[] = {0x29};
+    ASSERT_EQ(second.connection->send(probe, 1), 1);
+    EXPECT_EQ(secondPeer->receive(buffer, sizeof(buffer)), 1);
+    EXPECT_NE(logText().find("disconnecting it and trying once more"), std::string::npos);
+}
+
+// A record that names an L2CAP PSM makes BlueZ hand over a packet socket, which would cut the
+// link's frames apart: refused.
+TEST_F(BluezBackendTest, ASocketThatIsNotAnRfcommStreamIsRefused) {
+    m_mock.addAdapter();
+    m_mock.addDevice(kEarbudsText, "Auralis+ (4F2A)");
+    setRecords("00001101-0000-1000-8000-00805f9b34fb:l2cap:4097");
+    ASSERT_EQ(m_backend.pair(kEarbuds), bt::kOk);
+    const bt::ConnectResult result = m_backend.connect(kEarbuds, kSerialPortUuid);
+    EXPECT_EQ(result.code, EPROTO);
+    EXPECT_FALSE(result.connection);
+    EXPECT_NE(logText().find("instead of a stream"), std::string::npos);
 }
 
 }  // namespace

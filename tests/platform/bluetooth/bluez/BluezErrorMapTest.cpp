@@ -39,10 +39,26 @@ TEST(BluezErrorMapTest, FailedIsReadFromItsMessage) {
               EHOSTDOWN);
     EXPECT_EQ(bt::mapBluezError(BluezOperation::Connect, failed, "br-connection-refused"),
               ECONNREFUSED);
-    EXPECT_EQ(bt::mapBluezError(BluezOperation::Connect, failed, "br-connection-key-missing"),
-              EACCES);
+    EXPECT_EQ(bt::mapBluezError(BluezOperation::Connect, failed, "br-connection-busy"), EBUSY);
+    EXPECT_EQ(bt::mapBluezError(BluezOperation::Connect, failed, "br-connection-timeout"),
+              ETIMEDOUT);
+    EXPECT_EQ(bt::mapBluezError(BluezOperation::Connect, failed, "br-connection-unknown"), EIO);
+    EXPECT_EQ(
+        bt::mapBluezError(BluezOperation::Connect, failed, "br-connection-adapter-not-powered"),
+        ENODEV);
     EXPECT_EQ(bt::mapBluezError(BluezOperation::Pair, failed, "Host is down"), EHOSTDOWN);
     EXPECT_EQ(bt::mapBluezError(BluezOperation::Pair, failed, "Something new"), EIO);
+}
+
+// BlueZ 5.66 reports a busy RFCOMM connect as Failed "br-connection-busy", and a service it
+// made no profile of as NotAvailable: retries and the SDP fallback look at both parts.
+TEST(BluezErrorMapTest, BusyAndUnavailableAreReadFromNameAndMessage) {
+    EXPECT_TRUE(bt::isBluezBusy("org.bluez.Error.Failed", "br-connection-busy"));
+    EXPECT_TRUE(bt::isBluezBusy("org.bluez.Error.InProgress", "Operation already in progress"));
+    EXPECT_FALSE(bt::isBluezBusy("org.bluez.Error.Failed", "br-connection-page-timeout"));
+    EXPECT_TRUE(bt::isProfileUnavailable("org.bluez.Error.NotAvailable",
+                                         "br-connection-profile-unavailable"));
+    EXPECT_FALSE(bt::isProfileUnavailable("org.bluez.Error.Failed", "br-connection-refused"));
 }
 
 TEST(BluezErrorMapTest, BusErrorsAndStrangersNeverMapToSuccess) {

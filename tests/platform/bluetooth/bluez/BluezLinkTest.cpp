@@ -81,6 +81,7 @@ private:
 bt::BluezOptions testOptions() {
     bt::BluezOptions options;
     options.discoveryWindow = 150ms;
+    options.scaleDiscovery(bluez_test::MockBluez::kTimeScale);
     return options;
 }
 

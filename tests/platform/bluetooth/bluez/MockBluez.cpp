@@ -81,12 +81,20 @@ bool MockBluez::startBluez() {
                        m_folder / "bluez-mock.log")) {
         return false;
     }
-    return waitFor([this] {
+    const bool owned = waitFor([this] {
         const ProgramRun run = runProgram(
             {"dbus-send", "--bus=" + m_busAddress, "--print-reply", "--dest=org.freedesktop.DBus",
              "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:org.bluez"});
         return run.exitCode == 0 && run.out.find("boolean true") != std::string::npos;
     });
+    if (owned) {
+        setTimeScale(kTimeScale);
+    }
+    return owned;
+}
+
+void MockBluez::setTimeScale(double scale) {
+    control("SetTimeScale", {"double:" + std::to_string(scale)});
 }
 
 void MockBluez::stopBluez() {

@@ -24,8 +24,13 @@ public:
 
     bool startBus();
     void stopBus();
-    // Starts the mock and waits until it owns org.bluez.
+    // Real seconds per second of the mock BlueZ: its 10.24 s inquiries, name requests and 30 s
+    // temporary-device time run this much faster than real time (startBluez sets it).
+    static constexpr double kTimeScale = 0.02;
+
+    // Starts the mock and waits until it owns org.bluez; its clock runs at kTimeScale.
     bool startBluez();
+    void setTimeScale(double scale);
     void stopBluez();
 
     // Calls a method of the mock's control interface (org.bluez.Mock on "/"); args in

@@ -4,8 +4,18 @@ out, modelled on how bluetoothd 5.66 behaves.
 - Agents: RegisterAgent remembers the caller. Pair asks the caller's agent to confirm the
   device (RequestConfirmation), after asking it about a bystander device first when the test
   set one; every answer is recorded (AgentVerdicts).
-- Discovery: every device is in range or not. StartDiscovery gives the devices in range an RSSI,
-  StopDiscovery clears it again; a device that leaves range is dropped when it is not paired.
+- Discovery: one discovery shared by every client that asked for it (StartDiscovery opens a
+  session per client, StopDiscovery ends the caller's). It runs in inquiries of 10.24 s: a device
+  in range answers at its own moment of each inquiry (its RSSI is set; the name too when the device
+  broadcasts it); names still unknown are asked for one by one after the inquiry ends, then the next
+  inquiry begins. Stopping the discovery cancels the name requests. RSSI is reported again only
+  when it moved by 8 dBm or more, unless a client set an RSSI filter; it is cleared only when the
+  last client stops. A device out of range that is not paired goes 30 s after it was last seen.
+  Every time is scaled by SetTimeScale (tests run at a fraction of real time).
+- Service records: each device has SDP records (a service-class list, a protocol and its port);
+  Device1.UUIDs holds the first class of each record, and ConnectProfile connects only those.
+  A stand-in for SDP and RFCOMM sockets (StartRfcommStandIn) answers a program that searches the
+  records and connects a channel itself.
 - Profiles: RegisterProfile remembers the caller per UUID (compared verbatim, as BlueZ does).
   ConnectProfile connects a Unix socket to the earbuds and hands it to the caller's
   Profile1.NewConnection, answering only after NewConnection did, and keeps a copy of the socket
@@ -50,7 +60,6 @@ CLIENT_TIMEOUT = 60
 # The stock helpers this template keeps as they are (AddTemplate exports this module's D-Bus
 # methods only).
 RemoveAdapter = bluez5.RemoveAdapter
-PairDevice = bluez5.PairDevice
 ConnectDevice = bluez5.ConnectDevice
 DisconnectDevice = bluez5.DisconnectDevice
 
@@ -62,7 +71,28 @@ state = {
     'verdicts': [],      # "<device path> accepted" / "<device path> <error name>"
     'links': {},         # device path -> [socket, watch id, state]
     'clients': {},       # bus name -> its name-owner watch
+    'filters': {},       # (adapter path, bus name) -> discovery filter
+    'scale': 1.0,        # real seconds per mock second
+    'sessions': {},      # adapter path -> {bus name: discovery filter}
+    'timers': {},        # adapter path -> pending GLib timeouts of the running discovery
+    'found': {},         # adapter path -> device paths found since discovery began
+    'standin': None,     # listening socket of the SDP/RFCOMM stand-in
 }
+
+INQUIRY_SECONDS = 10.24
+NAME_REQUEST_SECONDS = 0.3
+TEMPORARY_TIMEOUT = 30
+RSSI_THRESHOLD = 8
+SERIAL_PORT = '00001101-0000-1000-8000-00805f9b34fb'
+SERIAL_PORT_FIRST = '00001102-0000-1000-8000-00805f9b34fd'
+
+
+def later(seconds, fn):
+    '''Runs fn once after seconds of mock time; returns the GLib source id.'''
+    def run():
+        fn()
+        return False
+    return GLib.timeout_add(max(1, int(seconds * state['scale'] * 1000)), run)
 
 
 def error(name, message):
@@ -124,24 +154,118 @@ def set_discovering(adapter, discovering):
         ADAPTER_IFACE, {'Discovering': adapter.props[ADAPTER_IFACE]['Discovering']}, []])
 
 
-@dbus.service.method(ADAPTER_IFACE, in_signature='', out_signature='')
-def StartDiscovery(adapter):
-    require_powered(adapter)
-    if adapter.props[ADAPTER_IFACE]['Discovering']:
-        raise error('org.bluez.Error.InProgress', 'Operation already in progress')
-    set_discovering(adapter, True)
+def rssi_filtered(adapter):
+    return any('RSSI' in f or 'Pathloss' in f for f in state['sessions'].get(adapter.path, {}).values())
+
+
+def sighted(adapter, device):
+    '''The device answered the inquiry: RSSI (with BlueZ's 8 dBm threshold unless a client set an
+    RSSI filter), its broadcast name, and it stays as long as it is seen.'''
+    props = device.props[DEVICE_IFACE]
+    old = props.get('RSSI')
+    if old is None or rssi_filtered(adapter) or abs(int(old) - device.rssi) >= RSSI_THRESHOLD:
+        set_rssi(device, device.rssi)
+    state['found'].setdefault(adapter.path, set()).add(device.path)
+    device.last_seen = GLib.get_monotonic_time()
+    if device.broadcasts_name and 'Name' not in props:
+        resolve_name(device)
+
+
+def resolve_name(device):
+    props = device.props[DEVICE_IFACE]
+    props['Name'] = dbus.String(device.full_name, variant_level=1)
+    props['Alias'] = dbus.String(device.full_name, variant_level=1)
+    device.EmitSignal(dbus.PROPERTIES_IFACE, 'PropertiesChanged', 'sa{sv}as',
+                      [DEVICE_IFACE, {'Name': props['Name'], 'Alias': props['Alias']}, []])
+
+
+def run_inquiry(adapter):
+    timers = state['timers'].setdefault(adapter.path, [])
+    timers.clear()
     for device in devices_of(adapter.path):
         if device.in_range:
-            set_rssi(device, -52)
+            timers.append(later(device.answers_at * INQUIRY_SECONDS,
+                                lambda d=device: d.in_range and sighted(adapter, d)))
+    timers.append(later(INQUIRY_SECONDS, lambda: resolve_names(adapter)))
 
 
-@dbus.service.method(ADAPTER_IFACE, in_signature='', out_signature='')
-def StopDiscovery(adapter):
-    if not adapter.props[ADAPTER_IFACE]['Discovering']:
-        raise error('org.bluez.Error.Failed', 'No discovery started')
+def resolve_names(adapter):
+    '''After an inquiry: one name request after the other, then the next inquiry.'''
+    timers = state['timers'].setdefault(adapter.path, [])
+    waiting = [mockobject.objects[p] for p in sorted(state['found'].get(adapter.path, set()))
+               if p in mockobject.objects and 'Name' not in mockobject.objects[p].props[DEVICE_IFACE]]
+    step = 0
+    for device in waiting:
+        step += 1
+        timers.append(later(step * NAME_REQUEST_SECONDS,
+                            lambda d=device: d.path in mockobject.objects and d.in_range
+                            and resolve_name(d)))
+    timers.append(later((step + 1) * NAME_REQUEST_SECONDS, lambda: run_inquiry(adapter)))
+
+
+def stop_inquiries(adapter):
+    for timer in state['timers'].pop(adapter.path, []):
+        GLib.source_remove(timer)
+
+
+@dbus.service.method(ADAPTER_IFACE, in_signature='', out_signature='', sender_keyword='sender')
+def StartDiscovery(adapter, sender=None):
+    require_powered(adapter)
+    sessions = state['sessions'].setdefault(adapter.path, {})
+    if sender in sessions:
+        raise error('org.bluez.Error.InProgress', 'Operation already in progress')
+    sessions[sender] = state['filters'].get((adapter.path, sender), {})
+    watch_client(adapter.connection, sender)
+    if adapter.props[ADAPTER_IFACE]['Discovering']:
+        return
+    set_discovering(adapter, True)
+    run_inquiry(adapter)
+
+
+def end_session(adapter, sender):
+    sessions = state['sessions'].get(adapter.path, {})
+    sessions.pop(sender, None)
+    if sessions or not adapter.props[ADAPTER_IFACE]['Discovering']:
+        return
+    # The last client left: the running inquiry and name requests are cancelled, and the devices
+    # found lose their RSSI.
+    stop_inquiries(adapter)
     set_discovering(adapter, False)
-    for device in devices_of(adapter.path):
-        set_rssi(device, None)
+    for path in state['found'].pop(adapter.path, set()):
+        if path in mockobject.objects:
+            set_rssi(mockobject.objects[path], None)
+
+
+@dbus.service.method(ADAPTER_IFACE, in_signature='', out_signature='', sender_keyword='sender')
+def StopDiscovery(adapter, sender=None):
+    if sender not in state['sessions'].get(adapter.path, {}):
+        raise error('org.bluez.Error.Failed', 'No discovery started')
+    end_session(adapter, sender)
+
+
+@dbus.service.method(ADAPTER_IFACE, in_signature='a{sv}', out_signature='', sender_keyword='sender')
+def SetDiscoveryFilter(adapter, discovery_filter, sender=None):
+    state['filters'][(adapter.path, sender)] = dict(discovery_filter)
+    adapter.props[ADAPTER_IFACE]['DiscoveryFilter'] = discovery_filter
+    if sender in state['sessions'].get(adapter.path, {}):
+        state['sessions'][adapter.path][sender] = dict(discovery_filter)
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='s', out_signature='')
+def StartOtherScanner(_self, adapter_name):
+    '''Another program (a desktop Bluetooth panel) starts discovering on the adapter.'''
+    StartDiscovery(mockobject.objects['/org/bluez/' + adapter_name], sender='other-scanner')
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='s', out_signature='')
+def StopOtherScanner(_self, adapter_name):
+    end_session(mockobject.objects['/org/bluez/' + adapter_name], 'other-scanner')
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='d', out_signature='')
+def SetTimeScale(_self, scale):
+    '''Real seconds per mock second: 0.05 runs a 10.24 s inquiry in 0.5 s.'''
+    state['scale'] = float(scale)
 
 
 @dbus.service.method(ADAPTER_IFACE, in_signature='o', out_signature='')
@@ -164,6 +288,7 @@ def AddAdapter(self, device_name, system_name):
     methods = adapter.methods[ADAPTER_IFACE]
     methods['StartDiscovery'] = ('', '', '', StartDiscovery)
     methods['StopDiscovery'] = ('', '', '', StopDiscovery)
+    methods['SetDiscoveryFilter'] = ('a{sv}', '', '', SetDiscoveryFilter)
     methods['RemoveDevice'] = ('o', '', '', RemoveDevice)
     return path
 
@@ -178,35 +303,97 @@ def DiscoveryTransport(_self, adapter_name):
 
 # ---- Devices ----
 
+def parse_records(spec):
+    '''"uuid,uuid:rfcomm:4;uuid:l2cap:4097" -> [{'classes': [...], 'proto': ..., 'port': n}].'''
+    records = []
+    for text in filter(None, str(spec).split(';')):
+        classes, proto, port = text.rsplit(':', 2)
+        records.append({'classes': [c.lower() for c in classes.split(',') if c],
+                        'proto': proto, 'port': int(port)})
+    return records
+
+
+def offered_uuids(device):
+    '''What BlueZ puts in Device1.UUIDs after browsing: the first class of every record.'''
+    uuids = []
+    for record in device.records:
+        if record['classes'] and record['classes'][0] not in uuids:
+            uuids.append(record['classes'][0])
+    return uuids
+
+
+def publish_uuids(device):
+    props = device.props[DEVICE_IFACE]
+    props['UUIDs'] = dbus.Array(offered_uuids(device), signature='s', variant_level=1)
+    device.EmitSignal(dbus.PROPERTIES_IFACE, 'PropertiesChanged', 'sa{sv}as',
+                      [DEVICE_IFACE, {'UUIDs': props['UUIDs']}, []])
+
+
 @dbus.service.method(MOCK_IFACE, in_signature='sss', out_signature='s')
 def AddDevice(self, adapter_name, address, alias):
-    '''A device that comes into range: found by a running discovery at once, else by the next.'''
+    '''A device that comes into range: found by the running discovery's inquiries.'''
     path = bluez5.AddDevice(self, adapter_name, address, alias)
     device = mockobject.objects[path]
     device.in_range = True
     device.pair_error = ''
-    if not mockobject.objects['/org/bluez/' + adapter_name].props[ADAPTER_IFACE]['Discovering']:
-        del device.props[DEVICE_IFACE]['RSSI']
+    device.full_name = str(alias)
+    device.broadcasts_name = True
+    device.answers_at = 0.1
+    device.rssi = -52
+    device.last_seen = GLib.get_monotonic_time()
+    device.records = parse_records(f'{SERIAL_PORT}:rfcomm:1;{SERIAL_PORT_FIRST}:rfcomm:2')
+    del device.props[DEVICE_IFACE]['RSSI']
     methods = device.methods[DEVICE_IFACE]
     methods['Pair'] = ('', '', '', Pair)
     methods['ConnectProfile'] = ('s', '', '', ConnectProfile)
+    methods['DisconnectProfile'] = ('s', '', '', DisconnectProfile)
     return path
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='sss', out_signature='')
+def SetServiceRecords(_self, adapter_name, address, spec):
+    '''The device's SDP records: "class,class:proto:port;..." (see parse_records).'''
+    device = find_device(adapter_name, address)
+    device.records = parse_records(spec)
+    if device.paired:
+        publish_uuids(device)
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='ssbd', out_signature='')
+def SetInquiryAnswer(_self, adapter_name, address, broadcasts_name, answers_at):
+    '''Whether the device broadcasts its name in its inquiry answer (else it has only an alias made
+    of its address until the name is asked for), and when in each inquiry it answers (0..1).'''
+    device = find_device(adapter_name, address)
+    device.broadcasts_name = bool(broadcasts_name)
+    device.answers_at = float(answers_at)
+    props = device.props[DEVICE_IFACE]
+    if not device.broadcasts_name and not device.paired and 'Name' in props:
+        del props['Name']
+        props['Alias'] = dbus.String(str(props['Address']).replace(':', '-'), variant_level=1)
+
+
+def forget_later(device):
+    '''A temporary device goes TEMPORARY_TIMEOUT after it was last seen.'''
+    def check():
+        if device.path in mockobject.objects and not device.in_range and not device.paired:
+            remove_device_object(device)
+    later(TEMPORARY_TIMEOUT, check)
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='ssb', out_signature='')
 def SetInRange(_self, adapter_name, address, in_range):
-    '''Brings a device into range or takes it out (an unpaired one then vanishes, as BlueZ drops
-    temporary devices it no longer sees).'''
+    '''Brings a device into range (the next inquiry finds it) or takes it out: its link drops, it
+    keeps its RSSI as long as a discovery runs, and an unpaired one goes after the temporary
+    timeout (at once when nobody discovers).'''
     device = find_device(adapter_name, address)
     device.in_range = bool(in_range)
-    discovering = adapter_of(device).props[ADAPTER_IFACE]['Discovering']
     if device.in_range:
-        if discovering:
-            set_rssi(device, -52)
         return
     drop_link(device.path)
     if device.paired:
-        set_rssi(device, None)
+        return
+    if adapter_of(device).props[ADAPTER_IFACE]['Discovering']:
+        forget_later(device)
     else:
         remove_device_object(device)
 
@@ -240,9 +427,16 @@ def AgentVerdicts(_self):
     return state['verdicts']
 
 
+@dbus.service.method(MOCK_IFACE, in_signature='ssi', out_signature='')
+def PairDevice(self, adapter_name, address, class_):
+    '''Marks the device paired; BlueZ has browsed its records, so UUIDs lists what they offer.'''
+    bluez5.PairDevice(self, adapter_name, address, class_)
+    publish_uuids(find_device(adapter_name, address))
+
+
 def watch_client(connection, sender):
     '''Forgets the agents and profiles of a client once it leaves the bus, as bluetoothd does.'''
-    if sender in state['clients']:
+    if sender in state['clients'] or not str(sender).startswith(':'):
         return
 
     def owner_changed(owner):
@@ -255,6 +449,9 @@ def watch_client(connection, sender):
         for uuid, owner_entry in list(state['profiles'].items()):
             if owner_entry[0] == sender:
                 del state['profiles'][uuid]
+        for adapter_path, sessions in list(state['sessions'].items()):
+            if sender in sessions and adapter_path in mockobject.objects:
+                end_session(mockobject.objects[adapter_path], sender)
         state['clients'].pop(sender, None)
 
     state['clients'][sender] = connection.watch_name_owner(sender, owner_changed)
@@ -322,7 +519,7 @@ def Pair(device, sender=None, ok=None, err=None):
                 err(error('org.bluez.Error.ConnectionAttemptFailed', 'Page Timeout'))
                 return
         adapter_name = str(props['Adapter']).rsplit('/', 1)[-1]
-        bluez5.PairDevice(None, adapter_name, str(props['Address']), bluez5.MOCK_PHONE_CLASS)
+        PairDevice(None, adapter_name, str(props['Address']), bluez5.MOCK_PHONE_CLASS)
         ok()
 
     def refused(_e):
@@ -406,36 +603,59 @@ def sim_request(line):
         sock.close()
 
 
-def open_earbuds(address, uuid):
-    '''A socket carrying the earbuds' byte stream; raises the error ConnectProfile answers.'''
+# What bluetoothd 5.66 answers for an errno of the RFCOMM connect (btd_error_bredr_conn_from_errno):
+# org.bluez.Error.Failed with one of these texts, nothing appended.
+CONNECT_ERRORS = {
+    errno.EHOSTDOWN: 'br-connection-page-timeout',
+    errno.ECONNREFUSED: 'br-connection-refused',
+    errno.EBUSY: 'br-connection-busy',
+    errno.ETIMEDOUT: 'br-connection-timeout',
+    errno.ECONNRESET: 'br-connection-aborted-by-remote',
+}
+
+
+def connect_failure(code):
+    return error('org.bluez.Error.Failed', CONNECT_ERRORS.get(code, 'br-connection-unknown'))
+
+
+def open_earbuds(address, uuids):
+    '''A socket carrying the earbuds' byte stream, connected for the first of uuids the earbuds
+    accept; raises the error ConnectProfile answers.'''
     mode, path = state['peer']
     if mode == 'none':
-        raise error('org.bluez.Error.Failed', 'br-connection-page-timeout')
-    sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-    try:
-        sock.settimeout(5)
-        sock.connect(path)
-        if mode == 'sim':
-            sock.sendall(f'CONNECT {address} {uuid}\n'.encode('ascii'))
-            answer = read_line(sock)
-            if answer != 'OK':
-                code = int(answer[4:]) if answer.startswith('ERR ') and answer[4:].isdigit() else 0
-                if code == errno.ECONNREFUSED:
-                    raise error('org.bluez.Error.NotAvailable', 'br-connection-profile-unavailable')
-                if code == errno.EBUSY:
-                    raise error('org.bluez.Error.InProgress', 'br-connection-busy')
-                if code == errno.EACCES:
-                    raise error('org.bluez.Error.Failed', 'br-connection-key-missing')
-                raise error('org.bluez.Error.Failed', 'br-connection-page-timeout')
-        # bluetoothd keeps its copy non-blocking; the client shares that file status.
-        sock.setblocking(False)
-        return sock
-    except OSError as e:
-        sock.close()
-        raise error('org.bluez.Error.Failed', 'br-connection-refused: ' + str(e)) from e
-    except dbus.exceptions.DBusException:
-        sock.close()
-        raise
+        raise connect_failure(errno.EHOSTDOWN)
+    last = errno.ECONNREFUSED
+    for uuid in uuids:
+        sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            sock.settimeout(5)
+            sock.connect(path)
+            if mode == 'sim':
+                sock.sendall(f'CONNECT {address} {uuid}\n'.encode('ascii'))
+                answer = read_line(sock)
+                if answer != 'OK':
+                    code = int(answer[4:]) if answer.startswith('ERR ') and answer[4:].isdigit() else 0
+                    # The earbuds lost the pairing (EACCES): the link key is refused, which
+                    # bluetoothd reports as a refused connection.
+                    last = errno.ECONNREFUSED if code == errno.EACCES else code
+                    sock.close()
+                    continue
+            # bluetoothd keeps its copy non-blocking; the client shares that file status.
+            sock.setblocking(False)
+            return sock
+        except OSError:
+            # Nobody listens where the earbuds should be: the channel refuses.
+            sock.close()
+            last = errno.ECONNREFUSED
+    raise connect_failure(last)
+
+
+def record_for(device, uuid):
+    '''The record BlueZ made a service of for uuid: one whose first class it is.'''
+    for record in device.records:
+        if record['classes'] and record['classes'][0] == uuid:
+            return record
+    return None
 
 
 def drop_link(path):
@@ -466,36 +686,128 @@ def ConnectProfile(device, uuid, ok=None, err=None):
         err(error('org.bluez.Error.NotReady', 'br-connection-adapter-not-powered'))
         return
     owner = state['profiles'].get(uuid)
-    if owner is None:
+    record = record_for(device, uuid)
+    if not device.paired:
+        publish_uuids(device)  # connecting browses the records first
+    if owner is None or record is None:
         err(error('org.bluez.Error.NotAvailable', 'br-connection-profile-unavailable'))
         return
     link = state['links'].get(device.path)
     if link and link[2] == 'open':
-        err(error('org.bluez.Error.AlreadyConnected', 'br-connection-already-connected'))
+        # bluetoothd: the service is connected already, so the call succeeds at once and no
+        # NewConnection follows.
+        ok()
         return
     if not device.in_range:
-        err(error('org.bluez.Error.Failed', 'br-connection-page-timeout'))
+        err(connect_failure(errno.EHOSTDOWN))
         return
     if state['peer'][0] == 'hang':
         return
-    try:
-        sock = open_earbuds(str(device.props[DEVICE_IFACE]['Address']), uuid)
-    except dbus.exceptions.DBusException as e:
-        err(e)
-        return
+    if record['proto'] == 'l2cap':
+        # A record that names an L2CAP PSM gives an L2CAP (sequenced-packet) socket.
+        sock, _other = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+        device.l2cap_peer = _other
+    else:
+        try:
+            sock = open_earbuds(str(device.props[DEVICE_IFACE]['Address']), record['classes'])
+        except dbus.exceptions.DBusException as e:
+            err(e)
+            return
 
     def delivered():
         watch_link(device.path, sock)
         ok()
 
-    def refused(e):
+    def refused(_e):
         sock.close()
-        err(error('org.bluez.Error.Failed', 'br-connection-refused: ' + e.get_dbus_name()))
+        err(connect_failure(errno.ECONNREFUSED))
 
     device.connection.call_async(owner[0], owner[1], PROFILE_IFACE, 'NewConnection', 'oha{sv}',
                                  (dbus.ObjectPath(device.path), dbus.types.UnixFd(sock),
                                   dbus.Dictionary({}, signature='sv')),
                                  delivered, refused, timeout=CLIENT_TIMEOUT)
+
+
+@dbus.service.method(DEVICE_IFACE, in_signature='s', out_signature='',
+                     async_callbacks=('ok', 'err'))
+def DisconnectProfile(device, uuid, ok=None, err=None):
+    '''Asks the profile's owner to let go (RequestDisconnection), then closes bluetoothd's copy.'''
+    owner = state['profiles'].get(str(uuid))
+    link = state['links'].get(device.path)
+    if owner is None or record_for(device, str(uuid)) is None:
+        err(error('org.bluez.Error.NotAvailable', 'br-connection-profile-unavailable'))
+        return
+    if not link or link[2] != 'open':
+        err(error('org.bluez.Error.NotConnected', 'Not Connected'))
+        return
+
+    def done(*_ignored):
+        drop_link(device.path)
+        ok()
+
+    device.connection.call_async(owner[0], owner[1], PROFILE_IFACE, 'RequestDisconnection', 'o',
+                                 (dbus.ObjectPath(device.path),), done, done,
+                                 timeout=CLIENT_TIMEOUT)
+
+
+# ---- The SDP and RFCOMM stand-in ----
+# A program that searches a device's SDP records and connects an RFCOMM channel itself (kernel
+# sockets and the SDP library, which this machine lacks) is pointed at this socket instead. One
+# request per connection:
+#   RECORDS <address>          -> "RECORD <proto> <port> <class,class,...>" lines, then "END"
+#   RFCOMM <address> <channel> -> "OK" with the connected socket passed along (SCM_RIGHTS), or
+#                                 "ERR <errno>"
+
+def standin_answer(client, line):
+    words = line.split()
+    adapter = next((p for p in mockobject.objects if p.count('/') == 3 and p.startswith('/org/bluez/hci')), None)
+    if len(words) < 2 or adapter is None:
+        client.sendall(b'ERR 22\n')
+        return
+    path = adapter + '/dev_' + words[1].replace(':', '_').upper()
+    device = mockobject.objects.get(path)
+    if device is None or not device.in_range:
+        client.sendall(f'ERR {errno.EHOSTDOWN}\n'.encode())
+        return
+    if words[0] == 'RECORDS':
+        text = ''.join(f"RECORD {r['proto']} {r['port']} {','.join(r['classes'])}\n"
+                       for r in device.records)
+        client.sendall((text + 'END\n').encode())
+        return
+    channel = int(words[2]) if len(words) > 2 and words[2].isdigit() else -1
+    record = next((r for r in device.records if r['proto'] == 'rfcomm' and r['port'] == channel),
+                  None)
+    if words[0] != 'RFCOMM' or record is None:
+        client.sendall(f'ERR {errno.ECONNREFUSED}\n'.encode())
+        return
+    try:
+        sock = open_earbuds(words[1], record['classes'])
+    except dbus.exceptions.DBusException:
+        client.sendall(f'ERR {errno.ECONNREFUSED}\n'.encode())
+        return
+    socket.send_fds(client, [b'OK\n'], [sock.fileno()])
+    sock.close()
+
+
+def standin_accept(listener, _condition):
+    client, _ = listener.accept()
+    try:
+        client.settimeout(5)
+        standin_answer(client, read_line(client))
+    except OSError:
+        pass
+    finally:
+        client.close()
+    return True
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='s', out_signature='')
+def StartRfcommStandIn(_self, path):
+    listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    listener.bind(str(path))
+    listener.listen(8)
+    state['standin'] = listener
+    GLib.io_add_watch(listener.fileno(), GLib.IO_IN, lambda _fd, c: standin_accept(listener, c))
 
 
 def load(mock, parameters):
