@@ -445,6 +445,7 @@ ConnectResult BluezBackend::connectDirectly(uint64_t address, const std::string&
         BluezProfileRegistry::shutDownAndClose(fd);
         return {.code = EPROTO, .connection = nullptr};
     }
+    makeBlocking(fd);
     _Log(LOG_INFO, "BluezBackend::connectDirectly", __LINE__,
          "connected to %s, service %s, on RFCOMM channel %d", devicePath.c_str(), uuid.c_str(),
          *channel);

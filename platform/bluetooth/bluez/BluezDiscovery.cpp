@@ -77,11 +77,17 @@ ScanResult BluezDiscovery::report(const std::shared_ptr<BluezSession>& session,
         }
     }
     std::unique_lock lock(m_mutex);
-    const Clock::time_point deadline = Clock::now() + m_options.discoveryWindow;
+    Clock::time_point deadline = Clock::now() + m_options.discoveryWindow;
     while (m_running && presentLocked(Clock::now()) == m_lastReport) {
         if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
             break;
         }
+    }
+    // Answers to one inquiry come in bursts: take in the rest of the burst before reporting, so
+    // that devices announced together arrive in one report.
+    const Clock::time_point settled = Clock::now() + m_options.discoveryWindow / 8;
+    if (m_running && settled < deadline) {
+        m_changed.wait_until(lock, settled, [this] { return !m_running; });
     }
     ScanResult result;
     result.devices = presentLocked(Clock::now());

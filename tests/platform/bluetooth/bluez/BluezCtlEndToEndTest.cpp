@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <sstream>
 #include <thread>
 
@@ -54,7 +55,11 @@ std::string writePackage() {
 
 class BluezCtlEndToEndTest : public ::testing::Test {
 protected:
-    BluezCtlEndToEndTest() : m_sim(earbuds()), m_scanWindow("AURALIS_BLUEZ_SCAN_MS", "300") {}
+    BluezCtlEndToEndTest()
+        : m_sim(earbuds()),
+          m_scanWindow("AURALIS_BLUEZ_SCAN_MS", "300"),
+          m_timeScale("AURALIS_BLUEZ_TIME_SCALE",
+                      std::to_string(bluez_test::MockBluez::kTimeScale)) {}
 
     void SetUp() override {
         ASSERT_TRUE(m_sim.started());
@@ -70,6 +75,7 @@ protected:
     integration::SimNeighbourhood m_sim;
     bluez_test::MockBluez m_mock;
     testing_support::ScopedEnv m_scanWindow;
+    testing_support::ScopedEnv m_timeScale;
 };
 
 TEST_F(BluezCtlEndToEndTest, CheckAndScanGoThroughBluez) {
@@ -80,11 +86,53 @@ TEST_F(BluezCtlEndToEndTest, CheckAndScanGoThroughBluez) {
     // The default backend is BlueZ.
     run = runCtl({"--json", "scan", "--seconds", "1"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    // Reports come as devices are announced; the last one holds both earbuds.
     const auto reports = jsonLines(run.out);
     ASSERT_FALSE(reports.empty());
-    EXPECT_EQ(reports.front(), json::parse(R"j({"event":"devices","devices":[
+    EXPECT_EQ(reports.back(), json::parse(R"j({"event":"devices","devices":[
                   {"name":"Auralis (77A0)","address":"70:5A:B6:00:77:A0"},
                   {"name":"Auralis+ (4F2A)","address":"70:5A:B6:01:4F:2A"}]})j"));
+}
+
+// In real time, with the default scan window and a desktop panel discovering beside us: the
+// earbuds answer about a second into BlueZ's 10.24 s inquiry, and a 5 s scan shows them.
+TEST_F(BluezCtlEndToEndTest, FiveSecondScanShowsWhatBluezAnnouncedBesideAnotherScanner) {
+    m_mock.setTimeScale(1.0);
+    testing_support::ScopedEnv realTime("AURALIS_BLUEZ_TIME_SCALE", "1");
+    testing_support::ScopedEnv defaultWindow("AURALIS_BLUEZ_SCAN_MS", "");
+    m_mock.control("StartOtherScanner", {"string:hci0"});
+
+    const auto run = runCtl({"--backend", "bluez", "--json", "scan", "--seconds", "5"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const json both = json::parse(R"j({"event":"devices","devices":[
+                  {"name":"Auralis (77A0)","address":"70:5A:B6:00:77:A0"},
+                  {"name":"Auralis+ (4F2A)","address":"70:5A:B6:01:4F:2A"}]})j");
+    const auto reports = jsonLines(run.out);
+    EXPECT_NE(std::find(reports.begin(), reports.end(), both), reports.end()) << run.out;
+}
+
+// Earbuds whose serial record lists the service id after a vendor id, with another scanner
+// running: status and a firmware update go over the RFCOMM channel found in the SDP records.
+TEST_F(BluezCtlEndToEndTest, SerialIdListedSecondServesStatusAndFirmwareUpdate) {
+    const std::string standIn = (m_mock.folder() / "rfcomm").string();
+    m_mock.control("StartRfcommStandIn", {"string:" + standIn});
+    testing_support::ScopedEnv dialer("AURALIS_BLUEZ_RFCOMM_STANDIN", standIn);
+    m_mock.control("SetServiceRecords", {"string:hci0", std::string("string:") + kPlus,
+                                         "string:0000fd2a-0000-1000-8000-00805f9b34fb,"
+                                         "00001101-0000-1000-8000-00805f9b34fb:rfcomm:3"});
+    m_mock.control("StartOtherScanner", {"string:hci0"});
+
+    auto run = runCtl({"--backend", "bluez", "--json", "status", kPlus});
+    ASSERT_EQ(run.exitCode, 0) << run.err << m_mock.log();
+    const json status = jsonLines(run.out).at(0);
+    EXPECT_EQ(status["connected"], true);
+    EXPECT_EQ(status["model"], "VX-R175");
+    EXPECT_EQ(status["status"]["batteryLeft"], 91);
+
+    run = runCtl({"--backend", "bluez", "--json", "fw", "update", kPlus, writePackage()});
+    ASSERT_EQ(run.exitCode, 0) << run.err << m_mock.log();
+    EXPECT_EQ(jsonLines(run.out).back(),
+              json::parse(R"({"event":"finish","success":true,"reason":0})"));
 }
 
 TEST_F(BluezCtlEndToEndTest, StatusOfEitherGenerationPairsTrustsAndConnects) {
