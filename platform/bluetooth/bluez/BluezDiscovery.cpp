@@ -147,6 +147,7 @@ int BluezDiscovery::start(const std::shared_ptr<BluezSession>& session,
     m_session = session;
     m_running = true;
     m_lastUse = Clock::now();
+    m_changed.notify_all();  // the idle watch starts timing this session
     return kOk;
 }
 
