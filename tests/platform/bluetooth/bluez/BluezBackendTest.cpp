@@ -497,6 +497,21 @@ TEST_F(BluezBackendTest, LinksEndForBluezAndAHeldLinkIsReplaced) {
     EXPECT_NE(logText().find("disconnecting it and trying once more"), std::string::npos);
 }
 
+// BlueZ 5.66 reports a connect that finds the device busy as org.bluez.Error.Failed
+// "br-connection-busy" (not InProgress): tried again all the same.
+TEST_F(BluezBackendTest, BusyByMessageIsTriedAgain) {
+    m_mock.addAdapter();
+    m_mock.addDevice(kEarbudsText, "Auralis+ (4F2A)");
+    ASSERT_EQ(m_backend.pair(kEarbuds), bt::kOk);
+    auto earbuds = listenAsEarbuds();
+    m_mock.control("SetConnectBusy",
+                   {"string:hci0", std::string("string:") + kEarbudsText, "int32:2"});
+    const bt::ConnectResult result = m_backend.connect(kEarbuds, kSerialPortUuid);
+    ASSERT_EQ(result.code, bt::kOk) << m_mock.log();
+    EXPECT_TRUE(earbuds->accept());
+    EXPECT_NE(logText().find("br-connection-busy); trying again"), std::string::npos);
+}
+
 // A record that names an L2CAP PSM makes BlueZ hand over a packet socket, which would cut the
 // link's frames apart: refused.
 TEST_F(BluezBackendTest, ASocketThatIsNotAnRfcommStreamIsRefused) {

@@ -359,6 +359,12 @@ def SetServiceRecords(_self, adapter_name, address, spec):
         publish_uuids(device)
 
 
+@dbus.service.method(MOCK_IFACE, in_signature='ssi', out_signature='')
+def SetConnectBusy(_self, adapter_name, address, count):
+    '''The next count connects of the device fail as 5.66 reports a busy RFCOMM connect.'''
+    find_device(adapter_name, address).busy_answers = int(count)
+
+
 @dbus.service.method(MOCK_IFACE, in_signature='ssbd', out_signature='')
 def SetInquiryAnswer(_self, adapter_name, address, broadcasts_name, answers_at):
     '''Whether the device broadcasts its name in its inquiry answer (else it has only an alias made
@@ -700,6 +706,10 @@ def ConnectProfile(device, uuid, ok=None, err=None):
         return
     if not device.in_range:
         err(connect_failure(errno.EHOSTDOWN))
+        return
+    if getattr(device, 'busy_answers', 0) > 0:
+        device.busy_answers -= 1
+        err(connect_failure(errno.EBUSY))
         return
     if state['peer'][0] == 'hang':
         return
