@@ -16,6 +16,8 @@ packages=(
   xfonts-base fonts-dejavu-core fonts-noto-core fonts-noto-cjk xdg-utils
   # the firmware screen writes dates in the user's language (ko_KR.UTF-8, en_US.UTF-8, ...)
   locales-all
+  # packaging: the Debian package, its checks, the per-user installer, manual pages, completion
+  dpkg-dev fakeroot lintian desktop-file-utils appstream makeself txt2man bash-completion
 )
 
 missing=()
