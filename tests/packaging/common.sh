@@ -45,15 +45,12 @@ wait_until() {
   done
 }
 
-# The pid of a running process whose executable is $1, if any.
+# The pid of a running process whose executable is $1, if any (one find over /proc, so a
+# bounded wait polls cheaply).
 pid_of_exe() {
-  local exe
-  for exe in /proc/[0-9]*/exe; do
-    if [ "$(readlink "$exe" 2>/dev/null)" = "$1" ]; then
-      exe="${exe#/proc/}"
-      echo "${exe%/exe}"
-      return 0
-    fi
-  done
-  return 1
+  local found
+  found="$(find /proc -mindepth 2 -maxdepth 2 -name exe -lname "$1" 2>/dev/null | head -1)"
+  [ -n "$found" ] || return 1
+  found="${found#/proc/}"
+  echo "${found%/exe}"
 }

@@ -45,7 +45,7 @@ wait_until 120 new_version_running ||
   fail "the new version did not start: $(cat "$scratch/client.out"; tail -20 "$AURALIS_LOG_DIR"/*.log)"
 end=$(date +%s%N)
 started_pids+=("$new_pid")
-echo "live update: $(((end - begin) / 1000000)) ms from the update client's start to the new version running"
+echo "live update: $(((end - begin) / 1000000)) ms from the update client's start to the new version running"; [ -n "${KEEP_LOG:-}" ] && cp -r "$AURALIS_LOG_DIR" "$KEEP_LOG"
 [ ! -e "$prefix/lib/$old" ] || fail "the old version's folder is still there"
 kill "$new_pid"
 
