@@ -22,7 +22,8 @@ grep -q '^Section: sound$' <<<"$fields" || fail "section"
 for library in libsdl2 libcairo2 libpango libcurl; do
   grep -q "$library" <<<"$fields" || fail "Depends lacks $library (dpkg-shlibdeps)"
 done
-dpkg-deb -c "$deb" | grep -q '\./usr/share/doc/auralis-manager/copyright$' || fail "no copyright"
+contents="$(dpkg-deb -c "$deb")"
+grep -q '\./usr/share/doc/auralis-manager/copyright$' <<<"$contents" || fail "no copyright"
 
 if command -v lintian >/dev/null; then
   lintian --fail-on error "$deb" >"$scratch/lintian.log" 2>&1 ||
@@ -48,7 +49,8 @@ for program in AuralisManager AuralisManagerUpdateClient auralis-ctl auralis-sim
 done
 printf 'firmware image' >"$scratch/image.bin"
 "$usr/bin/auralis-ctl" fw pack "$scratch/fw.bin" 1="$scratch/image.bin" >/dev/null || fail "fw pack"
-"$usr/bin/auralis-ctl" --json fw info "$scratch/fw.bin" | grep -q '"valid":true' || fail "fw info"
+info="$("$usr/bin/auralis-ctl" --json fw info "$scratch/fw.bin")" || fail "fw info"
+grep -q '"valid":true' <<<"$info" || fail "fw info: $info"
 cp "$bin/auralis-appshots" "$usr/lib/auralis-manager/"
 AURALIS_LANG=en-US "$usr/lib/auralis-manager/auralis-appshots" "$scratch/shots" \
   >"$scratch/shots.log" 2>&1 || fail "appshots on the installed package: $(tail -5 "$scratch/shots.log")"
