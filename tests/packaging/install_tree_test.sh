@@ -24,6 +24,8 @@ done
 [ -f "$app/res/strings/en-US.json" ] || fail "no string tables"
 [ -f "$app/OpenSourceAnnouncement_Auralis_1.0_Win.html" ] || fail "no licence page"
 [ -x "$app/auralis-manager-try" ] || fail "no auralis-manager-try"
+[ "$(readlink "$prefix/bin/auralis-manager-try")" = ../lib/auralis-manager/auralis-manager-try ] ||
+  fail "no link to auralis-manager-try, which the menu's virtual-earbuds action starts"
 [ ! -e "$app/res/Gallery" ] || fail "the widget gallery's samples were installed"
 for file in "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml" \
   "share/icons/hicolor/scalable/apps/$id.svg" "share/icons/hicolor/48x48/apps/$id.png" \

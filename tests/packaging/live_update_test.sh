@@ -23,8 +23,9 @@ case "$old" in
   *) fail "the installed copy is not a versioned folder: $old" ;;
 esac
 [ -x "$prefix/bin/AuralisManager" ] || fail "no AuralisManager in $prefix/bin"
-grep -q "^Exec=$prefix/bin/AuralisManager" "$prefix/share/applications/com.auralis.AuralisManager.desktop" ||
-  fail "the menu entry does not start the per-user copy"
+entry="$prefix/share/applications/com.auralis.AuralisManager.desktop"
+grep -q "^Exec=$prefix/bin/AuralisManager$" "$entry" && grep -q "^Exec=$prefix/bin/auralis-manager-try$" "$entry" ||
+  fail "the menu entry does not start the per-user copy: $(grep Exec "$entry")"
 
 # The update server serves the installer the build made.
 "$bin/auralis-sim" --socket "$AURALIS_SIM_SOCKET" --installer "$installer" >"$scratch/sim.out" 2>&1 &
