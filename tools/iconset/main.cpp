@@ -20,8 +20,7 @@ namespace {
 
 bool ParseSize(std::string_view text, int& size) {
     const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), size);
-    return problem == std::errc() && end == text.data() + text.size() && size >= 8 &&
-           size <= 1024;
+    return problem == std::errc() && end == text.data() + text.size() && size >= 8 && size <= 1024;
 }
 
 }  // namespace
