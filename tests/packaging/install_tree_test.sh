@@ -75,5 +75,18 @@ if [ -f "$completion" ]; then
   [ "$(complete_words auralis-ctl fw "" | sort | tr '\n' ' ')" = "check info pack update " ] ||
     fail "fw commands: $(complete_words auralis-ctl fw "")"
   [ "$(complete_words auralis-ctl --backend "")" = $'bluez\nsim' ] || fail "backends"
+  # Addresses come from bluetoothctl's paired devices, Auralis earbuds only.
+  mkdir -p "$scratch/fakebin"
+  cat >"$scratch/fakebin/bluetoothctl" <<'FAKE'
+#!/bin/sh
+[ "$*" = "devices Paired" ] || exit 1
+echo "Device 70:5A:B6:01:4F:2A Auralis+ (4F2A)"
+echo "Device 11:22:33:44:55:66 Kitchen speaker"
+FAKE
+  chmod +x "$scratch/fakebin/bluetoothctl"
+  [ "$(PATH="$scratch/fakebin:$PATH" complete_words auralis-ctl status "")" = 70:5A:B6:01:4F:2A ] ||
+    fail "addresses: $(PATH="$scratch/fakebin:$PATH" complete_words auralis-ctl status "")"
+  [ "$(PATH="$scratch/fakebin:$PATH" complete_words auralis-ctl fw update 70:5A:B6:01:4F:2A --)" = $'--latest\n--seconds' ] ||
+    fail "fw update options"
 fi
 echo "install tree ok"
