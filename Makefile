@@ -1,6 +1,7 @@
 # The README's commands. Every target installs missing Debian packages first (scripts/setup.sh
 # does nothing when all are present).
 .PHONY: run setup build test test-asan test-tsan bench fuzz format format-check clean
+.PHONY: package
 
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
@@ -67,3 +68,8 @@ format-check:
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN) $(BUILD_FUZZ)
+
+# The Debian package (build/packages/auralis-manager_VERSION_amd64.deb); the per-user installer
+# build/bin/AuralisManagerSetup-VERSION.run is made by every build.
+package: build
+	cmake --build $(BUILD) --target package

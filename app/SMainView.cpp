@@ -342,6 +342,7 @@ void SMainView::RequestConnect(BluetoothDevice* device) {
 
 void SMainView::OnDeviceStatusChange(DeviceStatus status) {
     CallbackScope scope(*this);
+    m_batteryIndicator.OnStatus(status);
     m_twsStatus.store(status.twsStatus);
     m_statusReports.fetch_add(1);
     m_statusEvent.signal();
@@ -368,6 +369,11 @@ void SMainView::OnDeviceConnected(bool isConnected, BluetoothDevice* device) {
     _Log(LOG_INFO, "SMainView::OnDeviceConnected", __LINE__,
          "OnDeviceConnected: isConnected[%d] IsRunThreadReconnect[%d]", isConnected ? 1 : 0,
          m_reconnectRunning.load() ? 1 : 0);
+    if (isConnected && device != nullptr) {
+        m_batteryIndicator.OnConnected(device->address);
+    } else {
+        m_batteryIndicator.OnDisconnected();
+    }
     if (m_closing.load()) {
         return;
     }
@@ -455,6 +461,7 @@ SFirmwareUpdateView& SMainView::FirmwareView() {
 
 void SMainView::OnDeviceDisconnected(int DisconnectError) {
     CallbackScope scope(*this);
+    m_batteryIndicator.OnDisconnected();
     // Before home is shown the controller's own wait for the first status decides; a link lost
     // there must not bring a second screen change.
     if (!m_closing.load() && m_viewType.load() == kViewHome) {

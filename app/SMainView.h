@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "app/EarbudsBatteryIndicator.h"
 #include "app/IMainViewDelegate.h"
 #include "app/SConnectingView.h"
 #include "app/SDeviceFailView.h"
@@ -172,6 +173,8 @@ private:
     STextButton m_aboutButton;
 
     BluetoothHandle* m_link = nullptr;
+    // The earbuds' battery in the desktop's own indicator (BlueZ only).
+    EarbudsBatteryIndicator m_batteryIndicator;
     SDispatcher* m_dispatcher = nullptr;
     Timings m_timings;
     PopupRunner m_popupRunner;

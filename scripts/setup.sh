@@ -19,6 +19,8 @@ packages=(
   # the BlueZ backend finds an RFCOMM channel in the earbuds' SDP records itself when BlueZ
   # offers no profile for it
   libbluetooth-dev
+  # packaging: the Debian package, its checks, the per-user installer, manual pages, completion
+  dpkg-dev fakeroot lintian desktop-file-utils appstream makeself txt2man bash-completion
 )
 
 missing=()

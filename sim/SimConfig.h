@@ -77,6 +77,9 @@ struct FirmwareRelease {
 struct AppRelease {
     std::string version;
     std::string notice;
+    // The installer served for every application download; empty: a stand-in script that only
+    // reports how it was started.
+    std::filesystem::path installer;
 };
 
 // Switches that make the update server misbehave on purpose.

@@ -42,6 +42,11 @@ bool SimOptions::parse(int argc, const char* const* argv, SimOptions& options, s
                 return false;
             }
             options.transcript = text;
+        } else if (flag == "--installer") {
+            if (!value(text)) {
+                return false;
+            }
+            options.installer = text;
         } else if (flag == "--http-port") {
             if (!value(text)) {
                 return false;
@@ -80,6 +85,9 @@ std::string SimOptions::usage() {
                "  --scenario FILE    devices, timings and server settings from a JSON file\n"
                "  --transcript DIR   write every frame each device receives and sends to\n"
                "                     DIR/AA_BB_CC_DD_EE_FF.log (time, direction, hex)\n"
+               "  --installer FILE   serve this file (the installer the build made) for every\n"
+               "                     application download instead of a stand-in script that\n"
+               "                     installs nothing\n"
                "  --demo             add \"Auralis+ (4F2A)\" (second generation) and\n"
                "                     \"Auralis (77A0)\" (first generation); their batteries drain\n"
                "                     and a bud goes into the case now and then; the update server\n"

@@ -13,6 +13,7 @@ struct SimOptions {
     bool noHttp = false;
     std::filesystem::path scenario;
     std::filesystem::path transcript;
+    std::filesystem::path installer;  // served for every application download; empty: the stand-in
     bool demo = false;
     bool verbose = false;
     bool help = false;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "auralis/Version.h"
@@ -84,6 +85,15 @@ bool UpdateServer::start(std::string* error) {
                 return false;
             }
             m_images[model] = std::move(image);
+        }
+        if (!m_settings.app.installer.empty()) {
+            std::ifstream in(m_settings.app.installer, std::ios::binary);
+            if (!in) {
+                *error = "cannot read the installer " + m_settings.app.installer.string();
+                return false;
+            }
+            m_installer = std::make_shared<const std::vector<uint8_t>>(
+                std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         }
     }
     m_server = std::make_unique<httplib::Server>();
@@ -330,6 +340,15 @@ void UpdateServer::appDownload(const httplib::Request& request, httplib::Respons
     const std::string version = name.substr(stem.size(), name.size() - stem.size() - suffix.size());
     if (!plainText(version)) {
         answerError(response, 404, "no installer \"" + name + "\"");
+        return;
+    }
+    std::shared_ptr<const std::vector<uint8_t>> installer;
+    {
+        std::lock_guard lock(m_mutex);
+        installer = m_installer;
+    }
+    if (installer) {
+        serveBytes(request, response, std::move(installer), "application/octet-stream");
         return;
     }
     const std::string script = installerScript(version);

@@ -83,6 +83,8 @@ private:
     std::map<std::pair<std::string, std::string>, std::shared_ptr<const std::vector<uint8_t>>>
         m_packages;
     std::map<std::string, std::vector<uint8_t>> m_images;  // by model
+    // The installer file's bytes when one is configured; null serves the stand-in script.
+    std::shared_ptr<const std::vector<uint8_t>> m_installer;
 };
 
 }  // namespace sim

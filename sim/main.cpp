@@ -60,6 +60,9 @@ int main(int argc, char** argv) {
     if (!options.transcript.empty()) {
         config.transcriptFolder = options.transcript;
     }
+    if (!options.installer.empty()) {
+        config.server.app.installer = options.installer;
+    }
 
     const sigset_t stopSignals = blockStopSignals();
     sim::Simulator simulator(config);

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "services/EnvironVar.h"
 #include "services/Log.h"
 #include "services/SLocale.h"
@@ -67,6 +69,8 @@ int SGUIMain::InitInstance() {
     request.installFolder =
         m_installFolder.empty() ? EnvironVar::GetInstallPath() : m_installFolder;
     request.installFolderWritable = m_isWritable(request.installFolder);
+    // The installer replaces the copy in this folder (its prefix); still single-threaded here.
+    setenv("AURALIS_INSTALL_FOLDER", request.installFolder.c_str(), 1);
     if (!request.installFolderWritable) {
         _Log(LOG_WARNING, "SGUIMain::InitInstance", __LINE__,
              "install folder %s is not writable: update through the package tool",

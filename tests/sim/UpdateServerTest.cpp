@@ -143,6 +143,32 @@ TEST(UpdateServerTest, ApplicationAnswerAndInstaller) {
     EXPECT_EQ(missing->status, 404);
 }
 
+TEST(UpdateServerTest, ServesTheGivenInstallerByteForByteAndRefusesAMissingOne) {
+    const auto folder = testing_support::makeTempFolder("built-installer");
+    const auto file = folder / "AuralisManagerSetup.run";
+    std::string bytes = "#!/bin/sh\nexit 0\n";
+    bytes.push_back('\0');
+    bytes += std::string(70000, '\xA5');
+    std::ofstream(file, std::ios::binary) << bytes;
+
+    sim::SimConfig withInstaller = config();
+    withInstaller.server.app.installer = file;
+    SimRunner sim(withInstaller);
+    httplib::Client client(sim.url());
+    const std::string url = getJson(client, "/app/latest")["url"];
+    const auto installer = client.Get(pathOf(url, sim.url()).c_str());
+    ASSERT_TRUE(installer);
+    ASSERT_EQ(installer->status, 200);
+    EXPECT_EQ(installer->body, bytes);
+
+    sim::UpdateServerSettings missing;
+    missing.app.installer = folder / "no-such-installer.run";
+    sim::UpdateServer server(missing, nullptr);
+    std::string error;
+    EXPECT_FALSE(server.start(&error));
+    EXPECT_NE(error.find("no-such-installer.run"), std::string::npos) << error;
+}
+
 TEST(UpdateServerTest, ScenarioSwitchesNoNewerAndServerError) {
     SimRunner sim(config());
     httplib::Client client(sim.url());

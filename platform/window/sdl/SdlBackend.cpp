@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/window/Keys.h"
 #include "platform/window/sdl/SdlWindow.h"
@@ -184,6 +185,11 @@ std::unique_ptr<SdlBackend> SdlBackend::create() {
     // that without loading an OpenGL driver, which would hold some 60 MB of memory and keep
     // a renderer busy for nothing.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // The window class (X11) and app id (Wayland) name the desktop entry, so the desktop shows
+    // the entry's icon and name for the window; read when the video subsystem starts.
+    setenv("SDL_VIDEO_X11_WMCLASS", "com.auralis.AuralisManager", 0);
+    setenv("SDL_VIDEO_WAYLAND_WMCLASS", "com.auralis.AuralisManager", 0);
+    SDL_SetHint(SDL_HINT_APP_NAME, "Auralis Manager");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         _Log(LOG_WARNING, "SdlBackend::create", __LINE__, "SDL video cannot start: %s",
              SDL_GetError());

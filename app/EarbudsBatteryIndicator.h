@@ -1,0 +1,33 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "link/DeviceStatus.h"
+
+namespace platform::bluetooth {
+class BluezBatteryProvider;
+}
+
+// Puts the connected earbuds' battery into the desktop's own battery indicator: the lower of the
+// two buds' levels (the one that runs out first), while the earbuds are connected. Only with the
+// BlueZ backend; with any other backend it does nothing. Called from the link's threads.
+class EarbudsBatteryIndicator {
+public:
+    EarbudsBatteryIndicator();
+    ~EarbudsBatteryIndicator();
+    EarbudsBatteryIndicator(const EarbudsBatteryIndicator&) = delete;
+    EarbudsBatteryIndicator& operator=(const EarbudsBatteryIndicator&) = delete;
+
+    void OnConnected(uint64_t address);
+    void OnStatus(const DeviceStatus& status);
+    void OnDisconnected();
+
+    // The lower level of the buds that report one (1-100); -1 when neither does.
+    static int LowerBudLevel(const DeviceStatus& status);
+
+private:
+    std::unique_ptr<platform::bluetooth::BluezBatteryProvider> m_provider;
+    std::atomic<uint64_t> m_address{0};  // 0 while nothing is connected
+};
