@@ -207,12 +207,16 @@ int SMenuFrame::PreTranslateKey(const SKeyMessage& message) {
         MoveKeyItem(message.key == keys::kDown ? 1 : -1);
         return 1;
     }
-    if (message.message == WM_KEYDOWN && message.flags == 0 &&
-        (message.key == keys::kReturn || message.key == keys::kSpace) && m_keyItem >= 0 &&
-        static_cast<std::size_t>(m_keyItem) < m_items.size()) {
-        SMenuItem* item = m_items[static_cast<std::size_t>(m_keyItem)].get();
-        if (item->IsChoosable()) {
-            MenuItemChosen(item);
+    if (message.message == WM_KEYDOWN &&
+        (message.key == keys::kReturn || message.key == keys::kSpace)) {
+        // Without a highlighted entry the key does nothing; it never reaches what lies under
+        // the menu.
+        if (message.flags == 0 && m_keyItem >= 0 &&
+            static_cast<std::size_t>(m_keyItem) < m_items.size()) {
+            SMenuItem* item = m_items[static_cast<std::size_t>(m_keyItem)].get();
+            if (item->IsChoosable()) {
+                MenuItemChosen(item);
+            }
         }
         return 1;
     }

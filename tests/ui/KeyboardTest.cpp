@@ -50,7 +50,7 @@ protected:
         Pump();
     }
     uint32_t DialogPixel(SWindowFrame& dialog, double x, double y) {
-        auto* window = static_cast<platform::window::HeadlessWindow*>(dialog.GetWindow());
+        auto* window = backend.window(dialog.GetWindow()->id());
         return SurfacePixel(window->lastFrame(), static_cast<int>(x), static_cast<int>(y));
     }
 
@@ -228,6 +228,26 @@ TEST_F(KeyboardTest, ArrowsMoveTheTableSelectionAndReturnChoosesIt) {
     Key(frame, keys::kReturn);
     EXPECT_EQ(table.GetSelectedRow(), -1);
     EXPECT_EQ(recorder.chosen.size(), 2u);
+    table.Destroy();
+}
+
+// Not keyboard, but the same table: a long name runs on past its column to the row's end
+// instead of being cut where the column was declared.
+TEST_F(KeyboardTest, TheLastColumnUsesTheWholeRow) {
+    STTableView table;
+    table.AddColumn("Name", 100, "");
+    table.Create("Table", &frame.root, SMargin(0, 0, -1, -1), SSize(400, 60));
+    SItem item;
+    item.SetValue("Name", "Auralis2 of the Living Room Pair");
+    table.SetItems({item}, "Name");
+    Advance(40);
+    int inkBeyondColumn = 0;
+    for (int x = 110; x < 390; ++x) {
+        for (int y = 6; y < 24; ++y) {
+            inkBeyondColumn += ((PresentedPixel(x, y) >> 8) & 0xFF) < 0x80 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(inkBeyondColumn, 20);
     table.Destroy();
 }
 
