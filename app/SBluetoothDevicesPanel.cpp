@@ -31,6 +31,10 @@ void SBluetoothDevicesPanel::OnCreate() {
     m_listView.SetHeaderHeight(0);
     m_listView.SetSpacing(0);
     m_listView.SetDelegate(this);
+    m_listView.SetEmptyText(AfxGetStrRes("MSG_SearchingEarbuds"));
+    // The arrow keys and Return work in the list from the start; the ring shows once a key
+    // is used.
+    m_listView.SetFocus();
 
     m_loading.Create("Loading Control", this, SMargin(20, -1, 20, 40),
                      SSize(kLoadingWidth, kLoadingHeight));
@@ -66,7 +70,12 @@ void SBluetoothDevicesPanel::ButtonClicked(SButton* button) {
 void SBluetoothDevicesPanel::OnStop() {
     m_loading.SetVisible(0);
     m_btnCancel.SetVisible(1);
+    const bool stopHadFocus = m_btnStop.HasFocus() != 0;
     m_btnStop.SetVisible(0);
+    if (stopHadFocus) {
+        m_btnCancel.SetFocus();  // the focus stays on a button the user can see
+    }
+    m_listView.SetEmptyText(AfxGetStrRes("MSG_NoEarbudsFound"));
     BluetoothHandle* handle = m_popup != nullptr ? m_popup->GetBluetoothHandle() : nullptr;
     if (handle != nullptr) {
         handle->StopFindDevice();

@@ -47,6 +47,8 @@ int SWindowMainFrame::CreateMainFrame() {
 
 // The layout, built when the native window exists.
 int SWindowMainFrame::OnCreate() {
+    // Tab walks the title bar's and the screens' buttons.
+    GetAgent().tabNavigation = 1;
     m_root.SetBackgroundColor(kRootColour);
     m_root.CreateRoot(&GetAgent(), "MainPanel");
 
@@ -239,6 +241,22 @@ int SWindowMainFrame::PreTranslateKey(const SKeyMessage& message) {
         return 1;
     }
     return SWindowFrame::PreTranslateKey(message);
+}
+
+int SWindowMainFrame::InterceptKey(const SKeyMessage& message) {
+    namespace keys = platform::window::keys;
+    if (!m_menuFrame.IsOpen() || message.message != WM_KEYDOWN) {
+        return 0;
+    }
+    switch (message.key) {
+        case keys::kUp:
+        case keys::kDown:
+        case keys::kReturn:
+        case keys::kSpace:
+            return m_menuFrame.PreTranslateKey(message);
+        default:
+            return 0;
+    }
 }
 
 // ---------------------------------------------------------------- dimming

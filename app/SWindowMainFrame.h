@@ -80,6 +80,8 @@ public:
     void ButtonClicked(SButton* button) override;
     int OnCommand(int commandId) override;
     int PreTranslateKey(const SKeyMessage& message) override;
+    // While the window menu is open its arrows, Return and Space move in and choose from it.
+    int InterceptKey(const SKeyMessage& message) override;
 
     // ---- state, for tests
     SMainPanel& GetRootPanel() { return m_root; }

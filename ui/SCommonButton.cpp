@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ui/SDC.h"
+#include "ui/SPalette.h"
 #include "ui/TextFlags.h"
 
 SCommonButton::SCommonButton() : m_colours(StyleFor(0)), m_font(m_colours.font) {
@@ -107,6 +108,18 @@ bool SCommonButton::HasFilledFace() const {
     const int luminance =
         static_cast<int>((c & 0xFF) * 3 + ((c >> 8) & 0xFF) * 6 + ((c >> 16) & 0xFF));
     return luminance > 10 * 0xE0;
+}
+
+void SCommonButton::OnDrawFocusRing(SDC& dc) {
+    const SRect own = GetRect(kRectOwnLogical, 0);
+    const double inset = kFocusRingWidth / 2;
+    const SRect ring(own.left + inset, own.top + inset, own.right - inset, own.bottom - inset);
+    if (ring.IsEmpty()) {
+        return;
+    }
+    const double half = std::min(ring.Width(), ring.Height()) / 2;
+    const double radius = m_radius < 0 ? half : std::clamp(m_radius - inset, 0.0, half);
+    dc.DrawRoundRect(ring, SPalette::kFocusRing, kFocusRingWidth, radius);
 }
 
 void SCommonButton::OnPaint(SDC& dc) {

@@ -50,6 +50,8 @@ public:
     int CaptionFont() const { return m_font; }
 
     void OnPaint(SDC& dc) override;
+    // The ring follows the pill's outline.
+    void OnDrawFocusRing(SDC& dc) override;
 
 private:
     void Remeasure();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/window/Keys.h"
 #include "services/Log.h"
 #include "ui/SButton.h"
 #include "ui/SDC.h"
@@ -65,6 +66,8 @@ int SDialogFrame::CreateDialog(SWindowFrame* ownerFrame, const std::string& titl
 }
 
 int SDialogFrame::OnCreate() {
+    // Every dialog can be worked from the keyboard: Tab walks its buttons.
+    agent.tabNavigation = 1;
     m_root.SetParentFrame(this);
     m_root.CreateRoot(&agent, "MainPanel");
     // Transparent: the background panel draws the card and its shadow.
@@ -166,6 +169,30 @@ void SDialogFrame::PostToDialog(std::function<void()> call) {
 
 void SDialogFrame::PostCloseDialog() {
     PostToDialog([this] { CloseDialog(1); });
+}
+
+void SDialogFrame::OnCancelKey() {
+    if (m_titleBar.GetCloseButton().GetOwnVisible() != 0) {
+        OnCloseButton();
+    }
+}
+
+int SDialogFrame::PreTranslateKey(const SKeyMessage& message) {
+    namespace keys = platform::window::keys;
+    const bool plainKeyDown = message.message == WM_KEYDOWN && message.flags == 0 &&
+                              (message.modifiers & (FCONTROL | FALT)) == 0;
+    if (plainKeyDown && message.key == keys::kEscape) {
+        if (IsClosing() == 0) {
+            OnCancelKey();
+        }
+        return 1;
+    }
+    if (plainKeyDown && message.key == keys::kReturn) {
+        if (IsClosing() == 0 && OnDefaultKey() != 0) {
+            return 1;
+        }
+    }
+    return SWindowFrame::PreTranslateKey(message);
 }
 
 void SDialogFrame::OnClose() {

@@ -69,6 +69,16 @@ public:
     // The root's animation `key` ended (the open or the close animation).
     void OnRootAnimationEnd(int key);
 
+    // Keys no widget took: Escape cancels (OnCancelKey), Return presses the default button
+    // (OnDefaultKey). Nothing happens while the dialog is closing.
+    int PreTranslateKey(const SKeyMessage& message) override;
+    // Escape: the same as the close button, when the dialog shows one (a window that hid it,
+    // like the update client's, is not closed by a key either).
+    virtual void OnCancelKey();
+    // Return with no focused button: presses the dialog's default button. Returns 1 when there
+    // was one; the plain dialog has none.
+    virtual int OnDefaultKey() { return 0; }
+
     // ---- SWindowFrame
     int OnCreate() override;
     void OnDestroy() override;

@@ -22,6 +22,7 @@ SMenuFrame::~SMenuFrame() {
 
 void SMenuFrame::ResetState() {
     m_hasFocus = false;
+    SetKeyItem(-1);
     for (auto& item : m_items) {
         item->ResetHoveredWidget();
     }
@@ -174,15 +175,58 @@ void SMenuFrame::OnClose() {
     CloseMenu();
 }
 
+void SMenuFrame::SetKeyItem(int index) {
+    for (std::size_t i = 0; i < m_itemCount && i < m_items.size(); ++i) {
+        m_items[i]->SetKeyHighlight(static_cast<int>(i) == index ? 1 : 0);
+    }
+    m_keyItem = index;
+}
+
+void SMenuFrame::MoveKeyItem(int step) {
+    const int count = static_cast<int>(std::min(m_itemCount, m_items.size()));
+    if (count == 0) {
+        return;
+    }
+    int index = m_keyItem;
+    for (int tried = 0; tried < count; ++tried) {
+        index = index < 0 ? (step > 0 ? 0 : count - 1) : (index + step + count) % count;
+        if (m_items[static_cast<std::size_t>(index)]->IsChoosable()) {
+            SetKeyItem(index);
+            return;
+        }
+    }
+}
+
 int SMenuFrame::PreTranslateKey(const SKeyMessage& message) {
-    if (message.message == WM_KEYDOWN && message.key == platform::window::keys::kEscape) {
+    namespace keys = platform::window::keys;
+    if (message.message == WM_KEYDOWN && message.key == keys::kEscape) {
         CloseMenu();
+        return 1;
+    }
+    if (message.message == WM_KEYDOWN && (message.key == keys::kDown || message.key == keys::kUp)) {
+        MoveKeyItem(message.key == keys::kDown ? 1 : -1);
+        return 1;
+    }
+    if (message.message == WM_KEYDOWN &&
+        (message.key == keys::kReturn || message.key == keys::kSpace)) {
+        // Without a highlighted entry the key does nothing; it never reaches what lies under
+        // the menu.
+        if (message.flags == 0 && m_keyItem >= 0 &&
+            static_cast<std::size_t>(m_keyItem) < m_items.size()) {
+            SMenuItem* item = m_items[static_cast<std::size_t>(m_keyItem)].get();
+            if (item->IsChoosable()) {
+                MenuItemChosen(item);
+            }
+        }
         return 1;
     }
     return SWindowFrame::PreTranslateKey(message);
 }
 
 void SMenuFrame::onWindowEvent(const WindowEvent& event) {
+    if (event.type == WindowEvent::Type::MouseMove && m_keyItem >= 0) {
+        SetKeyItem(-1);  // the pointer takes over from the arrow keys
+    }
     if (event.type == WindowEvent::Type::FocusGained) {
         m_hasFocus = true;
     } else if (event.type == WindowEvent::Type::FocusLost) {

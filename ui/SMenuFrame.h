@@ -21,7 +21,9 @@ class SImage;
 // entry closes the menu and posts kCommandMessage with the entry's command to the owner
 // (SWindowFrame hands it to its command delegates). The menu also closes on Escape, when it or
 // its owner loses the focus (OwnerLostFocus), and when its owner calls CloseMenu (a press
-// outside the menu, a second press of the button that opened it).
+// outside the menu, a second press of the button that opened it). Up and Down highlight the
+// entries in turn (skipping separators and greyed ones); Return or Space chooses the
+// highlighted one.
 //
 // Sub-menus are not supported: every entry is a command. UI thread only.
 class SMenuFrame : public SWindowFrame, public IMenuItemDelegate {
@@ -61,8 +63,15 @@ public:
     int PreTranslateKey(const SKeyMessage& message) override;
     void onWindowEvent(const platform::window::WindowEvent& event) override;
 
+    // The entry the arrow keys highlight, -1 for none.
+    int GetKeyItem() const { return m_keyItem; }
+
 private:
     void BuildItems(SMenuDefinition* menu);
+    // Moves the keyboard highlight to the next choosable entry in `step`'s direction, wrapping
+    // round; from no highlight, Down starts at the first and Up at the last.
+    void MoveKeyItem(int step);
+    void SetKeyItem(int index);
     void PostCommand(int command);
 
     SMenuPanel m_panel;
@@ -73,6 +82,7 @@ private:
     std::function<void()> m_closedHandler;
     bool m_open = false;
     bool m_hasFocus = false;
+    int m_keyItem = -1;
     // Bumped on every open, so a late focus check of an earlier opening does nothing.
     uint64_t m_opening = 0;
 };

@@ -52,7 +52,7 @@ void SMenuItem::OnPaint(SDC& dc) {
         return;
     }
     const bool choosable = entry->IsChoosable();
-    if (choosable && IsHovered() != 0) {
+    if (choosable && (IsHovered() != 0 || m_keyHighlight != 0)) {
         const SRect band(own.left, own.top + kHighlightInset, own.right,
                          own.bottom - kHighlightInset);
         dc.DrawRoundRect(band, m_pressed != 0 ? SPalette::kPressWash : SPalette::kHoverWash, 0, 4);
@@ -65,6 +65,19 @@ void SMenuItem::OnPaint(SDC& dc) {
     const SRect text(own.left + kCheckColumn + kPadding, own.top, own.right - kPadding, own.bottom);
     dc.DrawText(entry->caption, text, kCaptionFormat, kFont,
                 choosable ? SPalette::kText : SPalette::kTextDisabled);
+}
+
+void SMenuItem::SetKeyHighlight(int highlighted) {
+    if (highlighted == m_keyHighlight) {
+        return;
+    }
+    m_keyHighlight = highlighted;
+    Invalidate();
+}
+
+bool SMenuItem::IsChoosable() const {
+    const SMenuEntry* entry = GetEntry();
+    return entry != nullptr && entry->IsChoosable();
 }
 
 int SMenuItem::OnLButtonDown(const SMouseEventArgs&) {

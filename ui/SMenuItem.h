@@ -30,6 +30,11 @@ public:
     void SetDelegate(IMenuItemDelegate* delegate) { m_delegate = delegate; }
     // Drawn for a checked entry; owned by the menu.
     void SetCheckImage(const SImage* image) { m_check = image; }
+    // Highlighted by the keyboard (arrow keys), drawn like the hovered row.
+    void SetKeyHighlight(int highlighted);
+    int HasKeyHighlight() const { return m_keyHighlight; }
+    // A command entry that is enabled (not a separator, not greyed).
+    bool IsChoosable() const;
 
     // The height of an entry's row and the width its caption needs, in logical units.
     static double HeightFor(const SMenuEntry& entry);
@@ -47,4 +52,5 @@ private:
     IMenuItemDelegate* m_delegate = nullptr;
     const SImage* m_check = nullptr;
     int m_pressed = 0;
+    int m_keyHighlight = 0;
 };

@@ -15,6 +15,9 @@ struct SPalette {
     static constexpr uint32_t kAccentDark = SColor::Make(0xD9, 0x6A, 0x0B);
     static constexpr uint32_t kLink = SColor::Make(0x1A, 0x6F, 0xD8);
     static constexpr uint32_t kLinkHover = SColor::Make(0x10, 0x52, 0xA8);
+    // The keyboard focus ring: a blue that stands out against black outlines and the orange
+    // accent alike.
+    static constexpr uint32_t kFocusRing = SColor::Make(0x1A, 0x73, 0xE8);
     static constexpr uint32_t kSurface = SColor::Make(0xFF, 0xFF, 0xFF);
     static constexpr uint32_t kSurfaceMuted = SColor::Make(0xF5, 0xF5, 0xF5);
     static constexpr uint32_t kLine = SColor::Make(0xE5, 0xE5, 0xE5);

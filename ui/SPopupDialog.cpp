@@ -47,6 +47,28 @@ void SPopupDialog::PostEndDialog(int result) {
     PostToDialog([this, result] { EndDialog(result); });
 }
 
+void SPopupDialog::OnCancelKey() {
+    for (std::size_t i = 0; i < m_buttonPanel.GetButtonCount(); ++i) {
+        if (m_buttonPanel.GetResult(i) == kResultCancel) {
+            EndDialog(kResultCancel);
+            return;
+        }
+    }
+    EndDialog(kResultClosed);
+}
+
+int SPopupDialog::OnDefaultKey() {
+    for (std::size_t i = 0; i < m_buttonPanel.GetButtonCount(); ++i) {
+        SCommonButton* button = m_buttonPanel.GetButton(i);
+        if (m_buttonPanel.GetResult(i) != kResultCancel && button != nullptr &&
+            button->GetEnabled() != 0 && button->GetVisible() != 0) {
+            button->PerformClick();
+            return 1;
+        }
+    }
+    return 0;
+}
+
 void SPopupDialog::OnCloseButton() {
     EndDialog(kResultClosed);
 }

@@ -15,6 +15,7 @@ class SPopupDialog : public SDialogFrame {
 public:
     static constexpr int kNoButtons = -1;
     static constexpr int kResultClosed = 8;
+    static constexpr int kResultCancel = 2;
     static constexpr double kButtonRowHeight = 40;
 
     // content: created by the dialog under `contentName`; it must outlive the dialog's window.
@@ -40,6 +41,10 @@ public:
 
     void OnCreateContent() override;
     void OnCloseButton() override;
+    // Escape: the Cancel button's result when the row has one, else the close result.
+    void OnCancelKey() override;
+    // Return: the row's default button, the leftmost one that is not Cancel.
+    int OnDefaultKey() override;
 
 private:
     SWindowBase* m_content;

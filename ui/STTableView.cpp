@@ -3,15 +3,19 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/window/Keys.h"
 #include "ui/ITListViewDelegate.h"
 #include "ui/SDC.h"
 #include "ui/SItemList.h"
 #include "ui/SMouseEventArgs.h"
 #include "ui/SPalette.h"
 #include "ui/STTextCell.h"
+#include "ui/SWindowAgent.h"
 #include "ui/TextFlags.h"
 
-STTableView::STTableView() = default;
+STTableView::STTableView() {
+    m_focusable = 1;
+}
 
 STTableView::~STTableView() = default;
 
@@ -192,6 +196,61 @@ int STTableView::OnLButtonDown(const SMouseEventArgs& event) {
     return 1;
 }
 
+int STTableView::KeyDown(int key, uint32_t flags) {
+    namespace keys = platform::window::keys;
+    const int count = GetItemCount();
+    const int page = std::max(1, static_cast<int>(RowArea().Height() / RowPitch()));
+    int target = -2;  // no move
+    switch (key) {
+        case keys::kDown:
+            target = m_selectedRow < 0 ? 0 : m_selectedRow + 1;
+            break;
+        case keys::kUp:
+            target = m_selectedRow < 0 ? count - 1 : m_selectedRow - 1;
+            break;
+        case keys::kPageDown:
+            target = std::max(m_selectedRow, 0) + page;
+            break;
+        case keys::kPageUp:
+            target = m_selectedRow - page;
+            break;
+        case keys::kHome:
+            target = 0;
+            break;
+        case keys::kEnd:
+            target = count - 1;
+            break;
+        case keys::kReturn:
+        case keys::kSpace:
+            if ((flags & 1) == 0 && m_selectedRow >= 0 && m_selectedRow < count) {
+                ChooseRow(m_selectedRow);
+                return 1;
+            }
+            return SView::KeyDown(key, flags);
+        default:
+            return SView::KeyDown(key, flags);
+    }
+    if (count > 0) {
+        const int row = std::clamp(target, 0, count - 1);
+        SetSelectedRow(row);
+        EnsureVisible(row);
+        if (SWindowAgent* agent = GetAgent()) {
+            agent->ShowFocusRing(true);
+        }
+    }
+    return 1;
+}
+
+void STTableView::ChooseRow(int row) {
+    m_selectedRow = row;
+    Invalidate();
+    if (m_delegate != nullptr) {
+        // The delegate may refill or close the table; it gets its own copy of the item.
+        const SItem item = m_items[static_cast<std::size_t>(row)];
+        m_delegate->ListViewItemSelected(this, row, item);
+    }
+}
+
 int STTableView::OnLButtonUp(const SMouseEventArgs& event) {
     const int pressed = m_pressedRow;
     m_pressedRow = -1;
@@ -206,12 +265,7 @@ int STTableView::OnLButtonUp(const SMouseEventArgs& event) {
     if (RowAt(event.point) != pressed) {
         return 1;
     }
-    m_selectedRow = pressed;
-    if (m_delegate != nullptr) {
-        // The delegate may refill or close the table; it gets its own copy of the item.
-        const SItem item = m_items[static_cast<std::size_t>(pressed)];
-        m_delegate->ListViewItemSelected(this, pressed, item);
-    }
+    ChooseRow(pressed);
     return 1;
 }
 
@@ -229,6 +283,9 @@ void STTableView::OnPaint(SDC& dc) {
         DrawHeader(dc, SRect(client.left, client.top, client.right, client.top + m_headerHeight));
     }
     const SRect area = RowArea();
+    if (GetItemCount() == 0 && !m_emptyText.empty()) {
+        DrawEmptyText(dc, area);
+    }
     if (m_cell != nullptr && !area.IsEmpty()) {
         dc.Clip(area);
         const SRange range = GetVisibleRange();
@@ -241,6 +298,27 @@ void STTableView::OnPaint(SDC& dc) {
         dc.DrawRoundRect(SRect(own.left + 0.5, own.top + 0.5, own.right - 0.5, own.bottom - 0.5),
                          m_borderColour, 1, 0);
     }
+}
+
+void STTableView::SetEmptyText(const std::string& text) {
+    if (text == m_emptyText) {
+        return;
+    }
+    m_emptyText = text;
+    Invalidate();
+}
+
+void STTableView::DrawEmptyText(SDC& dc, const SRect& area) {
+    constexpr double kMargin = 16;
+    constexpr unsigned kFormat = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
+    const double width = area.Width() - 2 * kMargin;
+    if (width <= 0) {
+        return;
+    }
+    const double height = SDC::MeasureText(m_emptyText, kEmptyTextFont, kFormat, width).height;
+    const double top = area.top + std::max(0.0, (area.Height() - height) / 2);
+    dc.DrawText(m_emptyText, SRect(area.left + kMargin, top, area.right - kMargin, area.bottom),
+                kFormat, kEmptyTextFont, SPalette::kTextSecondary);
 }
 
 void STTableView::DrawHeader(SDC& dc, const SRect& area) {
@@ -278,9 +356,12 @@ void STTableView::DrawRow(SDC& dc, int row, const SRect& rect) {
     }
     const SItem& item = m_items[static_cast<std::size_t>(row)];
     double left = rect.left;
-    for (const Column& column : m_columns) {
-        m_cell->Draw(dc, SRect(left, rect.top, left + column.width, rect.bottom),
-                     item.GetValue(column.valueKey), state);
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        const Column& column = m_columns[i];
+        const bool last = i + 1 == m_columns.size();
+        const double right = last ? std::max(rect.right, left + column.width) : left + column.width;
+        m_cell->Draw(dc, SRect(left, rect.top, right, rect.bottom), item.GetValue(column.valueKey),
+                     state);
         left += column.width;
     }
 }

@@ -18,8 +18,10 @@ class SItemList;
 // the view itself through its cell type (CreateCell), so a long list costs no widgets; only
 // the rows inside the visible range are drawn.
 //
-// The user chooses a row by pressing and releasing the left button on it; the view then marks
-// it selected and tells its delegate. Refilling the view (SetItems) keeps the selected row on
+// The user chooses a row by pressing and releasing the left button on it, or by moving the
+// selection with the arrow keys and pressing Return; the view then marks it selected and tells
+// its delegate. The last column takes whatever width the row has left, so text is cut only
+// where the row really ends. Refilling the view (SetItems) keeps the selected row on
 // the item whose match-key value equals the selected one's, wherever it moved, and drops the
 // selection when that item is gone. UI thread only.
 class STTableView : public SView {
@@ -35,6 +37,7 @@ public:
     static constexpr uint32_t kRowSelected = 0x00E8F2FDu;  // RGB FDF2E8, the accent's wash
     static constexpr uint32_t kRowLine = 0x00F0F0F0u;
     static constexpr uint32_t kHeaderBackground = 0x00F7F7F7u;
+    static constexpr int kEmptyTextFont = 114;  // 13 px regular
 
     STTableView();
     ~STTableView() override;
@@ -54,6 +57,10 @@ public:
     void SetBorderColor(uint32_t colour);
     uint32_t GetBorderColor() const { return m_borderColour; }
     void SetDelegate(ITListViewDelegate* delegate) { m_delegate = delegate; }
+    // Shown centred in the row area while the table has no rows (e.g. "Searching…"); empty
+    // shows nothing.
+    void SetEmptyText(const std::string& text);
+    const std::string& GetEmptyText() const { return m_emptyText; }
 
     // ---- content
     // Replaces the rows. The selection follows the item whose `matchKey` value equals the
@@ -91,12 +98,17 @@ public:
     int OnLButtonDown(const SMouseEventArgs& event) override;
     int OnLButtonUp(const SMouseEventArgs& event) override;
     void OnScroll(int orientation, double position) override;
+    // Up, Down, Page Up, Page Down, Home and End move the selected row (the delegate is not
+    // told); Return and Space choose it, as a click on it does.
+    int KeyDown(int key, uint32_t flags) override;
 
 private:
     void UpdateContentSize();
     double RowPitch() const { return m_rowHeight + m_spacing; }
     SRect RowArea();
     void SetHoveredRow(int row);
+    void ChooseRow(int row);
+    void DrawEmptyText(SDC& dc, const SRect& area);
     void DrawHeader(SDC& dc, const SRect& area);
     void DrawRow(SDC& dc, int row, const SRect& rect);
 
@@ -111,4 +123,5 @@ private:
     int m_selectedRow = -1;
     int m_hoveredRow = -1;
     int m_pressedRow = -1;
+    std::string m_emptyText;
 };

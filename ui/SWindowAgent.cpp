@@ -37,8 +37,11 @@ uint32_t ToKeys(uint32_t modifiers) {
 }
 
 void CollectFocusable(SWindowBase* widget, std::vector<SWindowBase*>& out) {
-    if (widget->IsFocusable() != 0 && widget->IsCreated() != 0 && widget->GetVisible() != 0 &&
-        widget->GetEnabled() != 0) {
+    // A hidden or disabled widget hides its whole subtree from Tab, not only itself.
+    if (widget->IsCreated() == 0 || widget->GetVisible() == 0 || widget->GetEnabled() == 0) {
+        return;
+    }
+    if (widget->IsFocusable() != 0) {
         out.push_back(widget);
     }
     for (SWindowBase* child : widget->GetPaintOrder()) {
@@ -124,6 +127,16 @@ void SWindowAgent::SetFocus(SWindowBase* widget) {
     }
     if (widget != nullptr) {
         widget->FocusChanged(1);
+    }
+}
+
+void SWindowAgent::ShowFocusRing(bool shown) {
+    if (shown == m_focusRingShown) {
+        return;
+    }
+    m_focusRingShown = shown;
+    if (m_focus != nullptr) {
+        m_focus->Invalidate();
     }
 }
 
@@ -305,6 +318,7 @@ void SWindowAgent::OnButtonDown(MouseButton button, int x, int y, uint32_t modif
         return;
     }
     PushModifiers(modifiers);
+    ShowFocusRing(false);
     SMouseEventArgs event = MakeEvent(x, y, modifiers);
     event.clicks = clicks;
     if (button == MouseButton::Left) {
@@ -409,8 +423,19 @@ SWindowBase* SWindowAgent::NextFocusable(SWindowBase* from, bool backwards) cons
 
 int SWindowAgent::OnKey(const SKeyMessage& message) {
     namespace keys = platform::window::keys;
-    if (m_focus == nullptr || m_root == nullptr) {
+    if (m_root == nullptr) {
         return 0;
+    }
+    const bool tab = message.message == WM_KEYDOWN && message.key == keys::kTab &&
+                     tabNavigation != 0 && (message.modifiers & (FCONTROL | FALT)) == 0;
+    if (m_focus == nullptr) {
+        if (!tab) {
+            return 0;
+        }
+        SWindowBase* first = NextFocusable(nullptr, (message.modifiers & FSHIFT) != 0);
+        ShowFocusRing(true);
+        SetFocus(first);
+        return first != nullptr ? 1 : 0;
     }
     if (m_focus->PreTranslateKey(message) != 0) {
         return 1;
@@ -418,7 +443,8 @@ int SWindowAgent::OnKey(const SKeyMessage& message) {
     if (m_focus == nullptr) {
         return 1;
     }
-    if (message.message == WM_KEYDOWN && message.key == keys::kTab && tabNavigation != 0) {
+    if (tab) {
+        ShowFocusRing(true);
         SetFocus(NextFocusable(m_focus, (message.modifiers & FSHIFT) != 0));
         return 1;
     }

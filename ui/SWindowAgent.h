@@ -72,8 +72,9 @@ public:
     void OnExpose();
     void OnDestroy();
     void OnDropFiles(const std::vector<std::string>& files, int x, int y);
-    // Keyboard: the focus widget's pre-translation, Tab navigation, then KeyDown/KeyUp on the
-    // focus widget. Returns 1 when handled.
+    // Keyboard: the focus widget's pre-translation, Tab navigation (Tab with nothing focused
+    // focuses the first focusable widget, Shift+Tab the last), then KeyDown/KeyUp on the focus
+    // widget. Returns 1 when handled.
     int OnKey(const SKeyMessage& message);
     // The border test for a client point: a resize code in the 3-pixel band (15 x 15 grip at
     // the bottom-right), else the root's HitTestArea (1 client, 2 caption).
@@ -87,6 +88,10 @@ public:
     SWindowBase* GetCaptured() const { return m_captured; }
     void SetFocus(SWindowBase* widget);
     SWindowBase* GetFocus() const { return m_focus; }
+    // Whether the focus widget shows its focus ring: from the first key that moves the focus
+    // (Tab, Shift+Tab, arrows) until the next mouse press, as desktop toolkits do.
+    bool IsFocusRingShown() const { return m_focusRingShown; }
+    void ShowFocusRing(bool shown);
     SWindowBase* GetHovered() const { return m_hovered; }
     void ClearHovered() { m_hovered = nullptr; }
     // The pointer is entering `widget`: the widget hovered so far is told it is left now,
@@ -166,6 +171,7 @@ private:
     SWindowBase* m_captured = nullptr;
     SWindowBase* m_hovered = nullptr;
     SWindowBase* m_focus = nullptr;
+    bool m_focusRingShown = false;
     SWindowBase* m_dropTargetWidget = nullptr;
     SPoint m_dragPoint{kNoDrag, kNoDrag};
     SWindowBase* m_pendingPaint = nullptr;

@@ -7,6 +7,7 @@
 #include "ui/ISizeListener.h"
 #include "ui/IToolTipHost.h"
 #include "ui/SDC.h"
+#include "ui/SPalette.h"
 #include "ui/SWindowAgent.h"
 
 namespace {
@@ -511,6 +512,17 @@ void SWindowBase::RestartToolTipHideTimer() {
 // ---------------------------------------------------------------- default hooks
 
 void SWindowBase::OnPaint(SDC&) {}
+
+void SWindowBase::OnDrawFocusRing(SDC& dc) {
+    const SRect own = GetRect(kRectOwnLogical, 0);
+    const double inset = kFocusRingWidth / 2;
+    const SRect ring(own.left + inset, own.top + inset, own.right - inset, own.bottom - inset);
+    if (ring.IsEmpty()) {
+        return;
+    }
+    const double radius = std::min(kFocusRingRadius, std::min(ring.Width(), ring.Height()) / 2);
+    dc.DrawRoundRect(ring, SPalette::kFocusRing, kFocusRingWidth, radius);
+}
 int SWindowBase::OnMouseMove(const SMouseEventArgs&) {
     return 1;
 }
@@ -935,6 +947,10 @@ void SWindowBase::Render(SDC& dc) {
             OnDrawAnimation(dc, entry->key, entry->progress, entry->eased);
         }
         RenderChildren(dc);
+        SWindowAgent* agent = GetAgent();
+        if (agent != nullptr && agent->GetFocus() == this && agent->IsFocusRingShown()) {
+            OnDrawFocusRing(dc);
+        }
     }
     rendering->RestoreClipDepth(clipDepth);
 }

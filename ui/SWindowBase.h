@@ -37,6 +37,9 @@ public:
         kRectOnScreen = 3,    // kind 2 in screen pixels
         kRectOwnLogical = 4,  // (0, 0, width, height) in logical units
     };
+    // The keyboard focus ring: line width and corner radius in logical units.
+    static constexpr double kFocusRingWidth = 2;
+    static constexpr double kFocusRingRadius = 4;
     // Results of OnHitTestArea / HitTestArea.
     enum : int { kHitClient = 1, kHitCaption = 2 };
 
@@ -227,6 +230,9 @@ public:
     virtual void ResetHoveredWidget();
     virtual void OnSetFocus() {}
     virtual void OnKillFocus() {}
+    // Draws the keyboard focus ring inside the widget's own rectangle, over its children.
+    // The default is a rounded outline in the accent colour; widgets of other shapes override.
+    virtual void OnDrawFocusRing(SDC& dc);
     virtual void OnFocusHookA() {}
     virtual void OnFocusHookB() {}
 

@@ -280,6 +280,9 @@ void SWindowFrame::HandleKey(const WindowEvent& event) {
             message.text = event.text;
             break;
     }
+    if (InterceptKey(message) != 0) {
+        return;
+    }
     if (agent.OnKey(message) == 0) {
         PreTranslateKey(message);
     }

@@ -93,6 +93,12 @@ public:
     virtual void OnUserMessage(int code, intptr_t param);
     // The platform's own pre-translation of a key that no widget handled, then accelerators.
     virtual int PreTranslateKey(const SKeyMessage& message);
+    // Sees every key before the focus widget does; returns 1 to take it. For a popup (a menu)
+    // that keeps the keyboard in its owner's window. The default takes nothing.
+    virtual int InterceptKey(const SKeyMessage& message) {
+        (void)message;
+        return 0;
+    }
     int TranslateAccelerator(const SKeyMessage& message);
 
     // ---- platform::window::WindowListener

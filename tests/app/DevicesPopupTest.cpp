@@ -8,6 +8,7 @@
 
 #include "app/SBluetoothDevicesPopup.h"
 #include "link/BluetoothHandle.h"
+#include "platform/window/Keys.h"
 #include "services/SLocale.h"
 #include "tests/app/ScreenTestSupport.h"
 #include "ui/SItemList.h"
@@ -246,6 +247,69 @@ TEST_F(DevicesPopupTest, StopWithoutALinkOnlyChangesTheButtons) {
         return true;
     });
     EXPECT_EQ(popup.GetChosenItem(), nullptr);
+}
+
+TEST_F(DevicesPopupTest, TheArrowsMoveInTheListAndReturnChoosesTheDevice) {
+    namespace keys = platform::window::keys;
+    int phase = 0;
+    Run([&] {
+        BluetoothDeviceListView& list = popup.GetPanel().GetListView();
+        const auto id = popup.GetWindow()->id();
+        if (phase == 0) {
+            // The list has the keyboard as soon as the dialog opens.
+            EXPECT_EQ(popup.agent.GetFocus(), &list);
+            backend.injectKeyDown(id, keys::kDown);
+            backend.injectKeyDown(id, keys::kDown);
+            backend.injectKeyDown(id, keys::kDown);
+            backend.injectKeyDown(id, keys::kUp);
+            Pump();
+            EXPECT_EQ(list.GetSelectedRow(), 1);
+            EXPECT_EQ(popup.GetChosenItem(), nullptr);  // moving chooses nothing
+            EXPECT_TRUE(popup.agent.IsFocusRingShown());
+            phase = 1;
+            return false;
+        }
+        backend.injectKeyDown(id, keys::kReturn);
+        Pump();
+        return true;
+    });
+    EXPECT_FALSE(popup.IsWindow());
+    ASSERT_NE(popup.GetChosenItem(), nullptr);
+    EXPECT_EQ(popup.GetChosenItem()->GetValue("BluetoothKey"), "22");
+}
+
+TEST_F(DevicesPopupTest, EscapeClosesWithoutAChoiceAndTabReachesStop) {
+    namespace keys = platform::window::keys;
+    Run([&] {
+        const auto id = popup.GetWindow()->id();
+        backend.injectKeyDown(id, keys::kTab);
+        Pump();
+        EXPECT_EQ(popup.agent.GetFocus(), &popup.GetPanel().GetStopButton());
+        backend.injectKeyDown(id, keys::kSpace);  // Stop
+        Pump();
+        EXPECT_FALSE(link.flags().finding.load());
+        // The focus follows to Cancel, which took Stop's place.
+        EXPECT_EQ(popup.agent.GetFocus(), &popup.GetPanel().GetCancelButton());
+        backend.injectKeyDown(id, keys::kEscape);
+        Pump();
+        return true;
+    });
+    EXPECT_FALSE(popup.IsWindow());
+    EXPECT_EQ(popup.GetChosenItem(), nullptr);
+}
+
+TEST_F(DevicesPopupTest, AnEmptyListSaysItIsSearchingAndAfterStopThatNothingWasFound) {
+    Fill(items, {});
+    Run([&] {
+        SBluetoothDevicesPanel& panel = popup.GetPanel();
+        BluetoothDeviceListView& list = panel.GetListView();
+        EXPECT_EQ(list.GetEmptyText(), AfxGetStrRes("MSG_SearchingEarbuds"));
+        EXPECT_NE(list.GetEmptyText(), "MSG_SearchingEarbuds");  // the text table has it
+        ClickOn(panel.GetStopButton());
+        EXPECT_EQ(list.GetEmptyText(), AfxGetStrRes("MSG_NoEarbudsFound"));
+        popup.CloseDialog(0);
+        return true;
+    });
 }
 
 }  // namespace

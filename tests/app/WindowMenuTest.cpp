@@ -112,6 +112,37 @@ TEST_F(WindowMenuTest, ChoosingAnEntryClosesTheMenuAndPostsItsCommand) {
     EXPECT_EQ(recorder.commands, std::vector<int>{604});
 }
 
+TEST_F(WindowMenuTest, TheArrowsHighlightOnlyChoosableEntriesAndReturnChoosesOne) {
+    namespace keys = platform::window::keys;
+    OpenMenu();
+    const auto id = frame->GetWindow()->id();  // the menu leaves the keyboard with its owner
+    EXPECT_EQ(Menu().GetKeyItem(), -1);
+    backend.injectKeyDown(id, keys::kDown);
+    PumpFor(5ms);
+    EXPECT_EQ(Menu().GetKeyItem(), 2);  // 605 is greyed and 1 is a separator
+    EXPECT_EQ(Menu().GetItem(2)->HasKeyHighlight(), 1);
+    backend.injectKeyDown(id, keys::kDown);  // the others are greyed: round to the same one
+    backend.injectKeyDown(id, keys::kUp);
+    PumpFor(5ms);
+    EXPECT_EQ(Menu().GetKeyItem(), 2);
+    EXPECT_TRUE(Menu().IsOpen());
+    EXPECT_TRUE(recorder.commands.empty());
+    backend.injectKeyDown(id, keys::kReturn);
+    PumpFor(5ms);
+    EXPECT_FALSE(Menu().IsOpen());
+    ASSERT_TRUE(PumpUntil([&] { return !recorder.commands.empty(); }));
+    EXPECT_EQ(recorder.commands, std::vector<int>{604});
+
+    // Reopened, nothing is highlighted, and Return alone chooses nothing.
+    recorder.commands.clear();
+    OpenMenu();
+    EXPECT_EQ(Menu().GetKeyItem(), -1);
+    backend.injectKeyDown(id, keys::kReturn);
+    PumpFor(10ms);
+    EXPECT_TRUE(Menu().IsOpen());
+    EXPECT_TRUE(recorder.commands.empty());
+}
+
 TEST_F(WindowMenuTest, ClosesOnASecondPressEscapeFocusLossAndAPressElsewhere) {
     OpenMenu();
     Click(MenuButton());

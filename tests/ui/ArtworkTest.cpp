@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "tests/ui/UiTestSupport.h"
+#include "ui/SDC.h"
+#include "ui/SDispatcher.h"
 #include "ui/SImage.h"
 #include "ui/SLoadingAnimationControl.h"
 
@@ -133,6 +136,105 @@ TEST(Artwork, ColoursAreDistinctAndDimmedBudsAreFaint) {
     EXPECT_GT(solid >> 24, 0xF0u);                                 // opaque
     EXPECT_LT(faint >> 24, 0x60u);                                 // mostly transparent
     EXPECT_EQ(CentrePixel(*both, 46), CentrePixel(*leftDim, 46));  // the right one unchanged
+}
+
+// Runs the test body at a process zoom factor and puts zoom 1 back afterwards.
+class ScaledArtwork : public ::testing::Test {
+protected:
+    void TearDown() override { SDispatcher::SetZoomFactor(1.0); }
+};
+
+// Draws `image` at its logical size into a white context of zoom `zoom`.
+std::unique_ptr<SDC> DrawAtZoom(const SImage& image, double zoom) {
+    auto dc = std::make_unique<SDC>();
+    dc->scale = zoom;
+    dc->Init(SRect(0, 0, image.GetWidth(), image.GetHeight()), 0);
+    dc->Clear(0x00FFFFFFu);
+    dc->DrawImage(&image, 0, 0);
+    return dc;
+}
+
+// Sum of the differences between neighbouring pixels' green values: sharp edges give a
+// large sum, a picture blurred by scaling up a small one a smaller one.
+long EdgeEnergy(cairo_surface_t* surface, int width, int height) {
+    long energy = 0;
+    for (int y = 0; y + 1 < height; ++y) {
+        for (int x = 0; x + 1 < width; ++x) {
+            const int here = (SurfacePixel(surface, x, y) >> 8) & 0xFF;
+            energy +=
+                std::abs(here - static_cast<int>((SurfacePixel(surface, x + 1, y) >> 8) & 0xFF));
+            energy +=
+                std::abs(here - static_cast<int>((SurfacePixel(surface, x, y + 1) >> 8) & 0xFF));
+        }
+    }
+    return energy;
+}
+
+TEST_F(ScaledArtwork, EveryPictureHasItsDrawnVariantsAtThePlainLayoutSize) {
+    std::vector<std::pair<std::string, SSize>> plainSizes;
+    for (const std::string& path : NamedPictures()) {
+        const auto plain = LoadImage(path);
+        ASSERT_NE(plain, nullptr) << path;
+        EXPECT_EQ(plain->GetFactor(), 1.0) << path;
+        plainSizes.emplace_back(path, SSize(plain->GetWidth(), plain->GetHeight()));
+    }
+    // Zoom 1.25 and 1.75 take the nearer variant, a tie the larger.
+    for (const auto& [zoom, factor] :
+         {std::pair{1.5, 1.5}, std::pair{2.0, 2.0}, std::pair{1.25, 1.5}, std::pair{1.8, 2.0},
+          std::pair{3.0, 2.0}}) {
+        SDispatcher::SetZoomFactor(zoom);
+        for (const auto& [path, size] : plainSizes) {
+            const auto image = LoadImage(path);
+            ASSERT_NE(image, nullptr) << path << " at " << zoom;
+            EXPECT_EQ(image->GetFactor(), factor) << path << " at " << zoom;
+            EXPECT_EQ(image->GetWidth(), size.width) << path << " at " << zoom;
+            EXPECT_EQ(image->GetHeight(), size.height) << path << " at " << zoom;
+            EXPECT_NEAR(image->GetPixelWidth(), size.width * factor, 0.5) << path;
+        }
+    }
+}
+
+TEST_F(ScaledArtwork, AtZoomTwoAndOnePointFiveTheDrawnVariantIsSharperThanAScaledUpPlainOne) {
+    const std::string path = "\\res\\Device\\home_buds_kestrane.png";
+    const auto plain = LoadImage(path);
+    ASSERT_NE(plain, nullptr);
+    for (double zoom : {2.0, 1.5}) {
+        SDispatcher::SetZoomFactor(zoom);
+        const auto drawn = LoadImage(path);
+        ASSERT_NE(drawn, nullptr);
+        ASSERT_EQ(drawn->GetFactor(), zoom);
+        const auto fromDrawn = DrawAtZoom(*drawn, zoom);
+        const auto fromPlain = DrawAtZoom(*plain, zoom);
+        const int width = static_cast<int>(fromDrawn->pixelWidth);
+        const int height = static_cast<int>(fromDrawn->pixelHeight);
+        ASSERT_EQ(width, static_cast<int>(fromPlain->pixelWidth));
+        int differing = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const uint32_t a = SurfacePixel(fromDrawn->GetSurface(), x, y);
+                const uint32_t b = SurfacePixel(fromPlain->GetSurface(), x, y);
+                differing += a != b ? 1 : 0;
+            }
+        }
+        EXPECT_GT(differing, width * height / 50) << "zoom " << zoom;
+        EXPECT_GT(EdgeEnergy(fromDrawn->GetSurface(), width, height),
+                  EdgeEnergy(fromPlain->GetSurface(), width, height) * 11 / 10)
+            << "zoom " << zoom;
+    }
+}
+
+TEST_F(ScaledArtwork, PixelsAreDecodedOnlyWhenFirstDrawnAndOnlyForTheZoomInUse) {
+    SDispatcher::SetZoomFactor(1.0);
+    const auto plain = LoadImage("\\res\\window_logo.png");
+    ASSERT_NE(plain, nullptr);
+    EXPECT_FALSE(plain->IsDecoded());  // laid out from the file's header alone
+    EXPECT_EQ(plain->GetWidth(), 110);
+    EXPECT_EQ(ResolveImagePath("\\res\\window_logo.png").path.filename(), "window_logo.png");
+    DrawAtZoom(*plain, 1.0);
+    EXPECT_TRUE(plain->IsDecoded());
+
+    SDispatcher::SetZoomFactor(2.0);
+    EXPECT_EQ(ResolveImagePath("\\res\\window_logo.png").path.filename(), "window_logo@2x.png");
 }
 
 TEST(Artwork, AMissingPictureIsLoggedByName) {

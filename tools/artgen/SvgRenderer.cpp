@@ -3,6 +3,7 @@
 #include <cairo.h>
 #include <librsvg/rsvg.h>
 
+#include <cmath>
 #include <memory>
 #include <system_error>
 
@@ -25,8 +26,12 @@ using Handle = std::unique_ptr<RsvgHandle, HandleDeleter>;
 
 }  // namespace
 
+int SvgRenderer::ScaledSize(int logical, double scale) {
+    return static_cast<int>(std::lround(logical * scale));
+}
+
 std::string SvgRenderer::Render(const std::string& svg, const ArtworkJob& job,
-                                const std::filesystem::path& target) {
+                                const std::filesystem::path& target, double scale) {
     GError* error = nullptr;
     Handle handle(
         rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()), svg.size(), &error));
@@ -36,10 +41,12 @@ std::string SvgRenderer::Render(const std::string& svg, const ArtworkJob& job,
         return message;
     }
     rsvg_handle_set_dpi(handle.get(), 96.0);
-    Surface canvas(
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, job.canvasWidth, job.canvasHeight));
+    Surface canvas(cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
+                                              ScaledSize(job.canvasWidth, scale),
+                                              ScaledSize(job.canvasHeight, scale)));
     {
         Context cr(cairo_create(canvas.get()));
+        cairo_scale(cr.get(), scale, scale);
         const RsvgRectangle viewport{0, 0, static_cast<double>(job.canvasWidth),
                                      static_cast<double>(job.canvasHeight)};
         if (!rsvg_handle_render_document(handle.get(), cr.get(), &viewport, &error)) {
@@ -50,11 +57,13 @@ std::string SvgRenderer::Render(const std::string& svg, const ArtworkJob& job,
     }
     const int width = job.width > 0 ? job.width : job.canvasWidth;
     const int height = job.height > 0 ? job.height : job.canvasHeight;
-    Surface picture(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    Surface picture(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, ScaledSize(width, scale),
+                                               ScaledSize(height, scale)));
     {
         Context cr(cairo_create(picture.get()));
         cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_surface(cr.get(), canvas.get(), -job.cropX, -job.cropY);
+        cairo_set_source_surface(cr.get(), canvas.get(), -std::round(job.cropX * scale),
+                                 -std::round(job.cropY * scale));
         cairo_paint(cr.get());
     }
     std::error_code ignored;

@@ -1,5 +1,5 @@
 // auralis-artgen: renders every picture of the program from the SVG templates into the
-// resource folder beside the programs.
+// resource folder beside the programs, each at 1x, 1.5x and 2x.
 //
 //   auralis-artgen --templates DIR --out RESDIR [--list FILE] [--only SUBSTRING]
 
@@ -35,6 +35,23 @@ bool ReadFile(const fs::path& path, std::string& text) {
     buffer << file.rdbuf();
     text = buffer.str();
     return true;
+}
+
+// Every picture is drawn for plain, 1.5x and 2x screens. The scaled files sit beside the plain
+// one with the scale before the extension ("x.png", "x@1.5x.png", "x@2x.png"); the image loader
+// picks the one nearest to the zoom factor.
+struct Variant {
+    double scale;
+    const char* suffix;
+};
+constexpr Variant kVariants[] = {{1.0, ""}, {1.5, "@1.5x"}, {2.0, "@2x"}};
+
+std::string VariantName(const std::string& output, const char* suffix) {
+    const std::size_t dot = output.rfind('.');
+    if (*suffix == '\0' || dot == std::string::npos) {
+        return output;
+    }
+    return output.substr(0, dot) + suffix + output.substr(dot);
 }
 
 int Usage() {
@@ -92,10 +109,14 @@ int main(int argc, char** argv) {
                          job.output.c_str(), missing.c_str(), job.templateName.c_str());
             return 1;
         }
-        const std::string failure = artgen::SvgRenderer::Render(svg, job, options.out / job.output);
-        if (!failure.empty()) {
-            std::fprintf(stderr, "auralis-artgen: %s: %s\n", job.output.c_str(), failure.c_str());
-            return 1;
+        for (const Variant& variant : kVariants) {
+            const fs::path target = options.out / VariantName(job.output, variant.suffix);
+            const std::string failure =
+                artgen::SvgRenderer::Render(svg, job, target, variant.scale);
+            if (!failure.empty()) {
+                std::fprintf(stderr, "auralis-artgen: %s: %s\n", target.c_str(), failure.c_str());
+                return 1;
+            }
         }
         if (list.is_open()) {
             list << job.output << ' ' << (job.width > 0 ? job.width : job.canvasWidth) << 'x'
