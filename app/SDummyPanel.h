@@ -36,6 +36,7 @@ public:
     SCommonButton& GetConnectButton() { return m_connectButton; }
 
     void OnCreate() override;
+    void OnSize(double width, double height) override;
     void OnTimer(uint32_t id) override;
     void OnVisibleChanged(int visible) override;
     void OnDestroy() override;
@@ -44,6 +45,9 @@ public:
 private:
     void CreateTexts();
     void CreatePictures();
+    // Gives the welcome and hint texts the height they need at the panel's width (never less
+    // than the designed boxes) and moves what lies below them down by as much.
+    void FitTexts(double width);
     void StartSwapTimer();
     void StopSwapTimer();
     void SwapPictures();
@@ -59,4 +63,5 @@ private:
     SStaticImage m_openImage;
     SCommonButton m_connectButton;
     bool m_swapTimerRunning = false;
+    double m_textTop = kWelcomeTop;
 };

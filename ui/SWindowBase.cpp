@@ -7,6 +7,7 @@
 #include "ui/ISizeListener.h"
 #include "ui/IToolTipHost.h"
 #include "ui/SDC.h"
+#include "ui/STextFitMonitor.h"
 #include "ui/SWindowAgent.h"
 
 namespace {
@@ -930,6 +931,7 @@ void SWindowBase::Render(SDC& dc) {
     if (AnimationInfo* animation = GetDrawingAnimation()) {
         animation->transition->Draw(dc, *animation);
     } else {
+        const STextFitMonitor::PaintingScope painting(this);
         OnPaint(dc);
         for (const auto& entry : animations) {
             OnDrawAnimation(dc, entry->key, entry->progress, entry->eased);

@@ -77,6 +77,11 @@ TEST_F(TextTest, LanguageChoosesFaceAndDirection) {
         {"he-IL", "Segoe UI", true},
         {"ar-AE", "Segoe UI", true},
         {"xx-ko-KR-yy", "Malgun Gothic", false},
+        // Other regions of Arabic and Hebrew read those tables, so they mirror as well.
+        {"ar-SA", "Segoe UI", true},
+        {"he", "Segoe UI", true},
+        {"hr-HR", "Segoe UI", false},
+        {"es-AR", "Segoe UI", false},
     };
     for (const auto& c : cases) {
         table.SetLanguage(c.tag);
