@@ -39,6 +39,7 @@ void SDummyPanel::OnCreate() {
     m_connectButton.SetDelegate(this);
     m_connectButton.Create("SCommonButton _btnConnect", this, SMargin(-1, -1, -1, 0),
                            SSize(kButtonWidth, kButtonHeight));
+    FitTexts();
 }
 
 void SDummyPanel::CreateTexts() {
@@ -69,13 +70,23 @@ void SDummyPanel::CreateTexts() {
 
 void SDummyPanel::OnSize(double width, double height) {
     SPanel::OnSize(width, height);
-    FitTexts(width);
+    FitTexts();
 }
 
-void SDummyPanel::FitTexts(double width) {
-    if (width <= 0 || m_welcome.IsCreated() == 0 || m_hint.IsCreated() == 0) {
+void SDummyPanel::OnPaint(SDC& dc) {
+    // The panel learns its final width only from its place in the tree; the texts are fitted
+    // to it before they are drawn.
+    FitTexts();
+    SPanel::OnPaint(dc);
+}
+
+void SDummyPanel::FitTexts() {
+    const double width =
+        m_welcome.IsCreated() != 0 ? m_welcome.GetRect(kRectOwnLogical, 0).Width() : 0;
+    if (width <= 0 || width == m_fittedWidth || m_hint.IsCreated() == 0) {
         return;
     }
+    m_fittedWidth = width;
     const double welcomeHeight = std::max(kWelcomeHeight, m_welcome.MeasureText(width).height);
     const double hintTop = m_textTop + welcomeHeight + kHintGap;
     const double hintHeight = std::max(kHintHeight, m_hint.MeasureText(width).height);
