@@ -1,5 +1,7 @@
 #include "app/SDummyPanel.h"
 
+#include <algorithm>
+
 #include "app/IMainViewDelegate.h"
 #include "services/EnvironVar.h"
 #include "services/Log.h"
@@ -37,6 +39,7 @@ void SDummyPanel::OnCreate() {
     m_connectButton.SetDelegate(this);
     m_connectButton.Create("SCommonButton _btnConnect", this, SMargin(-1, -1, -1, 0),
                            SSize(kButtonWidth, kButtonHeight));
+    FitTexts();
 }
 
 void SDummyPanel::CreateTexts() {
@@ -48,6 +51,7 @@ void SDummyPanel::CreateTexts() {
     m_title.Create("DeviceDummyViewTitle Text Container", this, SMargin(0, 0, 0, -1), SSize(0, 28));
 
     const double top = EnvironVar::GetLanguage() == "zh-CN" ? kWelcomeTopChinese : kWelcomeTop;
+    m_textTop = top;
     m_welcome.SetText(
         AfxGetStrResFormat("MSG_WelcomeToPomaret1", 2, product, AfxGetStrRes("MNU_Auralis")));
     m_welcome.SetFont(kWelcomeFont);
@@ -62,6 +66,40 @@ void SDummyPanel::CreateTexts() {
     m_hint.SetFormat(kWrappedCentred);
     m_hint.Create("DeviceDummyViewDesc3 Text Container", this,
                   SMargin(0, top + kWelcomeHeight + kHintGap, 0, -1), SSize(0, kHintHeight));
+}
+
+void SDummyPanel::OnSize(double width, double height) {
+    SPanel::OnSize(width, height);
+    FitTexts();
+}
+
+void SDummyPanel::OnPaint(SDC& dc) {
+    // The panel learns its final width only from its place in the tree; the texts are fitted
+    // to it before they are drawn.
+    FitTexts();
+    SPanel::OnPaint(dc);
+}
+
+void SDummyPanel::FitTexts() {
+    const double width =
+        m_welcome.IsCreated() != 0 ? m_welcome.GetRect(kRectOwnLogical, 0).Width() : 0;
+    if (width <= 0 || width == m_fittedWidth || m_hint.IsCreated() == 0) {
+        return;
+    }
+    m_fittedWidth = width;
+    const double welcomeHeight = std::max(kWelcomeHeight, m_welcome.MeasureText(width).height);
+    const double hintTop = m_textTop + welcomeHeight + kHintGap;
+    const double hintHeight = std::max(kHintHeight, m_hint.MeasureText(width).height);
+    m_welcome.SetSize(SSize(0, welcomeHeight));
+    m_hint.SetMargin(SMargin(0, hintTop, 0, -1));
+    m_hint.SetSize(SSize(0, hintHeight));
+    // The pictures keep their place unless the texts reach down to them.
+    const double designedGap =
+        kPicturesTop - (kWelcomeTop + kWelcomeHeight + kHintGap + kHintHeight);
+    const double picturesTop = std::max(kPicturesTop, hintTop + hintHeight + designedGap);
+    if (m_pictures.IsCreated() != 0) {
+        m_pictures.SetMargin(SMargin(-1, picturesTop, -1, -1));
+    }
 }
 
 void SDummyPanel::CreatePictures() {

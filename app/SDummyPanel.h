@@ -36,6 +36,8 @@ public:
     SCommonButton& GetConnectButton() { return m_connectButton; }
 
     void OnCreate() override;
+    void OnSize(double width, double height) override;
+    void OnPaint(SDC& dc) override;
     void OnTimer(uint32_t id) override;
     void OnVisibleChanged(int visible) override;
     void OnDestroy() override;
@@ -44,6 +46,9 @@ public:
 private:
     void CreateTexts();
     void CreatePictures();
+    // Gives the welcome and hint texts the height they need at their width (never less than
+    // the designed boxes) and moves what lies below them down by as much.
+    void FitTexts();
     void StartSwapTimer();
     void StopSwapTimer();
     void SwapPictures();
@@ -59,4 +64,6 @@ private:
     SStaticImage m_openImage;
     SCommonButton m_connectButton;
     bool m_swapTimerRunning = false;
+    double m_textTop = kWelcomeTop;
+    double m_fittedWidth = 0;
 };

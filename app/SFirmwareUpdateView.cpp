@@ -325,8 +325,9 @@ void SFirmwareUpdateView::SetViewState(int state) {
 }
 
 void SFirmwareUpdateView::LayoutState() {
+    const double titleExtra = FitTitle();
     const double downloadHeight =
-        m_viewState == kStateAvailable ? kDownloadHeight : kDownloadProgressHeight;
+        (m_viewState == kStateAvailable ? kDownloadHeight : kDownloadProgressHeight) + titleExtra;
     m_downloadPanel.SetSize(SSize(0, downloadHeight));
     m_descriptionLabel.SetSize(SSize(0, m_notesHeight));
     m_descriptionPanel.SetMargin(SMargin(0, downloadHeight, 0, -1));
@@ -336,6 +337,24 @@ void SFirmwareUpdateView::LayoutState() {
     // states 2 and 3.
     UpdateContentSize();
     ArrangeChildren();
+}
+
+double SFirmwareUpdateView::FitTitle() {
+    const double width =
+        std::max(1.0, (GetSize().width > 0 ? GetSize().width : kFallbackWidth) - 2 * kSide);
+    m_availableLabel.SetFormat(kLineFormat);
+    double extra = 0;
+    if (m_availableLabel.MeasureText(0).width > width) {
+        // Too long for one line: the title wraps and pushes what lies below it down.
+        m_availableLabel.SetFormat(kWrapFormat);
+        extra = std::max(0.0, m_availableLabel.MeasureText(width).height - kAvailableHeight);
+    }
+    m_availableLabel.SetSize(SSize(0, kAvailableHeight + extra));
+    m_versionLabel.SetMargin(SMargin(kSide, kVersionTop + extra, kSide, -1));
+    m_sizeLabel.SetMargin(SMargin(kSide, kSizeTop + extra, kSide, -1));
+    m_updateButton.SetMargin(SMargin(kSide, kUpdateButtonTop + extra, -1, -1));
+    m_progressPanel.SetMargin(SMargin(kSide, kProgressTop + extra, kSide, -1));
+    return extra;
 }
 
 void SFirmwareUpdateView::RefreshLastUpdate() {

@@ -170,6 +170,8 @@ private:
     void CreateDescriptionPanels();
     void PlaceBadge();
     void LayoutState();
+    // Lets the state's title wrap when one line cannot hold it; returns the height it adds.
+    double FitTitle();
     void RefreshLastUpdate();
     void Post(std::unique_ptr<SInvokeArgument> argument);
     void PostId(int32_t id, int32_t a = 0, int32_t b = 0);

@@ -123,7 +123,7 @@ std::string withRegion(const std::string& language) {
     } kRegions[] = {
         {"en", "en-US"}, {"ko", "ko-KR"}, {"zh", "zh-CN"}, {"de", "de-DE"}, {"es", "es-ES"},
         {"fr", "fr-FR"}, {"it", "it-IT"}, {"ja", "ja-JP"}, {"nl", "nl-NL"}, {"pt", "pt-PT"},
-        {"ru", "ru-RU"}, {"tr", "tr-TR"}, {"vi", "vi-VN"},
+        {"ru", "ru-RU"}, {"tr", "tr-TR"}, {"vi", "vi-VN"}, {"ar", "ar-AE"}, {"he", "he-IL"},
     };
     for (const auto& entry : kRegions) {
         if (language == entry.language) {
@@ -156,6 +156,10 @@ std::string EnvironVar::LanguageFromLocale(const std::string& locale) {
     if (language.empty() || !std::all_of(language.begin(), language.end(),
                                          [](char c) { return c >= 'a' && c <= 'z'; })) {
         return "en-US";
+    }
+    // glibc still ships Hebrew under its withdrawn code ("iw_IL").
+    if (language == "iw") {
+        language = "he";
     }
     return region.empty() ? withRegion(language) : language + "-" + region;
 }

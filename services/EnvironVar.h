@@ -16,7 +16,8 @@ class EnvironVar {
 public:
     // The language as a culture name such as "ko-KR": $AURALIS_LANG when set, else the first
     // set one of LC_ALL, LC_MESSAGES and LANG, mapped like "ko_KR.UTF-8" → "ko-KR" (a bare
-    // language such as "de" gets its usual region, "de-DE"); "C", "POSIX" or nothing → "en-US".
+    // language such as "de" gets its usual region, "de-DE"; the withdrawn Hebrew code "iw" reads
+    // as "he"); "C", "POSIX" or nothing → "en-US".
     static std::string GetLanguage();
     // The mapping on its own, for one locale value.
     static std::string LanguageFromLocale(const std::string& locale);

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <iterator>
 #include <mutex>
 
 #include "services/AtomicFile.h"
@@ -24,14 +25,62 @@ bool safeLanguageName(const std::string& language) {
 
 }  // namespace
 
+std::vector<std::string> SLocale::TableCandidates(const std::string& language) {
+    // The culture whose texts read most naturally where a region has no table of its own:
+    // Latin-American Spanish reads the Mexican table, Singapore the mainland Chinese one, Macau
+    // the Hong Kong one; any other region the language's main culture ("ar-SA" → "ar-AE").
+    static const struct {
+        const char* language;
+        const char* culture;
+    } kMainCultures[] = {
+        {"ar", "ar-AE"}, {"de", "de-DE"}, {"es", "es-ES"}, {"fr", "fr-FR"}, {"he", "he-IL"},
+        {"it", "it-IT"}, {"ja", "ja-JP"}, {"ko", "ko-KR"}, {"nl", "nl-NL"}, {"pt", "pt-PT"},
+        {"ru", "ru-RU"}, {"tr", "tr-TR"}, {"vi", "vi-VN"}, {"zh", "zh-CN"},
+    };
+    static const char* const kLatinAmerica[] = {"419", "AR", "BO", "CL", "CO", "CR", "CU",
+                                                "DO",  "EC", "GT", "HN", "NI", "PA", "PE",
+                                                "PR",  "PY", "SV", "US", "UY", "VE"};
+    const std::size_t separator = language.find_first_of("-_");
+    const std::string bare = language.substr(0, separator);
+    const std::string region =
+        separator == std::string::npos ? std::string() : language.substr(separator + 1);
+    std::vector<std::string> candidates{language};
+    if (bare != language) {
+        candidates.push_back(bare);
+    }
+    if (bare == "es" && std::find(std::begin(kLatinAmerica), std::end(kLatinAmerica), region) !=
+                            std::end(kLatinAmerica)) {
+        candidates.emplace_back("es-MX");
+    } else if (bare == "zh" && region == "SG") {
+        candidates.emplace_back("zh-CN");
+    } else if (bare == "zh" && region == "MO") {
+        candidates.emplace_back("zh-HK");
+    }
+    for (const auto& entry : kMainCultures) {
+        if (bare == entry.language) {
+            candidates.emplace_back(entry.culture);
+        }
+    }
+    // Keep the first of each, in order.
+    std::vector<std::string> unique;
+    for (const std::string& candidate : candidates) {
+        if (std::find(unique.begin(), unique.end(), candidate) == unique.end()) {
+            unique.push_back(candidate);
+        }
+    }
+    return unique;
+}
+
 bool SLocale::SetLocale(const std::string& language) {
     Table chosen;
     Table english;
     loadTable(kEnglish, english);
-    bool found = loadTable(language, chosen);
-    if (!found) {
-        const std::string bare = language.substr(0, language.find_first_of("-_"));
-        found = bare != language && loadTable(bare, chosen);
+    bool found = false;
+    for (const std::string& candidate : TableCandidates(language)) {
+        if (loadTable(candidate, chosen)) {
+            found = true;
+            break;
+        }
     }
     if (!found) {
         _Log(LOG_WARNING, "SLocale::SetLocale", __LINE__, "no texts for %s, using %s",

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // User-visible texts by key. The tables are JSON objects of key → UTF-8 text in
 // <install path>/res/strings/<language>.json. A look-up tries the table of the chosen language,
@@ -23,9 +24,12 @@ public:
     SLocale(const SLocale&) = delete;
     SLocale& operator=(const SLocale&) = delete;
 
-    // Chooses the language ("ko-KR"): its table, else the table of its bare language ("ko"),
-    // else en-US alone. Returns true when a table of that language was found.
+    // Chooses the language ("ko-KR"): the first table of TableCandidates, else en-US alone.
+    // Returns true when a table of that language was found.
     bool SetLocale(const std::string& language);
+    // The tables tried for a language, in order: its own ("es-AR"), its bare language ("es"),
+    // then the culture of that language that reads most naturally there ("es-MX").
+    static std::vector<std::string> TableCandidates(const std::string& language);
     // Releases the tables. Later look-ups load en-US again.
     void ExitLocale();
     // The language given to SetLocale; "en-US" before.

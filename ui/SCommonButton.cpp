@@ -88,7 +88,10 @@ void SCommonButton::Remeasure() {
         return;
     }
     const SSize text = SDC::MeasureText(m_text, m_font, DT_SINGLELINE);
-    SetSize(SSize(std::ceil(text.width) + 2 * kCaptionInset, GetSize().height));
+    // The caption box snaps inwards to whole pixels when drawn; the slack keeps a button at a
+    // fractional place from cutting its own caption.
+    constexpr double kSnapSlack = 2;
+    SetSize(SSize(std::ceil(text.width) + 2 * kCaptionInset + kSnapSlack, GetSize().height));
 }
 
 uint32_t SCommonButton::CaptionColor(int state) const {

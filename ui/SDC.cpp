@@ -5,6 +5,7 @@
 #include "ui/SFontTable.h"
 #include "ui/SImage.h"
 #include "ui/SRenderingCore.h"
+#include "ui/STextFitMonitor.h"
 #include "ui/STextLayout.h"
 #include "ui/TextFlags.h"
 
@@ -251,6 +252,13 @@ int SDC::DrawText(const std::string& text, const SRect& local, unsigned format, 
         layout.Draw(cr, left + scale, top + scale, shadowColour);
     }
     layout.Draw(cr, left, top, colour);
+    if (STextFitMonitor::Active()) {
+        const SRect& ink = layout.InkInBox();
+        STextFitMonitor::CheckDrawnText(
+            text, format, SRect(left, top, left + width, top + height),
+            SRect(ink.left + left, ink.top + top, ink.right + left, ink.bottom + top),
+            rendering->GetActiveClip(), layout.IsEllipsized(), layout.UnknownGlyphs());
+    }
     return textHeight;
 }
 

@@ -23,6 +23,18 @@ constexpr LocaleFace kLocaleFaces[] = {
     {"ja-JP", "Meiryo UI", "Noto Sans CJK JP, Noto Sans, DejaVu Sans"},
 };
 
+// Arabic and Hebrew keep the default face; Noto's own script families come before DejaVu,
+// whose Arabic would otherwise be picked for every Arabic letter.
+constexpr LocaleFace kScriptFaces[] = {
+    {"ar", kDefaultFace.face, "Noto Sans, Noto Sans Arabic, DejaVu Sans"},
+    {"he", kDefaultFace.face, "Noto Sans, Noto Sans Hebrew, DejaVu Sans"},
+};
+
+// The language part of a tag: "ar" of "ar-SA".
+std::string LanguageOf(const std::string& localeTag) {
+    return localeTag.substr(0, localeTag.find_first_of("-_"));
+}
+
 }  // namespace
 
 SFontTable& SFontTable::Instance() {
@@ -44,15 +56,27 @@ std::pair<std::string, std::string> SFontTable::FaceForLocale(const std::string&
             return {entry.face, entry.families};
         }
     }
+    for (const LocaleFace& entry : kScriptFaces) {
+        if (LanguageOf(localeTag) == entry.locale) {
+            return {entry.face, entry.families};
+        }
+    }
     return {kDefaultFace.face, kDefaultFace.families};
 }
 
 void SFontTable::SetLanguage(const std::string& localeTag) {
     m_language = localeTag;
     std::tie(m_face, m_families) = FaceForLocale(localeTag);
-    m_rightToLeft = localeTag.find("ar-AE") != std::string::npos ||
-                    localeTag.find("he-IL") != std::string::npos;
+    m_rightToLeft = IsRightToLeftLocale(localeTag);
     Rebuild();
+}
+
+bool SFontTable::IsRightToLeftLocale(const std::string& localeTag) {
+    // Every region of Arabic and Hebrew reads those tables (the locale falls back to them), so
+    // every region is laid out right to left too.
+    const std::string language = LanguageOf(localeTag);
+    return localeTag.find("ar-AE") != std::string::npos ||
+           localeTag.find("he-IL") != std::string::npos || language == "ar" || language == "he";
 }
 
 void SFontTable::Clear() {

@@ -35,7 +35,7 @@ public:
     ~SFontTable();
 
     // Chooses the face for a locale tag ("ko-KR"; a tag matches a locale when it contains it)
-    // and the right-to-left flag ("ar-AE", "he-IL"), then rebuilds the table.
+    // and the right-to-left flag (IsRightToLeftLocale), then rebuilds the table.
     void SetLanguage(const std::string& localeTag);
     const std::string& GetLanguage() const { return m_language; }
     const std::string& GetFaceName() const { return m_face; }
@@ -55,6 +55,9 @@ public:
 
     // Text grows 90 % as fast as the zoom: cut(((zoom - 1) x 0.9 + 1) x base height).
     static int ScaledHeight(int baseHeight, double zoom);
+    // Whether a locale tag reads right to left: it contains "ar-AE" or "he-IL", or its language
+    // is Arabic or Hebrew in any region.
+    static bool IsRightToLeftLocale(const std::string& localeTag);
     // The face name and installed families chosen for a locale tag.
     static std::pair<std::string, std::string> FaceForLocale(const std::string& localeTag);
 

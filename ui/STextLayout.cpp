@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "ui/SColor.h"
+#include "ui/SFontTable.h"
 #include "ui/TextFlags.h"
 
 namespace {
@@ -56,6 +57,32 @@ void SetLayoutText(PangoLayout* layout, const std::string& text, unsigned format
     g_free(escaped);
 }
 
+// The UI language steers fontconfig's fallback for characters the chosen families lack, and
+// picks the regional forms of Han characters.
+void SetContextLanguage(PangoContext* context) {
+    const std::string& tag = SFontTable::Instance().GetLanguage();
+    PangoLanguage* language = pango_language_from_string(tag.empty() ? "en-US" : tag.c_str());
+    if (pango_context_get_language(context) != language) {
+        pango_context_set_language(context, language);
+    }
+}
+
+// Whether the first strongly directed character of the text reads right to left. Pure ASCII
+// text never does, which spares the common case a second pass.
+bool ReadsRightToLeft(PangoContext* context, const std::string& text) {
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return false;
+    }
+    pango_context_set_base_dir(context, PANGO_DIRECTION_LTR);
+    PangoLayout* probe = pango_layout_new(context);
+    pango_layout_set_auto_dir(probe, TRUE);
+    pango_layout_set_text(probe, text.c_str(), static_cast<int>(text.size()));
+    const bool rtl = pango_layout_get_direction(probe, 0) == PANGO_DIRECTION_RTL;
+    g_object_unref(probe);
+    return rtl;
+}
+
 }  // namespace
 
 const cairo_font_options_t* STextLayout::FontOptions() {
@@ -75,7 +102,13 @@ STextLayout::STextLayout(cairo_t* cr, const std::string& text, unsigned format,
     : m_format(format), m_boxWidth(boxWidth), m_boxHeight(boxHeight) {
     PangoContext* context = SharedContext();
     pango_cairo_update_context(cr, context);
-    const bool rightToLeft = mirrored || (format & DT_RTLREADING) != 0;
+    SetContextLanguage(context);
+    const bool singleLine = (format & DT_SINGLELINE) != 0;
+    const std::string shown = singleLine ? SingleLine(text) : text;
+    // A mirrored context reads right to left; elsewhere an Arabic or Hebrew text still needs its
+    // own paragraph direction, or its punctuation and mixed runs land on the wrong side.
+    const bool rightToLeft =
+        mirrored || (format & DT_RTLREADING) != 0 || ReadsRightToLeft(context, shown);
     pango_context_set_base_dir(context, rightToLeft ? PANGO_DIRECTION_RTL : PANGO_DIRECTION_LTR);
     m_layout = pango_layout_new(context);
     // The paragraph direction follows the context, so alignment stays physical: a mirrored
@@ -84,8 +117,7 @@ STextLayout::STextLayout(cairo_t* cr, const std::string& text, unsigned format,
     if (font != nullptr) {
         pango_layout_set_font_description(m_layout, font);
     }
-    const bool singleLine = (format & DT_SINGLELINE) != 0;
-    SetLayoutText(m_layout, singleLine ? SingleLine(text) : text, format);
+    SetLayoutText(m_layout, shown, format);
 
     const bool measuring = (format & DT_CALCRECT) != 0;
     const bool wrap = (format & DT_WORDBREAK) != 0 && !singleLine;
@@ -121,8 +153,9 @@ STextLayout::STextLayout(cairo_t* cr, const std::string& text, unsigned format,
                                          : align == Align::Right ? PANGO_ALIGN_RIGHT
                                                                  : PANGO_ALIGN_LEFT);
 
+    PangoRectangle ink;
     PangoRectangle logical;
-    pango_layout_get_pixel_extents(m_layout, nullptr, &logical);
+    pango_layout_get_pixel_extents(m_layout, &ink, &logical);
     m_width = logical.width;
     m_height = logical.height;
     if (fixedWidth) {
@@ -143,6 +176,8 @@ STextLayout::STextLayout(cairo_t* cr, const std::string& text, unsigned format,
     } else {
         m_offsetY = -logical.y;
     }
+    m_ink = SRect(ink.x + m_offsetX, ink.y + m_offsetY, ink.x + ink.width + m_offsetX,
+                  ink.y + ink.height + m_offsetY);
 }
 
 STextLayout::~STextLayout() {

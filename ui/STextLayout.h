@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ui/SRect.h"
+
 // One text laid out by Pango for a box of device pixels, following the toolkit's text flags
 // (TextFlags.h):
 //   DT_SINGLELINE      line breaks become spaces
@@ -20,7 +22,8 @@
 //                      (DT_HIDEPREFIX drops the underline)
 //   DT_NOCLIP          drawing may leave the box (else it is clipped to it)
 //   DT_CALCRECT        measuring: the natural extent, ellipsis flags ignored
-//   DT_RTLREADING      right-to-left paragraph direction (always so in mirrored contexts)
+//   DT_RTLREADING      right-to-left paragraph direction (always so in mirrored contexts;
+//                      elsewhere the text's first strong character decides)
 // Font options are pinned (grey antialiasing, slight hinting, unhinted metrics) so the same
 // text gives the same pixels and the same measurements everywhere. UI thread only.
 class STextLayout {
@@ -36,6 +39,9 @@ public:
     double Height() const { return m_height; }
     int LineCount() const;
     bool IsEllipsized() const;
+    // Where the glyphs' ink lands, in pixels relative to the box's top-left corner (empty for
+    // blank text). Ink outside (0, 0, box width, box height) is cut unless DT_NOCLIP.
+    const SRect& InkInBox() const { return m_ink; }
     // Glyphs no installed font could show (drawn as boxes).
     int UnknownGlyphs() const;
     // The visible text after '&' prefixes were processed.
@@ -56,4 +62,5 @@ private:
     double m_height = 0;
     double m_offsetX = 0;
     double m_offsetY = 0;
+    SRect m_ink;
 };

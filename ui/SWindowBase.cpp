@@ -8,6 +8,7 @@
 #include "ui/IToolTipHost.h"
 #include "ui/SDC.h"
 #include "ui/SPalette.h"
+#include "ui/STextFitMonitor.h"
 #include "ui/SWindowAgent.h"
 
 namespace {
@@ -942,6 +943,7 @@ void SWindowBase::Render(SDC& dc) {
     if (AnimationInfo* animation = GetDrawingAnimation()) {
         animation->transition->Draw(dc, *animation);
     } else {
+        const STextFitMonitor::PaintingScope painting(this);
         OnPaint(dc);
         for (const auto& entry : animations) {
             OnDrawAnimation(dc, entry->key, entry->progress, entry->eased);

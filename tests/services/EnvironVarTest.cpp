@@ -25,6 +25,9 @@ TEST(EnvironVarTest, LanguageFromLocaleValues) {
         {"de_DE@euro", "de-DE"},  {"pt_br.utf8", "pt-BR"},   {"C", "en-US"},
         {"POSIX", "en-US"},       {"C.UTF-8", "en-US"},      {"", "en-US"},
         {"de", "de-DE"},          {"fr-FR", "fr-FR"},        {"../x", "en-US"},
+        {"zh_HK.UTF-8", "zh-HK"}, {"zh_TW.Big5", "zh-TW"},   {"es_MX.UTF-8", "es-MX"},
+        {"ar", "ar-AE"},          {"he", "he-IL"},           {"iw_IL.UTF-8", "he-IL"},
+        {"ar_EG.UTF-8", "ar-EG"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(EnvironVar::LanguageFromLocale(c.locale), c.language) << c.locale;

@@ -1,9 +1,11 @@
 #include "services/SLocale.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -108,7 +110,6 @@ TEST_F(SLocaleTest, PartialTableFallsBackToEnglishThenToTheKey) {
     EXPECT_TRUE(AfxGetLocale()->SetLocale("de-DE"));
     EXPECT_EQ(AfxGetLocale()->GetLanguage(), "de-DE");
     EXPECT_EQ(AfxGetStrRes("MNU_Zephiro_Cancel"), "Abbrechen");
-    EXPECT_EQ(AfxGetStrRes("MNU_Kestrane_Stop"), "Stop");  // only in en-US
     EXPECT_EQ(AfxGetStrRes("MSG_NoSuchKey"), "MSG_NoSuchKey");
     EXPECT_EQ(AfxGetStrResFormat("MSG_BatteryLowDescription", 1, "15").substr(0, 38),
               "Der Akku eines Ohrhörers ist bei 15 %");
@@ -120,7 +121,7 @@ TEST_F(SLocaleTest, PartialTableFallsBackToEnglishThenToTheKey) {
     AfxGetLocale()->SetResourceFolder(folder);
     EXPECT_TRUE(AfxGetLocale()->SetLocale("pt-BR"));
     EXPECT_EQ(AfxGetStrRes("A"), "português A");
-    EXPECT_EQ(AfxGetStrRes("B"), "english B");  // a non-text entry is skipped
+    EXPECT_EQ(AfxGetStrRes("B"), "english B");  // a non-text entry is skipped, English fills in
 
     // Unknown, malformed or unsafe language names leave English.
     std::ofstream(folder / "xx-XX.json") << "{ not json";
@@ -128,6 +129,80 @@ TEST_F(SLocaleTest, PartialTableFallsBackToEnglishThenToTheKey) {
         EXPECT_FALSE(AfxGetLocale()->SetLocale(language)) << language;
         EXPECT_EQ(AfxGetStrRes("A"), "english A") << language;
     }
+}
+
+TEST_F(SLocaleTest, RegionsWithoutATableReadTheNearestCulture) {
+    using List = std::vector<std::string>;
+    EXPECT_EQ(SLocale::TableCandidates("es-AR"), (List{"es-AR", "es", "es-MX", "es-ES"}));
+    EXPECT_EQ(SLocale::TableCandidates("es-419"), (List{"es-419", "es", "es-MX", "es-ES"}));
+    EXPECT_EQ(SLocale::TableCandidates("es-ES"), (List{"es-ES", "es"}));
+    EXPECT_EQ(SLocale::TableCandidates("zh-SG"), (List{"zh-SG", "zh", "zh-CN"}));
+    EXPECT_EQ(SLocale::TableCandidates("zh-MO"), (List{"zh-MO", "zh", "zh-HK", "zh-CN"}));
+    EXPECT_EQ(SLocale::TableCandidates("ar-SA"), (List{"ar-SA", "ar", "ar-AE"}));
+    EXPECT_EQ(SLocale::TableCandidates("sv-SE"), (List{"sv-SE", "sv"}));
+
+    // With the shipped tables: a region of its own, a related one, and none.
+    EXPECT_TRUE(AfxGetLocale()->SetLocale("es-CO"));
+    EXPECT_EQ(AfxGetStrRes("MNU_SyncEarBuds"), "Sincronizar audífonos");
+    EXPECT_TRUE(AfxGetLocale()->SetLocale("de-AT"));
+    EXPECT_EQ(AfxGetStrRes("MNU_Zephiro_Cancel"), "Abbrechen");
+    EXPECT_TRUE(AfxGetLocale()->SetLocale("zh-MO"));
+    EXPECT_EQ(AfxGetStrRes("MNU_UpdateNetworkErrorTitle"), "網絡錯誤");
+}
+
+// Every shipped table holds every English key, with the same placeholders and line breaks, so
+// no text falls back to English and no argument is lost or left as "%1".
+TEST_F(SLocaleTest, EveryTableIsCompleteAndKeepsItsPlaceholders) {
+    const fs::path folder = fs::path(EnvironVar::GetInstallPath()) / "res" / "strings";
+    const auto load = [](const fs::path& file) {
+        std::ifstream in(file);
+        std::stringstream text;
+        text << in.rdbuf();
+        return nlohmann::json::parse(text.str(), nullptr, false);
+    };
+    // The placeholders of a text, "%%" left out, in order of their numbers.
+    const auto placeholders = [](const std::string& text) {
+        std::multiset<std::string> found;
+        for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+            if (text[i] == '%' && text[i + 1] == '%') {
+                ++i;
+            } else if (text[i] == '%' && text[i + 1] >= '1' && text[i + 1] <= '9') {
+                found.insert(text.substr(i, 2));
+            }
+        }
+        return found;
+    };
+    const auto count = [](const std::string& text, const std::string& part) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos;
+             at = text.find(part, at + part.size())) {
+            ++n;
+        }
+        return n;
+    };
+    const nlohmann::json english = load(folder / "en-US.json");
+    ASSERT_TRUE(english.is_object());
+    int tables = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string language = entry.path().stem().string();
+        const nlohmann::json table = load(entry.path());
+        ASSERT_TRUE(table.is_object()) << language;
+        ++tables;
+        for (const auto& [key, value] : english.items()) {
+            ASSERT_TRUE(table.contains(key) && table[key].is_string())
+                << language << " lacks " << key;
+            const std::string ours = value.get<std::string>();
+            const std::string theirs = table[key].get<std::string>();
+            EXPECT_FALSE(theirs.empty()) << language << " " << key;
+            EXPECT_EQ(placeholders(theirs), placeholders(ours)) << language << " " << key;
+            EXPECT_EQ(count(theirs, "\\n"), count(ours, "\\n")) << language << " " << key;
+            EXPECT_EQ(count(theirs, "\n"), count(ours, "\n")) << language << " " << key;
+        }
+        for (const auto& [key, value] : table.items()) {
+            EXPECT_TRUE(english.contains(key)) << language << " has the unknown key " << key;
+        }
+    }
+    EXPECT_EQ(tables, 18);
 }
 
 TEST_F(SLocaleTest, LookUpsWorkBeforeSetLocaleAndAfterExitLocale) {

@@ -6,10 +6,12 @@
 #include <pango/pango.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "tests/ui/UiTestSupport.h"
 #include "ui/SDC.h"
 #include "ui/SFontTable.h"
+#include "ui/STextFitMonitor.h"
 #include "ui/STextLayout.h"
 #include "ui/TextFlags.h"
 
@@ -77,6 +79,11 @@ TEST_F(TextTest, LanguageChoosesFaceAndDirection) {
         {"he-IL", "Segoe UI", true},
         {"ar-AE", "Segoe UI", true},
         {"xx-ko-KR-yy", "Malgun Gothic", false},
+        // Other regions of Arabic and Hebrew read those tables, so they mirror as well.
+        {"ar-SA", "Segoe UI", true},
+        {"he", "Segoe UI", true},
+        {"hr-HR", "Segoe UI", false},
+        {"es-AR", "Segoe UI", false},
     };
     for (const auto& c : cases) {
         table.SetLanguage(c.tag);
@@ -217,6 +224,31 @@ TEST_F(DrawnText, TextStaysInsideItsBoxUnlessNoClip) {
     // Nothing for an empty box, and DT_CALCRECT only measures.
     EXPECT_TRUE(Draw(text, SRect(20, 10, 20, 30), DT_SINGLELINE).Empty());
     EXPECT_TRUE(Draw(text, box, DT_SINGLELINE | DT_CALCRECT).Empty());
+}
+
+TEST_F(DrawnText, FitMonitorTellsWhichTextsWereCutShort) {
+    std::vector<STextFitProblem> problems;
+    STextFitMonitor::SetListener(
+        [&problems](const STextFitProblem& problem) { problems.push_back(problem); });
+    const SRect box(20, 10, 60, 30);
+    const std::string text = "A sentence much wider than its small box";
+    Draw("Fits", SRect(20, 10, 180, 50), DT_SINGLELINE | DT_VCENTER);
+    Draw("Fits once wrapped into lines", SRect(20, 0, 180, 60), DT_WORDBREAK);
+    EXPECT_TRUE(problems.empty());
+    Draw(text, box, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+    Draw(text, box, DT_SINGLELINE | DT_VCENTER);
+    Draw(text, box, DT_SINGLELINE | DT_VCENTER | DT_NOCLIP);
+    Draw(text, SRect(20, 10, 80, 24), DT_WORDBREAK);  // more lines than the box holds
+    STextFitMonitor::SetListener({});
+    Draw(text, box, DT_SINGLELINE);  // no listener: nothing is checked
+    ASSERT_EQ(problems.size(), 4u);
+    EXPECT_EQ(problems[0].what, "ellipsized");
+    EXPECT_EQ(problems[1].what, "cut");
+    EXPECT_EQ(problems[2].what, "overflows its box");
+    EXPECT_EQ(problems[3].what, "cut");
+    EXPECT_EQ(problems[0].text, text);
+    EXPECT_EQ(problems[0].widget, "(no widget)");
+    EXPECT_GT(problems[2].ink.right, problems[2].box.right);
 }
 
 TEST_F(DrawnText, SameTextGivesTheSamePixels) {

@@ -18,10 +18,11 @@
 #include "platform/window/headless/HeadlessBackend.h"
 #include "services/EnvironVar.h"
 #include "services/SLocale.h"
+#include "tools/appshots/TextFitReport.h"
 #include "ui/CHtmlDlg.h"
 #include "ui/SDispatcher.h"
 #include "ui/SGUIApp.h"
-#include "ui/SMessageTextPanel.h"
+#include "ui/SMessageDialog.h"
 #include "ui/SPopupDialog.h"
 
 namespace fs = std::filesystem;
@@ -71,6 +72,8 @@ public:
     // The owner window with a popup window laid over it where it sits on the screen, on a
     // light desk colour where the popup reaches past the owner.
     void SaveOver(SWindowFrame& owner, SWindowFrame& popup, const std::string& name) {
+        ReportTextFit(owner, name + m_suffix);
+        ReportTextFit(popup, name + m_suffix);
         cairo_surface_t* below = Surface(owner);
         cairo_surface_t* above = Surface(popup);
         if (below == nullptr || above == nullptr) {
@@ -115,6 +118,7 @@ public:
                 acted = true;
                 act();
             } else if (acted && elapsed >= kSettleMs) {
+                ReportTextFit(*dialogs.back(), name + m_suffix);
                 Save(Surface(*dialogs.back()), name);
                 written = true;
                 SDialogFrame::CloseAllDialogs();
@@ -197,9 +201,13 @@ int RenderUpdateShots(platform::window::HeadlessBackend& backend, SGUIApp& app,
             question, 1, {AfxGetStrRes("MNU_Zephiro_Update"), AfxGetStrRes("MNU_Zephiro_Cancel")},
             SNeedUpdateDlg::Title(EnvironVar::GetLanguage()),
             SSize(SNeedUpdateDlg::kWidth, SNeedUpdateDlg::kHeight), frame, "update-question");
-        SMessageTextPanel network(AfxGetStrRes("MSG_UpdateNetworkErrorDescription"));
-        shots.Popup(network, 0, {}, AfxGetStrRes("MNU_UpdateNetworkErrorTitle"), SSize(360, 160),
-                    frame, "update-network-error");
+        // As the updater raises it: a message dialog as tall as its text.
+        shots.Modal(
+            [&] {
+                SMessageDialog::Show(&frame, AfxGetStrRes("MNU_UpdateNetworkErrorTitle"),
+                                     AfxGetStrRes("MSG_UpdateNetworkErrorDescription"));
+            },
+            [] {}, "update-network-error");
         frame.Destroy();
         shots.Advance(50);
     }

@@ -24,7 +24,9 @@
 #include "platform/TickCount.h"
 #include "platform/window/headless/HeadlessBackend.h"
 #include "services/EnvironVar.h"
+#include "services/SLocale.h"
 #include "tools/appshots/ShotFrame.h"
+#include "tools/appshots/TextFitReport.h"
 #include "tools/appshots/UpdateShots.h"
 #include "ui/SDispatcher.h"
 #include "ui/SGUIApp.h"
@@ -66,6 +68,7 @@ public:
         const auto* window =
             frame.GetWindow() != nullptr ? m_backend.window(frame.GetWindow()->id()) : nullptr;
         cairo_surface_t* surface = window != nullptr ? window->lastFrame() : nullptr;
+        ReportTextFit(frame, name);
         const fs::path file = m_folder / name;
         if (surface == nullptr ||
             cairo_surface_write_to_png(surface, file.c_str()) != CAIRO_STATUS_SUCCESS) {
@@ -262,13 +265,19 @@ void FirmwareScreensAt(Shots& shots, double zoom) {
     shots.Advance(200);
     shots.Write(frame, "fw-state0-badge-lastupdate" + suffix);
 
-    // The date as a Korean reader sees it (the other texts have no Korean table yet).
+    // The date as a Korean reader sees it, whatever the language of the other shots.
+    const char* ownLanguage = std::getenv("AURALIS_LANG");
+    const std::string saved = ownLanguage != nullptr ? ownLanguage : "";
     setenv("AURALIS_LANG", "ko-KR", 1);
     EnvironVar::Reload();
     view.SetViewState(SFirmwareUpdateView::kStateCheck);
     shots.Advance(200);
     shots.Write(frame, "fw-state0-korean-date" + suffix);
-    unsetenv("AURALIS_LANG");
+    if (ownLanguage != nullptr) {
+        setenv("AURALIS_LANG", saved.c_str(), 1);
+    } else {
+        unsetenv("AURALIS_LANG");
+    }
     EnvironVar::Reload();
 
     FirmwareOffer offer;
@@ -346,7 +355,9 @@ int main(int argc, char** argv) {
     platform::ManualTickSource clock;
     platform::window::HeadlessBackend backend;
     SGUIApp app(backend);
-    app.SetLanguage("en-US");
+    // The language as the program picks it: AURALIS_LANG, else LC_ALL, LC_MESSAGES, LANG.
+    AfxGetLocale()->SetLocale(EnvironVar::GetLanguage());
+    app.SetLanguage(EnvironVar::GetLanguage());
     app.InitInstance();
     app.GetDispatcher().running = 1;
     app.GetDispatcher().SetLastFrameTick(clock.now());

@@ -1,0 +1,133 @@
+// Every screen and dialog in every language at zoom 1: auralis-appshots reaches each of them on
+// the headless backend, the toolkit reports each text that Pango ellipsized, that was cut by its
+// box or its widget, or that has characters no installed font shows, and the test fails naming
+// the language, the screen and the widget.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/Paths.h"
+#include "tests/common/TestSandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The languages with a text table; the table folder must hold exactly these (and en-US).
+const std::vector<std::string>& Languages() {
+    static const std::vector<std::string> languages = {
+        "en-US", "de-DE", "ko-KR", "zh-CN", "zh-TW", "zh-HK", "es-ES", "es-MX", "fr-FR",
+        "it-IT", "ja-JP", "nl-NL", "pt-PT", "ru-RU", "tr-TR", "vi-VN", "ar-AE", "he-IL"};
+    return languages;
+}
+
+struct Allowed {
+    const char* widget;  // part of the widget path
+    const char* text;
+    const char* why;
+};
+
+// Texts that are cut by design.
+const Allowed kAllowed[] = {
+    {"_cameraPresetsListView", "Auralis2 with a rather long name that does not fit",
+     "a device's own name ends in an ellipsis when the row cannot hold it"},
+};
+
+struct Problem {
+    std::string language;
+    std::string shot;
+    std::string widget;
+    std::string what;
+    std::string text;
+};
+
+std::vector<Problem> ReadReport(const fs::path& file) {
+    std::vector<Problem> problems;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        std::stringstream stream(line);
+        std::string field;
+        while (std::getline(stream, field, '\t')) {
+            fields.push_back(field);
+        }
+        if (fields.size() == 5) {
+            problems.push_back({fields[0], fields[1], fields[2], fields[3], fields[4]});
+        }
+    }
+    return problems;
+}
+
+bool IsAllowed(const Problem& problem) {
+    return std::any_of(std::begin(kAllowed), std::end(kAllowed), [&](const Allowed& allowed) {
+        return problem.widget.find(allowed.widget) != std::string::npos &&
+               problem.text == allowed.text;
+    });
+}
+
+bool AtZoomOne(const std::string& shot) {
+    return shot.find("-z1.png") != std::string::npos;
+}
+
+class LayoutFitTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(LayoutFitTest, EveryTextFitsEveryScreenAndDialog) {
+    const std::string language = GetParam();
+    const fs::path folder = testing_support::makeTempFolder("fit-" + language);
+    const fs::path report = folder / "report.tsv";
+    const fs::path program = platform::paths::executableFolder() / "auralis-appshots";
+    ASSERT_TRUE(fs::exists(program)) << program;
+    // Bounded: a hung run is ended rather than waited for.
+    const std::string command = "AURALIS_LANG=" + language + " AURALIS_TEXT_FIT_REPORT='" +
+                                report.string() + "' timeout 100 '" + program.string() + "' '" +
+                                (folder / "shots").string() + "' > '" +
+                                (folder / "log.txt").string() + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << "auralis-appshots failed; see " << folder;
+
+    std::set<std::string> seen;
+    for (const Problem& problem : ReadReport(report)) {
+        EXPECT_EQ(problem.language, language);
+        if (!AtZoomOne(problem.shot) || IsAllowed(problem)) {
+            continue;
+        }
+        // One failure per widget and text, naming the first screen that shows it.
+        if (seen.insert(problem.widget + "\t" + problem.text).second) {
+            ADD_FAILURE() << language << ", screen " << problem.shot << ", widget \""
+                          << problem.widget << "\": text " << problem.what << ": \"" << problem.text
+                          << "\"";
+        }
+    }
+    // The run reached the screens: the welcome screen and a dialog were written.
+    EXPECT_TRUE(fs::exists(folder / "shots" / "menu-open-z1.png"));
+    EXPECT_TRUE(fs::exists(folder / "shots" / "fw-dialog-mismatch-z1.png"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, LayoutFitTest, ::testing::ValuesIn(Languages()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+TEST(LayoutFitLanguages, EveryTextTableIsChecked) {
+    const fs::path tables = platform::paths::executableFolder() / "res" / "strings";
+    std::set<std::string> found;
+    for (const auto& entry : fs::directory_iterator(tables)) {
+        if (entry.path().extension() == ".json") {
+            found.insert(entry.path().stem().string());
+        }
+    }
+    const std::set<std::string> checked(Languages().begin(), Languages().end());
+    EXPECT_EQ(found, checked);
+}
+
+}  // namespace
