@@ -32,6 +32,16 @@ bool writeAll(int fd, std::string_view content) {
     return true;
 }
 
+// Flushes the folder's entry for a file just renamed into it, so the new name survives a crash.
+void syncFolder(const std::filesystem::path& folder) {
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
 }  // namespace
 
 bool AtomicFile::write(const std::filesystem::path& path, std::string_view content) {
@@ -48,6 +58,7 @@ bool AtomicFile::write(const std::filesystem::path& path, std::string_view conte
     bool ok = ::fchmod(fd, 0600) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) {
+        syncFolder(folder);
         return true;
     }
     ::unlink(temporary.c_str());

@@ -405,6 +405,30 @@ std::optional<int> parseLevel(std::string_view text) {
     return std::nullopt;
 }
 
+bool applyLevelOption(const std::vector<std::string>& arguments, std::string* error) {
+    static constexpr std::string_view kOption = "--log-level";
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        std::optional<std::string_view> value;
+        if (argument == kOption) {
+            if (i + 1 < arguments.size()) {
+                value = arguments[++i];
+            }
+        } else if (argument.substr(0, kOption.size() + 1) == "--log-level=") {
+            value = argument.substr(kOption.size() + 1);
+        } else {
+            continue;
+        }
+        const std::optional<int> parsed = value ? parseLevel(*value) : std::nullopt;
+        if (!parsed) {
+            *error = "--log-level needs one of debug, info, notice, warning, error, off";
+            return false;
+        }
+        setLevel(*parsed);
+    }
+    return true;
+}
+
 void installFatalSignalFlush() {
     static std::once_flag once;
     std::call_once(once, [] {

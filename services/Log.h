@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Log levels as the callers pass them.
 enum LogLevel : int {
@@ -61,6 +62,10 @@ bool isEnabled(int level);
 
 // "debug", "info", "notice", "warning", "error", "off" (any case) or the digits 0-5.
 std::optional<int> parseLevel(std::string_view text);
+
+// Applies "--log-level LEVEL" or "--log-level=LEVEL" from a program's arguments (the last one
+// wins). False, with the reason in *error, when a value is missing or not a level.
+bool applyLevelOption(const std::vector<std::string>& arguments, std::string* error);
 
 // Writes the buffered lines when the program dies of SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT or
 // SIGTERM (with write(2) alone, safe inside a signal handler), then lets the signal take its

@@ -15,6 +15,8 @@ struct SimOptions {
     std::filesystem::path transcript;
     bool demo = false;
     bool verbose = false;
+    // --log-level, when given.
+    std::optional<int> logLevel;
     bool help = false;
 
     // Fails with a message for unknown flags and missing or bad values.
