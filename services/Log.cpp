@@ -274,6 +274,7 @@ constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTE
 struct sigaction g_previous[std::size(kFatalSignals)];
 
 void onFatalSignal(int signal, siginfo_t* info, void*) {
+    const int savedErrno = errno;
     if (LogFile* file = g_logFile.load()) {
         file->emergencyFlush();
     }
@@ -289,6 +290,7 @@ void onFatalSignal(int signal, siginfo_t* info, void*) {
     if (!fault) {
         ::raise(signal);
     }
+    errno = savedErrno;
 }
 
 char levelLetter(int level) {
