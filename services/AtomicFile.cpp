@@ -45,8 +45,9 @@ void syncFolder(const std::filesystem::path& folder) {
 }  // namespace
 
 bool AtomicFile::write(const std::filesystem::path& path, std::string_view content) {
+    // Only into a private folder named in full: never the working folder by accident.
     const std::filesystem::path folder = path.parent_path();
-    if (!folder.empty() && !platform::paths::ensurePrivateFolder(folder)) {
+    if (!path.is_absolute() || !platform::paths::ensurePrivateFolder(folder)) {
         return false;
     }
     // mkstemp picks an unused name, so two writers never share a temporary file.
