@@ -455,13 +455,13 @@ SFirmwareUpdateView& SMainView::FirmwareView() {
 
 void SMainView::OnDeviceDisconnected(int DisconnectError) {
     CallbackScope scope(*this);
-    // Every lost link is logged, whichever screen takes it.
-    _Log(LOG_INFO, "SMainView::OnDeviceDisconnected", __LINE__,
-         "OnDeviceDisconnected: DisconnectError[%d]", DisconnectError);
     // Before home is shown the controller's own wait for the first status decides; a link lost
     // there must not bring a second screen change.
     if (!m_closing.load() && m_viewType.load() == kViewHome) {
         FirmwareView().OnDeviceDisconnected(DisconnectError);
+    } else {
+        _Log(LOG_INFO, "SMainView::OnDeviceDisconnected", __LINE__,
+             "OnDeviceDisconnected: DisconnectError[%d]", DisconnectError);
     }
 }
 
