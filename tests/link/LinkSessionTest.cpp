@@ -287,6 +287,7 @@ TEST(LinkSessionTest, StoppingTheAliveCheckEndsItsPauseAtOnce) {
     LinkTimings timings = quickTimings();
     timings.alivePauseStep = 60s;  // a pause no test could wait out
     timings.alivePauseSteps = 1;
+    timings.receiveWatchdog = 60s;  // the firmware session's watchdog stays for the count
     session.handle.setTimings(timings);
     BluetoothDevice device("Auralis+ (4F2A)", 1);
     session.handle.ConnectToDevice(&device);
