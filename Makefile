@@ -42,7 +42,8 @@ test-tsan: setup
 # the inputs it found before (build-fuzz/corpus/<what>). A crash or sanitizer report fails, and
 # leaves the input in build-fuzz/artifacts/<what>/.
 FUZZ_SECONDS ?= 60
-FUZZERS      ?= link_receive fota_package
+FUZZERS      ?= link_receive fota_package web_answer setting_file flags_file string_table \
+                ctl_command_line
 fuzz: setup
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DAURALIS_BUILD_FUZZ=ON -DAURALIS_BUILD_TESTS=OFF -DAURALIS_BUILD_BENCH=OFF \

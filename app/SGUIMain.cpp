@@ -31,7 +31,13 @@ int SGUIMain::InitInstance() {
     }
 
     // A missing or unreadable file leaves the settings at their defaults.
-    AfxGetSetting()->Load(SUtil::GetUserFolder() + "/setting.xml", 0);
+    // Without a private user folder nothing is read or stored (never a shared or root folder).
+    if (const std::string userFolder = SUtil::GetUserFolder(); !userFolder.empty()) {
+        AfxGetSetting()->Load(userFolder + "/setting.xml", 0);
+    } else {
+        _Log(LOG_ERROR, "SGUIMain::InitInstance", __LINE__,
+             "no private user folder (is HOME set?): settings are not stored");
+    }
 
     SetMainFrame(&m_mainFrame);
     if (m_mainFrame.CreateMainFrame() == 0) {

@@ -99,6 +99,7 @@ void SWindowMainFrame::OnDestroy() {
 }
 
 void SWindowMainFrame::OnClose() {
+    _Log(LOG_INFO, "SWindowMainFrame::OnClose", __LINE__, "main window closed");
     CloseWindowBaseFinder();
     // Destroying the main frame ends the application's loop (the quit message, exit code 0).
     Destroy();

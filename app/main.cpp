@@ -11,10 +11,17 @@
 
 int main(int argc, char** argv) {
     SCommandLine::Set(argc, argv);
+    services::log::installFatalSignalFlush();
+    std::string logLevelError;
+    if (!services::log::applyLevelOption(SCommandLine::GetArguments(), &logLevelError)) {
+        std::fprintf(stderr, "%s: %s\n", "AuralisManager", logLevelError.c_str());
+        return 2;
+    }
     if (SCommandLine::Has("--help") || SCommandLine::Has("-h")) {
         std::printf(
-            "usage: AuralisManager [-v] [/windowbasefinder]\n"
+            "usage: AuralisManager [-v] [--log-level LEVEL] [/windowbasefinder]\n"
             "  -v                  write the log to stderr as well\n"
+            "  --log-level LEVEL   debug, info, notice, warning, error or off\n"
             "  /windowbasefinder   open the toolkit's widget inspector beside the window\n"
             "Environment: AURALIS_BACKEND (bluez or sim), AURALIS_WINDOW_BACKEND (sdl or\n"
             "headless), AURALIS_SCALE, AURALIS_LANG; see the README.\n");

@@ -32,6 +32,8 @@ struct GlobalOptions {
     bool json = false;
     bool verbose = false;
     bool help = false;
+    // --log-level as given; empty when absent.
+    std::string logLevel;
     // --backend, else $AURALIS_BACKEND, else "bluez"; checked by the commands that use it.
     std::string backend;
 };

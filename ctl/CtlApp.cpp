@@ -73,6 +73,15 @@ int runCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
                   parsed.command != nullptr ? parsed.command->words : parsed.partialWords);
         return kExitSuccess;
     }
+    const std::string& logLevel = parsed.invocation.global.logLevel;
+    if (!logLevel.empty()) {
+        const std::optional<int> level = services::log::parseLevel(logLevel);
+        if (!level) {
+            output.error("--log-level needs one of debug, info, notice, warning, error, off");
+            return kExitUsage;
+        }
+        services::log::setLevel(*level);
+    }
     if (parsed.invocation.global.verbose) {
         services::log::configure({.name = "auralis-ctl", .toStderr = true});
     }

@@ -29,6 +29,8 @@ void applyGlobal(const OptionDef& definition, const std::string& value, GlobalOp
         global.help = true;
     } else if (definition.name == "--backend") {
         global.backend = value;
+    } else if (definition.name == "--log-level") {
+        global.logLevel = value;
     }
 }
 
@@ -39,6 +41,7 @@ const std::vector<OptionDef>& OptionParser::globalOptions() {
         {"--backend", "", "bluez|sim", "Bluetooth backend (default: $AURALIS_BACKEND or bluez)"},
         {"--json", "", "", "one JSON object per line instead of text"},
         {"--verbose", "-v", "", "copy the log to stderr"},
+        {"--log-level", "", "LEVEL", "debug, info, notice, warning, error or off"},
         {"--help", "-h", "", "show help and exit"},
     };
     return options;

@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "ctl/CtlApp.h"
+#include "services/Log.h"
 
 int main(int argc, char** argv) {
+    services::log::installFatalSignalFlush();
     std::vector<std::string> args(argv + 1, argv + argc);
     return ctl::runCtl(args, std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1);
 }

@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr uint32_t kListedEntries = 32;
+
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -77,9 +79,16 @@ bool FileInfo::getFileInfo(const std::string& path) {
         }
         const fota::EntryRecord entry = fota::decodeEntry(record);
         entries.push_back(entry);
-        _Log(LOG_INFO, "FileInfo::getFileInfo", __LINE__,
-             "[FileInfo]: id[%d], crc[%x], offset[%d], size[%d]", static_cast<int>(entry.id),
-             entry.crc, static_cast<int>(entry.offset), static_cast<int>(entry.size));
+        // A crafted table can hold millions of entries: list the first few, count the rest.
+        if (i < kListedEntries) {
+            _Log(LOG_INFO, "FileInfo::getFileInfo", __LINE__,
+                 "[FileInfo]: id[%d], crc[%x], offset[%d], size[%d]", static_cast<int>(entry.id),
+                 entry.crc, static_cast<int>(entry.offset), static_cast<int>(entry.size));
+        }
+    }
+    if (entryCount > kListedEntries) {
+        _Log(LOG_INFO, "FileInfo::getFileInfo", __LINE__, "[FileInfo]: %u more entries not listed",
+             entryCount - kListedEntries);
     }
 
     uint32_t crc = 0;

@@ -199,6 +199,10 @@ bool BluetoothHandle::checkMessageCRC(const SPPMessage& message) const {
 
 void BluetoothHandle::logMessage(const char* label, const char* method, const uint8_t* bytes,
                                  std::size_t count) {
+    // Every frame passes here: no dump is built when the level filters the line.
+    if (!services::log::isEnabled(LOG_INFO)) {
+        return;
+    }
     const std::string dump = devlink::hexDump(bytes, count);
     _Log(LOG_INFO, method, __LINE__, "[%s]: %s%s", method, label, dump.c_str());
 }

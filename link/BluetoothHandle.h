@@ -302,6 +302,11 @@ private:
     bool startWorker(const char* name, std::function<void()> body);
     // Sleeps, cut short by shutdown. False when shutdown has begun.
     bool pause(std::chrono::milliseconds duration);
+    // The alive check's pause between probes: one timed wait, cut short by shutdown or by
+    // stopAliveCheck. False when the check should end.
+    bool pauseAliveCheck(std::chrono::milliseconds duration);
+    // Clears aliveCheckRunning and wakes the alive check's pause.
+    void stopAliveCheck();
     bool stopping() const { return m_stopping.load(); }
     // One discovery cycle's results through the name filter and into the found-devices map.
     void takeCycleResults(const std::vector<platform::bluetooth::DiscoveredDevice>& results);

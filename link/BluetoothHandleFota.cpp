@@ -134,7 +134,7 @@ bool BluetoothHandle::OpenFotaSession() {
     m_flags.receiveWatchdogStop.store(false);
     m_flags.gotMessage.store(true);
     m_lastChunkTick.store(platform::tickCount());
-    m_flags.aliveCheckRunning.store(false);
+    stopAliveCheck();
     wakeReceiveWatchdog();
     const uint64_t epoch = currentLink();
     startWorker("bt-watchdog",

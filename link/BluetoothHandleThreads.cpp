@@ -59,6 +59,21 @@ bool BluetoothHandle::pause(std::chrono::milliseconds duration) {
     return !m_pauseCut.wait_for(lock, duration, [this] { return m_stopping.load(); });
 }
 
+bool BluetoothHandle::pauseAliveCheck(std::chrono::milliseconds duration) {
+    std::unique_lock lock(m_pauseMutex);
+    return !m_pauseCut.wait_for(
+        lock, duration, [this] { return m_stopping.load() || !m_flags.aliveCheckRunning.load(); });
+}
+
+void BluetoothHandle::stopAliveCheck() {
+    {
+        // Under the pause's lock, so the wake cannot fall between its check and its wait.
+        std::lock_guard lock(m_pauseMutex);
+        m_flags.aliveCheckRunning.store(false);
+    }
+    m_pauseCut.notify_all();
+}
+
 bool BluetoothHandle::shutdown(std::chrono::milliseconds timeout) {
     {
         std::lock_guard lock(m_workersMutex);
@@ -110,7 +125,7 @@ bool BluetoothHandle::failLink(uint64_t epoch, const char* method, const char* w
     if (m_linkEpoch != epoch || m_stopping.load()) {
         return false;
     }
-    m_flags.aliveCheckRunning.store(false);
+    stopAliveCheck();
     _Log(LOG_INFO, method, __LINE__, "%s", why);
     closeConnectionLocked(method);
     return true;
@@ -352,11 +367,8 @@ void BluetoothHandle::ThreadCheckDeviceAlive(uint64_t epoch) {
             }
             break;
         }
-        for (int step = 0; step < timing.alivePauseSteps && m_flags.aliveCheckRunning.load();
-             ++step) {
-            if (!pause(timing.alivePauseStep)) {
-                break;
-            }
+        if (!pauseAliveCheck(timing.alivePauseStep * timing.alivePauseSteps)) {
+            break;
         }
     }
 }

@@ -15,7 +15,7 @@ struct LinkTimings {
     ms lookupFailurePause{1000};
     // How long the alive check waits for any received byte after a probe.
     ms aliveWait{2000};
-    // The alive check's pause between probes, taken in steps so that a stop ends it at once.
+    // The alive check's pause between probes (step × steps), one wait that a stop ends at once.
     ms alivePauseStep{20};
     int alivePauseSteps = 100;
     // The receive watchdog of a firmware transfer: this long without a received byte ends the link.

@@ -32,11 +32,22 @@ bool writeAll(int fd, std::string_view content) {
     return true;
 }
 
+// Flushes the folder's entry for a file just renamed into it, so the new name survives a crash.
+void syncFolder(const std::filesystem::path& folder) {
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
 }  // namespace
 
 bool AtomicFile::write(const std::filesystem::path& path, std::string_view content) {
+    // Only into a private folder named in full: never the working folder by accident.
     const std::filesystem::path folder = path.parent_path();
-    if (!folder.empty() && !platform::paths::ensurePrivateFolder(folder)) {
+    if (!path.is_absolute() || !platform::paths::ensurePrivateFolder(folder)) {
         return false;
     }
     // mkstemp picks an unused name, so two writers never share a temporary file.
@@ -48,6 +59,7 @@ bool AtomicFile::write(const std::filesystem::path& path, std::string_view conte
     bool ok = ::fchmod(fd, 0600) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) {
+        syncFolder(folder);
         return true;
     }
     ::unlink(temporary.c_str());

@@ -57,7 +57,11 @@ public:
     }
 
 private:
-    static fs::path file() { return platform::paths::userFolder() / kFlagsFile; }
+    // Empty when there is no private user folder: the flags then live only in memory.
+    static fs::path file() {
+        const fs::path folder = platform::paths::userFolder();
+        return folder.empty() ? fs::path() : folder / kFlagsFile;
+    }
 
     void loadOnce() {
         if (m_loaded) {

@@ -1,10 +1,17 @@
 #include "services/Log.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +19,7 @@
 #include <mutex>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "platform/Paths.h"
 
@@ -19,16 +27,32 @@ namespace services::log {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
-constexpr auto kFlushInterval = std::chrono::milliseconds(200);
+constexpr std::size_t kBufferBytes = 64 * 1024;
 
+bool writeAll(int fd, const char* data, std::size_t length) {
+    while (length > 0) {
+        const ssize_t written = ::write(fd, data, length);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += written;
+        length -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// The log file with its own buffer (instead of stdio's) so that a fatal-signal handler can write
+// what is buffered with write(2) alone. A background writer flushes lines below warning at most
+// Options::flushDelay after the first of them; it sleeps while nothing is waiting.
 class LogFile {
 public:
-    ~LogFile() { close(); }
-
     void configure(const Options& options) {
         std::lock_guard lock(m_mutex);
+        flushLocked();
         close();
         m_options = options;
         m_configured = true;
@@ -45,34 +69,46 @@ public:
         if (m_options.toStderr) {
             std::fwrite(text, 1, length, stderr);
         }
-        if (m_file == nullptr) {
+        if (m_fd.load() < 0) {
             return;
         }
         if (m_written + length > m_options.maxFileBytes) {
+            flushLocked();
             rotate();
-            if (m_file == nullptr) {
+            if (m_fd.load() < 0) {
                 return;
             }
         }
-        std::fwrite(text, 1, length, m_file);
+        append(text, length);
         m_written += length;
-        const auto now = Clock::now();
-        if (level >= LOG_WARNING || now - m_lastFlush >= kFlushInterval) {
-            std::fflush(m_file);
-            m_lastFlush = now;
+        if (level >= LOG_WARNING) {
+            flushLocked();
+        } else if (!m_pending) {
+            m_pending = true;
+            startWriterOnce();
+            m_wake.notify_one();
         }
     }
 
     void flush() {
         std::lock_guard lock(m_mutex);
-        if (m_file != nullptr) {
-            std::fflush(m_file);
+        flushLocked();
+    }
+
+    // From a signal handler: no lock, no allocation. Lines being appended by another thread at
+    // this moment may be cut; everything appended before is written.
+    void emergencyFlush() {
+        const int fd = m_fd.load();
+        const std::size_t used = m_used.load();
+        if (fd >= 0 && used > 0 && used <= kBufferBytes) {
+            writeAll(fd, m_buffer, used);
+            m_used.store(0);
         }
     }
 
     fs::path currentFile() {
         std::lock_guard lock(m_mutex);
-        return m_file != nullptr ? m_path : fs::path();
+        return m_fd.load() >= 0 ? m_path : fs::path();
     }
 
 private:
@@ -81,6 +117,50 @@ private:
         const char* toStderr = std::getenv("AURALIS_LOG_STDERR");
         options.toStderr = toStderr != nullptr && std::strcmp(toStderr, "1") == 0;
         return options;
+    }
+
+    void append(const char* text, std::size_t length) {
+        if (m_used.load() + length > kBufferBytes) {
+            flushLocked();
+        }
+        if (length > kBufferBytes) {
+            writeAll(m_fd.load(), text, length);
+            return;
+        }
+        const std::size_t used = m_used.load();
+        std::memcpy(m_buffer + used, text, length);
+        m_used.store(used + length);
+    }
+
+    void flushLocked() {
+        const int fd = m_fd.load();
+        const std::size_t used = m_used.load();
+        if (fd >= 0 && used > 0) {
+            writeAll(fd, m_buffer, used);
+        }
+        m_used.store(0);
+        m_pending = false;
+    }
+
+    void startWriterOnce() {
+        if (m_writerStarted) {
+            return;
+        }
+        m_writerStarted = true;
+        // Detached: the log lives until the process ends, and threads still log during exit.
+        std::thread([this] { runWriter(); }).detach();
+    }
+
+    void runWriter() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_pending; });
+            const auto deadline = std::chrono::steady_clock::now() + m_options.flushDelay;
+            m_wake.wait_until(lock, deadline, [this] { return !m_pending; });
+            if (m_pending) {
+                flushLocked();
+            }
+        }
     }
 
     fs::path fileFor(int index) const {
@@ -97,25 +177,40 @@ private:
         if (m_baseName.empty()) {
             m_baseName = "auralis";
         }
-        if (!platform::paths::ensurePrivateFolder(m_folder)) {
+        if (m_folder.empty() || !platform::paths::ensurePrivateFolder(m_folder)) {
+            refuse("the log folder is missing or not private to this user");
             return;
         }
         m_path = fileFor(0);
-        m_file = std::fopen(m_path.c_str(), "ae");
-        if (m_file == nullptr) {
+        // Never through a symbolic link, never into anything but our own regular file.
+        const int fd =
+            ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            refuse(std::strerror(errno));
             return;
         }
-        std::setvbuf(m_file, nullptr, _IOFBF, 64 * 1024);
-        std::error_code error;
-        const auto size = fs::file_size(m_path, error);
-        m_written = error ? 0 : static_cast<std::size_t>(size);
-        m_lastFlush = Clock::now();
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+            ::close(fd);
+            refuse("not a regular file of this user");
+            return;
+        }
+        m_written = static_cast<std::size_t>(info.st_size);
+        m_fd.store(fd);
+    }
+
+    void refuse(const char* why) {
+        if (!m_refusalShown) {
+            m_refusalShown = true;
+            std::fprintf(stderr, "log: not writing to %s: %s\n",
+                         m_folder.empty() ? "(no private folder)" : m_folder.c_str(), why);
+        }
     }
 
     void close() {
-        if (m_file != nullptr) {
-            std::fclose(m_file);
-            m_file = nullptr;
+        const int fd = m_fd.exchange(-1);
+        if (fd >= 0) {
+            ::close(fd);
         }
     }
 
@@ -133,24 +228,69 @@ private:
     }
 
     std::mutex m_mutex;
+    std::condition_variable m_wake;
     Options m_options;
     bool m_configured = false;
+    bool m_pending = false;
+    bool m_writerStarted = false;
+    bool m_refusalShown = false;
     fs::path m_folder;
     std::string m_baseName;
     fs::path m_path;
-    std::FILE* m_file = nullptr;
+    std::atomic<int> m_fd{-1};
+    std::atomic<std::size_t> m_used{0};
+    char m_buffer[kBufferBytes] = {};
     std::size_t m_written = 0;
-    Clock::time_point m_lastFlush{};
 };
+
+std::atomic<LogFile*> g_logFile{nullptr};
 
 LogFile& logFile() {
     // Never destroyed: threads that outlive main() may still log during exit.
     static LogFile* file = [] {
         auto* created = new LogFile();
+        g_logFile.store(created);
         std::atexit([] { services::log::flush(); });
         return created;
     }();
     return *file;
+}
+
+int levelFromEnvironment() {
+    const char* text = std::getenv("AURALIS_LOG_LEVEL");
+    if (text == nullptr) {
+        return LOG_DEBUG;
+    }
+    const std::optional<int> parsed = parseLevel(text);
+    return parsed ? *parsed : LOG_DEBUG;
+}
+
+std::atomic<int>& levelCell() {
+    static std::atomic<int> cell{levelFromEnvironment()};
+    return cell;
+}
+
+constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTERM};
+struct sigaction g_previous[std::size(kFatalSignals)];
+
+void onFatalSignal(int signal, siginfo_t* info, void*) {
+    const int savedErrno = errno;
+    if (LogFile* file = g_logFile.load()) {
+        file->emergencyFlush();
+    }
+    for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
+        if (kFatalSignals[i] == signal) {
+            ::sigaction(signal, &g_previous[i], nullptr);
+        }
+    }
+    // A fault repeats when the handler returns and then meets the previous handler; a sent
+    // signal is sent again.
+    const bool fault =
+        info != nullptr && info->si_code > 0 && signal != SIGABRT && signal != SIGTERM;
+    if (!fault) {
+        ::raise(signal);
+    }
+    errno = savedErrno;
 }
 
 char levelLetter(int level) {
@@ -237,6 +377,74 @@ void configure(const Options& options) {
     logFile().configure(options);
 }
 
+int level() {
+    return levelCell().load(std::memory_order_relaxed);
+}
+
+void setLevel(int value) {
+    levelCell().store(std::clamp(value, static_cast<int>(LOG_DEBUG), static_cast<int>(LOG_OFF)),
+                      std::memory_order_relaxed);
+}
+
+bool isEnabled(int value) {
+    return value >= level();
+}
+
+std::optional<int> parseLevel(std::string_view text) {
+    static constexpr std::string_view kNames[] = {"debug",   "info",  "notice",
+                                                  "warning", "error", "off"};
+    if (text.size() == 1 && text[0] >= '0' && text[0] <= '5') {
+        return text[0] - '0';
+    }
+    for (std::size_t i = 0; i < std::size(kNames); ++i) {
+        const bool same = text.size() == kNames[i].size() &&
+                          std::equal(text.begin(), text.end(), kNames[i].begin(),
+                                     [](char a, char b) { return std::tolower(a) == b; });
+        if (same) {
+            return static_cast<int>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+bool applyLevelOption(const std::vector<std::string>& arguments, std::string* error) {
+    static constexpr std::string_view kOption = "--log-level";
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        std::optional<std::string_view> value;
+        if (argument == kOption) {
+            if (i + 1 < arguments.size()) {
+                value = arguments[++i];
+            }
+        } else if (argument.substr(0, kOption.size() + 1) == "--log-level=") {
+            value = argument.substr(kOption.size() + 1);
+        } else {
+            continue;
+        }
+        const std::optional<int> parsed = value ? parseLevel(*value) : std::nullopt;
+        if (!parsed) {
+            *error = "--log-level needs one of debug, info, notice, warning, error, off";
+            return false;
+        }
+        setLevel(*parsed);
+    }
+    return true;
+}
+
+void installFatalSignalFlush() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        logFile();
+        for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
+            struct sigaction action {};
+            action.sa_sigaction = &onFatalSignal;
+            action.sa_flags = SA_SIGINFO;
+            sigemptyset(&action.sa_mask);
+            ::sigaction(kFatalSignals[i], &action, &g_previous[i]);
+        }
+    });
+}
+
 void flush() {
     logFile().flush();
 }
@@ -248,6 +456,9 @@ fs::path currentFile() {
 }  // namespace services::log
 
 void _LogV(int level, const char* method, int line, const char* format, va_list args) {
+    if (!services::log::isEnabled(level)) {
+        return;
+    }
     char stackBuffer[1024];
     std::string heapBuffer;
     char* text = stackBuffer;
@@ -290,6 +501,9 @@ void _LogV(int level, const char* method, int line, const char* format, va_list 
 }
 
 void _Log(int level, const char* method, int line, const char* format, ...) {
+    if (!services::log::isEnabled(level)) {
+        return;
+    }
     va_list args;
     va_start(args, format);
     _LogV(level, method, line, format, args);

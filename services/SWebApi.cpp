@@ -1,6 +1,7 @@
 #include "services/SWebApi.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <string_view>
 #include <system_error>
@@ -232,15 +234,27 @@ private:
     std::uint64_t m_lastReported = 0;
 };
 
-void runDownload(Job& job, const std::string& url, const std::string& path) {
+// Flushes the folder's entry for a file just renamed into it, so the new name survives a crash.
+void syncFolderOf(const std::string& path) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+void runDownload(Job& job, const std::string& url, const std::string& path,
+                 std::uint64_t maxBytes) {
     if (!HttpTransfer::isAllowedUrl(url)) {
         _Log(LOG_WARNING, "SWebApi::GetDownLoad", __LINE__, "address refused: %s", url.c_str());
         job.deliverError(WEBAPI_ERROR_BAD_ADDRESS, 0);
         return;
     }
-    const std::string partial = path + ".part";
-    const int fd =
-        ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // A fresh name beside the target: two downloads to one target never share a partial file.
+    std::string partial = path + ".XXXXXX";
+    const int fd = ::mkostemp(partial.data(), O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
         _Log(LOG_WARNING, "SWebApi::GetDownLoad", __LINE__, "cannot create %s (%d)",
@@ -248,10 +262,22 @@ void runDownload(Job& job, const std::string& url, const std::string& path) {
         job.deliverError(WEBAPI_ERROR_FILE, static_cast<std::uint32_t>(error));
         return;
     }
+    ::fchmod(fd, 0600);
     DownloadProgress progress(job);
     bool writeFailed = false;
     bool stoppedByCaller = false;
+    bool tooLarge = false;
+    std::uint64_t stored = 0;
     const auto store = [&](std::string_view piece, std::int64_t total) {
+        // No more than the server announced, and never more than the limit.
+        const std::uint64_t limit =
+            total > 0 ? std::min<std::uint64_t>(static_cast<std::uint64_t>(total), maxBytes)
+                      : maxBytes;
+        if (stored + piece.size() > limit) {
+            tooLarge = true;
+            return false;
+        }
+        stored += piece.size();
         while (!piece.empty()) {
             const std::size_t take = progress.bytesBeforeNextReport(piece.size(), total);
             if (!writeAll(fd, piece.substr(0, take))) {
@@ -271,8 +297,17 @@ void runDownload(Job& job, const std::string& url, const std::string& path) {
     bool saved = transferred && ::fsync(fd) == 0;
     saved = ::close(fd) == 0 && saved;
     saved = saved && std::rename(partial.c_str(), path.c_str()) == 0;
-    if (!saved) {
+    if (saved) {
+        syncFolderOf(path);
+    } else {
         ::unlink(partial.c_str());
+    }
+    if (tooLarge) {
+        _Log(LOG_WARNING, "SWebApi::GetDownLoad", __LINE__,
+             "download refused: more than %llu bytes: %s",
+             static_cast<unsigned long long>(maxBytes), url.c_str());
+        job.deliverError(WEBAPI_ERROR_BAD_ANSWER, 0);
+        return;
     }
     if (job.transfer.isCancelled() || stoppedByCaller) {
         _Log(LOG_INFO, "SWebApi::GetDownLoad", __LINE__, "download stopped: %s", url.c_str());
@@ -368,7 +403,8 @@ std::uint32_t SWebApi::GetDownloadFileSize(const std::string& url) {
 
 bool SWebApi::GetDownLoad(const std::string& url, const std::string& path) {
     _Log(LOG_INFO, "SWebApi::GetDownLoad", __LINE__, "url[%s] path[%s]", url.c_str(), path.c_str());
-    return start([url, path](Job& job) { runDownload(job, url, path); });
+    const std::uint64_t maxBytes = m_maxDownloadBytes;
+    return start([url, path, maxBytes](Job& job) { runDownload(job, url, path, maxBytes); });
 }
 
 std::string SWebApi::GetBaseUrl() {

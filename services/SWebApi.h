@@ -57,11 +57,16 @@ public:
     // fails, the size is unknown or does not fit 32 bits. Synchronous; at most 30 s.
     std::uint32_t GetDownloadFileSize(const std::string& url);
 
-    // Downloads url into path. The data goes into "<path>.part" beside it, which is renamed to
-    // path only when the download is complete; on any failure or cancellation the .part file
-    // is removed, and whatever was at path before stays untouched. So a file at path is always
-    // a complete download.
+    // Downloads url into path. The data goes into a fresh temporary file beside it
+    // ("<path>.XXXXXX"), which is renamed to path (and the folder flushed) only when the download
+    // is complete; on any failure or cancellation it is removed, and whatever was at path before
+    // stays untouched. So a file at path is always a complete download. A body longer than the
+    // announced size or than SetMaxDownloadBytes ends the download with WEBAPI_ERROR_BAD_ANSWER.
     bool GetDownLoad(const std::string& url, const std::string& path);
+
+    // The most a download may bring (default kDefaultMaxDownloadBytes). For later downloads.
+    static constexpr std::uint64_t kDefaultMaxDownloadBytes = 512ull * 1024 * 1024;
+    void SetMaxDownloadBytes(std::uint64_t bytes) { m_maxDownloadBytes = bytes; }
 
     // The update server's base address in force, without a trailing '/'; empty when none.
     static std::string GetBaseUrl();
@@ -82,4 +87,5 @@ private:
     std::mutex m_mutex;
     bool m_stopping = false;
     std::vector<Worker> m_workers;
+    std::uint64_t m_maxDownloadBytes = kDefaultMaxDownloadBytes;
 };

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "services/Log.h"
 #include "sim/CtlCommands.h"
 
 namespace sim {
@@ -25,6 +26,16 @@ bool SimOptions::parse(int argc, const char* const* argv, SimOptions& options, s
             options.demo = true;
         } else if (flag == "-v" || flag == "--verbose") {
             options.verbose = true;
+        } else if (flag == "--log-level") {
+            if (!value(text)) {
+                return false;
+            }
+            const std::optional<int> level = services::log::parseLevel(text);
+            if (!level) {
+                *error = "--log-level needs one of debug, info, notice, warning, error, off";
+                return false;
+            }
+            options.logLevel = level;
         } else if (flag == "--no-http") {
             options.noHttp = true;
         } else if (flag == "--socket") {
@@ -93,6 +104,7 @@ std::string SimOptions::usage() {
                "                     and a bud goes into the case now and then; the update server\n"
                "                     offers newer firmware and a newer application\n"
                "  -v, --verbose      copy the log to stderr\n"
+               "  --log-level LEVEL  debug, info, notice, warning, error or off\n"
                "  -h, --help         this text\n"
                "\n"
                "Socket requests (one per connection, one line): RADIO, SCAN, PAIR <address>,\n"

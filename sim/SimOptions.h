@@ -16,6 +16,8 @@ struct SimOptions {
     std::filesystem::path installer;  // served for every application download; empty: the stand-in
     bool demo = false;
     bool verbose = false;
+    // --log-level, when given.
+    std::optional<int> logLevel;
     bool help = false;
 
     // Fails with a message for unknown flags and missing or bad values.

@@ -36,6 +36,10 @@ int main(int argc, char** argv) {
         std::fputs(sim::SimOptions::usage().c_str(), stdout);
         return 0;
     }
+    services::log::installFatalSignalFlush();
+    if (options.logLevel) {
+        services::log::setLevel(*options.logLevel);
+    }
     services::log::Options logOptions;
     logOptions.name = "auralis-sim";
     logOptions.toStderr = options.verbose;

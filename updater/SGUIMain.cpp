@@ -61,7 +61,13 @@ int SGUIMain::InitInstance() {
     }
     SetLanguage(EnvironVar::GetLanguage());
     // The download page the notice offers may come from the settings.
-    AfxGetSetting()->Load(SUtil::GetUserFolder() + "/setting.xml", 0);
+    // Without a private user folder nothing is read or stored (never a shared or root folder).
+    if (const std::string userFolder = SUtil::GetUserFolder(); !userFolder.empty()) {
+        AfxGetSetting()->Load(userFolder + "/setting.xml", 0);
+    } else {
+        _Log(LOG_ERROR, "SGUIMain::InitInstance", __LINE__,
+             "no private user folder (is HOME set?): settings are not stored");
+    }
 
     UpdateRequest request;
     request.version = m_version;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "platform/window/Backend.h"
 #include "services/Log.h"
@@ -10,12 +11,19 @@
 
 int main(int argc, char** argv) {
     SCommandLine::Set(argc, argv);
+    services::log::installFatalSignalFlush();
+    std::string logLevelError;
+    if (!services::log::applyLevelOption(SCommandLine::GetArguments(), &logLevelError)) {
+        std::fprintf(stderr, "%s: %s\n", "AuralisManagerUpdateClient", logLevelError.c_str());
+        return 2;
+    }
     if (SCommandLine::Has("--help") || SCommandLine::Has("-h")) {
         std::printf(
-            "usage: AuralisManagerUpdateClient [-v] /v VERSION /u ADDRESS\n"
+            "usage: AuralisManagerUpdateClient [-v] [--log-level LEVEL] /v VERSION /u ADDRESS\n"
             "  /v VERSION   the version being installed (shown in the window)\n"
             "  /u ADDRESS   where to download its installer (https, or http to this machine)\n"
             "  -v           write the log to stderr as well\n"
+            "  --log-level LEVEL  debug, info, notice, warning, error or off\n"
             "Normally started by AuralisManager when the user accepts a new version.\n");
         return 0;
     }

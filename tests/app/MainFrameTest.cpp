@@ -4,10 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "link/BluetoothHandle.h"
 #include "platform/TickCount.h"
+#include "services/Log.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/common/TestSandbox.h"
 #include "ui/SCommandLine.h"
 #include "ui/SDispatcher.h"
 #include "ui/SWindowBaseFinderFrame.h"
@@ -103,11 +108,17 @@ TEST_F(MainWindowTest, TitleBarButtonsMinimiseAndClose) {
     Click(frame->GetTitleBar().GetMinButton());
     EXPECT_TRUE(Window()->isMinimized());
     EXPECT_TRUE(frame->IsWindow());
+    const std::filesystem::path logFolder = testing_support::makeTempFolder("closelog");
+    services::log::configure({.folder = logFolder, .name = "close"});
     Click(frame->GetTitleBar().GetCloseButton());
     ASSERT_TRUE(PumpUntil([&] { return !frame->IsWindow(); }));
     // The main frame's end is the end of the loop.
     EXPECT_TRUE(app->GetDispatcher().IsQuitting());
     EXPECT_EQ(View().GetBluetoothHandle()->delegate(), nullptr);
+    services::log::flush();
+    std::ifstream log(logFolder / "close.log");
+    const std::string text{std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>()};
+    EXPECT_NE(text.find("SWindowMainFrame::OnClose"), std::string::npos) << "the close is logged";
 }
 
 TEST_F(MainWindowTest, DialogsDimTheWindowOnceAndItBrightensAfterTheLast) {

@@ -107,6 +107,20 @@ TEST_F(CtlFirmwareTest, PackFailuresLeaveNoOutput) {
     EXPECT_NE(high.err.find("warning"), std::string::npos);
 }
 
+TEST_F(CtlFirmwareTest, LogLevelFiltersTheCopiedLogAndRefusesUnknownLevels) {
+    const std::string out = path("fw.bin");
+    ASSERT_EQ(runCtl({"fw", "pack", out, "1=" + file("a.bin", Bytes(5, 7))}).exitCode, 0);
+    const auto quiet = runCtl({"-v", "--log-level", "warning", "fw", "info", out});
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.err.find("[FileInfo]"), std::string::npos) << quiet.err;
+    const auto fromEnvironment = [&] {
+        testing_support::ScopedEnv level("AURALIS_LOG_LEVEL", "error");
+        return runCtl({"-v", "fw", "info", out});
+    }();
+    EXPECT_EQ(fromEnvironment.err.find("[FileInfo]"), std::string::npos) << fromEnvironment.err;
+    EXPECT_EQ(runCtl({"--log-level=loud", "fw", "info", out}).exitCode, 2);
+}
+
 TEST_F(CtlFirmwareTest, VerboseCopiesTheLogAndDashDashEndsOptions) {
     const std::string odd = file("-odd.bin", Bytes(5, 7));
     const std::string out = path("fw.bin");

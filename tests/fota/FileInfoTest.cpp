@@ -127,3 +127,24 @@ TEST_F(FileInfoTest, LogsTheHeaderEveryEntryAndTheCheckValue) {
     EXPECT_NE(log.find("[FileInfo]: fileCrc32["), std::string::npos);
     services::log::configure({});
 }
+
+TEST_F(FileInfoTest, AHugeTableIsSummarisedInTheLogNotListed) {
+    constexpr uint32_t kEntries = 100000;
+    Bytes package(fota::kHeaderSize + kEntries * fota::kEntryRecordSize + fota::kFileCrcSize);
+    fota::encodeHeader({0xCAFECAFE, static_cast<uint32_t>(package.size()), kEntries},
+                       package.data());
+    const fs::path logFolder = testing_support::makeTempFolder("filelog");
+    services::log::configure({.folder = logFolder, .name = "table"});
+    FileInfo info(write(package));
+    services::log::flush();
+    EXPECT_EQ(info.entries.size(), kEntries);
+
+    std::ifstream log(logFolder / "table.log");
+    std::size_t lines = 0;
+    bool summarised = false;
+    for (std::string line; std::getline(log, line); ++lines) {
+        summarised = summarised || line.find("more entries not listed") != std::string::npos;
+    }
+    EXPECT_LT(lines, 100u);
+    EXPECT_TRUE(summarised);
+}

@@ -68,6 +68,14 @@ public:
 
     void fallSilent() { m_answering.store(false); }
 
+    // Waits (at most five seconds) until this many probes were answered.
+    bool waitForProbes(int count) {
+        for (int i = 0; i < 5000 && m_answered.load() < count; ++i) {
+            std::this_thread::sleep_for(1ms);
+        }
+        return m_answered.load() >= count;
+    }
+
 private:
     void run() {
         uint8_t buffer[1024];
@@ -78,6 +86,7 @@ private:
                     const Bytes answer =
                         devlink::buildFrame(m_generation, 0x29, Bytes(22, '7'), true);
                     m_end->send(answer.data(), answer.size());
+                    ++m_answered;
                 }
             }
         }
@@ -87,6 +96,7 @@ private:
     devlink::FrameDecoder m_decoder;
     devlink::Generation m_generation;
     std::atomic<bool> m_answering{true};
+    std::atomic<int> m_answered{0};
     std::thread m_reader;
 };
 
@@ -270,4 +280,22 @@ TEST(LinkSessionTest, ShutdownEndsEveryThreadAndSilencesEvents) {
     // Nothing starts afterwards.
     session.handle.CheckSupportBluetooth();
     EXPECT_EQ(session.handle.runningThreads(), 0);
+}
+
+TEST(LinkSessionTest, StoppingTheAliveCheckEndsItsPauseAtOnce) {
+    Session session;
+    LinkTimings timings = quickTimings();
+    timings.alivePauseStep = 60s;  // a pause no test could wait out
+    timings.alivePauseSteps = 1;
+    timings.receiveWatchdog = 60s;  // the firmware session's watchdog stays for the count
+    session.handle.setTimings(timings);
+    BluetoothDevice device("Auralis+ (4F2A)", 1);
+    session.handle.ConnectToDevice(&device);
+    ASSERT_TRUE(session.events.waitFor("OnDeviceConnected(1)"));
+    Earbuds earbuds(session.backend->lastPeer(), devlink::Generation::Second);
+    ASSERT_TRUE(earbuds.waitForProbes(1));
+    const int running = session.handle.runningThreads();
+    // The firmware session stops the alive check and starts its own watchdog.
+    ASSERT_TRUE(session.handle.OpenFotaSession());
+    EXPECT_TRUE(session.waitForThreads(running));
 }

@@ -51,3 +51,43 @@ TEST(PathsTest, PrivateFolderFailsWhereAFileStands) {
     EXPECT_FALSE(platform::paths::ensurePrivateFolder(file));
     EXPECT_FALSE(platform::paths::ensurePrivateFolder(file / "below"));
 }
+
+TEST(PathsTest, WithoutHomeNothingFallsBackToASharedFolder) {
+    ScopedEnv home("HOME", "");
+    ScopedEnv config("AURALIS_CONFIG_DIR", "");
+    ScopedEnv xdgConfig("XDG_CONFIG_HOME", "");
+    ScopedEnv logs("AURALIS_LOG_DIR", "");
+    ScopedEnv xdgState("XDG_STATE_HOME", "");
+    for (const fs::path& folder : {platform::paths::userFolder(), platform::paths::logFolder()}) {
+        EXPECT_FALSE(folder.empty()) << "the password database knows this user's home";
+        EXPECT_NE(folder.string().rfind("/tmp", 0), 0u) << folder;
+    }
+}
+
+TEST(PathsTest, AnExistingFolderOthersMayWriteToIsMadePrivate) {
+    const fs::path folder = testing_support::makeTempFolder("paths") / "open";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+    ASSERT_TRUE(platform::paths::ensurePrivateFolder(folder));
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST(PathsTest, SharedOrForeignFoldersAreRefused) {
+    const fs::path shared = testing_support::makeTempFolder("paths") / "shared";
+    ASSERT_EQ(::mkdir(shared.c_str(), 0700), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    EXPECT_FALSE(platform::paths::ensurePrivateFolder(shared));
+    struct stat info {};
+    ASSERT_EQ(::stat(shared.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 01777u) << "a shared folder is left as it is";
+
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "making a folder of another user needs root";
+    }
+    const fs::path foreign = testing_support::makeTempFolder("paths") / "foreign";
+    ASSERT_EQ(::mkdir(foreign.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(platform::paths::ensurePrivateFolder(foreign));
+}

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -21,6 +27,23 @@ std::vector<std::string> readLines(const fs::path& path) {
         lines.push_back(line);
     }
     return lines;
+}
+
+std::string readAll(const fs::path& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Polls until the file holds `text` or ten seconds have passed.
+bool fileEventuallyHolds(const fs::path& path, const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (readAll(path).find(text) != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
 }
 
 }  // namespace
@@ -98,4 +121,75 @@ TEST(LogTest, UnwritableFolderIsHarmless) {
     services::log::configure({.folder = "/proc/no-such-folder", .name = "x"});
     _Log(LOG_INFO, "A::b", 1, "goes nowhere");
     EXPECT_TRUE(services::log::currentFile().empty());
+}
+
+TEST(LogTest, AQuietLineReachesTheFileWithoutAnExplicitFlush) {
+    const fs::path folder = testing_support::makeTempFolder("log");
+    services::log::configure({.folder = folder, .name = "timed"});
+    _Log(LOG_INFO, "A::b", 1, "%s", "written by the background writer");
+    EXPECT_TRUE(fileEventuallyHolds(folder / "timed.log", "written by the background writer"));
+}
+
+TEST(LogTest, WarningsAreWrittenAtOnce) {
+    const fs::path folder = testing_support::makeTempFolder("log");
+    services::log::configure({.folder = folder, .name = "warn"});
+    _Log(LOG_INFO, "A::b", 1, "before");
+    _Log(LOG_WARNING, "A::b", 2, "the warning");
+    const std::string text = readAll(folder / "warn.log");
+    EXPECT_NE(text.find("before"), std::string::npos);
+    EXPECT_NE(text.find("the warning"), std::string::npos);
+}
+
+TEST(LogTest, LevelFiltersLowerLinesAndParsesNamesAndDigits) {
+    const fs::path folder = testing_support::makeTempFolder("log");
+    services::log::configure({.folder = folder, .name = "level"});
+    const int before = services::log::level();
+    services::log::setLevel(LOG_WARNING);
+    _Log(LOG_INFO, "A::b", 1, "filtered info");
+    _Log(LOG_ERROR, "A::b", 2, "kept error");
+    services::log::setLevel(LOG_OFF);
+    _Log(LOG_ERROR, "A::b", 3, "filtered error");
+    services::log::setLevel(before);
+    services::log::flush();
+    const std::string text = readAll(folder / "level.log");
+    EXPECT_EQ(text.find("filtered"), std::string::npos) << text;
+    EXPECT_NE(text.find("kept error"), std::string::npos);
+
+    EXPECT_EQ(services::log::parseLevel("WARNING"), LOG_WARNING);
+    EXPECT_EQ(services::log::parseLevel("off"), LOG_OFF);
+    EXPECT_EQ(services::log::parseLevel("1"), LOG_INFO);
+    EXPECT_EQ(services::log::parseLevel("6"), std::nullopt);
+    EXPECT_EQ(services::log::parseLevel("warn"), std::nullopt);
+    EXPECT_EQ(services::log::parseLevel(""), std::nullopt);
+}
+
+TEST(LogTest, ASymbolicLinkInPlaceOfTheFileIsNotFollowed) {
+    const fs::path folder = testing_support::makeTempFolder("log");
+    const fs::path victim = testing_support::makeTempFolder("victim") / "precious";
+    std::ofstream(victim) << "keep me";
+    fs::create_symlink(victim, folder / "link.log");
+    services::log::configure({.folder = folder, .name = "link"});
+    _Log(LOG_ERROR, "A::b", 1, "must not reach the victim");
+    services::log::flush();
+    EXPECT_EQ(readAll(victim), "keep me");
+    EXPECT_TRUE(services::log::currentFile().empty());
+}
+
+TEST(LogTest, AFatalSignalWritesTheBufferedTail) {
+    const fs::path folder = testing_support::makeTempFolder("log");
+    // Nothing waiting, so the background writer holds no lock the child could inherit.
+    services::log::flush();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        services::log::configure(
+            {.folder = folder, .name = "crash", .flushDelay = std::chrono::hours(1)});
+        services::log::installFatalSignalFlush();
+        _Log(LOG_INFO, "A::b", 1, "the last words");
+        std::abort();
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT);
+    EXPECT_NE(readAll(folder / "crash.log").find("the last words"), std::string::npos);
 }

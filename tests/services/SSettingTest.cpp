@@ -141,3 +141,15 @@ TEST_F(SSettingTest, ProcessWideObjectIsOne) {
 }
 
 }  // namespace
+
+TEST(SSettingPlaceTest, ARelativePathIsNeverWrittenIntoTheWorkingFolder) {
+    const fs::path working = testing_support::makeTempFolder("cwd");
+    const fs::path before = fs::current_path();
+    fs::current_path(working);
+    SSetting settings;
+    settings.Load("setting.xml", 0);
+    settings.AddSettingChild("Update");
+    EXPECT_FALSE(settings.Save());
+    fs::current_path(before);
+    EXPECT_TRUE(fs::is_empty(working));
+}

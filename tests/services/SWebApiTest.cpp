@@ -389,6 +389,68 @@ TEST_F(SWebApiTest, DownloadIntoAnUnwritableFolderIsAFileError) {
     EXPECT_EQ(calls[0].error, WEBAPI_ERROR_FILE);
 }
 
+TEST_F(SWebApiTest, TwoDownloadsToOneTargetBothCompleteAndLeaveNothingElse) {
+    const std::string body = patternBody(300000);
+    std::mutex mutex;
+    std::condition_variable bothArrived;
+    int arrived = 0;
+    m_http.server().Get("/file.bin", [&](const httplib::Request&, httplib::Response& response) {
+        // Holds each answer until both requests are in, so the two downloads overlap.
+        std::unique_lock lock(mutex);
+        ++arrived;
+        bothArrived.notify_all();
+        bothArrived.wait_for(lock, kWait, [&] { return arrived >= 2; });
+        response.set_content(body, "application/octet-stream");
+    });
+    m_http.start();
+    const fs::path path = target("shared.temp");
+    Recorder first;
+    Recorder second;
+    SWebApi firstApi(first.callback(), true);
+    SWebApi secondApi(second.callback(), true);
+    ASSERT_TRUE(firstApi.GetDownLoad(m_http.url("/file.bin"), path.string()));
+    ASSERT_TRUE(secondApi.GetDownLoad(m_http.url("/file.bin"), path.string()));
+    for (Recorder* recorder : {&first, &second}) {
+        const std::vector<Call> calls = recorder->waitForEnd();
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls.back().type, WRT_DOWNLOAD_COMPLETED);
+    }
+    EXPECT_EQ(readFile(path), body);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(m_folder)) {
+        ++files;
+    }
+    EXPECT_EQ(files, 1u) << "no partial file is left behind";
+}
+
+TEST_F(SWebApiTest, ADownloadBeyondTheLimitIsRefusedAndLeavesNothing) {
+    const std::string body = patternBody(200000);
+    m_http.server().Get("/endless.bin", [&](const httplib::Request&, httplib::Response& response) {
+        // No announced length: the limit alone bounds what is stored.
+        response.set_chunked_content_provider(
+            "application/octet-stream", [&](std::size_t offset, httplib::DataSink& sink) {
+                if (offset < body.size()) {
+                    sink.write(body.data() + offset,
+                               std::min<std::size_t>(16384, body.size() - offset));
+                } else {
+                    sink.done();
+                }
+                return true;
+            });
+    });
+    m_http.start();
+    const fs::path path = target("big.temp");
+    Recorder recorder;
+    SWebApi api(recorder.callback(), true);
+    api.SetMaxDownloadBytes(100000);
+    ASSERT_TRUE(api.GetDownLoad(m_http.url("/endless.bin"), path.string()));
+    const std::vector<Call> calls = recorder.waitForEnd();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back().type, WRT_ERROR);
+    EXPECT_EQ(calls.back().error, WEBAPI_ERROR_BAD_ANSWER);
+    EXPECT_TRUE(fs::is_empty(m_folder));
+}
+
 // A server that trickles a large body until the client goes away or the test ends.
 class SlowDownloadTest : public SWebApiTest {
 protected:
