@@ -1,8 +1,8 @@
 #include "app/SDummyPanel.h"
 
 #include "app/IMainViewDelegate.h"
+#include "base/Log.h"
 #include "services/EnvironVar.h"
-#include "services/Log.h"
 #include "services/SLocale.h"
 #include "ui/SDC.h"
 #include "ui/SImage.h"

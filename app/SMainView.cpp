@@ -7,11 +7,11 @@
 
 #include "app/SAboutDialog.h"
 #include "app/SBluetoothDevicesPopup.h"
+#include "base/Log.h"
 #include "link/BluetoothDevice.h"
 #include "link/BluetoothHandle.h"
 #include "platform/Thread.h"
 #include "services/EnvironVar.h"
-#include "services/Log.h"
 #include "services/SLocale.h"
 #include "ui/SDC.h"
 #include "ui/SDispatcher.h"

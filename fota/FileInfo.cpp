@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "services/Log.h"
+#include "base/Log.h"
 
 namespace {
 

@@ -4,13 +4,13 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/Log.h"
 #include "fota/DownloadFilePath.h"
 #include "fota/FirmwareVersionText.h"
 #include "fota/PackageVerdict.h"
 #include "link/BluetoothDevice.h"
 #include "link/BluetoothHandle.h"
 #include "services/EnvironVar.h"
-#include "services/Log.h"
 #include "services/SUtil.h"
 #include "services/SWebApi.h"
 

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/Log.h"
 #include "fota/PackageFormat.h"
-#include "services/Log.h"
 
 namespace fota {
 namespace {

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "base/Log.h"
 #include "link/HexDump.h"
 #include "link/MessageRoute.h"
 #include "platform/TickCount.h"
 #include "platform/bluetooth/BackendFactory.h"
-#include "services/Log.h"
 
 namespace {
 

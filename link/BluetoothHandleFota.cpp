@@ -21,11 +21,11 @@
 
 #include <algorithm>
 
+#include "base/Log.h"
 #include "fota/FragmentReader.h"
 #include "link/BluetoothHandle.h"
 #include "link/MessageIds.h"
 #include "platform/TickCount.h"
-#include "services/Log.h"
 
 namespace {
 

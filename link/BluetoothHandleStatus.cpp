@@ -3,10 +3,10 @@
 
 #include <cstring>
 
+#include "base/Log.h"
 #include "link/BluetoothHandle.h"
 #include "link/MessageIds.h"
 #include "link/NarrowText.h"
-#include "services/Log.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cerrno>
 #include <set>
 
+#include "base/Log.h"
 #include "link/BluetoothHandle.h"
 #include "platform/Thread.h"
 #include "platform/TickCount.h"
-#include "services/Log.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <mutex>
 
+#include "base/Log.h"
 #include "services/AtomicFile.h"
 #include "services/EnvironVar.h"
-#include "services/Log.h"
 
 namespace {
 

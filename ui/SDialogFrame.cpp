@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "ui/SButton.h"
 #include "ui/SDC.h"
 #include "ui/SDispatcher.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "ui/IAnimationDriver.h"
 #include "ui/IDispatcherHost.h"
 #include "ui/IDispatcherInvokeDelegate.h"

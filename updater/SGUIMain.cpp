@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
+#include "base/Log.h"
 #include "services/EnvironVar.h"
-#include "services/Log.h"
 #include "services/SLocale.h"
 #include "services/SSetting.h"
 #include "services/SUtil.h"

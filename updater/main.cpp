@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/Log.h"
 #include "platform/window/Backend.h"
-#include "services/Log.h"
 #include "ui/SCommandLine.h"
 #include "updater/SGUIMain.h"
 

@@ -31,11 +31,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/Log.h"
 #include "fota/PackageWriter.h"
 #include "link/BluetoothHandle.h"
 #include "platform/Paths.h"
 #include "platform/bluetooth/sim/SimBackend.h"
-#include "services/Log.h"
 
 extern char** environ;
 

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <string>
 
+#include "base/Log.h"
 #include "fota/PackageWriter.h"
-#include "services/Log.h"
 #include "tests/common/TestSandbox.h"
 
 namespace fs = std::filesystem;

@@ -7,12 +7,12 @@
 #include <map>
 #include <thread>
 
+#include "base/Log.h"
 #include "platform/bluetooth/BluetoothAddress.h"
 #include "platform/bluetooth/FdConnection.h"
 #include "platform/bluetooth/bluez/BluezErrorMap.h"
 #include "platform/bluetooth/bluez/BluezObjectTree.h"
 #include "platform/bluetooth/bluez/BluezSession.h"
-#include "services/Log.h"
 
 namespace platform::bluetooth {
 namespace {

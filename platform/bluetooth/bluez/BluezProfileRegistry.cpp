@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "services/Log.h"
+#include "base/Log.h"
 
 namespace platform::bluetooth {
 namespace {

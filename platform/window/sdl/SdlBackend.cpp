@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/Log.h"
 #include "platform/window/Keys.h"
 #include "platform/window/sdl/SdlWindow.h"
-#include "services/Log.h"
 
 namespace platform::window {
 

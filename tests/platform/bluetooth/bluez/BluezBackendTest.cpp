@@ -17,8 +17,8 @@
 #include <iterator>
 #include <thread>
 
+#include "base/Log.h"
 #include "platform/bluetooth/FdConnection.h"
-#include "services/Log.h"
 #include "tests/platform/bluetooth/bluez/MockBluez.h"
 
 namespace {
