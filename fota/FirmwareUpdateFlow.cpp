@@ -389,7 +389,7 @@ void FirmwareUpdateFlow::copyToEarbuds(const std::string& path, uint64_t announc
     }
     changePhase(PH_COPY);
     verdict.info.path = SUtil::CStringToChar(path);
-    m_link.FotaBin = verdict.info;
+    m_link.setFotaBin(verdict.info);
     if (!m_link.OpenFotaSession()) {
         endUpdate();
         if (delegate() != nullptr) {

@@ -255,7 +255,7 @@ TEST_P(TransferIntegrationTest, CompleteTransferWithProgress) {
     SimLink link(sim);
     BluetoothDevice target(second ? "Auralis+ (4F2A)" : "Auralis (77A0)", second ? kPlus : kFirst);
     ASSERT_TRUE(link.connect(target));
-    link.handle.FotaBin = writePackage(second ? "VX-R175" : "VX-R170", 60000);
+    link.handle.setFotaBin(writePackage(second ? "VX-R175" : "VX-R170", 60000));
     ASSERT_TRUE(link.handle.OpenFotaSession());
     ASSERT_TRUE(link.events.waitFor("OnDownloadFinish", 1, 60s));
     EXPECT_EQ(link.events.matching("OnDownloadFinish"),
@@ -296,7 +296,7 @@ TEST(LinkIntegrationTest, RejectedPackageResetsAndUnpairsUnlessTheReasonIs14) {
         SimLink link(sim);
         BluetoothDevice plus("Auralis+ (4F2A)", kPlus);
         ASSERT_TRUE(link.connect(plus));
-        link.handle.FotaBin = writePackage("VX-R170", 5000);
+        link.handle.setFotaBin(writePackage("VX-R170", 5000));
         ASSERT_TRUE(link.handle.OpenFotaSession());
         ASSERT_TRUE(link.events.waitFor("OnDownloadFinish", 1, 30s));
         EXPECT_EQ(link.events.matching("OnDownloadFinish"),
@@ -310,7 +310,7 @@ TEST(LinkIntegrationTest, RejectedPackageResetsAndUnpairsUnlessTheReasonIs14) {
     BluetoothDevice first("Auralis (77A0)", kFirst);
     ASSERT_TRUE(link.connect(first));
     ASSERT_EQ(sim.ctl(std::string("FWRESULT ") + kFirstText + " 0 14"), "OK");
-    link.handle.FotaBin = writePackage("VX-R170", 5000);
+    link.handle.setFotaBin(writePackage("VX-R170", 5000));
     ASSERT_TRUE(link.handle.OpenFotaSession());
     ASSERT_TRUE(link.events.waitFor("OnDownloadFinish", 1, 30s));
     EXPECT_EQ(link.events.matching("OnDownloadFinish"),
@@ -339,7 +339,7 @@ TEST(LinkIntegrationTest, ReceiveWatchdogEndsAStalledTransfer) {
     BluetoothDevice plus("Auralis+ (4F2A)", kPlus);
     ASSERT_TRUE(link.connect(plus));
     ASSERT_EQ(sim.ctl(std::string("STALL ") + kPlusText + " 30"), "OK");
-    link.handle.FotaBin = writePackage("VX-R175", 40000);
+    link.handle.setFotaBin(writePackage("VX-R175", 40000));
     ASSERT_TRUE(link.handle.OpenFotaSession());
     ASSERT_TRUE(link.events.waitFor("OnDeviceDisconnected", 1, 30s));
     EXPECT_EQ(link.events.matching("OnDeviceDisconnected"),
@@ -375,7 +375,7 @@ TEST(LinkIntegrationTest, AnUnreadablePackageEndsTheTransferWithoutSendingUnread
     BluetoothDevice plus("Auralis+ (4F2A)", kPlus);
     handle.ConnectToDevice(&plus);
     ASSERT_TRUE(events.waitFor("OnDeviceConnected(1)"));
-    handle.FotaBin = package;
+    handle.setFotaBin(package);
     ASSERT_TRUE(handle.OpenFotaSession());
     ASSERT_TRUE(events.waitFor("OnDownloadFinish", 1, 30s));
     EXPECT_EQ(events.matching("OnDownloadFinish"),
@@ -397,7 +397,7 @@ TEST(LinkIntegrationTest, AnMtuOfZeroIsNotTaken) {
     link.handle.setTimings(timings);
     BluetoothDevice first("Auralis (77A0)", kFirst);
     ASSERT_TRUE(link.connect(first));
-    link.handle.FotaBin = writePackage("VX-R170", 5000);
+    link.handle.setFotaBin(writePackage("VX-R170", 5000));
     ASSERT_TRUE(link.handle.OpenFotaSession());
     // Neither an answer nor empty data goes out, so the earbuds give up on their own time-out
     // (their reason 6) instead of finding a protocol error (4).
