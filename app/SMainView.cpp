@@ -60,14 +60,25 @@ struct StatusArgument : SInvokeArgument {
 // reconnect thread have left it.
 class SMainView::CallbackScope {
 public:
-    explicit CallbackScope(SMainView& view) : m_view(view) { m_view.m_busyCallbacks.fetch_add(1); }
-    ~CallbackScope() { m_view.m_busyCallbacks.fetch_sub(1); }
+    explicit CallbackScope(SMainView& view) : m_view(view) { m_view.EnterCallback(); }
+    ~CallbackScope() { m_view.LeaveCallback(); }
     CallbackScope(const CallbackScope&) = delete;
     CallbackScope& operator=(const CallbackScope&) = delete;
 
 private:
     SMainView& m_view;
 };
+
+void SMainView::EnterCallback() {
+    std::lock_guard lock(m_busyMutex);
+    ++m_busyCallbacks;
+}
+
+void SMainView::LeaveCallback() {
+    std::lock_guard lock(m_busyMutex);
+    --m_busyCallbacks;
+    m_busyIdle.notify_all();
+}
 
 SMainView::SMainView() : m_deviceItems(std::make_unique<SItemList>()) {}
 
@@ -121,19 +132,19 @@ void SMainView::OnDestroy() {
     if (m_closing.exchange(true)) {
         return;
     }
-    if (m_link != nullptr && m_link->delegate() == this) {
-        m_link->setDelegate(nullptr);
-    }
+    // Wake the waits inside link events first: detaching waits for those events to return.
     m_stopEvent.signal();
     m_statusEvent.signal();
     m_reconnectEvent.signal();
-    const auto deadline = std::chrono::steady_clock::now() + kShutdownLimit;
-    while (m_busyCallbacks.load() > 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (m_link != nullptr && m_link->delegate() == this) {
+        m_link->setDelegate(nullptr);
     }
-    if (m_busyCallbacks.load() > 0) {
-        _Log(LOG_WARNING, "SMainView::OnDestroy", __LINE__, "%d link threads still inside the view",
-             m_busyCallbacks.load());
+    {
+        std::unique_lock lock(m_busyMutex);
+        if (!m_busyIdle.wait_for(lock, kShutdownLimit, [this] { return m_busyCallbacks == 0; })) {
+            _Log(LOG_WARNING, "SMainView::OnDestroy", __LINE__,
+                 "%d link threads still inside the view", m_busyCallbacks);
+        }
     }
     // No link thread is inside the view any more: the update flow can end now.
     FirmwareView().Shutdown();
@@ -512,10 +523,10 @@ void SMainView::ReconnectDevice(BluetoothDevice* device) {
     }
     m_reconnectConnected.store(false);
     // Counted from here, so destruction waits for the thread even before it has begun.
-    m_busyCallbacks.fetch_add(1);
+    EnterCallback();
     platform::startDetachedThread("reconnect", [this, device] {
         ThreadReconnectDevice(this, device);
-        m_busyCallbacks.fetch_sub(1);
+        LeaveCallback();
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -142,6 +143,8 @@ public:
 
 private:
     class CallbackScope;
+    void EnterCallback();
+    void LeaveCallback();
 
     SFirmwareUpdateView& FirmwareView();
     void CreateAboutButton();
@@ -198,6 +201,10 @@ private:
 
     // Shutting down: link threads inside this view leave, the reconnect thread ends.
     std::atomic<bool> m_closing{false};
-    std::atomic<int> m_busyCallbacks{0};
+    // Threads inside the view (link events, the reconnect thread); OnDestroy waits on
+    // m_busyIdle until none is left.
+    std::mutex m_busyMutex;
+    std::condition_variable m_busyIdle;
+    int m_busyCallbacks = 0;
     platform::Event m_stopEvent{platform::Event::Reset::Manual};
 };
