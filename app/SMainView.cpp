@@ -159,35 +159,24 @@ void SMainView::UpdateMainView(int viewType) {
     m_shownViewType = viewType;
 }
 
+std::array<SWindowBase*, SMainView::kViewHome + 1> SMainView::Screens() {
+    return {&m_dummyView, &m_connectingView, &m_failView, &m_failView, &m_homeView};
+}
+
 void SMainView::ApplyView(int viewType) {
     if (viewType >= kViewWelcome && viewType <= kViewHome) {
-        if (viewType == kViewOneSideFailure || viewType == kViewConnectFailure) {
+        const auto screens = Screens();
+        SWindowBase* shown = screens[static_cast<std::size_t>(viewType)];
+        if (shown == &m_failView) {
             m_failView.SetFailKind(viewType);
         }
-        const bool failure = viewType == kViewOneSideFailure || viewType == kViewConnectFailure;
         // Hide first, so two screens never fade in at once.
-        if (viewType != kViewWelcome)
-            m_dummyView.SetVisible(0);
-        if (viewType != kViewConnecting)
-            m_connectingView.SetVisible(0);
-        if (!failure)
-            m_failView.SetVisible(0);
-        if (viewType != kViewHome)
-            m_homeView.SetVisible(0);
-        switch (viewType) {
-            case kViewWelcome:
-                m_dummyView.SetVisible(1);
-                break;
-            case kViewConnecting:
-                m_connectingView.SetVisible(1);
-                break;
-            case kViewHome:
-                m_homeView.SetVisible(1);
-                break;
-            default:
-                m_failView.SetVisible(1);
-                break;
+        for (SWindowBase* screen : screens) {
+            if (screen != shown) {
+                screen->SetVisible(0);
+            }
         }
+        shown->SetVisible(1);
     }
     Invalidate();
 }

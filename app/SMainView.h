@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -165,6 +166,8 @@ private:
     void PostDevice(BluetoothDevice* device);
     void Post(std::unique_ptr<SInvokeArgument> argument);
     void ApplyView(int viewType);
+    // The screen of each view type, indexed by it; both failure kinds share one screen.
+    std::array<SWindowBase*, kViewHome + 1> Screens();
     void ShowMessage(const std::string& title, const std::string& text);
     void SleepUnlessClosing(std::chrono::milliseconds pause);
 
