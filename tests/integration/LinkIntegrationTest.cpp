@@ -8,6 +8,7 @@
 
 #include "fota/PackageWriter.h"
 #include "platform/bluetooth/sim/SimBackend.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/integration/SimNeighbourhood.h"
 #include "tests/link/LinkTestSupport.h"
@@ -17,6 +18,8 @@ using link_test::EventRecorder;
 using link_test::LogCapture;
 using nlohmann::json;
 using namespace std::chrono_literals;
+
+using testing_support::eventually;
 
 namespace {
 
@@ -100,17 +103,6 @@ FileInfo writePackage(const std::string& model, std::size_t imageSize) {
     info.path = path.string();
     EXPECT_TRUE(info.getFileInfo(info.path));
     return info;
-}
-
-bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
 }
 
 std::size_t occurrences(const std::string& text, const std::string& piece) {
