@@ -1,8 +1,8 @@
 #include "app/SBluetoothDevicesPanel.h"
 
 #include "app/SBluetoothDevicesPopup.h"
+#include "base/Log.h"
 #include "link/BluetoothHandle.h"
-#include "services/Log.h"
 #include "services/SLocale.h"
 #include "ui/SDC.h"
 #include "ui/SItemList.h"

@@ -1,8 +1,8 @@
 #include "app/SCheckFWVersionPopup.h"
 
+#include "base/Log.h"
 #include "fota/ReleaseNotesLanguage.h"
 #include "services/EnvironVar.h"
-#include "services/Log.h"
 #include "services/SLocale.h"
 #include "services/SWebApi.h"
 #include "ui/SDC.h"

@@ -1,7 +1,7 @@
 #include "app/SCheckVersionDlg.h"
 
+#include "base/Log.h"
 #include "platform/window/Backend.h"
-#include "services/Log.h"
 #include "services/SLocale.h"
 #include "services/SWebApi.h"
 #include "ui/SDC.h"

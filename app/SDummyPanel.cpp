@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "app/IMainViewDelegate.h"
+#include "base/Log.h"
 #include "services/EnvironVar.h"
-#include "services/Log.h"
 #include "services/SLocale.h"
 #include "ui/SDC.h"
 #include "ui/SImage.h"

@@ -1,7 +1,7 @@
 #include "app/SGUIMain.h"
 
+#include "base/Log.h"
 #include "services/EnvironVar.h"
-#include "services/Log.h"
 #include "services/SLocale.h"
 #include "services/SSetting.h"
 #include "services/SUtil.h"

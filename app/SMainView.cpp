@@ -7,11 +7,11 @@
 
 #include "app/SAboutDialog.h"
 #include "app/SBluetoothDevicesPopup.h"
+#include "base/Log.h"
 #include "link/BluetoothDevice.h"
 #include "link/BluetoothHandle.h"
 #include "platform/Thread.h"
 #include "services/EnvironVar.h"
-#include "services/Log.h"
 #include "services/SLocale.h"
 #include "ui/SDC.h"
 #include "ui/SDispatcher.h"
@@ -60,14 +60,25 @@ struct StatusArgument : SInvokeArgument {
 // reconnect thread have left it.
 class SMainView::CallbackScope {
 public:
-    explicit CallbackScope(SMainView& view) : m_view(view) { m_view.m_busyCallbacks.fetch_add(1); }
-    ~CallbackScope() { m_view.m_busyCallbacks.fetch_sub(1); }
+    explicit CallbackScope(SMainView& view) : m_view(view) { m_view.EnterCallback(); }
+    ~CallbackScope() { m_view.LeaveCallback(); }
     CallbackScope(const CallbackScope&) = delete;
     CallbackScope& operator=(const CallbackScope&) = delete;
 
 private:
     SMainView& m_view;
 };
+
+void SMainView::EnterCallback() {
+    std::lock_guard lock(m_busyMutex);
+    ++m_busyCallbacks;
+}
+
+void SMainView::LeaveCallback() {
+    std::lock_guard lock(m_busyMutex);
+    --m_busyCallbacks;
+    m_busyIdle.notify_all();
+}
 
 SMainView::SMainView() : m_deviceItems(std::make_unique<SItemList>()) {}
 
@@ -121,19 +132,19 @@ void SMainView::OnDestroy() {
     if (m_closing.exchange(true)) {
         return;
     }
-    if (m_link != nullptr && m_link->delegate() == this) {
-        m_link->setDelegate(nullptr);
-    }
+    // Wake the waits inside link events first: detaching waits for those events to return.
     m_stopEvent.signal();
     m_statusEvent.signal();
     m_reconnectEvent.signal();
-    const auto deadline = std::chrono::steady_clock::now() + kShutdownLimit;
-    while (m_busyCallbacks.load() > 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (m_link != nullptr && m_link->delegate() == this) {
+        m_link->setDelegate(nullptr);
     }
-    if (m_busyCallbacks.load() > 0) {
-        _Log(LOG_WARNING, "SMainView::OnDestroy", __LINE__, "%d link threads still inside the view",
-             m_busyCallbacks.load());
+    {
+        std::unique_lock lock(m_busyMutex);
+        if (!m_busyIdle.wait_for(lock, kShutdownLimit, [this] { return m_busyCallbacks == 0; })) {
+            _Log(LOG_WARNING, "SMainView::OnDestroy", __LINE__,
+                 "%d link threads still inside the view", m_busyCallbacks);
+        }
     }
     // No link thread is inside the view any more: the update flow can end now.
     FirmwareView().Shutdown();
@@ -148,35 +159,24 @@ void SMainView::UpdateMainView(int viewType) {
     m_shownViewType = viewType;
 }
 
+std::array<SWindowBase*, SMainView::kViewHome + 1> SMainView::Screens() {
+    return {&m_dummyView, &m_connectingView, &m_failView, &m_failView, &m_homeView};
+}
+
 void SMainView::ApplyView(int viewType) {
     if (viewType >= kViewWelcome && viewType <= kViewHome) {
-        if (viewType == kViewOneSideFailure || viewType == kViewConnectFailure) {
+        const auto screens = Screens();
+        SWindowBase* shown = screens[static_cast<std::size_t>(viewType)];
+        if (shown == &m_failView) {
             m_failView.SetFailKind(viewType);
         }
-        const bool failure = viewType == kViewOneSideFailure || viewType == kViewConnectFailure;
         // Hide first, so two screens never fade in at once.
-        if (viewType != kViewWelcome)
-            m_dummyView.SetVisible(0);
-        if (viewType != kViewConnecting)
-            m_connectingView.SetVisible(0);
-        if (!failure)
-            m_failView.SetVisible(0);
-        if (viewType != kViewHome)
-            m_homeView.SetVisible(0);
-        switch (viewType) {
-            case kViewWelcome:
-                m_dummyView.SetVisible(1);
-                break;
-            case kViewConnecting:
-                m_connectingView.SetVisible(1);
-                break;
-            case kViewHome:
-                m_homeView.SetVisible(1);
-                break;
-            default:
-                m_failView.SetVisible(1);
-                break;
+        for (SWindowBase* screen : screens) {
+            if (screen != shown) {
+                screen->SetVisible(0);
+            }
         }
+        shown->SetVisible(1);
     }
     Invalidate();
 }
@@ -519,10 +519,10 @@ void SMainView::ReconnectDevice(BluetoothDevice* device) {
     }
     m_reconnectConnected.store(false);
     // Counted from here, so destruction waits for the thread even before it has begun.
-    m_busyCallbacks.fetch_add(1);
+    EnterCallback();
     platform::startDetachedThread("reconnect", [this, device] {
         ThreadReconnectDevice(this, device);
-        m_busyCallbacks.fetch_sub(1);
+        LeaveCallback();
     });
 }
 

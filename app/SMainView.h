@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -143,6 +145,8 @@ public:
 
 private:
     class CallbackScope;
+    void EnterCallback();
+    void LeaveCallback();
 
     SFirmwareUpdateView& FirmwareView();
     void CreateAboutButton();
@@ -163,6 +167,8 @@ private:
     void PostDevice(BluetoothDevice* device);
     void Post(std::unique_ptr<SInvokeArgument> argument);
     void ApplyView(int viewType);
+    // The screen of each view type, indexed by it; both failure kinds share one screen.
+    std::array<SWindowBase*, kViewHome + 1> Screens();
     void ShowMessage(const std::string& title, const std::string& text);
     void SleepUnlessClosing(std::chrono::milliseconds pause);
 
@@ -201,6 +207,10 @@ private:
 
     // Shutting down: link threads inside this view leave, the reconnect thread ends.
     std::atomic<bool> m_closing{false};
-    std::atomic<int> m_busyCallbacks{0};
+    // Threads inside the view (link events, the reconnect thread); OnDestroy waits on
+    // m_busyIdle until none is left.
+    std::mutex m_busyMutex;
+    std::condition_variable m_busyIdle;
+    int m_busyCallbacks = 0;
     platform::Event m_stopEvent{platform::Event::Reset::Manual};
 };

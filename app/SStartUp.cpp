@@ -2,8 +2,8 @@
 
 #include "app/IStartUpHost.h"
 #include "app/SUpdater.h"
+#include "base/Log.h"
 #include "platform/Thread.h"
-#include "services/Log.h"
 
 void SStartUp::AddWork(uint32_t workType) {
     std::lock_guard<std::mutex> guard(m_mutex);

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "app/SGUIMain.h"
+#include "base/Log.h"
 #include "platform/window/Backend.h"
-#include "services/Log.h"
 #include "ui/SCommandLine.h"
 
 int main(int argc, char** argv) {

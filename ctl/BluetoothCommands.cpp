@@ -320,7 +320,7 @@ int runUpdateFile(const Invocation& invocation, Output& output) {
                 std::to_string(package.entries.size()) + " entries, " + std::to_string(total) +
                 " bytes");
     output.out().flush();
-    link.handle().FotaBin = package;
+    link.handle().setFotaBin(package);
     if (!link.handle().OpenFotaSession()) {
         output.error("the firmware transfer could not be opened");
         return kExitFailure;

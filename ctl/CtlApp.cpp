@@ -1,12 +1,12 @@
 #include "ctl/CtlApp.h"
 
+#include "base/Log.h"
 #include "ctl/BluetoothCommands.h"
 #include "ctl/CommandTable.h"
 #include "ctl/FirmwareCommands.h"
 #include "ctl/FirmwareFlowCommands.h"
 #include "ctl/OptionParser.h"
 #include "ctl/Output.h"
-#include "services/Log.h"
 
 namespace ctl {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Log.h"
 #include "ctl/CtlApp.h"
-#include "services/Log.h"
 
 int main(int argc, char** argv) {
     services::log::installFatalSignalFlush();

@@ -1,6 +1,6 @@
 #include "fota/DownloadFilePath.h"
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "services/SUtil.h"
 
 namespace fota {

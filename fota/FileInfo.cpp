@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "services/Log.h"
+#include "base/Log.h"
 
 namespace {
 
@@ -45,8 +45,16 @@ FileInfo::FileInfo(const std::string& path) : path(path) {
 }
 
 bool FileInfo::getFileInfo(const std::string& path) {
+    std::string why;
+    return getFileInfo(path, why);
+}
+
+bool FileInfo::getFileInfo(const std::string& path, std::string& why) {
+    static constexpr const char* kMethod = "FileInfo::getFileInfo";
+    why.clear();
     File file(std::fopen(path.c_str(), "rbe"));
     if (!file) {
+        why = "the file cannot be opened";
         return false;
     }
     entries.clear();
@@ -54,26 +62,30 @@ bool FileInfo::getFileInfo(const std::string& path) {
 
     uint8_t header[fota::kHeaderSize];
     if (!readExactly(file.get(), header, sizeof(header))) {
-        _Log(LOG_WARNING, "FileInfo::getFileInfo", __LINE__,
-             "[FileInfo]: the file is shorter than the %zu-byte header", fota::kHeaderSize);
+        why = "the file is shorter than the " + std::to_string(fota::kHeaderSize) + "-byte header";
+        _Log(LOG_WARNING, kMethod, __LINE__, "[FileInfo]: %s", why.c_str());
         return false;
     }
     const fota::PackageHeader decoded = fota::decodeHeader(header);
     magicNumber = decoded.magicNumber;
     totalSize = decoded.totalSize;
     entryCount = decoded.entryCount;
-    _Log(LOG_INFO, "FileInfo::getFileInfo", __LINE__,
-         "[FileInfo]: magicNumber[%x], totalSize[%d], entryCount[%d]", magicNumber,
-         static_cast<int>(totalSize), static_cast<int>(entryCount));
+    _Log(LOG_INFO, kMethod, __LINE__, "[FileInfo]: magicNumber[%x], totalSize[%d], entryCount[%d]",
+         magicNumber, static_cast<int>(totalSize), static_cast<int>(entryCount));
     if (!fota::isValidHeader(decoded)) {
+        why = decoded.magicNumber != fota::kMagicNumber
+                  ? "it is not a firmware package (wrong magic number)"
+                  : (decoded.totalSize == 0 ? "the header states a package size of 0"
+                                            : "the header states no entries");
         return false;
     }
 
     for (uint32_t i = 0; i < entryCount; ++i) {
         uint8_t record[fota::kEntryRecordSize];
         if (!readExactly(file.get(), record, sizeof(record))) {
-            _Log(LOG_WARNING, "FileInfo::getFileInfo", __LINE__,
-                 "[FileInfo]: the entry table ends after %u of %u entries", i, entryCount);
+            why = "the entry table ends after " + std::to_string(i) + " of " +
+                  std::to_string(entryCount) + " entries";
+            _Log(LOG_WARNING, kMethod, __LINE__, "[FileInfo]: %s", why.c_str());
             entries.clear();
             return false;
         }
@@ -81,24 +93,24 @@ bool FileInfo::getFileInfo(const std::string& path) {
         entries.push_back(entry);
         // A crafted table can hold millions of entries: list the first few, count the rest.
         if (i < kListedEntries) {
-            _Log(LOG_INFO, "FileInfo::getFileInfo", __LINE__,
-                 "[FileInfo]: id[%d], crc[%x], offset[%d], size[%d]", static_cast<int>(entry.id),
-                 entry.crc, static_cast<int>(entry.offset), static_cast<int>(entry.size));
+            _Log(LOG_INFO, kMethod, __LINE__, "[FileInfo]: id[%d], crc[%x], offset[%d], size[%d]",
+                 static_cast<int>(entry.id), entry.crc, static_cast<int>(entry.offset),
+                 static_cast<int>(entry.size));
         }
     }
     if (entryCount > kListedEntries) {
-        _Log(LOG_INFO, "FileInfo::getFileInfo", __LINE__, "[FileInfo]: %u more entries not listed",
+        _Log(LOG_INFO, kMethod, __LINE__, "[FileInfo]: %u more entries not listed",
              entryCount - kListedEntries);
     }
 
     uint32_t crc = 0;
     if (!readFileCrc(file.get(), crc)) {
-        _Log(LOG_WARNING, "FileInfo::getFileInfo", __LINE__,
-             "[FileInfo]: cannot read the check value at the end of the file");
+        why = "the check value at the end of the file cannot be read";
+        _Log(LOG_WARNING, kMethod, __LINE__, "[FileInfo]: %s", why.c_str());
         entries.clear();
         return false;
     }
     fileCrc32 = crc;
-    _Log(LOG_INFO, "FileInfo::getFileInfo", __LINE__, "[FileInfo]: fileCrc32[%x]", fileCrc32);
+    _Log(LOG_INFO, kMethod, __LINE__, "[FileInfo]: fileCrc32[%x]", fileCrc32);
     return true;
 }

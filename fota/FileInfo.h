@@ -27,6 +27,9 @@ public:
     //  - The table or the check value cannot be read whole: false; the entries are emptied and
     //    fileCrc32 is 0, as for an invalid header.
     bool getFileInfo(const std::string& path);
+    // The same; when false, why says in plain words what is wrong ("the entry table ends after
+    // 2 of 3 entries"), else it is emptied.
+    bool getFileInfo(const std::string& path, std::string& why);
 
     std::string path;
     uint32_t magicNumber = 0;

@@ -4,13 +4,13 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/Log.h"
 #include "fota/DownloadFilePath.h"
 #include "fota/FirmwareVersionText.h"
 #include "fota/PackageVerdict.h"
 #include "link/BluetoothDevice.h"
 #include "link/BluetoothHandle.h"
 #include "services/EnvironVar.h"
-#include "services/Log.h"
 #include "services/SUtil.h"
 #include "services/SWebApi.h"
 
@@ -389,7 +389,7 @@ void FirmwareUpdateFlow::copyToEarbuds(const std::string& path, uint64_t announc
     }
     changePhase(PH_COPY);
     verdict.info.path = SUtil::CStringToChar(path);
-    m_link.FotaBin = verdict.info;
+    m_link.setFotaBin(verdict.info);
     if (!m_link.OpenFotaSession()) {
         endUpdate();
         if (delegate() != nullptr) {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "services/Log.h"
+#include "base/Log.h"
 
 namespace fota {
 namespace {

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/Log.h"
 #include "fota/PackageFormat.h"
-#include "services/Log.h"
 
 namespace fota {
 namespace {
@@ -70,14 +70,15 @@ PackageVerdict checkPackage(const std::string& path, uint64_t announcedSize) {
         return verdict;
     }
     verdict.info.path = path;
-    const bool readWhole = verdict.info.getFileInfo(path);
+    std::string unreadable;
+    const bool readWhole = verdict.info.getFileInfo(path, unreadable);
     if (announcedSize != 0 && verdict.fileLength != announcedSize) {
         verdict.reason = "the file is " + std::to_string(verdict.fileLength) +
                          " bytes long, the server announced " + std::to_string(announcedSize);
     } else if (std::string fault = headerFault(path, verdict.fileLength); !fault.empty()) {
         verdict.reason = std::move(fault);
     } else if (!readWhole) {
-        verdict.reason = "the package cannot be read whole";
+        verdict.reason = std::move(unreadable);
     } else {
         verdict.reason = entryFault(verdict.info, verdict.fileLength);
     }

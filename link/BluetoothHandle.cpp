@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "base/Log.h"
 #include "link/HexDump.h"
 #include "link/MessageRoute.h"
 #include "platform/TickCount.h"
 #include "platform/bluetooth/BackendFactory.h"
-#include "services/Log.h"
 
 namespace {
 
@@ -74,12 +74,46 @@ BluetoothHandle::~BluetoothHandle() {
     shutdown();
 }
 
+namespace {
+
+// The handles whose delegate this thread is calling right now, innermost last. A delegate may
+// detach itself from inside one of its own events; that call must not wait for itself.
+thread_local std::vector<const BluetoothHandle*> t_leasedHandles;
+
+}  // namespace
+
 void BluetoothHandle::setDelegate(IBluetoothHandleDelegate* delegate) {
+    std::unique_lock lock(m_delegateMutex);
     m_delegate.store(delegate);
+    const auto own = std::count(t_leasedHandles.begin(), t_leasedHandles.end(), this);
+    m_delegateIdle.wait(lock, [&] { return m_delegateCalls <= own; });
 }
 
-IBluetoothHandleDelegate* BluetoothHandle::receiver() const {
-    return m_stopping.load() ? nullptr : m_delegate.load();
+BluetoothHandle::DelegateLease BluetoothHandle::receiver() const {
+    std::lock_guard lock(m_delegateMutex);
+    IBluetoothHandleDelegate* target = m_stopping.load() ? nullptr : m_delegate.load();
+    if (target != nullptr) {
+        ++m_delegateCalls;
+    }
+    return DelegateLease(this, target);
+}
+
+BluetoothHandle::DelegateLease::DelegateLease(const BluetoothHandle* handle,
+                                              IBluetoothHandleDelegate* target)
+    : m_handle(handle), m_target(target) {
+    if (m_target != nullptr) {
+        t_leasedHandles.push_back(m_handle);
+    }
+}
+
+BluetoothHandle::DelegateLease::~DelegateLease() {
+    if (m_target == nullptr) {
+        return;
+    }
+    t_leasedHandles.pop_back();
+    std::lock_guard lock(m_handle->m_delegateMutex);
+    --m_handle->m_delegateCalls;
+    m_handle->m_delegateIdle.notify_all();
 }
 
 void BluetoothHandle::setConnectedDevice(BluetoothDevice* device) {
@@ -224,7 +258,7 @@ void BluetoothHandle::handleReceivedChunk(const uint8_t* buffer, std::size_t cou
 
 void BluetoothHandle::dispatchMessage(const SPPMessage& message) {
     const devlink::MessageRoute route = devlink::routeMessage(message.msgId, message.response);
-    if (route.handler == devlink::Handler::Dropped) {
+    if (route.name == nullptr) {
         return;
     }
     _Log(LOG_INFO, "BluetoothHandle::dispatchMessage", __LINE__,
@@ -239,46 +273,8 @@ void BluetoothHandle::dispatchMessage(const SPPMessage& message) {
     const std::size_t size = std::min(inFrame, stated);
     const std::vector<uint8_t> payload(message.frame.begin() + (size > 0 ? 4 : 0),
                                        message.frame.begin() + (size > 0 ? 4 + size : 0));
-    const uint8_t* data = payload.data();
-
-    using devlink::Handler;
-    switch (route.handler) {
-        case Handler::Dropped:
-        case Handler::LogOnly:
-            break;
-        case Handler::ParseDeviceIMEI:
-            parseDeviceIMEI(data, size);
-            break;
-        case Handler::ParseStatusUpdate:
-            parseStatusUpdate(data, size);
-            break;
-        case Handler::ParseExtendStatusUpdate:
-            parseExtendStatusUpdate(data, size);
-            break;
-        case Handler::ParseSWVersion:
-            parseSWVersion(data, size);
-            break;
-        case Handler::ParseOpenSessionResponse:
-            parseOpenSessionResponse(data, size);
-            break;
-        case Handler::ParseFOTACtrlResponse:
-            parseFOTACtrlResponse(data, size);
-            break;
-        case Handler::ParseFOTADownloadDataResponse:
-            parseFOTADownloadDataResponse(data, size);
-            break;
-        case Handler::ParseFOTAUpdateResponse:
-            parseFOTAUpdateResponse(data, size);
-            break;
-        case Handler::ParseFOTA2EmergencyResponse:
-            parseFOTA2EmergencyResponse(data, size);
-            break;
-        case Handler::ParseFOTA2OpenResponse:
-            parseFOTA2OpenResponse(data, size);
-            break;
-        case Handler::ParseFOTA2DataResponse:
-            parseFOTA2DataResponse(data, size);
-            break;
+    if (route.handler != nullptr) {
+        (this->*route.handler)(payload.data(), size);
     }
 }
 

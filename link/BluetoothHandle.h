@@ -19,6 +19,7 @@
 #include "link/FrameSplitter.h"
 #include "link/IBluetoothHandleDelegate.h"
 #include "link/LinkTimings.h"
+#include "link/MessageRoute.h"
 #include "link/SPPMessage.h"
 #include "platform/Event.h"
 #include "platform/bluetooth/Backend.h"
@@ -95,7 +96,9 @@ public:
 
     // ---- Session wiring ----
 
-    // The one receiver of events; null means events are not raised.
+    // The one receiver of events; null means events are not raised. Any thread. Returns once
+    // every event call that was in flight to the previous receiver has returned (except calls
+    // the calling thread itself is inside of), so the previous receiver may go away then.
     void setDelegate(IBluetoothHandleDelegate* delegate);
     IBluetoothHandleDelegate* delegate() const { return m_delegate.load(); }
     // The device of the last connect attempt; it decides the generation. Null until then.
@@ -222,6 +225,9 @@ public:
     // ever set.
     bool sendUpdateResponse(uint8_t id);
 
+    // The routing table names the handlers below.
+    friend devlink::MessageRoute devlink::routeMessage(int messageId, int response);
+
     // The handlers of 0x60, 0x61, 0xB4 and 0x29. A payload shorter than its layout is ignored
     // (logged, false, no state change, no event, no acknowledgement); extra bytes are ignored.
     bool parseStatusUpdate(const uint8_t* payload, std::size_t length);
@@ -277,17 +283,33 @@ public:
     // "WAIT_ALIVE": auto-reset; signalled by every received chunk; wakes the alive check.
     platform::Event& aliveEvent() { return *m_aliveEvent; }
 
-    // The firmware package of the next transfer; the update flow fills it before the session
-    // opens.
-    FileInfo FotaBin;
+    // Any thread. The firmware package of the next transfer; the update flow sets it before the
+    // session opens, while the listener's handlers may still read the previous one.
+    void setFotaBin(FileInfo package);
+    FileInfo fotaBin() const;
 
 private:
     class ReceiveSink;
 
     bool sendBody(const uint8_t* body, std::size_t bodyLength, int response, bool useModelHeader);
     void notifyStatus(const DeviceStatus& status);
-    // The delegate to raise events on; null without one and once shutdown has begun.
-    IBluetoothHandleDelegate* receiver() const;
+    // The delegate for one event call, held until the lease ends; setDelegate waits for every
+    // lease on the previous delegate. Empty without a delegate and once shutdown has begun.
+    class DelegateLease {
+    public:
+        DelegateLease(const BluetoothHandle* handle, IBluetoothHandleDelegate* target);
+        ~DelegateLease();
+        DelegateLease(const DelegateLease&) = delete;
+        DelegateLease& operator=(const DelegateLease&) = delete;
+
+        explicit operator bool() const { return m_target != nullptr; }
+        IBluetoothHandleDelegate* operator->() const { return m_target; }
+
+    private:
+        const BluetoothHandle* m_handle;
+        IBluetoothHandleDelegate* m_target;
+    };
+    DelegateLease receiver() const;
 
     // ---- Threads (BluetoothHandleThreads.cpp) ----
     void ThreadCheckSupportBluetooth();
@@ -358,6 +380,10 @@ private:
     std::mutex m_receiveMutex;
 
     std::atomic<IBluetoothHandleDelegate*> m_delegate{nullptr};
+    // Event calls in flight (leases), under m_delegateMutex; m_delegateIdle wakes setDelegate.
+    mutable std::mutex m_delegateMutex;
+    mutable std::condition_variable m_delegateIdle;
+    mutable int m_delegateCalls = 0;
     std::atomic<BluetoothDevice*> m_connectedDevice{nullptr};
 
     mutable std::mutex m_connectionMutex;
@@ -389,6 +415,7 @@ private:
     // atomic ones before the open message leaves. m_fotaMutex orders FotaBin, which the update
     // flow fills before OpenFotaSession, with the handlers that read it.
     mutable std::mutex m_fotaMutex;
+    FileInfo FotaBin;  // under m_fotaMutex
     std::atomic<uint64_t> m_fotaSession{0};
     std::atomic<bool> m_fotaAborted{false};
     std::atomic<int> m_percent{0};

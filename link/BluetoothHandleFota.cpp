@@ -21,11 +21,12 @@
 
 #include <algorithm>
 
+#include "base/Log.h"
 #include "fota/FragmentReader.h"
 #include "link/BluetoothHandle.h"
 #include "link/MessageIds.h"
+#include "link/PayloadReader.h"
 #include "platform/TickCount.h"
-#include "services/Log.h"
 
 namespace {
 
@@ -55,27 +56,19 @@ void appendLE32(std::vector<uint8_t>& bytes, uint32_t value) {
     }
 }
 
-uint32_t readLE(const uint8_t* bytes, std::size_t count) {
-    uint32_t value = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        value |= static_cast<uint32_t>(bytes[i]) << (8 * i);
-    }
-    return value;
-}
-
-bool payloadHolds(const char* method, std::size_t length, std::size_t needed) {
-    if (length >= needed) {
-        return true;
-    }
-    _Log(LOG_WARNING, method, __LINE__,
-         "payload of %zu bytes is shorter than the %zu bytes of its layout; message ignored",
-         length, needed);
-    return false;
-}
-
 }  // namespace
 
 // ---- Session ----
+
+void BluetoothHandle::setFotaBin(FileInfo package) {
+    std::lock_guard lock(m_fotaMutex);
+    FotaBin = std::move(package);
+}
+
+FileInfo BluetoothHandle::fotaBin() const {
+    std::lock_guard lock(m_fotaMutex);
+    return FotaBin;
+}
 
 bool BluetoothHandle::OpenFotaSession() {
     static constexpr const char* kMethod = "BluetoothHandle::OpenFotaSession";
@@ -149,7 +142,7 @@ int BluetoothHandle::fragmentLimit() const {
 }
 
 void BluetoothHandle::raiseProgress() {
-    if (IBluetoothHandleDelegate* target = receiver()) {
+    if (DelegateLease target = receiver()) {
         target->OnDownloadProgressChange(m_percent.load(), m_bytesSent.load());
     }
 }
@@ -167,7 +160,7 @@ void BluetoothHandle::abortTransfer(const char* why) {
          why);
     m_flags.receiveWatchdogStop.store(true);
     wakeReceiveWatchdog();
-    if (IBluetoothHandleDelegate* target = receiver()) {
+    if (DelegateLease target = receiver()) {
         target->OnDownloadFinish(false, kFotaReasonPackageUnreadable);
     }
 }
@@ -210,7 +203,7 @@ bool BluetoothHandle::sendFOTA2ReadyDownload(int entryId) {
 
 bool BluetoothHandle::parseFOTACtrlResponse(const uint8_t* payload, std::size_t length) {
     static constexpr const char* kMethod = "BluetoothHandle::parseFOTACtrlResponse";
-    if (!payloadHolds(kMethod, length, 1)) {
+    if (!devlink::payloadHolds(kMethod, length, 1)) {
         return true;
     }
     if (m_fotaAborted.load()) {
@@ -219,10 +212,10 @@ bool BluetoothHandle::parseFOTACtrlResponse(const uint8_t* payload, std::size_t 
     }
     switch (payload[0]) {
         case kSubIdSendMtu: {
-            if (!payloadHolds(kMethod, length, 3)) {
+            if (!devlink::payloadHolds(kMethod, length, 3)) {
                 return true;
             }
-            const int mtu = static_cast<int>(readLE(payload + 1, 2));
+            const int mtu = static_cast<int>(devlink::readLittleEndian(payload + 1, 2));
             _Log(LOG_INFO, kMethod, __LINE__, "MTU size : %d", mtu);
             if (mtu == 0) {
                 _Log(LOG_WARNING, kMethod, __LINE__,
@@ -242,7 +235,7 @@ bool BluetoothHandle::parseFOTACtrlResponse(const uint8_t* payload, std::size_t 
             return true;
         }
         case kSubIdDownloadEntry: {
-            if (!payloadHolds(kMethod, length, 2)) {
+            if (!devlink::payloadHolds(kMethod, length, 2)) {
                 return true;
             }
             mDownloadEntryID = static_cast<int8_t>(payload[1]);
@@ -370,10 +363,10 @@ bool BluetoothHandle::sendFOTADownload(bool advance, uint32_t offset) {
 
 bool BluetoothHandle::parseFOTADownloadDataResponse(const uint8_t* payload, std::size_t length) {
     static constexpr const char* kMethod = "BluetoothHandle::parseFOTADownloadDataResponse";
-    if (!payloadHolds(kMethod, length, 4)) {
+    if (!devlink::payloadHolds(kMethod, length, 4)) {
         return true;
     }
-    const uint32_t fragmentOffset = readLE(payload, 4);
+    const uint32_t fragmentOffset = devlink::readLittleEndian(payload, 4);
     _Log(LOG_INFO, kMethod, __LINE__, "fragmentOffset[%u]", fragmentOffset);
     if (m_fotaAborted.load()) {
         _Log(LOG_INFO, kMethod, __LINE__, "transfer stopped; acknowledgement ignored");
@@ -452,10 +445,10 @@ bool BluetoothHandle::sendFOTA2Download(uint32_t offset, int packetIndex) {
 
 bool BluetoothHandle::parseFOTA2DataResponse(const uint8_t* payload, std::size_t length) {
     static constexpr const char* kMethod = "BluetoothHandle::parseFOTA2DataResponse";
-    if (!payloadHolds(kMethod, length, 4)) {
+    if (!devlink::payloadHolds(kMethod, length, 4)) {
         return true;
     }
-    const uint32_t fragmentOffset = readLE(payload, 3);
+    const uint32_t fragmentOffset = devlink::readLittleEndian(payload, 3);
     const int requestPacketNum = static_cast<int8_t>(payload[length - 1]);
     _Log(LOG_INFO, kMethod, __LINE__, "fragmentOffset[%ld] requestPacketNum[%d]",
          static_cast<long>(fragmentOffset), requestPacketNum);
@@ -491,11 +484,11 @@ bool BluetoothHandle::sendFOTA2Emergency() {
 
 bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_t length) {
     static constexpr const char* kMethod = "BluetoothHandle::parseFOTAUpdateResponse";
-    if (!payloadHolds(kMethod, length, 1)) {
+    if (!devlink::payloadHolds(kMethod, length, 1)) {
         return true;
     }
     if (payload[0] == kUpdateCurrentDownloadedPercent) {
-        if (!payloadHolds(kMethod, length, 2)) {
+        if (!devlink::payloadHolds(kMethod, length, 2)) {
             return true;
         }
         m_percent.store(payload[1]);
@@ -507,7 +500,7 @@ bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_
         raiseProgress();
         return true;
     }
-    if (payload[0] != kUpdateStateChanged || !payloadHolds(kMethod, length, 3)) {
+    if (payload[0] != kUpdateStateChanged || !devlink::payloadHolds(kMethod, length, 3)) {
         return true;
     }
     _Log(LOG_INFO, kMethod, __LINE__, "UPDATE_STATE_CHANGED");
@@ -521,14 +514,14 @@ bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_
              state, reason);
         return true;
     }
-    IBluetoothHandleDelegate* target = receiver();
+    DelegateLease target = receiver();
     if (state == kFotaSessionClosed) {
         _Log(LOG_INFO, kMethod, __LINE__, "FOTA_SESSION_CLOSED");
     }
     if (state == kFotaSessionClosed && reason == 0) {
         _Log(LOG_INFO, kMethod, __LINE__,
              "fota_download_control >> close Download. download complete.");
-        if (target != nullptr) {
+        if (target) {
             target->OnDownloadFinish(true, 0);
         }
         if (isSecondGeneration()) {
@@ -543,13 +536,13 @@ bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_
         }
         _Log(LOG_INFO, kMethod, __LINE__,
              "fota_download_control >> close Download. download fail reason : %d", reason);
-        if (target != nullptr) {
+        if (target) {
             target->OnDownloadFinish(false, reason);
         }
     }
     m_lastState = state;
     m_lastError = reason;
-    if (target != nullptr) {
+    if (target) {
         target->OnFotaStateChange(state);
         if (reason != 0) {
             target->OnFotaError(reason);
@@ -562,12 +555,12 @@ bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_
 
 bool BluetoothHandle::parseOpenSessionResponse(const uint8_t* payload, std::size_t length) {
     static constexpr const char* kMethod = "BluetoothHandle::parseOpenSessionResponse";
-    if (!payloadHolds(kMethod, length, 2)) {
+    if (!devlink::payloadHolds(kMethod, length, 2)) {
         return true;
     }
     m_lastState = payload[0];
     m_lastError = payload[1];
-    if (IBluetoothHandleDelegate* target = receiver()) {
+    if (DelegateLease target = receiver()) {
         target->OnFotaStateChange(m_lastState);
         if (m_lastError != 0) {
             target->OnFotaError(m_lastError);
@@ -580,7 +573,7 @@ bool BluetoothHandle::parseOpenSessionResponse(const uint8_t* payload, std::size
 
 bool BluetoothHandle::parseFOTA2OpenResponse(const uint8_t* payload, std::size_t length) {
     static constexpr const char* kMethod = "BluetoothHandle::parseFOTA2OpenResponse";
-    if (!payloadHolds(kMethod, length, 1)) {
+    if (!devlink::payloadHolds(kMethod, length, 1)) {
         return true;
     }
     _Log(LOG_INFO, kMethod, __LINE__, "errCode = %d", payload[0]);
@@ -592,7 +585,7 @@ bool BluetoothHandle::parseFOTA2EmergencyResponse(const uint8_t* /*payload*/,
     _Log(LOG_INFO, "BluetoothHandle::parseFOTA2EmergencyResponse", __LINE__,
          "=====parseFOTA2EmergencyResponse (0xBA) start=====");
     sendFOTA2Emergency();
-    if (IBluetoothHandleDelegate* target = receiver()) {
+    if (DelegateLease target = receiver()) {
         target->OnDeviceVersionMismatch();
     }
     return true;

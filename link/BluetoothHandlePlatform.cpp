@@ -17,9 +17,9 @@
 
 #include <cerrno>
 
+#include "base/Log.h"
 #include "link/BluetoothHandle.h"
 #include "link/FrameCodec.h"
-#include "services/Log.h"
 
 namespace {
 

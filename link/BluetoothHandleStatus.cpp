@@ -3,35 +3,17 @@
 
 #include <cstring>
 
+#include "base/Log.h"
 #include "link/BluetoothHandle.h"
 #include "link/MessageIds.h"
 #include "link/NarrowText.h"
-#include "services/Log.h"
+#include "link/PayloadReader.h"
+#include "link/StatusCodec.h"
 
 namespace {
 
-constexpr std::size_t kStatusLength = 7;
-constexpr std::size_t kExtendedStatusLengthFirst = 7;
-constexpr std::size_t kExtendedStatusLengthSecond = 19;
 constexpr std::size_t kSerialWidthFirst = 12;
 constexpr std::size_t kSerialWidthSecond = 11;
-
-// The layouts do not say what a shorter payload means; reading on would go past it, and reading
-// the missing bytes as 0 would report empty batteries or a lost bud that the earbuds never
-// reported. Such a message is ignored instead.
-bool payloadFits(const char* method, std::size_t length, std::size_t needed) {
-    if (length >= needed) {
-        return true;
-    }
-    _Log(LOG_WARNING, method, __LINE__,
-         "payload of %zu bytes is shorter than the %zu bytes of its layout; message ignored",
-         length, needed);
-    return false;
-}
-
-int32_t littleEndian16(const uint8_t* bytes) {
-    return static_cast<int32_t>(bytes[0] | (bytes[1] << 8));
-}
 
 }  // namespace
 
@@ -69,7 +51,7 @@ bool BluetoothHandle::sendUpdateResponse(uint8_t id) {
 }
 
 void BluetoothHandle::notifyStatus(const DeviceStatus& status) {
-    if (IBluetoothHandleDelegate* target = receiver()) {
+    if (DelegateLease target = receiver()) {
         target->OnDeviceStatusChange(status);
     }
 }
@@ -78,19 +60,13 @@ bool BluetoothHandle::parseStatusUpdate(const uint8_t* payload, std::size_t leng
     static constexpr const char* kMethod = "BluetoothHandle::parseStatusUpdate";
     _Log(LOG_INFO, kMethod, __LINE__, "=====parseStatusUpdate (0x60) start=====");
     logMessage("RECV: ", kMethod, payload, length);
-    if (!payloadFits(kMethod, length, kStatusLength)) {
+    if (!devlink::payloadHolds(kMethod, length, devlink::kStatusUpdateLength)) {
         return false;
     }
     DeviceStatus status;
     {
         std::lock_guard lock(m_stateMutex);
-        m_status.earType = payload[0];
-        m_status.batteryLeft = payload[1];
-        m_status.batteryRight = payload[2];
-        m_status.twsStatus = payload[3];
-        m_status.mainConnection = payload[4];
-        m_status.wearingDetection = payload[5];
-        m_status.batteryCase = payload[6];
+        m_status = *devlink::decodeStatusUpdate({payload, length}, m_status);
         status = m_status;
     }
     _Log(LOG_INFO, kMethod, __LINE__,
@@ -107,25 +83,14 @@ bool BluetoothHandle::parseExtendStatusUpdate(const uint8_t* payload, std::size_
     static constexpr const char* kMethod = "BluetoothHandle::parseExtendStatusUpdate";
     _Log(LOG_INFO, kMethod, __LINE__, "=====parseExtendStatusUpdate (0x61) start=====");
     logMessage("RECV: ", kMethod, payload, length);
-    const bool second = isSecondGeneration();
-    if (!payloadFits(kMethod, length,
-                     second ? kExtendedStatusLengthSecond : kExtendedStatusLengthFirst)) {
+    const devlink::Generation generation = this->generation();
+    if (!devlink::payloadHolds(kMethod, length, devlink::extendedStatusLength(generation))) {
         return false;
     }
     DeviceStatus status;
     {
         std::lock_guard lock(m_stateMutex);
-        m_status.messageRevision = payload[0];
-        m_status.earType = payload[1];
-        m_status.batteryLeft = payload[2];
-        m_status.batteryRight = payload[3];
-        m_status.twsStatus = payload[4];
-        m_status.mainConnection = payload[5];
-        m_status.wearingDetection = payload[6];
-        // The first generation reports no case battery and no colours.
-        m_status.batteryCase = second ? payload[7] : 0;
-        m_status.DeviceColorL = second ? littleEndian16(payload + 15) : 0;
-        m_status.DeviceColorR = second ? littleEndian16(payload + 17) : 0;
+        m_status = *devlink::decodeExtendedStatusUpdate({payload, length}, generation, m_status);
         status = m_status;
     }
     _Log(LOG_INFO, kMethod, __LINE__, "parseExtendStatusUpdate (0x61) => Message Revision[%d]",
@@ -169,7 +134,7 @@ bool BluetoothHandle::parseSWVersion(const uint8_t* payload, std::size_t length)
         left = m_softwareVersionLeft;
         right = m_softwareVersionRight;
     }
-    if (IBluetoothHandleDelegate* target = receiver()) {
+    if (DelegateLease target = receiver()) {
         target->OnDeviceVersionChange(left, right);
     }
     return true;
@@ -180,7 +145,7 @@ bool BluetoothHandle::parseDeviceIMEI(const uint8_t* payload, std::size_t length
     _Log(LOG_INFO, kMethod, __LINE__, "=====parseDeviceIMEI (0x29) start=====");
     logMessage("RECV: ", kMethod, payload, length);
     const std::size_t width = isSecondGeneration() ? kSerialWidthSecond : kSerialWidthFirst;
-    if (!payloadFits(kMethod, length, 2 * width)) {
+    if (!devlink::payloadHolds(kMethod, length, 2 * width)) {
         return false;
     }
     // Fixed-width fields copied as they are, NUL bytes included.
@@ -194,7 +159,7 @@ bool BluetoothHandle::parseDeviceIMEI(const uint8_t* payload, std::size_t length
     _Log(LOG_INFO, kMethod, __LINE__, "imeiLeft: %s", left.c_str());
     _Log(LOG_INFO, kMethod, __LINE__, "imeiRight: %s", right.c_str());
     const bool valid = !left.empty() && !right.empty();
-    if (IBluetoothHandleDelegate* target = receiver()) {
+    if (DelegateLease target = receiver()) {
         target->OnDeviceIMEIChange(valid, left, right);
     }
     return true;

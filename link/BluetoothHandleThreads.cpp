@@ -5,10 +5,10 @@
 #include <cerrno>
 #include <set>
 
+#include "base/Log.h"
 #include "link/BluetoothHandle.h"
 #include "platform/Thread.h"
 #include "platform/TickCount.h"
-#include "services/Log.h"
 
 namespace {
 
@@ -184,7 +184,7 @@ void BluetoothHandle::ThreadCheckSupportBluetooth() {
     _Log(LOG_INFO, "BluetoothHandle::ThreadCheckSupportBluetooth", __LINE__,
          "=====ThreadCheckSupportBluetooth start=====");
     const bool supported = checkSupport();
-    if (IBluetoothHandleDelegate* target = receiver()) {
+    if (DelegateLease target = receiver()) {
         target->OnCheckBluetoothResponse(supported);
     }
     _Log(LOG_INFO, "BluetoothHandle::ThreadCheckSupportBluetooth", __LINE__,
@@ -244,8 +244,8 @@ void BluetoothHandle::takeCycleResults(
              static_cast<int>(m_foundDevices.size()));
         report = m_foundDevices;
     }
-    IBluetoothHandleDelegate* target = receiver();
-    if (target != nullptr && m_flags.finding.load()) {
+    DelegateLease target = receiver();
+    if (target && m_flags.finding.load()) {
         target->OnDeviceFindChange(report);
     }
 }
@@ -287,7 +287,7 @@ void BluetoothHandle::ThreadConnectDevice(BluetoothDevice* device) {
     _Log(LOG_INFO, "BluetoothHandle::ThreadConnectDevice", __LINE__,
          "=====ThreadConnectDevice start=====");
     if (!startService()) {
-        if (IBluetoothHandleDelegate* target = receiver()) {
+        if (DelegateLease target = receiver()) {
             target->OnDeviceConnected(false, device);
         }
     }
@@ -312,7 +312,7 @@ void BluetoothHandle::ThreadConnectDevice(BluetoothDevice* device) {
             startWorker("bt-alive", [this, epoch] { ThreadCheckDeviceAlive(epoch); });
         }
     }
-    if (IBluetoothHandleDelegate* target = receiver()) {
+    if (DelegateLease target = receiver()) {
         target->OnDeviceConnected(connected, device);
     }
 }
@@ -362,7 +362,7 @@ void BluetoothHandle::ThreadCheckDeviceAlive(uint64_t epoch) {
             }
         }
         if (lost) {
-            if (IBluetoothHandleDelegate* target = receiver()) {
+            if (DelegateLease target = receiver()) {
                 target->OnDeviceDisconnected(0);
             }
             break;
@@ -395,7 +395,7 @@ void BluetoothHandle::ThreadCheckDeviceConnect(uint64_t session, uint64_t epoch)
         }
         if (failLink(epoch, kMethod,
                      "ThreadCheckDeviceConnect -> do not REVC any message over 20s")) {
-            if (IBluetoothHandleDelegate* target = receiver()) {
+            if (DelegateLease target = receiver()) {
                 target->OnDeviceDisconnected(1);
             }
         }

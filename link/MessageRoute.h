@@ -1,33 +1,24 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+class BluetoothHandle;
 
 namespace devlink {
 
-// Which handler a received message reaches, by id and response flag.
-enum class Handler {
-    Dropped,  // not listed for this flag: no log, no handler
-    LogOnly,  // logged with its name, no handler
-    ParseDeviceIMEI,
-    ParseStatusUpdate,
-    ParseExtendStatusUpdate,
-    ParseSWVersion,
-    ParseOpenSessionResponse,
-    ParseFOTACtrlResponse,
-    ParseFOTADownloadDataResponse,
-    ParseFOTAUpdateResponse,
-    ParseFOTA2EmergencyResponse,
-    ParseFOTA2OpenResponse,
-    ParseFOTA2DataResponse,
-};
+// A handler of one received payload: a member of the handle, run on its listener thread.
+using PayloadHandler = bool (BluetoothHandle::*)(const uint8_t* payload, std::size_t length);
 
 struct MessageRoute {
     // The id's name as logged after "MSG_REQ: " or "MSG_RES: "; null for dropped messages.
     const char* name;
-    Handler handler;
+    // Null for messages that are only logged.
+    PayloadHandler handler;
 };
 
-// The id table of the device link: the same for both generations.
+// The routing table of the device link, the same for both generations: which handler a
+// received message reaches, by id and response flag. A new message id is one row there.
 MessageRoute routeMessage(int messageId, int response);
 
 }  // namespace devlink

@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "auralis/Version.h"
+#include "base/Log.h"
 #include "platform/Paths.h"
 #include "services/AtomicFile.h"
-#include "services/Log.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <iterator>
 #include <mutex>
 
+#include "base/Log.h"
 #include "services/AtomicFile.h"
 #include "services/EnvironVar.h"
-#include "services/Log.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <system_error>
 #include <utility>
 
+#include "base/Log.h"
 #include "services/AtomicFile.h"
-#include "services/Log.h"
 
 namespace {
 

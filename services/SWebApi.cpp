@@ -15,9 +15,9 @@
 #include <system_error>
 #include <utility>
 
+#include "base/Log.h"
 #include "platform/Thread.h"
 #include "services/HttpTransfer.h"
-#include "services/Log.h"
 #include "services/SSetting.h"
 #include "services/WebApiAnswer.h"
 

@@ -8,9 +8,9 @@
 #include <chrono>
 #include <thread>
 
+#include "base/Log.h"
 #include "link/MessageIds.h"
 #include "platform/TickCount.h"
-#include "services/Log.h"
 #include "sim/EarbudReports.h"
 #include "sim/FrameText.h"
 #include "sim/Transcript.h"

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <span>
 
+#include "base/Log.h"
 #include "fota/PackageFormat.h"
-#include "services/Log.h"
 #include "sim/Crc32.h"
 #include "sim/FirmwareDescriptor.h"
 #include "sim/FrameText.h"

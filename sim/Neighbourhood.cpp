@@ -1,6 +1,6 @@
 #include "sim/Neighbourhood.h"
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "sim/DeviceAddress.h"
 
 namespace sim {

@@ -10,10 +10,10 @@
 #include <cstring>
 #include <sstream>
 
+#include "base/Log.h"
 #include "platform/Thread.h"
 #include "platform/TickCount.h"
 #include "platform/bluetooth/FdConnection.h"
-#include "services/Log.h"
 #include "sim/DeviceAddress.h"
 
 namespace sim {

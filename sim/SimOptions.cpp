@@ -3,7 +3,7 @@
 #include <charconv>
 #include <string_view>
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "sim/CtlCommands.h"
 
 namespace sim {

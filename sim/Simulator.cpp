@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 
+#include "base/Log.h"
 #include "platform/Paths.h"
 #include "platform/Thread.h"
 #include "platform/TickCount.h"
-#include "services/Log.h"
 #include "sim/Scenario.h"
 
 namespace sim {

@@ -4,7 +4,7 @@
 #include <ctime>
 #include <system_error>
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "sim/DeviceAddress.h"
 
 namespace sim {

@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "auralis/Version.h"
-#include "services/Log.h"
+#include "base/Log.h"
 #include "sim/FirmwarePackageBuilder.h"
 #include "sim/Neighbourhood.h"
 

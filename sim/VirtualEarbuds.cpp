@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "base/Log.h"
 #include "platform/TickCount.h"
-#include "services/Log.h"
 #include "sim/DeviceAddress.h"
 #include "sim/EarbudReports.h"
 #include "sim/Transcript.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "sim/Scenario.h"
 #include "sim/SimOptions.h"
 #include "sim/Simulator.h"

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
+#include "base/Log.h"
 #include "platform/Process.h"
-#include "services/Log.h"
 #include "services/SLocale.h"
 #include "ui/SPalette.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/Log.h"
 #include "platform/window/Keys.h"
-#include "services/Log.h"
 #include "ui/SButton.h"
 #include "ui/SDC.h"
 #include "ui/SDispatcher.h"

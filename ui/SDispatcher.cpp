@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "ui/IAnimationDriver.h"
 #include "ui/IDispatcherHost.h"
 #include "ui/IDispatcherInvokeDelegate.h"
@@ -120,17 +120,44 @@ void SDispatcher::DrainInvocations() {
         std::lock_guard lock(m_invokeLock);
         batch.swap(m_invokeQueue);
         m_queued = 0;
+        m_draining.push_back(&batch);
     }
-    // Records posted while this batch runs (by the targets too) wait for the next drain.
+    // Records posted while this batch runs (by the targets too) wait for the next drain. A
+    // record may destroy the target of a later one (or run a nested loop that drains a batch of
+    // its own); ForgetTarget then clears that target in every batch being delivered.
     for (std::unique_ptr<SInvokeArgument>& record : batch) {
-        if (record->target != nullptr) {
-            record->target->Dispatcher_Invoked(record.get());
+        IDispatcherInvokeDelegate* target = nullptr;
+        {
+            std::lock_guard lock(m_invokeLock);
+            target = record->target;
         }
+        if (target != nullptr) {
+            target->Dispatcher_Invoked(record.get());
+        }
+        std::lock_guard lock(m_invokeLock);
         record.reset();
+    }
+    std::lock_guard lock(m_invokeLock);
+    std::erase(m_draining, &batch);
+}
+
+void SDispatcher::ForgetTarget(IDispatcherInvokeDelegate* target) {
+    std::lock_guard lock(m_invokeLock);
+    std::erase_if(m_invokeQueue, [target](const std::unique_ptr<SInvokeArgument>& record) {
+        return record->target == target;
+    });
+    m_queued = m_invokeQueue.size();
+    for (std::deque<std::unique_ptr<SInvokeArgument>>* batch : m_draining) {
+        for (std::unique_ptr<SInvokeArgument>& record : *batch) {
+            if (record && record->target == target) {
+                record->target = nullptr;
+            }
+        }
     }
 }
 
 void SDispatcher::MarkDirty(SWindowAgent* agent) {
+    AssertUiThread();
     if (agent == nullptr) {
         return;
     }
@@ -151,11 +178,13 @@ bool SDispatcher::IsDirty(SWindowAgent* agent) const {
 }
 
 void SDispatcher::RegisterFrame(SWindowFrame* frame) {
+    AssertUiThread();
     UnregisterFrame(frame);
     m_frames.push_back(frame);
 }
 
 void SDispatcher::UnregisterFrame(SWindowFrame* frame) {
+    AssertUiThread();
     std::erase(m_frames, frame);
 }
 
@@ -316,4 +345,14 @@ void SDispatcher::ClearUiThread() {
 
 bool SDispatcher::IsUiThread() const {
     return m_uiThread.load() == std::this_thread::get_id();
+}
+
+void SDispatcher::AssertUiThread() const {
+#ifndef NDEBUG
+    if (m_uiThread.load() != std::thread::id{} && !IsUiThread()) {
+        _Log(LOG_ERROR, "SDispatcher::AssertUiThread", __LINE__,
+             "UI work on a thread other than the UI thread");
+        std::abort();
+    }
+#endif
 }

@@ -49,6 +49,9 @@ public:
     int Post(IDispatcherInvokeDelegate* target, std::unique_ptr<SInvokeArgument> argument);
     int Post(IDispatcherInvokeDelegate* target, int32_t id, int32_t param = 0);
     std::size_t PendingInvocations() const;
+    // Any thread: drops the records queued for target, also those of a batch being delivered.
+    // A receiver's destructor calls it, so no record reaches a destroyed receiver.
+    void ForgetTarget(IDispatcherInvokeDelegate* target);
 
     // UI thread: a frame's agent needs a repaint; any number of marks before the next loop
     // turn cost one paint.
@@ -89,6 +92,9 @@ public:
     void SetUiThread();
     void ClearUiThread();
     bool IsUiThread() const;
+    // Debug builds: stops the program when UI-only work runs on another thread while the UI
+    // thread is set (widgets, frames and repaints belong to it). Release builds: nothing.
+    void AssertUiThread() const;
     void SetLastFrameTick(uint64_t tick) { m_lastFrameTick = tick; }
     uint64_t GetLastFrameTick() const { return m_lastFrameTick; }
 
@@ -107,6 +113,9 @@ private:
 
     mutable std::mutex m_invokeLock;
     std::deque<std::unique_ptr<SInvokeArgument>> m_invokeQueue;
+    // The batches DrainInvocations is delivering (nested loops drain their own), under
+    // m_invokeLock like their records' targets.
+    std::vector<std::deque<std::unique_ptr<SInvokeArgument>>*> m_draining;
     std::atomic<std::size_t> m_queued{0};
 
     mutable std::mutex m_repaintLock;

@@ -1,6 +1,6 @@
 #include "ui/SFramePanel.h"
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "ui/SDialogFrame.h"
 
 void SFramePanel::CloseDialog() {

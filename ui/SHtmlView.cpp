@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "ui/SDC.h"
 #include "ui/SHtmlText.h"
 #include "ui/SPalette.h"

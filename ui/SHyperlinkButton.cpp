@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "base/Log.h"
 #include "platform/Process.h"
 #include "platform/window/Keys.h"
-#include "services/Log.h"
 #include "ui/SDC.h"
 #include "ui/SLinkText.h"
 #include "ui/TextFlags.h"

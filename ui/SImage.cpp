@@ -9,8 +9,8 @@
 #include <set>
 #include <system_error>
 
+#include "base/Log.h"
 #include "platform/Paths.h"
-#include "services/Log.h"
 #include "ui/SDispatcher.h"
 
 namespace fs = std::filesystem;

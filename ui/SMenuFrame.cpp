@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/Log.h"
 #include "platform/window/Backend.h"
 #include "platform/window/Keys.h"
-#include "services/Log.h"
 #include "ui/ICommandDelegate.h"
 #include "ui/SDispatcher.h"
 #include "ui/SImage.h"

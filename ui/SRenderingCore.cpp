@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "ui/SColor.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "ui/SSlideView.h"
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "ui/SDC.h"
 #include "ui/SSlideTransition.h"
 

@@ -1,7 +1,7 @@
 #include "ui/SThreadBase.h"
 
+#include "base/Log.h"
 #include "platform/Thread.h"
-#include "services/Log.h"
 
 SThreadBase::SThreadBase() = default;
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/Log.h"
 #include "platform/window/Keys.h"
-#include "services/Log.h"
 #include "ui/IHoverListener.h"
 #include "ui/SDispatcher.h"
 #include "ui/SFontTable.h"

@@ -624,76 +624,69 @@ void SWindowBase::MouseLeave() {
     OnMouseLeave();
 }
 
-int SWindowBase::LButtonDown(SMouseEventArgs& event, int targetChosen) {
+int SWindowBase::MouseButton(MouseButtonAction action, SMouseEventArgs& event, int targetChosen) {
+    using enum MouseButtonAction;
     SWindowBase* target = ChooseTarget(event, targetChosen, 0);
     if (target->IsInputGated()) {
         return 0;
     }
     SWindowAgent* agent = GetAgent();
-    if (target->m_dragHandle != 0) {
-        // The window follows the pointer from now on (SWindowAgent::OnMouseMove).
-        target->SetCapture();
+    if (target->m_dragHandle != 0 && (action == LeftDown || action == LeftUp)) {
+        // A press on the caption starts moving the window (SWindowAgent::OnMouseMove follows
+        // the pointer); the release ends it.
+        if (action == LeftDown) {
+            target->SetCapture();
+        } else {
+            target->ReleaseCapture();
+        }
         if (agent != nullptr) {
-            agent->SetDragPoint(event.point);
+            agent->SetDragPoint(action == LeftDown
+                                    ? event.point
+                                    : SPoint(SWindowAgent::kNoDrag, SWindowAgent::kNoDrag));
         }
         return 1;
     }
-    if (target->m_tooltipEnabled != 0) {
+    const bool press = action == LeftDown || action == RightDown;
+    if ((press || action == LeftUp) && target->m_tooltipEnabled != 0) {
         target->RestartToolTipHideTimer();
     }
-    if (target->m_focusable != 0 && target->HasFocus() == 0 && agent != nullptr) {
+    if (press && target->m_focusable != 0 && target->HasFocus() == 0 && agent != nullptr) {
         agent->SetFocus(target);
     }
-    return target->OnLButtonDown(target->Localize(event));
+    const SMouseEventArgs local = target->Localize(event);
+    switch (action) {
+        case LeftDown:
+            return target->OnLButtonDown(local);
+        case LeftUp:
+            return target->OnLButtonUp(local);
+        case LeftDoubleClick:
+            return target->OnLButtonDoubleClick(local);
+        case RightDown:
+            return target->OnRButtonDown(local);
+        case RightUp:
+            return target->OnRButtonUp(local);
+    }
+    return 0;
+}
+
+int SWindowBase::LButtonDown(SMouseEventArgs& event, int targetChosen) {
+    return MouseButton(MouseButtonAction::LeftDown, event, targetChosen);
 }
 
 int SWindowBase::LButtonUp(SMouseEventArgs& event, int targetChosen) {
-    SWindowBase* target = ChooseTarget(event, targetChosen, 0);
-    if (target->IsInputGated()) {
-        return 0;
-    }
-    if (target->m_dragHandle != 0) {
-        target->ReleaseCapture();
-        if (SWindowAgent* agent = GetAgent()) {
-            agent->SetDragPoint(SPoint(SWindowAgent::kNoDrag, SWindowAgent::kNoDrag));
-        }
-        return 1;
-    }
-    if (target->m_tooltipEnabled != 0) {
-        target->RestartToolTipHideTimer();
-    }
-    return target->OnLButtonUp(target->Localize(event));
+    return MouseButton(MouseButtonAction::LeftUp, event, targetChosen);
 }
 
 int SWindowBase::LButtonDoubleClick(SMouseEventArgs& event, int targetChosen) {
-    SWindowBase* target = ChooseTarget(event, targetChosen, 0);
-    if (target->IsInputGated()) {
-        return 0;
-    }
-    return target->OnLButtonDoubleClick(target->Localize(event));
+    return MouseButton(MouseButtonAction::LeftDoubleClick, event, targetChosen);
 }
 
 int SWindowBase::RButtonUp(SMouseEventArgs& event, int targetChosen) {
-    SWindowBase* target = ChooseTarget(event, targetChosen, 0);
-    if (target->IsInputGated()) {
-        return 0;
-    }
-    return target->OnRButtonUp(target->Localize(event));
+    return MouseButton(MouseButtonAction::RightUp, event, targetChosen);
 }
 
 int SWindowBase::RButtonDown(SMouseEventArgs& event, int targetChosen) {
-    SWindowBase* target = ChooseTarget(event, targetChosen, 0);
-    if (target->IsInputGated()) {
-        return 0;
-    }
-    if (target->m_tooltipEnabled != 0) {
-        target->RestartToolTipHideTimer();
-    }
-    SWindowAgent* agent = GetAgent();
-    if (target->m_focusable != 0 && target->HasFocus() == 0 && agent != nullptr) {
-        agent->SetFocus(target);
-    }
-    return target->OnRButtonDown(target->Localize(event));
+    return MouseButton(MouseButtonAction::RightDown, event, targetChosen);
 }
 
 int SWindowBase::MouseWheel(SMouseEventArgs& event, int targetChosen) {

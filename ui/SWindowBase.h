@@ -185,10 +185,7 @@ public:
     virtual int ArrangeChildren();
     virtual int StacksChildren() { return 0; }
     virtual int StackIsHorizontal() { return 0; }
-    virtual void OnStackChanged() {}
     virtual double ChildStackOffset(SWindowBase* child);
-    virtual void OnStackHookA() {}
-    virtual int OnStackHookB() { return 0; }
     virtual SSize GetContentSize();
     virtual int IsScrollable() { return 0; }
 
@@ -233,8 +230,6 @@ public:
     // Draws the keyboard focus ring inside the widget's own rectangle, over its children.
     // The default is a rounded outline in the accent colour; widgets of other shapes override.
     virtual void OnDrawFocusRing(SDC& dc);
-    virtual void OnFocusHookA() {}
-    virtual void OnFocusHookB() {}
 
 protected:
     // The event record with its point converted to this widget's local units.
@@ -247,6 +242,11 @@ protected:
     void ApplySize(const SSize& size);
     void RestartToolTipHideTimer();
     SWindowBase* ChooseTarget(SMouseEventArgs& event, int targetChosen, int includeDisabled);
+
+    // The one path of the five mouse-button events: the target, its input gate, the caption
+    // drag (left button), the tooltip timer and the focus (presses), then its handler.
+    enum class MouseButtonAction { LeftDown, LeftUp, LeftDoubleClick, RightDown, RightUp };
+    int MouseButton(MouseButtonAction action, SMouseEventArgs& event, int targetChosen);
     void DropAgentReferences();
     // Unlinks every child (they are no longer in a tree); for destructors, where the children
     // may outlive this widget.

@@ -1,7 +1,7 @@
 #include "ui/SWindowFrame.h"
 
+#include "base/Log.h"
 #include "platform/window/Keys.h"
-#include "services/Log.h"
 #include "ui/ICommandDelegate.h"
 #include "ui/SDispatcher.h"
 #include "ui/SWindowBase.h"

@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
+#include "base/Log.h"
 #include "services/EnvironVar.h"
-#include "services/Log.h"
 #include "services/SLocale.h"
 #include "services/SSetting.h"
 #include "services/SUtil.h"

@@ -4,7 +4,7 @@
 #include <condition_variable>
 #include <thread>
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "ui/SDispatcher.h"
 
 namespace updater {

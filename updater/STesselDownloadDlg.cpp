@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/Log.h"
 #include "platform/Process.h"
-#include "services/Log.h"
 #include "services/SLocale.h"
 #include "services/SSetting.h"
 #include "services/SettingChild.h"

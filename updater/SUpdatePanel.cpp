@@ -7,8 +7,8 @@
 #include <system_error>
 #include <thread>
 
+#include "base/Log.h"
 #include "platform/Process.h"
-#include "services/Log.h"
 #include "services/SLocale.h"
 #include "services/SUtil.h"
 #include "ui/SDC.h"

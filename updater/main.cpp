@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "base/Log.h"
 #include "platform/window/Backend.h"
-#include "services/Log.h"
 #include "ui/SCommandLine.h"
 #include "updater/SGUIMain.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "services/Log.h"
+#include "base/Log.h"
 
 namespace bench_support {
 

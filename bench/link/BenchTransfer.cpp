@@ -31,11 +31,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/Log.h"
 #include "fota/PackageWriter.h"
 #include "link/BluetoothHandle.h"
 #include "platform/Paths.h"
 #include "platform/bluetooth/sim/SimBackend.h"
-#include "services/Log.h"
 
 extern char** environ;
 
@@ -208,7 +208,7 @@ bool transfer(const char* label, BluetoothHandle& link, Waiter& waiter, Bluetoot
     services::log::flush();
     const std::size_t logBytesBefore = fileSize(logFile);
     const std::size_t logLinesBefore = lineCount(logFile);
-    link.FotaBin = package;
+    link.setFotaBin(package);
     const double programBefore = selfCpu();
     const double simBefore = processCpu(simPid);
     const auto start = Clock::now();

@@ -8,7 +8,7 @@
 #include <string>
 #include <system_error>
 
-#include "services/Log.h"
+#include "base/Log.h"
 
 namespace fuzz_support {
 

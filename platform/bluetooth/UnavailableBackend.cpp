@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "services/Log.h"
+#include "base/Log.h"
 
 namespace platform::bluetooth {
 

@@ -1,10 +1,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/Log.h"
 #include "platform/window/Backend.h"
 #include "platform/window/headless/HeadlessBackend.h"
 #include "platform/window/sdl/SdlBackend.h"
-#include "services/Log.h"
 
 namespace platform::window {
 

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "app/SCheckVersionDlg.h"
-#include "services/Log.h"
+#include "base/Log.h"
 #include "ui/SDispatcher.h"
 
 namespace app_test {

@@ -8,9 +8,9 @@
 #include <iterator>
 #include <string>
 
+#include "base/Log.h"
 #include "link/BluetoothHandle.h"
 #include "platform/TickCount.h"
-#include "services/Log.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/common/TestSandbox.h"
 #include "ui/SCommandLine.h"

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <string>
 
+#include "base/Log.h"
 #include "fota/PackageWriter.h"
-#include "services/Log.h"
 #include "tests/common/TestSandbox.h"
 
 namespace fs = std::filesystem;
@@ -110,6 +110,34 @@ TEST_F(FileInfoTest, ShortReadsMakeThePackageInvalid) {
     FileInfo exact;
     EXPECT_TRUE(exact.getFileInfo(write(Bytes(package.begin(), package.begin() + 12 + 32))));
     EXPECT_EQ(exact.fileCrc32, fota::readLE32(package.data() + 12 + 32 - 4));
+}
+
+TEST_F(FileInfoTest, SaysWhyAPackageCannotBeRead) {
+    const Bytes package = twoEntryPackage();
+    const auto whyFor = [&](const Bytes& bytes) {
+        FileInfo info;
+        std::string why = "left from before";
+        EXPECT_FALSE(info.getFileInfo(write(bytes), why));
+        return why;
+    };
+    EXPECT_EQ(whyFor(Bytes(package.begin(), package.begin() + 8)),
+              "the file is shorter than the 12-byte header");
+    EXPECT_EQ(whyFor(Bytes(package.begin(), package.begin() + 12 + 16 + 5)),
+              "the entry table ends after 1 of 2 entries");
+    Bytes wrongMagic = package;
+    wrongMagic[0] ^= 0xFF;
+    EXPECT_EQ(whyFor(wrongMagic), "it is not a firmware package (wrong magic number)");
+    Bytes noEntries = package;
+    fota::writeLE32(noEntries.data() + 8, 0);
+    EXPECT_EQ(whyFor(noEntries), "the header states no entries");
+
+    FileInfo absent;
+    std::string why;
+    EXPECT_FALSE(absent.getFileInfo((m_folder / "absent.bin").string(), why));
+    EXPECT_EQ(why, "the file cannot be opened");
+    FileInfo good;
+    EXPECT_TRUE(good.getFileInfo(write(package), why));
+    EXPECT_TRUE(why.empty());
 }
 
 TEST_F(FileInfoTest, LogsTheHeaderEveryEntryAndTheCheckValue) {

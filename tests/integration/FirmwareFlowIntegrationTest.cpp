@@ -14,6 +14,7 @@
 #include "platform/bluetooth/sim/SimBackend.h"
 #include "services/EnvironVar.h"
 #include "services/SUtil.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/fota/FlowRecorder.h"
 #include "tests/integration/SimNeighbourhood.h"
@@ -26,6 +27,11 @@ using nlohmann::json;
 using namespace std::chrono_literals;
 
 namespace {
+
+// The flow's steps run downloads and transfers through the sim: a longer bound than the default.
+bool eventually(const std::function<bool()>& condition) {
+    return testing_support::eventually(condition, 20s);
+}
 
 constexpr uint64_t kPlus = 0x705AB6014F2Aull;
 constexpr uint64_t kFirst = 0x705AB60077A0ull;
@@ -51,17 +57,6 @@ json pairs() {
                          {"name", "Auralis (77A0)"},
                          {"mtu", 300},
                          {"state", {{"versionLeft", "1.4.0"}, {"versionRight", "1.4.1"}}}}});
-}
-
-bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 20s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
 }
 
 LinkTimings testTimings() {

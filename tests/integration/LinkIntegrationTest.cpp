@@ -8,6 +8,7 @@
 
 #include "fota/PackageWriter.h"
 #include "platform/bluetooth/sim/SimBackend.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/integration/SimNeighbourhood.h"
 #include "tests/link/LinkTestSupport.h"
@@ -17,6 +18,8 @@ using link_test::EventRecorder;
 using link_test::LogCapture;
 using nlohmann::json;
 using namespace std::chrono_literals;
+
+using testing_support::eventually;
 
 namespace {
 
@@ -100,17 +103,6 @@ FileInfo writePackage(const std::string& model, std::size_t imageSize) {
     info.path = path.string();
     EXPECT_TRUE(info.getFileInfo(info.path));
     return info;
-}
-
-bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
 }
 
 std::size_t occurrences(const std::string& text, const std::string& piece) {
@@ -255,7 +247,7 @@ TEST_P(TransferIntegrationTest, CompleteTransferWithProgress) {
     SimLink link(sim);
     BluetoothDevice target(second ? "Auralis+ (4F2A)" : "Auralis (77A0)", second ? kPlus : kFirst);
     ASSERT_TRUE(link.connect(target));
-    link.handle.FotaBin = writePackage(second ? "VX-R175" : "VX-R170", 60000);
+    link.handle.setFotaBin(writePackage(second ? "VX-R175" : "VX-R170", 60000));
     ASSERT_TRUE(link.handle.OpenFotaSession());
     ASSERT_TRUE(link.events.waitFor("OnDownloadFinish", 1, 60s));
     EXPECT_EQ(link.events.matching("OnDownloadFinish"),
@@ -296,7 +288,7 @@ TEST(LinkIntegrationTest, RejectedPackageResetsAndUnpairsUnlessTheReasonIs14) {
         SimLink link(sim);
         BluetoothDevice plus("Auralis+ (4F2A)", kPlus);
         ASSERT_TRUE(link.connect(plus));
-        link.handle.FotaBin = writePackage("VX-R170", 5000);
+        link.handle.setFotaBin(writePackage("VX-R170", 5000));
         ASSERT_TRUE(link.handle.OpenFotaSession());
         ASSERT_TRUE(link.events.waitFor("OnDownloadFinish", 1, 30s));
         EXPECT_EQ(link.events.matching("OnDownloadFinish"),
@@ -310,7 +302,7 @@ TEST(LinkIntegrationTest, RejectedPackageResetsAndUnpairsUnlessTheReasonIs14) {
     BluetoothDevice first("Auralis (77A0)", kFirst);
     ASSERT_TRUE(link.connect(first));
     ASSERT_EQ(sim.ctl(std::string("FWRESULT ") + kFirstText + " 0 14"), "OK");
-    link.handle.FotaBin = writePackage("VX-R170", 5000);
+    link.handle.setFotaBin(writePackage("VX-R170", 5000));
     ASSERT_TRUE(link.handle.OpenFotaSession());
     ASSERT_TRUE(link.events.waitFor("OnDownloadFinish", 1, 30s));
     EXPECT_EQ(link.events.matching("OnDownloadFinish"),
@@ -339,7 +331,7 @@ TEST(LinkIntegrationTest, ReceiveWatchdogEndsAStalledTransfer) {
     BluetoothDevice plus("Auralis+ (4F2A)", kPlus);
     ASSERT_TRUE(link.connect(plus));
     ASSERT_EQ(sim.ctl(std::string("STALL ") + kPlusText + " 30"), "OK");
-    link.handle.FotaBin = writePackage("VX-R175", 40000);
+    link.handle.setFotaBin(writePackage("VX-R175", 40000));
     ASSERT_TRUE(link.handle.OpenFotaSession());
     ASSERT_TRUE(link.events.waitFor("OnDeviceDisconnected", 1, 30s));
     EXPECT_EQ(link.events.matching("OnDeviceDisconnected"),
@@ -375,7 +367,7 @@ TEST(LinkIntegrationTest, AnUnreadablePackageEndsTheTransferWithoutSendingUnread
     BluetoothDevice plus("Auralis+ (4F2A)", kPlus);
     handle.ConnectToDevice(&plus);
     ASSERT_TRUE(events.waitFor("OnDeviceConnected(1)"));
-    handle.FotaBin = package;
+    handle.setFotaBin(package);
     ASSERT_TRUE(handle.OpenFotaSession());
     ASSERT_TRUE(events.waitFor("OnDownloadFinish", 1, 30s));
     EXPECT_EQ(events.matching("OnDownloadFinish"),
@@ -397,7 +389,7 @@ TEST(LinkIntegrationTest, AnMtuOfZeroIsNotTaken) {
     link.handle.setTimings(timings);
     BluetoothDevice first("Auralis (77A0)", kFirst);
     ASSERT_TRUE(link.connect(first));
-    link.handle.FotaBin = writePackage("VX-R170", 5000);
+    link.handle.setFotaBin(writePackage("VX-R170", 5000));
     ASSERT_TRUE(link.handle.OpenFotaSession());
     // Neither an answer nor empty data goes out, so the earbuds give up on their own time-out
     // (their reason 6) instead of finding a protocol error (4).

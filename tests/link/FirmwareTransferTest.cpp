@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <thread>
 
@@ -41,7 +42,7 @@ struct Transfer {
         timings.fotaOpenPause = std::chrono::milliseconds(0);
         link.handle.setTimings(timings);
         link.handle.setDelegate(&events);
-        link.handle.FotaBin = package.info;
+        link.handle.setFotaBin(package.info);
     }
 
     // Opens the session and returns the open message.
@@ -338,8 +339,10 @@ TEST(FirmwareTransferTest, SessionOpenFailsWithoutALinkAndStartsNoWatchdog) {
     auto [ours, peer] = platform::bluetooth::FdConnection::createPair();
     handle.setConnectedDevice(&first);
     handle.setConnection(ours);
-    handle.FotaBin.entryCount = 40;
-    handle.FotaBin.entries.resize(40);
+    FileInfo tooMany;
+    tooMany.entryCount = 40;
+    tooMany.entries.resize(40);
+    handle.setFotaBin(tooMany);
     EXPECT_FALSE(handle.OpenFotaSession());
     EXPECT_EQ(handle.runningThreads(), 0);
 }
@@ -375,4 +378,25 @@ TEST(FirmwareTransferTest, ReceiveWatchdogEndsASilentTransferAndAnyChunkKeepsItG
     }
     EXPECT_EQ(transfer.link.handle.runningThreads(), 0);
     EXPECT_EQ(transfer.events.count("OnDeviceDisconnected"), 1);
+}
+
+// The update flow may set the next package on its own thread while the listener still serves
+// the earbuds' entry requests from the current one; both go through the link's lock (a plain
+// field write here is a data race that ThreadSanitizer reports).
+TEST(FirmwareTransferTest, PackageCanBeSetWhileTheListenerReadsIt) {
+    Transfer transfer(kSecond, {{1, 1300}});
+    transfer.open();
+    std::atomic<bool> stop{false};
+    std::thread setter([&] {
+        while (!stop.load()) {
+            transfer.link.handle.setFotaBin(transfer.package.info);
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        transfer.answer(0xBC, {1, 1});  // download entry 1
+    }
+    stop.store(true);
+    setter.join();
+    EXPECT_EQ(transfer.link.handle.fotaBin().entries.size(), 1u);
+    EXPECT_EQ(transfer.link.handle.fotaBin().path, transfer.package.info.path);
 }

@@ -5,9 +5,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/Log.h"
 #include "fota/PackageWriter.h"
 #include "link/FrameCodec.h"
-#include "services/Log.h"
 #include "tests/common/TestSandbox.h"
 
 namespace link_test {

@@ -7,43 +7,51 @@
 
 using devlink::buildFrame;
 using devlink::Generation;
-using devlink::Handler;
 using devlink::routeMessage;
 using link_test::Bytes;
 using link_test::LinkUnderTest;
 using link_test::LogCapture;
 
 TEST(MessageDispatchTest, EveryIdReachesItsHandlerByResponseFlag) {
+    // What the routing table does with each id and flag: drop it, only log it, or hand it on.
+    enum class Kind { Dropped, LogOnly, Handled };
+    const auto kindOf = [](const devlink::MessageRoute& route) {
+        if (route.name == nullptr) {
+            return Kind::Dropped;
+        }
+        return route.handler != nullptr ? Kind::Handled : Kind::LogOnly;
+    };
     struct Row {
         int id;
-        Handler request;
-        Handler response;
+        Kind request;
+        Kind response;
     };
     const Row rows[] = {
-        {0x29, Handler::Dropped, Handler::ParseDeviceIMEI},
-        {0x50, Handler::Dropped, Handler::Dropped},
-        {0x51, Handler::Dropped, Handler::Dropped},
-        {0x60, Handler::ParseStatusUpdate, Handler::ParseStatusUpdate},
-        {0x61, Handler::ParseExtendStatusUpdate, Handler::LogOnly},
-        {0xB0, Handler::ParseOpenSessionResponse, Handler::ParseOpenSessionResponse},
-        {0xB1, Handler::ParseFOTACtrlResponse, Handler::Dropped},
-        {0xB2, Handler::LogOnly, Handler::ParseFOTADownloadDataResponse},
-        {0xB3, Handler::ParseFOTAUpdateResponse, Handler::LogOnly},
-        {0xB4, Handler::Dropped, Handler::ParseSWVersion},
-        {0xBA, Handler::ParseFOTA2EmergencyResponse, Handler::Dropped},
-        {0xBB, Handler::ParseFOTA2OpenResponse, Handler::Dropped},
-        {0xBC, Handler::ParseFOTACtrlResponse, Handler::Dropped},
-        {0xBD, Handler::ParseFOTA2DataResponse, Handler::Dropped},
-        {0xBE, Handler::ParseFOTAUpdateResponse, Handler::Dropped},
-        {0x00, Handler::Dropped, Handler::Dropped},
-        {0x62, Handler::Dropped, Handler::Dropped},
-        {0xB5, Handler::Dropped, Handler::Dropped},
-        {0xFF, Handler::Dropped, Handler::Dropped},
+        {0x29, Kind::Dropped, Kind::Handled}, {0x50, Kind::Dropped, Kind::Dropped},
+        {0x51, Kind::Dropped, Kind::Dropped}, {0x60, Kind::Handled, Kind::Handled},
+        {0x61, Kind::Handled, Kind::LogOnly}, {0xB0, Kind::Handled, Kind::Handled},
+        {0xB1, Kind::Handled, Kind::Dropped}, {0xB2, Kind::LogOnly, Kind::Handled},
+        {0xB3, Kind::Handled, Kind::LogOnly}, {0xB4, Kind::Dropped, Kind::Handled},
+        {0xBA, Kind::Handled, Kind::Dropped}, {0xBB, Kind::Handled, Kind::Dropped},
+        {0xBC, Kind::Handled, Kind::Dropped}, {0xBD, Kind::Handled, Kind::Dropped},
+        {0xBE, Kind::Handled, Kind::Dropped}, {0x00, Kind::Dropped, Kind::Dropped},
+        {0x62, Kind::Dropped, Kind::Dropped}, {0xB5, Kind::Dropped, Kind::Dropped},
+        {0xFF, Kind::Dropped, Kind::Dropped},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(routeMessage(row.id, 0).handler, row.request) << std::hex << row.id;
-        EXPECT_EQ(routeMessage(row.id, 1).handler, row.response) << std::hex << row.id;
+        EXPECT_EQ(kindOf(routeMessage(row.id, 0)), row.request) << std::hex << row.id;
+        EXPECT_EQ(kindOf(routeMessage(row.id, 1)), row.response) << std::hex << row.id;
     }
+    // The second generation's control and update requests share the first generation's
+    // handlers; the status report reaches one handler whatever its flag.
+    EXPECT_EQ(routeMessage(MSG_ID_FOTA2_CONTROL, 0).handler,
+              routeMessage(MSG_ID_FOTA_CONTROL, 0).handler);
+    EXPECT_EQ(routeMessage(MSG_ID_FOTA2_UPDATE, 0).handler,
+              routeMessage(MSG_ID_FOTA_UPDATE, 0).handler);
+    EXPECT_EQ(routeMessage(MSG_ID_STATUS_UPDATED, 0).handler,
+              routeMessage(MSG_ID_STATUS_UPDATED, 1).handler);
+    EXPECT_NE(routeMessage(MSG_ID_FOTA2_DATA, 0).handler,
+              routeMessage(MSG_ID_FOTA_DOWNLOAD_DATA, 1).handler);
     EXPECT_STREQ(routeMessage(MSG_ID_FOTA2_CONTROL, 0).name, "MSG_ID_FOTA_CONTROL");
     EXPECT_STREQ(routeMessage(MSG_ID_FOTA2_UPDATE, 0).name, "MSG_ID_FOTA_UPDATE");
     EXPECT_STREQ(routeMessage(MSG_ID_FOTA2_EMERGENCY, 0).name, "MSG_ID_FOTA2_EMERGENCY");

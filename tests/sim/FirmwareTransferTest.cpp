@@ -8,6 +8,7 @@
 #include "fota/PackageFormat.h"
 #include "link/MessageIds.h"
 #include "sim/FirmwarePackageBuilder.h"
+#include "tests/common/Eventually.h"
 #include "tests/sim/ScriptedProgram.h"
 #include "tests/sim/SimTestClient.h"
 
@@ -71,16 +72,6 @@ std::unique_ptr<LinkClient> connect(SimRunner& sim, const Pair& pair) {
     return link;
 }
 
-bool waitUntil(const std::function<bool()>& condition) {
-    for (int i = 0; i < 300; ++i) {
-        if (condition()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
 std::size_t entryBytes(const std::vector<uint8_t>& bytes) {
     const fota::PackageHeader header = fota::decodeHeader(bytes.data());
     std::size_t total = 0;
@@ -117,7 +108,7 @@ void expectSuccessfulUpdate(const Pair& pair, const std::string& newVersion,
     EXPECT_TRUE(link->waitClosed()) << "the earbuds leave the link to install";
     EXPECT_TRUE(info(sim, pair.address)["restarting"].get<bool>());
     EXPECT_EQ(simtest::request(sim.socket(), "SCAN").find(pair.address), std::string::npos);
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(testing_support::eventually([&] {
         return simtest::request(sim.socket(), "SCAN").find(pair.address) != std::string::npos;
     }));
     const auto state = info(sim, pair.address);

@@ -107,6 +107,51 @@ TEST_F(DispatcherTest, RecordsPostedDuringADrainWaitForTheNext) {
     EXPECT_EQ(receiver.ids, (std::vector<int>{1, 2}));
 }
 
+// A receiver that goes away takes its queued records with it, also those of the batch being
+// delivered when an earlier record of that batch destroys it.
+TEST_F(DispatcherTest, RecordsOfADestroyedReceiverAreDropped) {
+    Receiver staying;
+    auto leaving = std::make_unique<Receiver>();
+    dispatcher().Post(leaving.get(), 1);
+    dispatcher().Post(&staying, 2);
+    leaving.reset();
+    EXPECT_EQ(dispatcher().PendingInvocations(), 1u);
+    dispatcher().DrainInvocations();
+    EXPECT_EQ(staying.ids, (std::vector<int>{2}));
+
+    auto second = std::make_unique<Receiver>();
+    Receiver* secondTarget = second.get();
+    staying.onInvoke = [&](SInvokeArgument* argument) {
+        if (argument->id == 3) {
+            second.reset();
+        }
+    };
+    dispatcher().Post(&staying, 3);
+    dispatcher().Post(secondTarget, 4);
+    dispatcher().Post(&staying, 5);
+    dispatcher().DrainInvocations();
+    EXPECT_EQ(staying.ids, (std::vector<int>{2, 3, 5}));
+    EXPECT_EQ(dispatcher().PendingInvocations(), 0u);
+}
+
+#ifndef NDEBUG
+// Debug builds stop at UI work on a worker thread while the UI thread is set.
+TEST_F(DispatcherTest, UiWorkOffTheUiThreadStopsDebugBuilds) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const bool wasUiThread = dispatcher().IsUiThread();
+    dispatcher().SetUiThread();
+    EXPECT_DEATH(
+        {
+            std::thread worker([&] { dispatcher().MarkDirty(nullptr); });
+            worker.join();
+        },
+        "");
+    if (!wasUiThread) {
+        dispatcher().ClearUiThread();
+    }
+}
+#endif
+
 TEST_F(DispatcherTest, NullTargetQueuesNothing) {
     EXPECT_EQ(dispatcher().Post(nullptr, 5), 0);
     EXPECT_EQ(dispatcher().PendingInvocations(), 0u);

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "ui/SDC.h"
 #include "ui/SDispatcher.h"
 #include "ui/SFontTable.h"

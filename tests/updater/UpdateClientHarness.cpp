@@ -5,7 +5,7 @@
 #include <sstream>
 #include <thread>
 
-#include "services/Log.h"
+#include "base/Log.h"
 #include "ui/SCommandLine.h"
 #include "ui/SPopupDialog.h"
 #include "updater/SGUIMain.h"

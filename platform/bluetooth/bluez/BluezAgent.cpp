@@ -1,6 +1,6 @@
 #include "platform/bluetooth/bluez/BluezAgent.h"
 
-#include "services/Log.h"
+#include "base/Log.h"
 
 namespace platform::bluetooth {
 namespace {

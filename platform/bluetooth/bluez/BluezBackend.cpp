@@ -10,6 +10,7 @@
 #include <optional>
 #include <thread>
 
+#include "base/Log.h"
 #include "platform/bluetooth/BluetoothAddress.h"
 #include "platform/bluetooth/FdConnection.h"
 #include "platform/bluetooth/bluez/BluezDiscovery.h"
@@ -17,7 +18,6 @@
 #include "platform/bluetooth/bluez/BluezObjectTree.h"
 #include "platform/bluetooth/bluez/BluezRfcommDialer.h"
 #include "platform/bluetooth/bluez/BluezSession.h"
-#include "services/Log.h"
 
 namespace platform::bluetooth {
 namespace {

@@ -14,7 +14,7 @@
 #include <optional>
 #include <thread>
 
-#include "services/Log.h"
+#include "base/Log.h"
 
 namespace platform::bluetooth {
 

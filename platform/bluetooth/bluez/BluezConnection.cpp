@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "services/Log.h"
+#include "base/Log.h"
 
 namespace platform::bluetooth {
 namespace {

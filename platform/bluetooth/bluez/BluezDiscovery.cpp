@@ -4,10 +4,10 @@
 #include <cerrno>
 #include <optional>
 
+#include "base/Log.h"
 #include "platform/bluetooth/BluetoothAddress.h"
 #include "platform/bluetooth/bluez/BluezErrorMap.h"
 #include "platform/bluetooth/bluez/BluezSession.h"
-#include "services/Log.h"
 
 namespace platform::bluetooth {
 namespace {

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "services/Log.h"
+#include "base/Log.h"
 
 namespace platform::bluetooth {
 namespace {

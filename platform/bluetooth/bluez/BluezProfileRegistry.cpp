@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "services/Log.h"
+#include "base/Log.h"
 
 namespace platform::bluetooth {
 namespace {

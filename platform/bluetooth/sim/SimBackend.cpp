@@ -4,11 +4,11 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "base/Log.h"
 #include "platform/Paths.h"
 #include "platform/bluetooth/BluetoothAddress.h"
 #include "platform/bluetooth/FdConnection.h"
 #include "platform/bluetooth/sim/SimRequest.h"
-#include "services/Log.h"
 
 namespace platform::bluetooth {
 namespace {

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/Log.h"
 #include "platform/window/Keys.h"
 #include "platform/window/sdl/SdlWindow.h"
-#include "services/Log.h"
 
 namespace platform::window {
 

@@ -1,7 +1,7 @@
 #include "platform/window/sdl/SdlWindow.h"
 
+#include "base/Log.h"
 #include "platform/window/sdl/SdlBackend.h"
-#include "services/Log.h"
 
 namespace platform::window {
 

@@ -17,9 +17,9 @@
 #include <iterator>
 #include <thread>
 
+#include "base/Log.h"
 #include "platform/bluetooth/FdConnection.h"
 #include "platform/bluetooth/bluez/BluezStandInRfcommDialer.h"
-#include "services/Log.h"
 #include "tests/platform/bluetooth/bluez/MockBluez.h"
 
 namespace {

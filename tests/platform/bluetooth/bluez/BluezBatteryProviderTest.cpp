@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Log.h"
 #include "platform/bluetooth/bluez/BluezBatteryProvider.h"
-#include "services/Log.h"
 #include "tests/platform/bluetooth/bluez/MockBluez.h"
 
 namespace {

@@ -15,10 +15,10 @@
 #include <optional>
 #include <set>
 
+#include "base/Log.h"
 #include "link/BluetoothHandle.h"
 #include "platform/bluetooth/FdConnection.h"
 #include "platform/bluetooth/bluez/BluezBackend.h"
-#include "services/Log.h"
 #include "tests/platform/bluetooth/bluez/MockBluez.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "services/Log.h"
+#include "base/Log.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,0 +1,156 @@
+#include "tests/structure/LayerRules.h"
+
+#include <algorithm>
+#include <fstream>
+#include <initializer_list>
+#include <sstream>
+
+namespace structure {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct LayerPrefix {
+    std::string_view prefix;
+    std::string_view layer;
+};
+
+// The longest matching prefix names a file's layer: the platform core (events, threads, paths,
+// processes) is the lowest; the OS seams' backends and the service layer both stand on the log in
+// base/; the update flow in fota/ drives the link and sits above it, while the package code in
+// fota/ sits below it.
+constexpr LayerPrefix kPrefixes[] = {
+    {"platform/", "platform"},
+    {"base/", "base"},
+    {"platform/bluetooth/", "seams"},
+    {"platform/window/", "seams"},
+    {"services/", "services"},
+    {"fota/", "fota"},
+    {"link/", "link"},
+    {"fota/FirmwareUpdateFlow.", "fota-flow"},
+    {"ui/", "ui"},
+    {"app/", "app"},
+    {"updater/", "updater"},
+    {"ctl/", "ctl"},
+    {"sim/", "sim"},
+    {"auralis/", "generated"},
+};
+
+struct LayerRule {
+    std::string_view layer;
+    std::initializer_list<std::string_view> uses;  // besides itself and the generated headers
+};
+
+const LayerRule kRules[] = {
+    {"platform", {}},
+    {"base", {"platform"}},
+    {"seams", {"base", "platform"}},
+    {"services", {"base", "platform"}},
+    {"fota", {"services", "base", "platform"}},
+    {"link", {"fota", "services", "base", "platform", "seams"}},
+    {"fota-flow", {"link", "fota", "services", "base", "platform", "seams"}},
+    {"ui", {"services", "base", "platform", "seams"}},
+    {"app", {"ui", "fota-flow", "link", "fota", "services", "base", "platform", "seams"}},
+    {"updater", {"ui", "services", "base", "platform", "seams"}},
+    {"ctl", {"fota-flow", "link", "fota", "services", "base", "platform", "seams"}},
+    {"sim", {"link", "fota", "services", "base", "platform", "seams"}},
+    {"generated", {}},
+};
+
+constexpr std::string_view kLayeredFolders[] = {"platform", "base", "services", "fota", "link",
+                                                "ui",       "app",  "updater",  "ctl",  "sim"};
+
+// The quoted header of an `#include "..."` line; empty for anything else.
+std::string_view quotedInclude(std::string_view line) {
+    const std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string_view::npos || line[start] != '#') {
+        return {};
+    }
+    line.remove_prefix(start + 1);
+    line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+    if (!line.starts_with("include")) {
+        return {};
+    }
+    const std::size_t open = line.find('"');
+    const std::size_t close = open == std::string_view::npos ? open : line.find('"', open + 1);
+    if (close == std::string_view::npos) {
+        return {};
+    }
+    return line.substr(open + 1, close - open - 1);
+}
+
+}  // namespace
+
+std::string layerOf(std::string_view relativePath) {
+    std::string_view best;
+    std::string_view layer;
+    for (const LayerPrefix& entry : kPrefixes) {
+        if (relativePath.starts_with(entry.prefix) && entry.prefix.size() > best.size()) {
+            best = entry.prefix;
+            layer = entry.layer;
+        }
+    }
+    return std::string(layer);
+}
+
+bool mayInclude(std::string_view from, std::string_view to) {
+    if (from == to || to == "generated") {
+        return true;
+    }
+    for (const LayerRule& rule : kRules) {
+        if (rule.layer == from) {
+            return std::find(rule.uses.begin(), rule.uses.end(), to) != rule.uses.end();
+        }
+    }
+    return false;
+}
+
+std::vector<IncludeViolation> violationsIn(std::string_view relativePath, std::string_view text) {
+    std::vector<IncludeViolation> found;
+    const std::string from = layerOf(relativePath);
+    if (from.empty()) {
+        return found;
+    }
+    int lineNumber = 0;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        ++lineNumber;
+        const std::string_view header = quotedInclude(line);
+        const std::string to = layerOf(header);
+        // Headers outside the layers (a file's own folder-relative includes, third-party ones)
+        // are not ours to judge.
+        if (!to.empty() && !mayInclude(from, to)) {
+            found.push_back({std::string(relativePath), lineNumber, std::string(header)});
+        }
+    }
+    return found;
+}
+
+std::vector<IncludeViolation> violationsInTree(const fs::path& root) {
+    std::vector<IncludeViolation> found;
+    for (std::string_view folder : kLayeredFolders) {
+        const fs::path top = root / folder;
+        if (!fs::is_directory(top)) {
+            continue;
+        }
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(top)) {
+            const fs::path& path = entry.path();
+            if (!entry.is_regular_file() ||
+                (path.extension() != ".h" && path.extension() != ".cpp")) {
+                continue;
+            }
+            std::ifstream in(path, std::ios::binary);
+            std::ostringstream text;
+            text << in.rdbuf();
+            const std::string relative = path.lexically_relative(root).generic_string();
+            for (IncludeViolation& violation : violationsIn(relative, text.str())) {
+                found.push_back(std::move(violation));
+            }
+        }
+    }
+    return found;
+}
+
+}  // namespace structure

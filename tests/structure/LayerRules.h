@@ -1,0 +1,30 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace structure {
+
+// One #include of a project header that the including file's layer may not use.
+struct IncludeViolation {
+    std::string file;  // relative to the source tree, e.g. "platform/window/sdl/SdlWindow.cpp"
+    int line = 0;
+    std::string included;  // as written between the quotes
+};
+
+// The layer a file of the source tree belongs to, from its path relative to the tree; empty for
+// paths outside the layered code (tests, tools, system headers).
+std::string layerOf(std::string_view relativePath);
+
+// Whether code of layer `from` may include a header of layer `to`.
+bool mayInclude(std::string_view from, std::string_view to);
+
+// The forbidden includes in one file's text.
+std::vector<IncludeViolation> violationsIn(std::string_view relativePath, std::string_view text);
+
+// The forbidden includes of every .h/.cpp file below the layered folders of the tree at root.
+std::vector<IncludeViolation> violationsInTree(const std::filesystem::path& root);
+
+}  // namespace structure
