@@ -1,6 +1,6 @@
 # The README's commands. Every target installs missing Debian packages first (scripts/setup.sh
 # does nothing when all are present).
-.PHONY: run setup build test test-asan test-tsan bench fuzz format format-check clean
+.PHONY: run setup build test test-asan test-tsan bench fuzz format format-check clean soak
 .PHONY: package
 
 BUILD      ?= build
@@ -74,3 +74,11 @@ clean:
 # build/bin/AuralisManagerSetup-VERSION.run is made by every build.
 package: build
 	cmake --build $(BUILD) --target package
+
+# The soak test (minutes; not part of `make test`): 200 connect/disconnect cycles and 20 firmware
+# transfers of one link through auralis-sim; fails when the process ends with more file
+# descriptors or threads than after the first cycle, or more than 4 MiB more resident memory.
+soak: setup
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) --target soak_tests
+	cd $(BUILD)/bin && ./soak_tests

@@ -154,6 +154,12 @@ void SMainView::OnDestroy() {
 
 void SMainView::UpdateMainView(int viewType) {
     _Log(LOG_INFO, "SMainView::UpdateMainView", __LINE__, "UpdateMainView viewType[%d]", viewType);
+    if ((viewType == kViewOneSideFailure || viewType == kViewConnectFailure) && m_link != nullptr &&
+        m_shownViewType != viewType) {
+        // A failure screen ends the attempt: the link is closed now, so the next connect starts
+        // from a closed link instead of finding the earbuds still held by this one.
+        m_link->DisConnectToDevice();
+    }
     m_viewType.store(viewType);
     ApplyView(viewType);
     m_shownViewType = viewType;
@@ -337,6 +343,7 @@ BluetoothDevice* SMainView::FindDeviceByKey(const std::string& key) const {
 
 void SMainView::RequestConnect(BluetoothDevice* device) {
     m_statusReportsAtConnect.store(m_statusReports.load());
+    m_linkLossesAtConnect.store(m_linkLosses.load());
     m_link->ConnectToDevice(device);
 }
 
@@ -353,10 +360,17 @@ void SMainView::OnDeviceStatusChange(DeviceStatus status) {
 
 bool SMainView::WaitFirstStatus() {
     const uint64_t before = m_statusReportsAtConnect.load();
+    const uint64_t lossesBefore = m_linkLossesAtConnect.load();
     const auto deadline = std::chrono::steady_clock::now() + m_timings.firstStatusLimit;
     while (m_statusReports.load() == before) {
         const auto now = std::chrono::steady_clock::now();
         if (m_closing.load() || now >= deadline) {
+            return false;
+        }
+        // The link has given the pair up: no status can come any more.
+        if (m_linkLosses.load() != lossesBefore) {
+            _Log(LOG_WARNING, "SMainView::WaitFirstStatus", __LINE__,
+                 "The link was lost before the first status");
             return false;
         }
         m_statusEvent.wait(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now));
@@ -462,6 +476,8 @@ SFirmwareUpdateView& SMainView::FirmwareView() {
 void SMainView::OnDeviceDisconnected(int DisconnectError) {
     CallbackScope scope(*this);
     m_batteryIndicator.OnDisconnected();
+    m_linkLosses.fetch_add(1);
+    m_statusEvent.signal();
     // Before home is shown the controller's own wait for the first status decides; a link lost
     // there must not bring a second screen change.
     if (!m_closing.load() && m_viewType.load() == kViewHome) {

@@ -200,6 +200,9 @@ private:
     platform::Event m_statusEvent{platform::Event::Reset::Auto};  // "_hWaitDeviceStatus"
     std::atomic<uint64_t> m_statusReports{0};
     std::atomic<uint64_t> m_statusReportsAtConnect{0};
+    // Links lost, counted so that the wait for a first status ends as soon as the link gives up.
+    std::atomic<uint64_t> m_linkLosses{0};
+    std::atomic<uint64_t> m_linkLossesAtConnect{0};
     platform::Event m_reconnectEvent{platform::Event::Reset::Auto};  // "WAIT_RECONNECT"
     std::atomic<bool> m_reconnectRunning{false};
     std::atomic<bool> m_reconnectConnected{false};

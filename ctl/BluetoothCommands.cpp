@@ -8,6 +8,7 @@
 #include "ctl/CtlLink.h"
 #include "ctl/FirmwareFlowCommands.h"
 #include "ctl/Output.h"
+#include "ctl/TerminalText.h"
 #include "ctl/UpdateProgress.h"
 #include "fota/FileInfo.h"
 #include "fota/PackageVerdict.h"
@@ -45,6 +46,12 @@ std::string statusLine(const DeviceStatus& status) {
     return text;
 }
 
+// Why a link ended, as people are told: closed by the earbuds' side, or given up for silence.
+std::string lossText(CtlLink& link) {
+    return link.handle().linkClosedByPeer() ? "the link to the earbuds was lost"
+                                            : "the earbuds stopped answering";
+}
+
 void flushLine(Output& output, const std::string& text) {
     output.line(text);
     output.out().flush();
@@ -79,6 +86,7 @@ int runScan(const Invocation& invocation, Output& output) {
     }
     CtlLink link(invocation.global.backend);
     if (!link.checkBluetooth(output)) {
+        output.object(devicesObject({}));
         return kExitFailure;
     }
     link.handle().StartFindDevice();
@@ -93,7 +101,7 @@ int runScan(const Invocation& invocation, Output& output) {
         if (!output.json() && event->devices != last) {
             output.line("Earbuds in range:");
             for (const auto& [address, device] : event->devices) {
-                output.line("  " + formatAddress(address) + "  " + shown(device->name));
+                output.line("  " + formatAddress(address) + "  " + printable(device->name));
             }
             output.out().flush();
         }
@@ -101,6 +109,8 @@ int runScan(const Invocation& invocation, Output& output) {
     }
     link.handle().StopFindDevice();
     if (!last) {
+        // Scripts read the last object: an empty list says that nothing was in range.
+        output.object(devicesObject({}));
         output.line("No Auralis earbuds found in " + std::to_string(*seconds) + " s.");
     }
     return kExitSuccess;
@@ -155,14 +165,15 @@ void printStatus(Output& output, const BluetoothDevice& device, const DeviceRepo
                    {"versionRight", shown(report.versionRight)},
                    {"serialLeft", shown(report.serialLeft)},
                    {"serialRight", shown(report.serialRight)}});
-    output.line("Connected:  " + shown(device.name) + " (" + formatAddress(device.address) + ")");
+    output.line("Connected:  " + printable(device.name) + " (" + formatAddress(device.address) +
+                ")");
     output.line("Model:      " + device.modelCode());
     output.line("Status:     " +
                 (report.status ? statusLine(status) : std::string("not reported")));
-    output.line("Versions:   left " + shown(report.versionLeft) + ", right " +
-                shown(report.versionRight));
-    output.line("Serials:    left " + shown(report.serialLeft) + ", right " +
-                shown(report.serialRight));
+    output.line("Versions:   left " + printable(report.versionLeft) + ", right " +
+                printable(report.versionRight));
+    output.line("Serials:    left " + printable(report.serialLeft) + ", right " +
+                printable(report.serialRight));
 }
 
 int runStatus(const Invocation& invocation, Output& output) {
@@ -171,14 +182,16 @@ int runStatus(const Invocation& invocation, Output& output) {
     if (!address || !seconds) {
         return kExitUsage;
     }
+    const Json unreachable = {{"connected", false}, {"address", formatAddress(*address)}};
     CtlLink link(invocation.global.backend);
     if (!link.checkBluetooth(output)) {
+        output.object(unreachable);
         return kExitFailure;
     }
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(*seconds);
     BluetoothDevice* device = link.connect(*address, deadline, output);
     if (device == nullptr) {
-        output.object({{"connected", false}, {"address", formatAddress(*address)}});
+        output.object(unreachable);
         return kExitFailure;
     }
     DeviceReport report;
@@ -188,16 +201,21 @@ int runStatus(const Invocation& invocation, Output& output) {
             break;
         }
         if (event->kind == Kind::Disconnected) {
-            output.error("the earbuds went away before they reported their status");
+            output.object(unreachable);
+            output.error(lossText(link) + " before they reported their status");
             return kExitFailure;
         }
         report.take(*event);
     }
-    printStatus(output, *device, report);
     if (!report.status) {
+        // Earbuds that never report are as good as unreachable.
+        output.object(unreachable);
+        output.line("Connected:  " + printable(device->name) + " (" +
+                    formatAddress(device->address) + "), but no status report came");
         output.error("no status report from the earbuds within " + std::to_string(*seconds) + " s");
         return kExitFailure;
     }
+    printStatus(output, *device, report);
     return kExitSuccess;
 }
 
@@ -208,16 +226,19 @@ int runWatch(const Invocation& invocation, Output& output) {
     if (!address) {
         return kExitUsage;
     }
+    const Json neverConnected = {{"event", "disconnected"}, {"reason", kFinishReasonLinkLost}};
     CtlLink link(invocation.global.backend);
     if (!link.checkBluetooth(output)) {
+        output.object(neverConnected);
         return kExitFailure;
     }
     BluetoothDevice* device =
         link.connect(*address, Clock::now() + std::chrono::seconds(kDefaultConnectSeconds), output);
     if (device == nullptr) {
+        output.object(neverConnected);
         return kExitFailure;
     }
-    flushLine(output, "Connected to " + shown(device->name) + " (" + formatAddress(*address) +
+    flushLine(output, "Connected to " + printable(device->name) + " (" + formatAddress(*address) +
                           "), model " + device->modelCode() + ". Watching; Ctrl-C ends.");
     std::optional<std::pair<std::string, std::string>> lastSerials;
     const Clock::time_point never = Clock::now() + kForever;
@@ -234,8 +255,8 @@ int runWatch(const Invocation& invocation, Output& output) {
                 output.object({{"event", "versions"},
                                {"versionLeft", shown(event->left)},
                                {"versionRight", shown(event->right)}});
-                flushLine(output, "versions: left " + shown(event->left) + ", right " +
-                                      shown(event->right));
+                flushLine(output, "versions: left " + printable(event->left) + ", right " +
+                                      printable(event->right));
                 break;
             case Kind::Serials: {
                 // Every keep-alive probe brings the serial numbers again; show them on change.
@@ -248,14 +269,14 @@ int runWatch(const Invocation& invocation, Output& output) {
                                {"valid", event->flag},
                                {"serialLeft", shown(event->left)},
                                {"serialRight", shown(event->right)}});
-                flushLine(output, "serials:  left " + shown(event->left) + ", right " +
-                                      shown(event->right));
+                flushLine(output, "serials:  left " + printable(event->left) + ", right " +
+                                      printable(event->right));
                 break;
             }
             case Kind::Disconnected:
                 output.object({{"event", "disconnected"}, {"reason", event->number}});
-                flushLine(output, "disconnected (reason " + std::to_string(event->number) +
-                                      ": the earbuds stopped answering)");
+                flushLine(output, "disconnected (reason " + std::to_string(event->number) + ": " +
+                                      lossText(link) + ")");
                 return kExitFailure;
             default:
                 break;
@@ -295,10 +316,14 @@ int runUpdateFile(const Invocation& invocation, Output& output) {
         return kExitUsage;
     }
     const std::string& path = invocation.args[1];
+    const auto fail = [&output](int reason) {
+        output.object({{"event", "finish"}, {"success", false}, {"reason", reason}});
+        return kExitFailure;
+    };
     const fota::PackageVerdict verdict = fota::checkPackage(path);
     if (!verdict.valid) {
         output.error(path + " is not a valid firmware package: " + verdict.reason);
-        return kExitFailure;
+        return fail(BluetoothHandle::kFotaReasonPackageUnreadable);
     }
     const FileInfo& package = verdict.info;
     uint64_t total = 0;
@@ -308,22 +333,22 @@ int runUpdateFile(const Invocation& invocation, Output& output) {
 
     CtlLink link(invocation.global.backend);
     if (!link.checkBluetooth(output)) {
-        return kExitFailure;
+        return fail(kFinishReasonLinkLost);
     }
     BluetoothDevice* device =
         link.connect(*address, Clock::now() + std::chrono::seconds(kDefaultConnectSeconds), output);
     if (device == nullptr) {
-        return kExitFailure;
+        return fail(kFinishReasonLinkLost);
     }
-    output.line("Updating " + shown(device->name) + " (" + formatAddress(*address) + ", model " +
-                device->modelCode() + ") with " + path + ": " +
+    output.line("Updating " + printable(device->name) + " (" + formatAddress(*address) +
+                ", model " + device->modelCode() + ") with " + path + ": " +
                 std::to_string(package.entries.size()) + " entries, " + std::to_string(total) +
                 " bytes");
     output.out().flush();
     link.handle().setFotaBin(package);
     if (!link.handle().OpenFotaSession()) {
         output.error("the firmware transfer could not be opened");
-        return kExitFailure;
+        return fail(kFinishReasonLinkLost);
     }
 
     UpdateProgress progress(output, total);
@@ -346,11 +371,11 @@ int runUpdateFile(const Invocation& invocation, Output& output) {
             return kExitFailure;
         } else if (event->kind == Kind::Disconnected) {
             progress.end();
-            output.error("the earbuds stopped answering during the update");
-            return kExitFailure;
+            output.error(lossText(link) + " during the update");
+            return fail(kFinishReasonLinkLost);
         }
     }
-    return kExitFailure;
+    return fail(kFinishReasonLinkLost);
 }
 
 // "fw update ADDRESS FILE" sends a package file; "fw update ADDRESS --latest" runs the whole

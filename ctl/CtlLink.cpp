@@ -1,6 +1,7 @@
 #include "ctl/CtlLink.h"
 
 #include "ctl/Output.h"
+#include "ctl/TerminalText.h"
 #include "platform/bluetooth/BackendFactory.h"
 #include "platform/bluetooth/BluetoothAddress.h"
 
@@ -80,7 +81,7 @@ BluetoothDevice* CtlLink::connect(uint64_t address, Clock::time_point deadline, 
         }
         break;
     }
-    output.error("cannot connect to " + device->name + " (" + text + ")");
+    output.error("cannot connect to " + printable(device->name) + " (" + text + ")");
     return nullptr;
 }
 

@@ -1,5 +1,9 @@
 #include "ctl/FirmwareCommands.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -57,15 +61,25 @@ void printInfo(Output& output, const std::string& path, const fota::PackageVerdi
     output.line(std::string("Valid:       ") + (valid ? "yes" : "no, " + verdict.reason));
 }
 
-// A readable regular file, or a message saying why not.
+// A readable regular file, or a message saying why not. The file is opened without blocking
+// and looked at before anything is read, so a named pipe or a device never stalls the command.
 std::optional<std::string> unreadable(const std::string& path) {
-    std::error_code error;
-    if (fs::is_directory(path, error)) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return "cannot open " + path + ": " + std::strerror(errno);
+    }
+    struct stat info {};
+    const bool described = ::fstat(fd, &info) == 0;
+    const int statErrno = errno;
+    ::close(fd);
+    if (!described) {
+        return "cannot read " + path + ": " + std::strerror(statErrno);
+    }
+    if (S_ISDIR(info.st_mode)) {
         return path + " is a folder";
     }
-    std::ifstream probe(path, std::ios::binary);
-    if (!probe) {
-        return "cannot open " + path + ": " + std::strerror(errno);
+    if (!S_ISREG(info.st_mode)) {
+        return path + " is not a regular file (a device, pipe or socket)";
     }
     return std::nullopt;
 }

@@ -8,6 +8,7 @@
 #include "ctl/CtlLink.h"
 #include "ctl/FlowEvents.h"
 #include "ctl/Output.h"
+#include "ctl/TerminalText.h"
 #include "ctl/UpdateProgress.h"
 #include "fota/FirmwareUpdateFlow.h"
 #include "platform/bluetooth/BluetoothAddress.h"
@@ -131,16 +132,16 @@ int runCheckCommand(const Invocation& invocation, Output& output) {
                    {"size", offer->size},
                    {"url", offer->url},
                    {"notes", offer->shownNotes}});
-    output.line("Earbuds:  " + shown(device->name) + " (" + formatAddress(device->address) +
+    output.line("Earbuds:  " + printable(device->name) + " (" + formatAddress(device->address) +
                 "), model " + device->modelCode());
-    output.line("Current:  " + offer->currentVersion);
-    output.line("Latest:   " + offer->newVersion + " (" + offer->sizeText + ")");
+    output.line("Current:  " + printable(offer->currentVersion));
+    output.line("Latest:   " + printable(offer->newVersion) + " (" + offer->sizeText + ")");
     output.line(offer->offered ? "A newer firmware is available: auralis-ctl fw update " +
                                      formatAddress(device->address) + " --latest"
                                : "The earbuds are up to date.");
     if (offer->offered && !offer->shownNotes.empty()) {
         output.line("What's new:");
-        output.line(offer->shownNotes);
+        output.line(printable(offer->shownNotes, true));
     }
     return kExitSuccess;
 }
@@ -172,6 +173,12 @@ std::string finishText(bool success, int reason) {
     }
     return "Firmware update failed: the earbuds report reason " + std::to_string(reason) +
            "; they were reset and unpaired.";
+}
+
+// The final object of an update that ended without the earbuds' verdict.
+int linkLost(Output& output) {
+    output.object({{"event", "finish"}, {"success", false}, {"reason", kFinishReasonLinkLost}});
+    return kExitFailure;
 }
 
 // Follows the update from its start to the earbuds' verdict or the first refusal.
@@ -207,12 +214,14 @@ int followUpdate(FlowSession& session, const FirmwareOffer& offer, Output& outpu
                                   "were");
             case Kind::BluetoothUnavailable:
                 transfer.end();
-                output.error("the earbuds cannot be reached over Bluetooth; the update stopped");
-                return kExitFailure;
+                output.error(session.link().handle().linkClosedByPeer()
+                                 ? "the link to the earbuds was lost; the update stopped"
+                                 : "the earbuds stopped answering; the update stopped");
+                return linkLost(output);
             case Kind::DeviceLost:
                 transfer.end();
                 output.error("the connection to the earbuds was lost");
-                return kExitFailure;
+                return linkLost(output);
             case Kind::Finish:
                 transfer.end();
                 output.object(
@@ -223,7 +232,7 @@ int followUpdate(FlowSession& session, const FirmwareOffer& offer, Output& outpu
                 break;
         }
     }
-    return kExitFailure;
+    return linkLost(output);
 }
 
 }  // namespace
@@ -236,7 +245,7 @@ int runUpdateLatest(const Invocation& invocation, Output& output) {
     FlowSession session(invocation.global.backend);
     BluetoothDevice* device = connectForUpdate(session, invocation, output);
     if (device == nullptr) {
-        return kExitFailure;
+        return linkLost(output);
     }
     int error = 0;
     const std::optional<FirmwareOffer> offer = requestOffer(session, error);
@@ -247,7 +256,7 @@ int runUpdateLatest(const Invocation& invocation, Output& output) {
         output.object({{"event", "up-to-date"},
                        {"current", offer->currentVersion},
                        {"latest", offer->newVersion}});
-        output.line("Already up to date: the earbuds run " + offer->currentVersion +
+        output.line("Already up to date: the earbuds run " + printable(offer->currentVersion) +
                     ", the newest firmware is " + offer->newVersion + ".");
         return kExitSuccess;
     }
@@ -263,12 +272,14 @@ int runUpdateLatest(const Invocation& invocation, Output& output) {
         default:
             break;
     }
-    output.line("Updating " + shown(device->name) + " from " + offer->currentVersion + " to " +
-                offer->newVersion + " (" + offer->sizeText + ").");
+    output.line("Updating " + printable(device->name) + " from " +
+                printable(offer->currentVersion) + " to " + printable(offer->newVersion) + " (" +
+                offer->sizeText + ").");
     output.out().flush();
     if (!startUpdate(session.flow(), output)) {
-        output.error("the update could not be started");
-        return kExitFailure;
+        // Only an offer without a download address leaves nothing to start.
+        return refuse(output, "no-network",
+                      "the update could not be started: the update server gave no package");
     }
     return followUpdate(session, *offer, output);
 }

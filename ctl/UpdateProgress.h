@@ -9,6 +9,11 @@ namespace ctl {
 
 class Output;
 
+// The "reason" of a failed update's final {"event":"finish"} object when the update ended
+// without the earbuds' verdict: the link could not be made or was lost (the earbuds stopped
+// answering or closed it). The earbuds' own reasons are 0 and up, -1 an unreadable package.
+constexpr int kFinishReasonLinkLost = -2;
+
 // Shows one stage of a firmware update (the download, the transfer): a bar on a terminal,
 // a line per tenth otherwise, and in JSON an object {"event": event, "percent", "bytes"}
 // whenever the percent changes or another hundredth of total has passed.

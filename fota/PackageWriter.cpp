@@ -1,8 +1,12 @@
 #include "fota/PackageWriter.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <limits>
-#include <random>
 #include <system_error>
 
 #include "fota/Crc32.h"
@@ -16,12 +20,52 @@ void setError(std::string* error, std::string message) {
     }
 }
 
-std::filesystem::path temporaryNameBeside(const std::filesystem::path& path) {
-    std::random_device random;
-    const auto tag = std::to_string(random()) + std::to_string(random());
-    std::filesystem::path temporary = path;
-    temporary += "." + tag + ".part";
-    return temporary;
+// Writes all of data to fd; false (errno set) when a write fails.
+bool writeAll(int fd, const std::vector<uint8_t>& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t written = ::write(fd, data.data() + done, data.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Why path must not be replaced by a regular file (a device, a pipe, a socket or a folder that
+// a rename would throw away); empty when it is missing or a regular file.
+std::string refusalToReplace(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return errno == ENOENT ? std::string()
+                               : "cannot write " + path.string() + ": " + std::strerror(errno);
+    }
+    if (S_ISREG(info.st_mode)) {
+        return {};
+    }
+    return "cannot write " + path.string() + ": it exists and is not a regular file (" +
+           (S_ISDIR(info.st_mode) ? "a folder" : "a device, pipe or socket") + ")";
+}
+
+// Makes a rename in folder durable: the folder's own entry list reaches the disk.
+void flushFolder(const std::filesystem::path& folder) {
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Mode of a freshly created file: what the user's umask lets through of rw-rw-rw-.
+mode_t newFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 }  // namespace
@@ -75,29 +119,39 @@ bool PackageWriter::writeFile(const std::filesystem::path& path, std::string* er
     if (!build(package, error)) {
         return false;
     }
-    const std::filesystem::path temporary = temporaryNameBeside(path);
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out) {
-            out.write(reinterpret_cast<const char*>(package.data()),
-                      static_cast<std::streamsize>(package.size()));
-            out.flush();
-        }
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            setError(error, "cannot write " + path.string());
-            return false;
-        }
-    }
-    std::error_code renameError;
-    std::filesystem::rename(temporary, path, renameError);
-    if (renameError) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        setError(error, "cannot write " + path.string() + ": " + renameError.message());
+    if (std::string refusal = refusalToReplace(path); !refusal.empty()) {
+        setError(error, std::move(refusal));
         return false;
     }
+    // A fresh, never-before-existing file beside the target: nobody else's file or link is
+    // written through, and the rename stays within one file system.
+    const std::filesystem::path folder = path.parent_path();
+    std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        setError(error, "cannot write " + path.string() + ": " + std::strerror(errno));
+        return false;
+    }
+    const std::filesystem::path temporary = pattern;
+    const bool written =
+        ::fchmod(fd, newFileMode()) == 0 && writeAll(fd, package) && ::fsync(fd) == 0;
+    const int writeErrno = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        setError(error, "cannot write " + path.string() + ": " +
+                            std::strerror(written ? errno : writeErrno));
+        return false;
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int renameErrno = errno;
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        setError(error, "cannot write " + path.string() + ": " + std::strerror(renameErrno));
+        return false;
+    }
+    flushFolder(folder);
     return true;
 }
 

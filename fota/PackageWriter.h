@@ -24,8 +24,10 @@ public:
     // needs at least one) or the package would not fit the format's 32-bit offsets.
     bool build(std::vector<uint8_t>& package, std::string* error = nullptr) const;
 
-    // Builds the package and writes it to path through a temporary file in the same folder that
-    // replaces path only when it is complete, so a failed write leaves an existing file as it was.
+    // Builds the package and writes it to path through a fresh temporary file in the same folder
+    // that replaces path only when it is complete and on disk, so a failed write leaves an
+    // existing file as it was. Only a missing path or a regular file is replaced: a device, pipe,
+    // socket or folder at path is refused.
     bool writeFile(const std::filesystem::path& path, std::string* error = nullptr) const;
 
     // The table records of the package build() produces (offsets and CRCs filled in).

@@ -109,6 +109,9 @@ public:
     // of being refused at once. Setting a connection drops bytes kept from the previous one.
     void setConnection(std::shared_ptr<platform::bluetooth::Connection> connection);
     std::shared_ptr<platform::bluetooth::Connection> connection() const;
+    // The current link was ended by the earbuds' side (the stream reached its end or failed)
+    // rather than closed here or given up for silence.
+    bool linkClosedByPeer() const;
 
     // ---- Test hooks and lifetime ----
 
@@ -319,14 +322,16 @@ private:
                                 uint64_t epoch);
     void ThreadCheckDeviceAlive(uint64_t epoch);
     void ThreadCheckDeviceConnect(uint64_t session, uint64_t epoch);
+    void noteStreamEnd(uint64_t epoch);
+    bool peerClosed(uint64_t epoch) const;
 
     // Starts a counted worker; false once shutdown has begun.
     bool startWorker(const char* name, std::function<void()> body);
     // Sleeps, cut short by shutdown. False when shutdown has begun.
     bool pause(std::chrono::milliseconds duration);
     // The alive check's pause between probes: one timed wait, cut short by shutdown or by
-    // stopAliveCheck. False when the check should end.
-    bool pauseAliveCheck(std::chrono::milliseconds duration);
+    // stopAliveCheck, or by the earbuds closing link `epoch`. False when the check should end.
+    bool pauseAliveCheck(std::chrono::milliseconds duration, uint64_t epoch);
     // Clears aliveCheckRunning and wakes the alive check's pause.
     void stopAliveCheck();
     bool stopping() const { return m_stopping.load(); }
@@ -399,6 +404,12 @@ private:
     std::atomic<uint64_t> m_lastChunkTick{0};
     platform::Event m_watchdogWake{platform::Event::Reset::Auto};
     std::unique_ptr<platform::Event> m_aliveEvent;
+    // The epoch of the last link closed here, and of the last link whose stream ended from the
+    // other side (kNoLink: none). A listener that sees its stream end tells the two apart, so
+    // only a link the peer closed wakes the watchdog that owns it.
+    static constexpr uint64_t kNoLink = ~uint64_t{0};
+    std::atomic<uint64_t> m_closedHereEpoch{kNoLink};
+    std::atomic<uint64_t> m_peerClosedEpoch{kNoLink};
 
     // Receive side: used only by the thread that reads the connection.
     devlink::FrameSplitter m_splitter;

@@ -149,6 +149,7 @@ void BluetoothHandle::closeConnectionLocked(const char* method) {
              formatError(ENOTCONN).c_str());
         return;
     }
+    m_closedHereEpoch.store(m_linkEpoch);
     m_connection->close();
     _Log(LOG_INFO, method, __LINE__, "closesocket Ret = %d", 0);
 }

@@ -59,10 +59,11 @@ bool BluetoothHandle::pause(std::chrono::milliseconds duration) {
     return !m_pauseCut.wait_for(lock, duration, [this] { return m_stopping.load(); });
 }
 
-bool BluetoothHandle::pauseAliveCheck(std::chrono::milliseconds duration) {
+bool BluetoothHandle::pauseAliveCheck(std::chrono::milliseconds duration, uint64_t epoch) {
     std::unique_lock lock(m_pauseMutex);
-    return !m_pauseCut.wait_for(
-        lock, duration, [this] { return m_stopping.load() || !m_flags.aliveCheckRunning.load(); });
+    return !m_pauseCut.wait_for(lock, duration, [this, epoch] {
+        return m_stopping.load() || !m_flags.aliveCheckRunning.load() || peerClosed(epoch);
+    });
 }
 
 void BluetoothHandle::stopAliveCheck() {
@@ -332,6 +333,34 @@ void BluetoothHandle::ThreadResponseListener(
         std::lock_guard lock(m_receiveMutex);
         handleReceivedChunk(buffer, static_cast<std::size_t>(count));
     }
+    noteStreamEnd(epoch);
+}
+
+// A stream that ended while its link was still current, and not by a close from this side, was
+// closed by the earbuds (or failed): wake the watchdog that owns the link so its event follows
+// now instead of after its full wait.
+void BluetoothHandle::noteStreamEnd(uint64_t epoch) {
+    if (stopping() || !isCurrentLink(epoch) || m_closedHereEpoch.load() == epoch) {
+        return;
+    }
+    _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__,
+         "ThreadResponseListener -> the link was closed by the other side");
+    {
+        // Under the pause's lock, so the alive check's pause cannot miss the wake.
+        std::lock_guard lock(m_pauseMutex);
+        m_peerClosedEpoch.store(epoch);
+    }
+    m_pauseCut.notify_all();
+    m_watchdogWake.signal();
+    m_aliveEvent->signal();
+}
+
+bool BluetoothHandle::linkClosedByPeer() const {
+    return m_peerClosedEpoch.load() == currentLink();
+}
+
+bool BluetoothHandle::peerClosed(uint64_t epoch) const {
+    return m_peerClosedEpoch.load() == epoch;
 }
 
 // ---- Alive check ----
@@ -342,7 +371,12 @@ void BluetoothHandle::ThreadCheckDeviceAlive(uint64_t epoch) {
     const LinkTimings timing = timings();
     while (m_flags.aliveCheckRunning.load() && isCurrentLink(epoch) && !stopping()) {
         bool lost = false;
-        if (SendGetDeviceIMEI()) {
+        if (peerClosed(epoch)) {
+            lost = failLink(epoch, kMethod, "ThreadCheckDeviceAlive -> the link was closed");
+            if (!lost) {
+                break;
+            }
+        } else if (SendGetDeviceIMEI()) {
             m_aliveEvent->reset();
             m_aliveEvent->wait(timing.aliveWait);
             // Stopped meanwhile (a firmware session began, a new link, shutdown): the silence
@@ -350,7 +384,9 @@ void BluetoothHandle::ThreadCheckDeviceAlive(uint64_t epoch) {
             if (!m_flags.aliveCheckRunning.load() || !isCurrentLink(epoch) || stopping()) {
                 break;
             }
-            if (!m_flags.aliveResponse.load()) {
+            if (peerClosed(epoch)) {
+                lost = failLink(epoch, kMethod, "ThreadCheckDeviceAlive -> the link was closed");
+            } else if (!m_flags.aliveResponse.load()) {
                 lost = failLink(epoch, kMethod,
                                 "ThreadCheckDeviceAlive -> do not REVC alive response");
             }
@@ -367,7 +403,7 @@ void BluetoothHandle::ThreadCheckDeviceAlive(uint64_t epoch) {
             }
             break;
         }
-        if (!pauseAliveCheck(timing.alivePauseStep * timing.alivePauseSteps)) {
+        if (!pauseAliveCheck(timing.alivePauseStep * timing.alivePauseSteps, epoch)) {
             break;
         }
     }
@@ -383,6 +419,9 @@ void BluetoothHandle::ThreadCheckDeviceConnect(uint64_t session, uint64_t epoch)
         // Silence is counted from the last received chunk (every chunk also sets the
         // got-message flag, which is taken here).
         m_flags.gotMessage.store(false);
+        if (peerClosed(epoch)) {
+            break;
+        }
         const uint64_t now = platform::tickCount();
         const uint64_t deadline = m_lastChunkTick.load() + limit;
         if (now < deadline) {
@@ -393,12 +432,18 @@ void BluetoothHandle::ThreadCheckDeviceConnect(uint64_t session, uint64_t epoch)
             }
             continue;
         }
-        if (failLink(epoch, kMethod,
-                     "ThreadCheckDeviceConnect -> do not REVC any message over 20s")) {
-            if (DelegateLease target = receiver()) {
-                target->OnDeviceDisconnected(1);
-            }
-        }
+        break;
+    }
+    if (m_flags.receiveWatchdogStop.load()) {
         return;
+    }
+    // The same event for a closed link as for a silent one: the transfer has lost its link.
+    const char* why = peerClosed(epoch)
+                          ? "ThreadCheckDeviceConnect -> the link was closed during the transfer"
+                          : "ThreadCheckDeviceConnect -> do not REVC any message over 20s";
+    if (failLink(epoch, kMethod, why)) {
+        if (DelegateLease target = receiver()) {
+            target->OnDeviceDisconnected(1);
+        }
     }
 }

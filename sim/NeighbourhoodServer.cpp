@@ -169,6 +169,10 @@ void NeighbourhoodServer::acceptLoop() {
         }
         auto done = std::make_shared<std::atomic<bool>>(false);
         std::lock_guard lock(m_workersMutex);
+        if (m_workers.size() >= kMaxConnections) {
+            refuseBusy(fd);
+            continue;
+        }
         Worker& worker = m_workers.emplace_back();
         worker.fd = fd;
         worker.done = done;
@@ -178,6 +182,17 @@ void NeighbourhoodServer::acceptLoop() {
             done->store(true);
         });
     }
+}
+
+void NeighbourhoodServer::refuseBusy(int fd) {
+    static constexpr char kBusy[] = "ERR 16\n";
+    static_assert(kErrBusy == 16);
+    // The client may not read at all: never wait for it.
+    [[maybe_unused]] const ssize_t sent =
+        ::send(fd, kBusy, sizeof(kBusy) - 1, MSG_DONTWAIT | MSG_NOSIGNAL);
+    ::close(fd);
+    _Log(LOG_WARNING, "NeighbourhoodServer::acceptLoop", __LINE__,
+         "connection refused: %zu connections are being served already", kMaxConnections);
 }
 
 void NeighbourhoodServer::reapFinishedWorkers() {

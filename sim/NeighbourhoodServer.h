@@ -38,6 +38,11 @@ public:
     static constexpr int kErrHostDown = 112;
     static constexpr int kErrAlreadyPaired = 259;
 
+    // Connections served at once, each on a thread of its own (links included). One more is
+    // answered "ERR 16" (busy) and closed at once, so idle or hostile clients cannot make the
+    // sim start a thread each.
+    static constexpr std::size_t kMaxConnections = 64;
+
     using CtlHandler = std::function<std::string(const std::string& words)>;
 
     NeighbourhoodServer(Neighbourhood& neighbourhood, const SimTiming& timing, CtlHandler ctl);
@@ -62,6 +67,7 @@ private:
     };
 
     void acceptLoop();
+    void refuseBusy(int fd);
     void serve(int fd);
     void connect(int fd, const std::string& arguments);
     bool readLine(int fd, std::string& line) const;

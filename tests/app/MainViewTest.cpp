@@ -262,6 +262,20 @@ TEST_F(MainViewTest, OneBudConnectedShowsTheOneSideFailure) {
     EXPECT_EQ(View().GetFailView().GetFailKind(), SDeviceFailView::kKindOneSide);
     EXPECT_EQ(View().GetTwsStatus(), 0);
     EXPECT_TRUE(View().GetFailureCounts().empty());
+
+    // The failure screen lets go of the earbuds.
+    EXPECT_TRUE(PumpUntil([&] { return !sim->info(kPlusText).value("connected", true); }));
+
+    // OK, then connecting again once both buds are in: a fresh link, not a busy one.
+    ASSERT_EQ(sim->ctl(std::string("SET ") + kPlusText + " twsStatus=1"), "OK");
+    SDeviceFailView& failView = View().GetFailView();
+    ASSERT_TRUE(PumpUntil([&] { return failView.GetVisible() != 0 && !failView.IsFadingIn(); }));
+    Click(failView.GetOkButton());
+    ASSERT_TRUE(ReachView(SMainView::kViewWelcome));
+    PressConnect();
+    ASSERT_TRUE(ReachView(SMainView::kViewHome));
+    EXPECT_EQ(CountInLog("Device or resource busy"), 0);
+    EXPECT_TRUE(View().GetFailureCounts().empty());
 }
 
 TEST_F(MainViewTest, APairThatNeverReportsFailsOnceTheStatusWaitEnds) {
@@ -271,6 +285,19 @@ TEST_F(MainViewTest, APairThatNeverReportsFailsOnceTheStatusWaitEnds) {
     ASSERT_TRUE(ReachView(SMainView::kViewConnectFailure, 6s));
     EXPECT_EQ(CountInLog("No status from device[Auralis+ (4F2A)] within 1500 ms"), 1);
     // Not a failed connection: the pairing stays and nothing is counted.
+    EXPECT_TRUE(View().GetFailureCounts().empty());
+    EXPECT_TRUE(sim->info(kPlusText).value("paired", false));
+}
+
+TEST_F(MainViewTest, APairTheLinkGivesUpFailsAtOnceInsteadOfWaitingOutTheStatusBound) {
+    Start(json::array({Plus()}));
+    SMainView::Timings timings = FastView();
+    timings.firstStatusLimit = 120s;  // only the link's own verdict can end the wait in time
+    View().SetTimings(timings);
+    ASSERT_EQ(sim->ctl(std::string("SILENT ") + kPlusText + " ON"), "OK");
+    PressConnect();
+    ASSERT_TRUE(ReachView(SMainView::kViewConnectFailure, 20s));
+    EXPECT_EQ(CountInLog("The link was lost before the first status"), 1);
     EXPECT_TRUE(View().GetFailureCounts().empty());
     EXPECT_TRUE(sim->info(kPlusText).value("paired", false));
 }

@@ -242,7 +242,9 @@ TEST(LinkSessionTest, AliveCheckEndsWhenProbesCannotBeSentAndPausesForATransfer)
         ASSERT_TRUE(session.events.waitFor("OnDeviceConnected(1)"));
         session.backend->lastPeer()->close();  // the earbuds vanish
         ASSERT_TRUE(session.events.waitFor("OnDeviceDisconnected(0)"));
-        EXPECT_TRUE(log.contains("ThreadCheckDeviceAlive -> Can not send message"));
+        // The listener sees the stream end first, so the check ends the link without a probe.
+        EXPECT_TRUE(log.contains("ThreadCheckDeviceAlive -> Can not send message") ||
+                    log.contains("ThreadCheckDeviceAlive -> the link was closed"));
     }
     // A firmware session stops the alive check; only the receive watchdog watches the link.
     Session session;
@@ -298,4 +300,50 @@ TEST(LinkSessionTest, StoppingTheAliveCheckEndsItsPauseAtOnce) {
     // The firmware session stops the alive check and starts its own watchdog.
     ASSERT_TRUE(session.handle.OpenFotaSession());
     EXPECT_TRUE(session.waitForThreads(running));
+}
+
+TEST(LinkSessionTest, ALinkTheEarbudsCloseIsReportedAtOnceByTheWatchdogThatOwnsIt) {
+    LogCapture log;
+    // Watchdogs far longer than the wait for their events: only the closed stream can wake them.
+    LinkTimings slow = quickTimings();
+    slow.aliveWait = 60s;
+    slow.alivePauseStep = 1s;
+    slow.alivePauseSteps = 60;
+    slow.receiveWatchdog = 60s;
+    {
+        // Between transfers the alive check owns the link.
+        Session session;
+        session.handle.setTimings(slow);
+        BluetoothDevice device("Auralis+ (4F2A)", 1);
+        session.handle.ConnectToDevice(&device);
+        ASSERT_TRUE(session.events.waitFor("OnDeviceConnected(1)"));
+        session.backend->lastPeer()->close();
+        ASSERT_TRUE(session.events.waitFor("OnDeviceDisconnected"));
+        EXPECT_EQ(session.events.matching("OnDeviceDisconnected"),
+                  (std::vector<std::string>{"OnDeviceDisconnected(0)"}));
+        EXPECT_TRUE(session.handle.linkClosedByPeer());
+    }
+    // During a transfer the receive watchdog owns it, and raises its own event.
+    Session session;
+    session.handle.setTimings(slow);
+    BluetoothDevice device("Auralis+ (4F2A)", 1);
+    session.handle.ConnectToDevice(&device);
+    ASSERT_TRUE(session.events.waitFor("OnDeviceConnected(1)"));
+    {
+        Earbuds earbuds(session.backend->lastPeer(), devlink::Generation::Second);
+        ASSERT_TRUE(session.handle.OpenFotaSession());
+    }  // the earbuds close their end
+    ASSERT_TRUE(session.events.waitFor("OnDeviceDisconnected"));
+    EXPECT_EQ(session.events.matching("OnDeviceDisconnected"),
+              (std::vector<std::string>{"OnDeviceDisconnected(1)"}));
+    EXPECT_TRUE(
+        log.contains("ThreadCheckDeviceConnect -> the link was closed during the transfer"));
+    EXPECT_TRUE(session.handle.linkClosedByPeer());
+
+    // A link closed from this side is not the earbuds' doing.
+    session.handle.ConnectToDevice(&device);
+    ASSERT_TRUE(session.events.waitFor("OnDeviceConnected(1)", 2));
+    EXPECT_FALSE(session.handle.linkClosedByPeer());
+    session.handle.DisConnectToDevice();
+    EXPECT_FALSE(session.handle.linkClosedByPeer());
 }

@@ -2,6 +2,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "sim/NeighbourhoodServer.h"
+
 #include "sim/Generation.h"
 #include "tests/sim/SimTestClient.h"
 
@@ -132,3 +143,59 @@ TEST(NeighbourhoodProtocolTest, StoppingRemovesTheSocketAndEndsOpenLinks) {
 }
 
 }  // namespace
+
+namespace {
+
+int threadsOfThisProcess() {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                          std::filesystem::directory_iterator()));
+}
+
+int connectIdle(const std::filesystem::path& socket) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket.c_str(), sizeof(address.sun_path) - 1);
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    return fd;
+}
+
+// What the sim writes on fd within a generous bound (empty when nothing comes).
+std::string answerOn(int fd) {
+    pollfd pfd{fd, POLLIN, 0};
+    if (::poll(&pfd, 1, 10000) <= 0) {
+        return {};
+    }
+    char buffer[64] = {};
+    const ssize_t n = ::recv(fd, buffer, sizeof(buffer) - 1, 0);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+}  // namespace
+
+TEST(NeighbourhoodProtocolTest, IdleConnectionsBeyondTheLimitAreRefusedWithoutAThreadEach) {
+    sim::SimConfig config = twoPairs(true);
+    config.timing.lineTimeoutMs = 60000;  // idle clients stay for the whole test
+    SimRunner sim(config);
+    const int before = threadsOfThisProcess();
+    std::vector<int> idle;
+    for (int i = 0; i < 300; ++i) {
+        idle.push_back(connectIdle(sim.socket()));
+    }
+    // Connections are taken in order, so once the last is answered every one has been seen.
+    EXPECT_EQ(answerOn(idle.back()), "ERR 16\n");
+    EXPECT_LE(threadsOfThisProcess() - before,
+              static_cast<int>(sim::NeighbourhoodServer::kMaxConnections) + 2);
+    for (const int fd : idle) {
+        ::close(fd);
+    }
+    // The served clients' threads end when their connections close; then requests get through.
+    std::string answer;
+    for (int i = 0; i < 500 && answer != "OK\n"; ++i) {
+        answer = request(sim.socket(), "RADIO");
+        if (answer != "OK\n") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    EXPECT_EQ(answer, "OK\n");
+}
