@@ -9,16 +9,39 @@
 #include "services/Log.h"
 #include "ui/SCommandLine.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "usage: AuralisManager [-v] [/windowbasefinder]\n"
+    "  -v                  write the log to stderr as well\n"
+    "  /windowbasefinder   open the toolkit's widget inspector beside the window\n"
+    "Environment: AURALIS_BACKEND (bluez or sim), AURALIS_WINDOW_BACKEND (sdl or\n"
+    "headless), AURALIS_SCALE, AURALIS_LANG; see the README.\n";
+
+// The first argument the program does not know, or an empty text when all are known. The
+// inspector switch counts wherever it appears inside an argument, as the toolkit looks for it.
+std::string FirstUnknownArgument() {
+    for (const std::string& argument : SCommandLine::GetArguments()) {
+        const bool known = argument == "-v" || argument == "-h" || argument == "--help" ||
+                           argument.find("/windowbasefinder") != std::string::npos;
+        if (!known) {
+            return argument.empty() ? std::string("''") : argument;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     SCommandLine::Set(argc, argv);
     if (SCommandLine::Has("--help") || SCommandLine::Has("-h")) {
-        std::printf(
-            "usage: AuralisManager [-v] [/windowbasefinder]\n"
-            "  -v                  write the log to stderr as well\n"
-            "  /windowbasefinder   open the toolkit's widget inspector beside the window\n"
-            "Environment: AURALIS_BACKEND (bluez or sim), AURALIS_WINDOW_BACKEND (sdl or\n"
-            "headless), AURALIS_SCALE, AURALIS_LANG; see the README.\n");
+        std::fputs(kUsage, stdout);
         return 0;
+    }
+    if (const std::string unknown = FirstUnknownArgument(); !unknown.empty()) {
+        std::fprintf(stderr, "AuralisManager: unknown argument %s\n%s", unknown.c_str(), kUsage);
+        return 2;
     }
     if (SCommandLine::Has("-v")) {
         services::log::Options options;
@@ -33,11 +56,18 @@ int main(int argc, char** argv) {
                      "xvfb-run -a build/bin/AuralisManager\n");
         return 1;
     }
-    SGUIMain app(*backend);
-    if (app.InitInstance() == 0) {
-        // A second instance or a window that could not be made: nothing was shown.
-        app.ExitInstance();
-        return 0;
+    int status = 0;
+    {
+        SGUIMain app(*backend);
+        if (app.InitInstance() == 0) {
+            // A second instance or a window that could not be made: nothing was shown.
+            app.ExitInstance();
+            return 0;
+        }
+        status = app.Run();
     }
-    return app.Run();
+    backend.reset();
+    _Log(LOG_INFO, "main", __LINE__, "AuralisManager ends, exit code %d", status);
+    services::log::flush();
+    return status;
 }

@@ -28,6 +28,10 @@ bool SdlWindow::isVisible() const {
 }
 
 void SdlWindow::raise() {
+    // A minimised window comes back first: raising it alone would leave it in the task bar.
+    if (isMinimized()) {
+        SDL_RestoreWindow(m_window);
+    }
     SDL_RaiseWindow(m_window);
 }
 
