@@ -380,4 +380,52 @@ TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
     program->Stop();
 }
 
+// A second start knocks, and the first brings its window forward (from the task bar too);
+// then the close button ends the program, which says so in its last log line. The time from
+// the click to the end is printed for the record; the bound is only there to catch a hang.
+TEST_F(WholeProgramTest, SecondStartBringsTheFirstWindowForwardAndCloseEndsTheProgram) {
+    SimNeighbourhood sim(json::array());
+    ASSERT_TRUE(sim.started());
+    std::unique_ptr<Child> program = StartProgram(sim, "first.log");
+    ASSERT_TRUE(program->Started());
+    auto logged = [&](const std::string& line) {
+        return WaitFor([&] { return program->Output().find(line) != std::string::npos; }, 20s);
+    };
+    ASSERT_TRUE(logged("Main window shown")) << program->Output();
+    const std::string main = FindWindow("Auralis Manager");
+    ASSERT_FALSE(main.empty());
+    // Without a window manager minimising may do nothing; the knock must be answered anyway.
+    Xdotool("windowminimize " + main);
+
+    std::unique_ptr<Child> second = StartProgram(sim, "second.log");
+    const std::optional<int> status = second->Wait(10s);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 0);
+    EXPECT_NE(second->Output().find("asked the running instance"), std::string::npos)
+        << second->Output();
+    ASSERT_TRUE(logged("Second start: main window brought to the front")) << program->Output();
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return Xdotool("search --onlyvisible --name '^Auralis Manager$'").find(main) !=
+                   std::string::npos;
+        },
+        5s));
+
+    // The close button: the title bar's right-most button.
+    Xdotool("mousemove --window " + main + " 398 24");
+    std::this_thread::sleep_for(150ms);
+    const auto clicked = std::chrono::steady_clock::now();
+    Xdotool("click 1");
+    const std::optional<int> ended = program->Wait(10s);
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - clicked);
+    ASSERT_TRUE(ended.has_value()) << program->Output();
+    EXPECT_EQ(*ended, 0);
+    std::printf("close to exit: %lld ms (click included)\n",
+                static_cast<long long>(elapsed.count()));
+    EXPECT_LT(elapsed, 2s);
+    const std::string output = program->Output();
+    EXPECT_NE(output.find("AuralisManager ends, exit code 0"), std::string::npos) << output;
+}
+
 }  // namespace
