@@ -16,6 +16,10 @@ packages=(
   xfonts-base fonts-dejavu-core fonts-noto-core fonts-noto-cjk xdg-utils
   # the firmware screen writes dates in the user's language (ko_KR.UTF-8, en_US.UTF-8, ...)
   locales-all
+  # the program on a Wayland compositor and popups over a compositing X desktop (tests)
+  weston xcompmgr
+  # the desktop scale (Xft.dpi) is read from the X resource database
+  libx11-dev
 )
 
 missing=()

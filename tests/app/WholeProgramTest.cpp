@@ -68,9 +68,21 @@ public:
     Child(std::vector<std::string> args, const std::vector<std::string>& extraEnvironment,
           const fs::path& output, int extraFd = -1)
         : m_output(output) {
+        // Inherited variables that the extras set again are left out, so the extras win.
+        auto overridden = [&](const std::string& entry) {
+            const std::string name = entry.substr(0, entry.find('=') + 1);
+            for (const std::string& extra : extraEnvironment) {
+                if (extra.compare(0, name.size(), name) == 0) {
+                    return true;
+                }
+            }
+            return false;
+        };
         std::vector<std::string> environment;
         for (char** entry = environ; *entry != nullptr; ++entry) {
-            environment.emplace_back(*entry);
+            if (!overridden(*entry)) {
+                environment.emplace_back(*entry);
+            }
         }
         environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
         std::vector<char*> argv;
@@ -426,6 +438,57 @@ TEST_F(WholeProgramTest, SecondStartBringsTheFirstWindowForwardAndCloseEndsThePr
     EXPECT_LT(elapsed, 2s);
     const std::string output = program->Output();
     EXPECT_NE(output.find("AuralisManager ends, exit code 0"), std::string::npos) << output;
+}
+
+// The program on SDL's Wayland driver, under weston. Weston runs nested in the test's Xvfb
+// (its X11 backend): its headless backend offers no seat, and SDL 2.26's Wayland driver
+// crashes while starting without one. The program must start natively (not through
+// XWayland), show its window, answer a second start and end cleanly.
+TEST_F(WholeProgramTest, RunsNativelyUnderAWaylandCompositor) {
+    const std::optional<fs::path> weston = FindOnPath("weston");
+    if (!weston) {
+        GTEST_SKIP() << "needs weston (Debian package weston)";
+    }
+    const fs::path runtime = m_folder / "wayland-runtime";
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+    const std::string socket = "auralis-test-wayland";
+    Child compositor(
+        {weston->string(), "--backend=x11-backend.so", "--use-pixman", "--socket=" + socket,
+         "--width=1024", "--height=768", "--idle-time=0", "--no-config"},
+        {"DISPLAY=" + m_displayName, "XDG_RUNTIME_DIR=" + runtime.string()},
+        m_folder / "weston.log");
+    ASSERT_TRUE(compositor.Started());
+    if (!WaitFor([&] { return fs::exists(runtime / socket); }, 20s)) {
+        GTEST_SKIP() << "weston did not start here: " << compositor.Output();
+    }
+
+    SimNeighbourhood sim(json::array());
+    ASSERT_TRUE(sim.started());
+    const fs::path program = platform::paths::executableFolder() / "AuralisManager";
+    const std::vector<std::string> environment = {"DISPLAY=",
+                                                  "WAYLAND_DISPLAY=" + socket,
+                                                  "XDG_RUNTIME_DIR=" + runtime.string(),
+                                                  "SDL_VIDEODRIVER=wayland",
+                                                  "AURALIS_BACKEND=sim",
+                                                  "AURALIS_SIM_SOCKET=" + sim.socket().string(),
+                                                  "AURALIS_WINDOW_BACKEND=sdl",
+                                                  "AURALIS_LOG_STDERR=1",
+                                                  "AURALIS_OFFLINE=1",
+                                                  "AURALIS_LANG=en-US"};
+    Child first({program.string()}, environment, m_folder / "wayland.log");
+    ASSERT_TRUE(first.Started());
+    auto logged = [&](const std::string& line) {
+        return WaitFor([&] { return first.Output().find(line) != std::string::npos; }, 20s);
+    };
+    ASSERT_TRUE(logged("Main window shown")) << first.Output() << compositor.Output();
+    EXPECT_NE(first.Output().find("SDL video driver wayland"), std::string::npos) << first.Output();
+
+    Child second({program.string()}, environment, m_folder / "wayland-second.log");
+    const std::optional<int> status = second.Wait(10s);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 0);
+    EXPECT_TRUE(logged("Second start: main window brought to the front")) << first.Output();
 }
 
 }  // namespace
