@@ -49,7 +49,31 @@ int SGUIMain::InitInstance() {
     // Paint at once, so the first frame does not wait for the loop.
     m_dispatcher.PaintDirtyAgents();
     _Log(LOG_INFO, "SGUIMain::InitInstance", __LINE__, "Main window shown");
+    ListenForSecondStart();
     return 1;
+}
+
+void SGUIMain::ListenForSecondStart() {
+    platform::window::Backend* backend = &m_backend;
+    const bool listening = m_secondStart.listen([this, backend] {
+        // The knock arrives on the listener's thread; the window belongs to the UI thread.
+        backend->postCall([this] { BringMainWindowForward(); });
+    });
+    if (!listening) {
+        _Log(LOG_WARNING, "SGUIMain::ListenForSecondStart", __LINE__,
+             "a second start cannot reach this one through %s", m_secondStart.path().c_str());
+    }
+}
+
+void SGUIMain::BringMainWindowForward() {
+    platform::window::Window* window = m_mainFrame.GetWindow();
+    if (window == nullptr) {
+        return;
+    }
+    window->show();
+    window->raise();
+    _Log(LOG_INFO, "SGUIMain::BringMainWindowForward", __LINE__,
+         "Second start: main window brought to the front");
 }
 
 bool SGUIMain::CanOrvelTindraRun() {
@@ -57,10 +81,15 @@ bool SGUIMain::CanOrvelTindraRun() {
         return true;
     }
     _Log(LOG_WARNING, "SGUIMain::CanOrvelTindraRun", __LINE__, "AuralisManager aready running");
+    if (platform::InstanceSignal::knock(m_secondStart.path())) {
+        _Log(LOG_INFO, "SGUIMain::CanOrvelTindraRun", __LINE__,
+             "asked the running instance to bring its window to the front");
+    }
     return false;
 }
 
 int SGUIMain::ExitInstance() {
+    m_secondStart.stop();
     AfxGetLocale()->ExitLocale();
     AfxGetSetting()->ExitSetting();
     SDialogFrame::CloseAllDialogs();

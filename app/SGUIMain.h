@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/SWindowMainFrame.h"
+#include "platform/InstanceSignal.h"
 #include "platform/SingleInstanceLock.h"
 #include "ui/SGUIApp.h"
 
@@ -34,8 +35,13 @@ public:
 private:
     // Takes the single-instance lock; false (with its log line) when another instance runs.
     bool CanOrvelTindraRun();
+    // Listens for a second start's knock and answers it by bringing the main window forward.
+    void ListenForSecondStart();
+    void BringMainWindowForward();
     static void LogPlatformNoOp(const char* what);
 
     platform::SingleInstanceLock m_instanceLock{kInstanceLockName};
+    // Beside the lock file: "AuralisMutex.raise".
+    platform::InstanceSignal m_secondStart{m_instanceLock.lockFilePath().string() + ".raise"};
     SWindowMainFrame m_mainFrame;
 };

@@ -35,6 +35,9 @@ SWindowMainFrame* SWindowMainFrame::GetMainFrame() {
 }
 
 int SWindowMainFrame::CreateMainFrame() {
+    if (SDispatcher* dispatcher = SDispatcher::GetInstance()) {
+        dispatcher->FitZoomToWorkArea(kWidth, kHeight);
+    }
     const double zoom = SDispatcher::GetZoomFactor();
     SFrameOptions options;
     options.title = "Auralis Manager";

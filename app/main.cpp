@@ -3,11 +3,44 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/SGUIMain.h"
 #include "base/Log.h"
 #include "platform/window/Backend.h"
 #include "ui/SCommandLine.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: AuralisManager [-v] [--log-level LEVEL] [/windowbasefinder]\n"
+    "  -v                  write the log to stderr as well\n"
+    "  --log-level LEVEL   debug, info, notice, warning, error or off\n"
+    "  /windowbasefinder   open the toolkit's widget inspector beside the window\n"
+    "Environment: AURALIS_BACKEND (bluez or sim), AURALIS_WINDOW_BACKEND (sdl or\n"
+    "headless), AURALIS_SCALE, AURALIS_LANG; see the README.\n";
+
+// The first argument the program does not know, or an empty text when all are known. The
+// inspector switch counts wherever it appears inside an argument, as the toolkit looks for it.
+std::string FirstUnknownArgument() {
+    const std::vector<std::string> arguments = SCommandLine::GetArguments();
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--log-level") {
+            ++i;  // its value was checked when the level was applied
+            continue;
+        }
+        const bool known = argument == "-v" || argument == "-h" || argument == "--help" ||
+                           argument.rfind("--log-level=", 0) == 0 ||
+                           argument.find("/windowbasefinder") != std::string::npos;
+        if (!known) {
+            return argument.empty() ? std::string("''") : argument;
+        }
+    }
+    return {};
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     SCommandLine::Set(argc, argv);
@@ -18,14 +51,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (SCommandLine::Has("--help") || SCommandLine::Has("-h")) {
-        std::printf(
-            "usage: AuralisManager [-v] [--log-level LEVEL] [/windowbasefinder]\n"
-            "  -v                  write the log to stderr as well\n"
-            "  --log-level LEVEL   debug, info, notice, warning, error or off\n"
-            "  /windowbasefinder   open the toolkit's widget inspector beside the window\n"
-            "Environment: AURALIS_BACKEND (bluez or sim), AURALIS_WINDOW_BACKEND (sdl or\n"
-            "headless), AURALIS_SCALE, AURALIS_LANG; see the README.\n");
+        std::fputs(kUsage, stdout);
         return 0;
+    }
+    if (const std::string unknown = FirstUnknownArgument(); !unknown.empty()) {
+        std::fprintf(stderr, "AuralisManager: unknown argument %s\n%s", unknown.c_str(), kUsage);
+        return 2;
     }
     if (SCommandLine::Has("-v")) {
         services::log::Options options;
@@ -40,11 +71,18 @@ int main(int argc, char** argv) {
                      "xvfb-run -a build/bin/AuralisManager\n");
         return 1;
     }
-    SGUIMain app(*backend);
-    if (app.InitInstance() == 0) {
-        // A second instance or a window that could not be made: nothing was shown.
-        app.ExitInstance();
-        return 0;
+    int status = 0;
+    {
+        SGUIMain app(*backend);
+        if (app.InitInstance() == 0) {
+            // A second instance or a window that could not be made: nothing was shown.
+            app.ExitInstance();
+            return 0;
+        }
+        status = app.Run();
     }
-    return app.Run();
+    backend.reset();
+    _Log(LOG_INFO, "main", __LINE__, "AuralisManager ends, exit code %d", status);
+    services::log::flush();
+    return status;
 }

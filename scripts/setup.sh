@@ -21,6 +21,10 @@ packages=(
   libbluetooth-dev
   # packaging: the Debian package, its checks, the per-user installer, manual pages, completion
   dpkg-dev fakeroot lintian desktop-file-utils appstream makeself txt2man bash-completion
+  # the program on a Wayland compositor and popups over a compositing X desktop (tests)
+  weston xcompmgr
+  # the desktop scale (Xft.dpi) is read from the X resource database
+  libx11-dev
 )
 
 missing=()

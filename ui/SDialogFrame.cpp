@@ -53,7 +53,8 @@ int SDialogFrame::CreateDialog(SWindowFrame* ownerFrame, const std::string& titl
     SFrameOptions options;
     options.title = "Modal Dialog";
     options.owner = ownerFrame;
-    options.style = platform::window::kStyleBorderless | platform::window::kStyleSkipTaskbar;
+    options.style = platform::window::kStyleBorderless | platform::window::kStyleSkipTaskbar |
+                    platform::window::kStyleTranslucent;
     if (ownerFrame != nullptr && ownerFrame->IsWindow()) {
         const platform::window::Rect area = ownerFrame->GetWindow()->screenRect();
         options.rect = SRect::FromSize(area.x + (area.width - width) / 2,

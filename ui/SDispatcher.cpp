@@ -1,6 +1,9 @@
 #include "ui/SDispatcher.h"
 
 #include <algorithm>
+#include <cmath>
+
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/Log.h"
@@ -27,6 +30,13 @@ constexpr int kMaxIdleCalls = 64;
 
 SDispatcher::SDispatcher(platform::window::Backend& backend) : m_backend(backend) {
     double zoom = ZoomFactorFromEnvironment();
+    if (zoom <= 0) {
+        zoom = backend.desktopScale();
+        if (zoom > 0) {
+            _Log(LOG_INFO, "SDispatcher::SDispatcher", __LINE__,
+                 "zoom %.2f from the desktop's scale setting", zoom);
+        }
+    }
     if (zoom <= 0) {
         zoom = ZoomFactorForDpi(backend.screenDpi());
     }
@@ -80,6 +90,33 @@ double SDispatcher::ZoomFactorFromEnvironment() {
         return 0;
     }
     return value;
+}
+
+double SDispatcher::ZoomToFit(double zoom, int width, int height, platform::window::Rect area) {
+    if (area.width <= 0 || area.height <= 0) {
+        return zoom;
+    }
+    auto fits = [&](double factor) {
+        return std::ceil(width * factor) <= area.width && std::ceil(height * factor) <= area.height;
+    };
+    double fitted = zoom;
+    while (fitted > 1.0 && !fits(fitted)) {
+        // Down to the next quarter step below, so odd factors (1.3) land on a regular one.
+        fitted = std::max(1.0, std::ceil(fitted * 4.0 - 1.0) / 4.0);
+    }
+    return fitted;
+}
+
+void SDispatcher::FitZoomToWorkArea(int width, int height) {
+    const platform::window::Rect area = m_backend.displayBoundsNear(platform::window::Point{});
+    const double zoom = GetZoomFactor();
+    const double fitted = ZoomToFit(zoom, width, height, area);
+    if (fitted != zoom) {
+        _Log(LOG_INFO, "SDispatcher::FitZoomToWorkArea", __LINE__,
+             "zoom %.2f -> %.2f: a %dx%d window must fit the %dx%d work area", zoom, fitted, width,
+             height, area.width, area.height);
+        SetZoomFactor(fitted);
+    }
 }
 
 int SDispatcher::Post(IDispatcherInvokeDelegate* target,

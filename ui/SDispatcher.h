@@ -23,7 +23,7 @@ class SWindowFrame;
 // events, invocation records in posting order, the animation driver and coalesced repaints.
 //
 // One per process: the constructor publishes it (GetInstance) and fixes the process zoom
-// factor from the screen's resolution (AURALIS_SCALE overrides it).
+// factor: AURALIS_SCALE, else the desktop's scale setting, else the screen's resolution.
 //
 // The loop never polls. When nothing is pending it blocks in the window backend until the next
 // event, the next timer or the next animation frame; Post wakes it at once.
@@ -43,6 +43,12 @@ public:
     static double ZoomFactorForDpi(double dpi);
     // The factor AURALIS_SCALE asks for, or 0 when it is unset or not a number in [0.5, 4].
     static double ZoomFactorFromEnvironment();
+    // The largest factor, at most `zoom` and stepping down by quarters to no less than 1, at
+    // which a window of `width` x `height` units fits inside `area` (screen pixels).
+    static double ZoomToFit(double zoom, int width, int height, platform::window::Rect area);
+    // Lowers the process zoom factor, when needed, so a window of `width` x `height` units fits
+    // the work area of the primary display (the main window before it is made).
+    void FitZoomToWorkArea(int width, int height);
 
     // Any thread. Queues the record for target->Dispatcher_Invoked on the UI thread, after
     // every record posted before it. With a null target nothing is queued. Returns 0.

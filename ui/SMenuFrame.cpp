@@ -55,7 +55,7 @@ int SMenuFrame::Open(SWindowFrame* owner, SMenuDefinition* menu, int screenX, in
         options.title = "Menu";
         options.rect = SRect(screenX, screenY, screenX + width, screenY + height);
         options.style = platform::window::kStyleBorderless | platform::window::kStyleSkipTaskbar |
-                        platform::window::kStylePopupMenu;
+                        platform::window::kStylePopupMenu | platform::window::kStyleTranslucent;
         options.owner = owner;
         if (Create(options) == 0) {
             _Log(LOG_WARNING, "SMenuFrame::Open", __LINE__, "the menu window cannot be made");

@@ -35,7 +35,8 @@ SToolTipWindow* SToolTipWindow::Install() {
     options.title = "ToolTip";
     options.rect = SRect(0, 0, 1, 1);
     options.style = platform::window::kStyleBorderless | platform::window::kStyleTooltip |
-                    platform::window::kStyleAlwaysOnTop | platform::window::kStyleSkipTaskbar;
+                    platform::window::kStyleAlwaysOnTop | platform::window::kStyleSkipTaskbar |
+                    platform::window::kStyleTranslucent;
     window->zoomMode = 1;
     if (window->Create(options) == 0) {
         return nullptr;

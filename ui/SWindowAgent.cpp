@@ -65,6 +65,11 @@ void SWindowAgent::Init(int layered) {
     m_background = layered != 0 ? 0xFF000000u : 0x00FFFFFFu;
 }
 
+void SWindowAgent::SetTranslucent() {
+    m_translucent = true;
+    m_background = 0xFF000000u;
+}
+
 // ---------------------------------------------------------------- geometry and services
 
 SSize SWindowAgent::GetLogicalSize() const {
@@ -514,7 +519,7 @@ void SWindowAgent::CreateDC() {
     m_dc->mirrored = IsRightToLeft() ? 1 : 0;
     m_dc->frame = m_frame;
     m_dc->drawFilter = drawFilter;
-    const int layered = fullRepaint == 0 ? 1 : 0;
+    const int layered = (fullRepaint == 0 || m_translucent) ? 1 : 0;
     m_dc->Init(SRect(0, 0, m_clientWidth / zoom, m_clientHeight / zoom), layered);
 }
 

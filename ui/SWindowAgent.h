@@ -51,6 +51,9 @@ public:
     // An ordinary window repaints in full from the root; a layered one repaints only the layer
     // that asked and is its own host.
     void Init(int layered);
+    // A window whose picture keeps its alpha (rounded popups and their shadows): painted into
+    // a surface with alpha, cleared to transparent, still repainted in full.
+    void SetTranslucent();
 
     // ---- the tree
     void SetRoot(SWindowBase* root) { m_root = root; }
@@ -179,4 +182,5 @@ private:
     uint32_t m_background = 0x00FFFFFFu;
     int m_paintCount = 0;
     int m_appliedAlpha = 255;
+    bool m_translucent = false;
 };

@@ -87,6 +87,9 @@ int SWindowFrame::Create(const SFrameOptions& options) {
     m_systemDrag = m_window->enableHitTest();
     dispatcher->RegisterFrame(this);
     agent.Init(plainWindow == 0 ? 1 : 0);
+    if ((options.style & platform::window::kStyleTranslucent) != 0) {
+        agent.SetTranslucent();
+    }
     agent.resizable = (options.style & platform::window::kStyleResizable) != 0 ? 1 : 0;
     // With the inspector switch, every frame of an inspected owner chain reports its hover.
     SWindowBaseFinderFrame::FrameCreated(*this);

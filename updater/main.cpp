@@ -3,11 +3,44 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/Log.h"
 #include "platform/window/Backend.h"
 #include "ui/SCommandLine.h"
 #include "updater/SGUIMain.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: AuralisManagerUpdateClient [-v] [--log-level LEVEL] /v VERSION /u ADDRESS\n"
+    "  /v VERSION   the version being installed (shown in the window)\n"
+    "  /u ADDRESS   where to download its installer (https, or http to this machine)\n"
+    "  -v           write the log to stderr as well\n"
+    "  --log-level LEVEL  debug, info, notice, warning, error or off\n"
+    "Normally started by AuralisManager when the user accepts a new version.\n";
+
+// The first dash option the client does not know, or an empty text. Words after /v and /u are
+// their values whatever they look like; other words (a whole command line passed as one text,
+// for instance) are read by the client as it always has.
+std::string FirstUnknownOption() {
+    const std::vector<std::string> arguments = SCommandLine::GetArguments();
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "/v" || argument == "/u" || argument == "--log-level") {
+            ++i;
+            continue;
+        }
+        const bool known = argument == "-v" || argument == "-h" || argument == "--help" ||
+                           argument.rfind("--log-level=", 0) == 0;
+        if (!known && argument.size() > 1 && argument[0] == '-') {
+            return argument;
+        }
+    }
+    return {};
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     SCommandLine::Set(argc, argv);
@@ -18,14 +51,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (SCommandLine::Has("--help") || SCommandLine::Has("-h")) {
-        std::printf(
-            "usage: AuralisManagerUpdateClient [-v] [--log-level LEVEL] /v VERSION /u ADDRESS\n"
-            "  /v VERSION   the version being installed (shown in the window)\n"
-            "  /u ADDRESS   where to download its installer (https, or http to this machine)\n"
-            "  -v           write the log to stderr as well\n"
-            "  --log-level LEVEL  debug, info, notice, warning, error or off\n"
-            "Normally started by AuralisManager when the user accepts a new version.\n");
+        std::fputs(kUsage, stdout);
         return 0;
+    }
+    if (const std::string unknown = FirstUnknownOption(); !unknown.empty()) {
+        std::fprintf(stderr, "AuralisManagerUpdateClient: unknown option %s\n%s", unknown.c_str(),
+                     kUsage);
+        return 2;
     }
     if (SCommandLine::Has("-v")) {
         services::log::Options options;

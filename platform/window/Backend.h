@@ -44,6 +44,9 @@ public:
 
     // Horizontal resolution of the primary screen in dots per inch; 96 when unknown.
     virtual double screenDpi() = 0;
+    // The desktop's own scale setting (1 = 96 dots per inch), or 0 when it has none the
+    // backend can read.
+    virtual double desktopScale() { return 0; }
     // Pointer position in screen pixels.
     virtual Point cursorPosition() = 0;
     // Usable area of the display nearest to a screen point.

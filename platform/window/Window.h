@@ -52,8 +52,10 @@ public:
 
     // Copies the picture of an image surface (ARGB32 or RGB24) onto the window and shows it.
     // Pixels outside the surface keep their old content. Translucent pixels of an ARGB32 surface
-    // are shown over black: top-level windows have no per-pixel transparency here.
+    // show as transparency() says: over black unless the window was made kStyleTranslucent.
     virtual void present(cairo_surface_t* surface) = 0;
+    // What became of kStyleTranslucent on this display.
+    virtual Transparency transparency() const { return Transparency::None; }
     // Constant opacity of the whole window, 0 (invisible) to 1; needs a compositing manager.
     // Returns false when the platform refused.
     virtual bool setOpacity(double opacity) = 0;

@@ -34,6 +34,17 @@ enum Style : uint32_t {
     kStyleTooltip = 1u << 4,    // a tooltip window: never takes focus
     kStylePopupMenu = 1u << 5,  // a transient popup
     kStyleUtility = 1u << 6,
+    // The picture's alpha is the window's: where the desktop composites, translucent pixels
+    // (rounded corners, shadows) show the desktop behind; elsewhere the window takes the shape
+    // of its opaque pixels.
+    kStyleTranslucent = 1u << 7,
+};
+
+// How a window shows the transparent pixels of its picture.
+enum class Transparency {
+    None,      // over black (an opaque window)
+    PerPixel,  // blended over the desktop by the compositor
+    Shape,     // cut away: the window's shape covers only the pixels of alpha >= 50 %
 };
 
 // The answer of a window's hit-test callback for a point of its client area: whether the press

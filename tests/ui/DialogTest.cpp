@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/TickCount.h"
@@ -111,6 +112,49 @@ TEST_F(DialogTest, WindowIsTheSizeAskedForPlusItsShadowAndZoomsInBlockingInput) 
     EXPECT_EQ(dialog.GetRoot().IsAnimating(), 0);
     ClickOn(dialog, dialog.GetTitleBar().GetCloseButton());
     EXPECT_EQ(dialog.IsClosing(), 1);
+}
+
+// The card's rounded corners and its shadow margin show the desktop: per pixel where a
+// compositor blends, else cut out of the window's shape. The card itself stays opaque.
+TEST_F(DialogTest, CornersOutsideTheRoundedCardAreTransparentOrOutsideTheShape) {
+    for (const bool compositing : {true, false}) {
+        SCOPED_TRACE(compositing ? "compositor" : "shape");
+        backend.setCompositing(compositing);
+        CountingDialog dialog;
+        ASSERT_EQ(dialog.CreateDialog(&frame, "Title", SSize(360, 160)), 1);
+        dialog.ShowDialog();
+        Advance(200);
+        platform::window::HeadlessWindow* window = backend.window(IdOf(dialog));
+        ASSERT_NE(window->lastFrame(), nullptr);
+        EXPECT_EQ(window->transparency(), compositing ? platform::window::Transparency::PerPixel
+                                                      : platform::window::Transparency::Shape);
+        const int width = window->screenRect().width;
+        const int height = window->screenRect().height;
+        const std::vector<std::pair<int, int>> corners = {
+            {0, 0}, {width - 1, 0}, {0, height - 1}, {width - 1, height - 1}};
+        for (const auto& [x, y] : corners) {
+            if (compositing) {
+                EXPECT_EQ(SurfacePixel(window->lastFrame(), x, y) >> 24, 0u) << x << "," << y;
+            } else {
+                EXPECT_FALSE(window->shape().contains(x, y)) << x << "," << y;
+            }
+        }
+        // Just outside the card's rounded corner: the shadow, translucent or cut away.
+        if (compositing) {
+            EXPECT_LT(SurfacePixel(window->lastFrame(), 9, 9) >> 24, 0xFFu);
+        } else {
+            EXPECT_FALSE(window->shape().contains(9, 9));
+        }
+        // The middle of the card and of its title bar are solid.
+        for (const auto& [x, y] : {std::pair{width / 2, height / 2}, std::pair{width / 2, 20}}) {
+            EXPECT_EQ(SurfacePixel(window->lastFrame(), x, y) >> 24, 0xFFu) << x << "," << y;
+            if (!compositing) {
+                EXPECT_TRUE(window->shape().contains(x, y));
+            }
+        }
+        dialog.Destroy();
+    }
+    backend.setCompositing(true);
 }
 
 TEST_F(DialogTest, ClickingCloseTwiceDuringTheClosingAnimationClosesOnce) {

@@ -305,5 +305,42 @@ TEST(DispatcherZoom, ConstructionTakesTheScreenOrTheOverride) {
     SDispatcher::SetZoomFactor(1.0);
 }
 
+TEST(DispatcherZoom, DesktopScaleComesBeforeTheScreenAndTheOverrideBeforeBoth) {
+    platform::window::HeadlessBackend backend;
+    backend.setScreenDpi(130);
+    backend.setDesktopScale(2.0);
+    ::unsetenv("AURALIS_SCALE");
+    {
+        SDispatcher dispatcher(backend);
+        EXPECT_EQ(SDispatcher::GetZoomFactor(), 2.0);
+    }
+    ::setenv("AURALIS_SCALE", "1.5", 1);
+    {
+        SDispatcher dispatcher(backend);
+        EXPECT_EQ(SDispatcher::GetZoomFactor(), 1.5);
+    }
+    ::unsetenv("AURALIS_SCALE");
+    SDispatcher::SetZoomFactor(1.0);
+}
+
+TEST(DispatcherZoom, MainWindowSizeIsFittedToTheWorkArea) {
+    const platform::window::Rect tall{0, 0, 1280, 1024 - 32};  // a 1024-high screen, a panel
+    // 515 x 2 = 1030 does not fit; 1.75 does.
+    EXPECT_EQ(SDispatcher::ZoomToFit(2.0, 424, 515, tall), 1.75);
+    EXPECT_EQ(SDispatcher::ZoomToFit(1.5, 424, 515, tall), 1.5);
+    // Odd factors step down to a quarter; never below 1, even on a tiny screen.
+    EXPECT_EQ(SDispatcher::ZoomToFit(1.9, 424, 515, platform::window::Rect{0, 0, 800, 600}), 1.0);
+    EXPECT_EQ(SDispatcher::ZoomToFit(2.0, 424, 515, platform::window::Rect{0, 0, 320, 240}), 1.0);
+    EXPECT_EQ(SDispatcher::ZoomToFit(2.0, 424, 515, platform::window::Rect{}), 2.0);
+
+    platform::window::HeadlessBackend backend;
+    backend.setDisplayBounds(platform::window::Rect{0, 24, 1024, 768 - 24});
+    SDispatcher dispatcher(backend);
+    SDispatcher::SetZoomFactor(2.0);
+    dispatcher.FitZoomToWorkArea(424, 515);
+    EXPECT_EQ(SDispatcher::GetZoomFactor(), 1.25);
+    SDispatcher::SetZoomFactor(1.0);
+}
+
 }  // namespace
 }  // namespace ui_test

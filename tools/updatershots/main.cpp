@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -187,8 +188,16 @@ void ShotsAt(Shots& shots, double zoom, const std::string& address, bool writabl
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: auralis-updatershots OUT_DIR\n");
+    constexpr const char* kUsage =
+        "usage: auralis-updatershots OUT_DIR\n"
+        "  writes the program's screens and dialogs as PNG pictures into OUT_DIR\n";
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    // A folder name that starts with a dash is taken for a mistyped option, not created.
+    if (argc != 2 || argv[1][0] == '-' || argv[1][0] == '\0') {
+        std::fputs(kUsage, stderr);
         return 2;
     }
     const fs::path folder = argv[1];

@@ -32,6 +32,7 @@ public:
     const char* name() const override { return "headless"; }
     std::unique_ptr<Window> createWindow(const WindowOptions& options) override;
     double screenDpi() override { return m_dpi; }
+    double desktopScale() override { return m_desktopScale; }
     Point cursorPosition() override { return m_cursor; }
     Rect displayBoundsNear(Point point) override;
     int wheelScrollLines() override { return m_wheelLines; }
@@ -57,12 +58,17 @@ public:
 
     // Settings the desktop would provide.
     void setScreenDpi(double dpi) { m_dpi = dpi; }
+    void setDesktopScale(double scale) { m_desktopScale = scale; }
     void setDisplayBounds(Rect bounds) { m_display = bounds; }
     void setWheelScrollLines(int lines) { m_wheelLines = lines; }
     // Whether windows made from now on hand caption and border presses to a (simulated)
     // window manager, as a desktop with hit-test support does. Off by default: the program
     // then drags its windows itself.
     void setHitTestSupported(bool supported) { m_hitTestSupported = supported; }
+    // Whether a compositor blends translucent windows over the desktop (on by default); without
+    // one, translucent windows made from now on take the shape of their pictures.
+    void setCompositing(bool compositing) { m_compositing = compositing; }
+    bool compositing() const { return m_compositing; }
     bool hitTestSupported() const { return m_hitTestSupported; }
 
     HeadlessWindow* window(WindowId id) const;
@@ -87,9 +93,11 @@ private:
     std::vector<MessageBox> m_messageBoxes;
     WindowId m_nextId = 1;
     double m_dpi = 96.0;
+    double m_desktopScale = 0;
     Rect m_display{0, 0, 1920, 1080};
     int m_wheelLines = 3;
     bool m_hitTestSupported = false;
+    bool m_compositing = true;
     Point m_cursor;
 };
 

@@ -12,6 +12,9 @@ HeadlessWindow::HeadlessWindow(HeadlessBackend& backend, WindowId id, const Wind
       m_rect(options.rect),
       m_style(options.style),
       m_title(options.title) {
+    if ((options.style & kStyleTranslucent) != 0) {
+        m_transparency = backend.compositing() ? Transparency::PerPixel : Transparency::Shape;
+    }
     if (options.centered) {
         const Rect display = backend.displayBoundsNear(Point{});
         m_rect.x = display.x + (display.width - m_rect.width) / 2;
@@ -101,6 +104,9 @@ void HeadlessWindow::present(cairo_surface_t* surface) {
         }
     }
     cairo_surface_mark_dirty(m_frame);
+    if (m_transparency == Transparency::Shape) {
+        m_shape = ShapeMask::fromSurface(m_frame);
+    }
     ++m_presentCount;
 }
 

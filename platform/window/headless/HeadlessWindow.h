@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/window/BackendBase.h"
+#include "platform/window/ShapeMask.h"
 
 namespace platform::window {
 
@@ -31,6 +32,7 @@ public:
     bool trackMouseLeave() override;
     void setCursor(Cursor cursor) override { m_cursor = cursor; }
     bool enableHitTest() override;
+    Transparency transparency() const override { return m_transparency; }
 
     // What tests read back.
     cairo_surface_t* lastFrame() const { return m_frame; }  // null before the first present
@@ -42,6 +44,8 @@ public:
     int leaveTrackingRequests() const { return m_leaveRequests; }
     bool hitTestEnabled() const { return m_hitTest; }
     uint32_t style() const { return m_style; }
+    // With Transparency::Shape, the shape the last picture gave the window.
+    const ShapeMask& shape() const { return m_shape; }
 
 private:
     void queue(WindowEvent::Type type);
@@ -60,6 +64,8 @@ private:
     int m_leaveRequests = 0;
     int m_presentCount = 0;
     cairo_surface_t* m_frame = nullptr;
+    Transparency m_transparency = Transparency::None;
+    ShapeMask m_shape;
 };
 
 }  // namespace platform::window

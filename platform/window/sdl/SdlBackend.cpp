@@ -1,13 +1,18 @@
 #include "platform/window/sdl/SdlBackend.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include <cstring>
+
 #include "base/Log.h"
+#include "platform/window/DesktopScale.h"
 #include "platform/window/Keys.h"
 #include "platform/window/sdl/SdlWindow.h"
+#include "platform/window/sdl/X11Desktop.h"
 
 namespace platform::window {
 
@@ -181,19 +186,25 @@ std::unique_ptr<SdlBackend> SdlBackend::create() {
     // Closing a dialog must not end the program; the application decides when to quit.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-    // Windows show pictures drawn by cairo: the plain window surface (X11 shared memory) does
-    // that without loading an OpenGL driver, which would hold some 60 MB of memory and keep
-    // a renderer busy for nothing.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     // The window class (X11) and app id (Wayland) name the desktop entry, so the desktop shows
     // the entry's icon and name for the window; read when the video subsystem starts.
     setenv("SDL_VIDEO_X11_WMCLASS", "com.auralis.AuralisManager", 0);
     setenv("SDL_VIDEO_WAYLAND_WMCLASS", "com.auralis.AuralisManager", 0);
     SDL_SetHint(SDL_HINT_APP_NAME, "Auralis Manager");
+    // Translucent windows on Wayland need a drawing surface that keeps its alpha.
+    SDL_SetHint(SDL_HINT_VIDEO_EGL_ALLOW_TRANSPARENCY, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         _Log(LOG_WARNING, "SdlBackend::create", __LINE__, "SDL video cannot start: %s",
              SDL_GetError());
         return nullptr;
+    }
+    // Windows show pictures drawn by cairo: on X11 the plain window surface (shared memory)
+    // does that without loading an OpenGL driver, which would hold some 60 MB of memory and
+    // keep a renderer busy for nothing. Wayland has no such surface: SDL draws it through a
+    // renderer there, so the hint must stay unset. SDL reads it at the first window surface.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || SDL_strcmp(driver, "wayland") != 0) {
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     }
     const uint32_t wakeType = SDL_RegisterEvents(1);
     if (wakeType == static_cast<uint32_t>(-1)) {
@@ -220,8 +231,20 @@ SdlBackend::~SdlBackend() {
 }
 
 std::unique_ptr<Window> SdlBackend::createWindow(const WindowOptions& options) {
-    const int x = options.centered ? SDL_WINDOWPOS_CENTERED : options.rect.x;
-    const int y = options.centered ? SDL_WINDOWPOS_CENTERED : options.rect.y;
+    int x = options.rect.x;
+    int y = options.rect.y;
+    if (options.centered) {
+        // Centred in the work area (without panels and docks), never starting above or left
+        // of it: a window taller than the work area keeps its title bar on the screen.
+        const Rect area = displayBoundsNear(Point{0, 0});
+        x = area.x + std::max(0, (area.width - options.rect.width) / 2);
+        y = area.y + std::max(0, (area.height - options.rect.height) / 2);
+    }
+    if ((options.style & kStyleTranslucent) != 0) {
+        if (std::unique_ptr<Window> window = createTranslucentWindow(options, x, y)) {
+            return window;
+        }
+    }
     SDL_Window* window = SDL_CreateWindow(options.title.c_str(), x, y, options.rect.width,
                                           options.rect.height, toSdlFlags(options.style));
     if (window == nullptr) {
@@ -229,7 +252,59 @@ std::unique_ptr<Window> SdlBackend::createWindow(const WindowOptions& options) {
              SDL_GetError());
         return nullptr;
     }
-    return std::make_unique<SdlWindow>(*this, window);
+    return std::make_unique<SdlWindow>(*this, window, Transparency::None);
+}
+
+std::unique_ptr<Window> SdlBackend::createTranslucentWindow(const WindowOptions& options, int x,
+                                                            int y) {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const uint32_t flags = toSdlFlags(options.style);
+    if (driver != nullptr && std::strcmp(driver, "wayland") == 0) {
+        // Wayland compositors always blend; the window's alpha reaches them through a renderer
+        // whose surface keeps alpha (SDL_VIDEO_EGL_ALLOW_TRANSPARENCY, set at start-up).
+        SDL_Window* window = SDL_CreateWindow(options.title.c_str(), x, y, options.rect.width,
+                                              options.rect.height, flags);
+        return window != nullptr
+                   ? std::make_unique<SdlWindow>(*this, window, Transparency::PerPixel)
+                   : nullptr;
+    }
+    if (driver == nullptr || std::strcmp(driver, "x11") != 0) {
+        return nullptr;
+    }
+    if (x11_desktop::hasCompositor()) {
+        if (m_argbVisual.empty()) {
+            m_argbVisual = x11_desktop::argbVisualId();
+        }
+        if (!m_argbVisual.empty()) {
+            // The visual hint applies to windows created while it is set: only this one.
+            SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, m_argbVisual.c_str());
+            SDL_Window* window = SDL_CreateWindow(options.title.c_str(), x, y, options.rect.width,
+                                                  options.rect.height, flags);
+            SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, "");
+            if (window != nullptr) {
+                _Log(LOG_INFO, "SdlBackend::createWindow", __LINE__,
+                     "\"%s\" has per-pixel transparency (visual %s)", options.title.c_str(),
+                     m_argbVisual.c_str());
+                return std::make_unique<SdlWindow>(*this, window, Transparency::PerPixel);
+            }
+        }
+    }
+    // No compositor: the window takes the shape of its picture instead.
+    SDL_Window* shaped = SDL_CreateShapedWindow(options.title.c_str(), x, y, options.rect.width,
+                                                options.rect.height, flags);
+    if (shaped == nullptr) {
+        _Log(LOG_INFO, "SdlBackend::createWindow", __LINE__,
+             "no shaped window (%s): corners are painted over black", SDL_GetError());
+        return nullptr;
+    }
+    _Log(LOG_INFO, "SdlBackend::createWindow", __LINE__,
+         "no compositor: \"%s\" takes the shape of its picture", options.title.c_str());
+    auto window = std::make_unique<SdlWindow>(*this, shaped, Transparency::Shape);
+    // SDL keeps a shaped window off the screen until its first shape; give it a whole one at
+    // once so moves before the first picture are not undone by it.
+    window->setWholeShape();
+    SDL_SetWindowPosition(shaped, x, y);
+    return window;
 }
 
 double SdlBackend::screenDpi() {
@@ -238,6 +313,26 @@ double SdlBackend::screenDpi() {
         return 96.0;
     }
     return horizontal;
+}
+
+double SdlBackend::desktopScale() {
+    if (const double scale = desktop_scale::fromGdkScale(std::getenv("GDK_SCALE")); scale > 0) {
+        return scale;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr && std::strcmp(driver, "x11") == 0) {
+        return desktop_scale::fromXResources(x11_desktop::readResources());
+    }
+    if (driver != nullptr && std::strcmp(driver, "wayland") == 0) {
+        // SDL lists the output's full-resolution mode first and gives the desktop mode in the
+        // logical size windows are laid out in.
+        SDL_DisplayMode native{};
+        SDL_DisplayMode desktop{};
+        if (SDL_GetDisplayMode(0, 0, &native) == 0 && SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+            return desktop_scale::fromOutputWidths(native.w, desktop.w);
+        }
+    }
+    return 0;
 }
 
 Point SdlBackend::cursorPosition() {

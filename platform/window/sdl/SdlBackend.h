@@ -6,6 +6,7 @@
 #include <atomic>
 #include <deque>
 #include <memory>
+#include <string>
 
 #include "platform/window/BackendBase.h"
 #include "platform/window/WindowTypes.h"
@@ -25,6 +26,7 @@ public:
     const char* name() const override { return "sdl"; }
     std::unique_ptr<Window> createWindow(const WindowOptions& options) override;
     double screenDpi() override;
+    double desktopScale() override;
     Point cursorPosition() override;
     Rect displayBoundsNear(Point point) override;
     int wheelScrollLines() override { return 3; }
@@ -43,6 +45,9 @@ private:
     bool translate(const SDL_Event& native, WindowEvent& event);
     bool translateWindowEvent(const SDL_WindowEvent& native, WindowEvent& event);
     void trackCursor(uint32_t windowId, int x, int y);
+    // A window whose picture's alpha is kept (per pixel or as a shape); null when the display
+    // offers neither, and the caller makes an ordinary one.
+    std::unique_ptr<Window> createTranslucentWindow(const WindowOptions& options, int x, int y);
 
     const uint32_t m_wakeEventType;
     std::atomic<bool> m_wakePending{false};
@@ -51,6 +56,7 @@ private:
     // The pointer's screen position as our own windows last saw it.
     bool m_cursorSeen = false;
     Point m_cursor;
+    std::string m_argbVisual;  // X visual id with alpha, found on first use
 };
 
 }  // namespace platform::window

@@ -3,14 +3,28 @@
 #include "base/Log.h"
 #include "platform/window/sdl/SdlBackend.h"
 
+#include <SDL2/SDL_shape.h>
+
+#include <algorithm>
+#include <cstring>
+
 namespace platform::window {
 
-SdlWindow::SdlWindow(SdlBackend& backend, SDL_Window* window)
-    : WindowBase(backend, SDL_GetWindowID(window)), m_sdl(backend), m_window(window) {}
+SdlWindow::SdlWindow(SdlBackend& backend, SDL_Window* window, Transparency transparency)
+    : WindowBase(backend, SDL_GetWindowID(window)),
+      m_sdl(backend),
+      m_window(window),
+      m_transparency(transparency) {}
 
 SdlWindow::~SdlWindow() {
     if (m_captured) {
         SDL_CaptureMouse(SDL_FALSE);
+    }
+    if (m_texture != nullptr) {
+        SDL_DestroyTexture(m_texture);
+    }
+    if (m_renderer != nullptr) {
+        SDL_DestroyRenderer(m_renderer);
     }
     SDL_DestroyWindow(m_window);
 }
@@ -28,6 +42,10 @@ bool SdlWindow::isVisible() const {
 }
 
 void SdlWindow::raise() {
+    // A minimised window comes back first: raising it alone would leave it in the task bar.
+    if (isMinimized()) {
+        SDL_RestoreWindow(m_window);
+    }
     SDL_RaiseWindow(m_window);
 }
 
@@ -62,12 +80,34 @@ void SdlWindow::present(cairo_surface_t* surface) {
     if (surface == nullptr || cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE) {
         return;
     }
+    cairo_surface_flush(surface);
+    if (m_transparency == Transparency::PerPixel && m_renderer == nullptr) {
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (driver != nullptr && SDL_strcmp(driver, "wayland") == 0) {
+            presentWithRenderer(surface);
+            return;
+        }
+    } else if (m_renderer != nullptr) {
+        presentWithRenderer(surface);
+        return;
+    }
     SDL_Surface* target = SDL_GetWindowSurface(m_window);
     if (target == nullptr) {
         _Log(LOG_WARNING, "SdlWindow::present", __LINE__, "no window surface: %s", SDL_GetError());
         return;
     }
-    cairo_surface_flush(surface);
+    // A window with an alpha visual takes the premultiplied pixels as they are, which is what
+    // the compositor blends; other windows get an ordinary copy.
+    if (m_transparency != Transparency::PerPixel || !copyPixels(surface, target)) {
+        blit(surface, target);
+    }
+    if (m_transparency == Transparency::Shape) {
+        updateShape(surface);
+    }
+    SDL_UpdateWindowSurface(m_window);
+}
+
+void SdlWindow::blit(cairo_surface_t* surface, SDL_Surface* target) {
     // Cairo's RGB24 and ARGB32 are both 32-bit native-endian words; with blending off the blit
     // copies them as they are (translucent ARGB32 pixels appear over black).
     const bool alpha = cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32;
@@ -81,7 +121,112 @@ void SdlWindow::present(cairo_surface_t* surface) {
     SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
     SDL_BlitSurface(source, nullptr, target, nullptr);
     SDL_FreeSurface(source);
-    SDL_UpdateWindowSurface(m_window);
+}
+
+bool SdlWindow::copyPixels(cairo_surface_t* source, SDL_Surface* target) {
+    const SDL_PixelFormat* format = target->format;
+    if (format->BytesPerPixel != 4 || format->Rmask != 0x00FF0000u ||
+        format->Gmask != 0x0000FF00u || format->Bmask != 0x000000FFu) {
+        return false;
+    }
+    const int width = std::min(cairo_image_surface_get_width(source), target->w);
+    const int height = std::min(cairo_image_surface_get_height(source), target->h);
+    const int sourceStride = cairo_image_surface_get_stride(source);
+    const unsigned char* from = cairo_image_surface_get_data(source);
+    if (SDL_MUSTLOCK(target) && SDL_LockSurface(target) != 0) {
+        return false;
+    }
+    auto* to = static_cast<unsigned char*>(target->pixels);
+    for (int row = 0; row < height; ++row) {
+        std::memcpy(to + static_cast<std::ptrdiff_t>(row) * target->pitch,
+                    from + static_cast<std::ptrdiff_t>(row) * sourceStride,
+                    static_cast<std::size_t>(width) * 4);
+    }
+    if (SDL_MUSTLOCK(target)) {
+        SDL_UnlockSurface(target);
+    }
+    return true;
+}
+
+void SdlWindow::setWholeShape() {
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(m_window, &width, &height);
+    SDL_Surface* whole =
+        SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (whole == nullptr) {
+        return;
+    }
+    SDL_FillRect(whole, nullptr, 0xFFFFFFFFu);
+    SDL_WindowShapeMode mode;
+    mode.mode = ShapeModeBinarizeAlpha;
+    mode.parameters.binarizationCutoff = 128;
+    SDL_SetWindowShape(m_window, whole, &mode);
+    SDL_FreeSurface(whole);
+    m_shape = ShapeMask();
+}
+
+void SdlWindow::updateShape(cairo_surface_t* surface) {
+    // Shapes are costly for the X server; set one only when the picture's outline changed.
+    ShapeMask shape = ShapeMask::fromSurface(surface);
+    if (shape == m_shape) {
+        return;
+    }
+    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
+        cairo_image_surface_get_data(surface), cairo_image_surface_get_width(surface),
+        cairo_image_surface_get_height(surface), 32, cairo_image_surface_get_stride(surface),
+        cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32 ? SDL_PIXELFORMAT_ARGB8888
+                                                                       : SDL_PIXELFORMAT_RGB888);
+    if (source == nullptr) {
+        return;
+    }
+    SDL_WindowShapeMode mode;
+    mode.mode = ShapeModeBinarizeAlpha;
+    mode.parameters.binarizationCutoff = 128;
+    const int result = SDL_SetWindowShape(m_window, source, &mode);
+    if (result == 0) {
+        m_shape = std::move(shape);
+    } else {
+        _Log(LOG_WARNING, "SdlWindow::updateShape", __LINE__, "SDL_SetWindowShape: %d %s", result,
+             SDL_GetError());
+    }
+    SDL_FreeSurface(source);
+}
+
+void SdlWindow::presentWithRenderer(cairo_surface_t* surface) {
+    const int width = cairo_image_surface_get_width(surface);
+    const int height = cairo_image_surface_get_height(surface);
+    if (m_renderer == nullptr) {
+        m_renderer = SDL_CreateRenderer(m_window, -1, 0);
+        if (m_renderer == nullptr) {
+            _Log(LOG_WARNING, "SdlWindow::present", __LINE__, "no renderer: %s", SDL_GetError());
+            m_transparency = Transparency::None;
+            return;
+        }
+    }
+    int textureWidth = 0;
+    int textureHeight = 0;
+    if (m_texture != nullptr) {
+        SDL_QueryTexture(m_texture, nullptr, nullptr, &textureWidth, &textureHeight);
+    }
+    if (m_texture == nullptr || textureWidth != width || textureHeight != height) {
+        if (m_texture != nullptr) {
+            SDL_DestroyTexture(m_texture);
+        }
+        m_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888,
+                                      SDL_TEXTUREACCESS_STREAMING, width, height);
+        if (m_texture == nullptr) {
+            return;
+        }
+        // The pixels replace what is there, alpha included: the compositor does the blending.
+        SDL_SetTextureBlendMode(m_texture, SDL_BLENDMODE_NONE);
+    }
+    SDL_UpdateTexture(m_texture, nullptr, cairo_image_surface_get_data(surface),
+                      cairo_image_surface_get_stride(surface));
+    SDL_SetRenderDrawColor(m_renderer, 0, 0, 0, 0);
+    SDL_RenderClear(m_renderer);
+    SDL_RenderCopy(m_renderer, m_texture, nullptr, nullptr);
+    SDL_RenderPresent(m_renderer);
 }
 
 bool SdlWindow::setOpacity(double opacity) {

@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 
 #include "platform/window/BackendBase.h"
+#include "platform/window/ShapeMask.h"
 
 namespace platform::window {
 
@@ -11,7 +12,7 @@ class SdlBackend;
 // A native window made with SDL2. Pictures are copied onto the window's own surface.
 class SdlWindow : public WindowBase {
 public:
-    SdlWindow(SdlBackend& backend, SDL_Window* window);
+    SdlWindow(SdlBackend& backend, SDL_Window* window, Transparency transparency);
     ~SdlWindow() override;
 
     void show() override;
@@ -32,15 +33,29 @@ public:
     bool trackMouseLeave() override { return true; }  // SDL always reports leaving
     void setCursor(Cursor cursor) override;
     bool enableHitTest() override;
+    Transparency transparency() const override { return m_transparency; }
+    // Shape windows: the whole rectangle, until a picture gives the real shape.
+    void setWholeShape();
 
     SDL_Window* native() const { return m_window; }
 
 private:
     static SDL_HitTestResult hitTest(SDL_Window* window, const SDL_Point* area, void* data);
+    // Copies the picture's pixels as they are, alpha included, into a 32-bit window surface.
+    static bool copyPixels(cairo_surface_t* source, SDL_Surface* target);
+    void blit(cairo_surface_t* surface, SDL_Surface* target);
+    void updateShape(cairo_surface_t* surface);
+    void presentWithRenderer(cairo_surface_t* surface);
 
     SdlBackend& m_sdl;
     SDL_Window* m_window;
     bool m_captured = false;
+    Transparency m_transparency;
+    ShapeMask m_shape;
+    // Wayland's translucent windows draw through a renderer (a window surface there has no
+    // alpha); never mixed with SDL_GetWindowSurface on the same window.
+    SDL_Renderer* m_renderer = nullptr;
+    SDL_Texture* m_texture = nullptr;
 };
 
 }  // namespace platform::window

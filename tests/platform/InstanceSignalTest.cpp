@@ -1,0 +1,62 @@
+#include "platform/InstanceSignal.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "tests/common/TestSandbox.h"
+
+using platform::InstanceSignal;
+using namespace std::chrono_literals;
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    return done();
+}
+
+}  // namespace
+
+TEST(InstanceSignalTest, KnockReachesTheListenerAndNobodyAnswersAfterItStops) {
+    const auto folder = testing_support::makeTempFolder("knock");
+    const auto path = folder / "AuralisMutex.raise";
+    // A plain file left at the path (a crash, an old version) is replaced by the pipe.
+    std::ofstream(path) << "stale";
+    std::atomic<int> knocks{0};
+    InstanceSignal signal(path);
+    ASSERT_TRUE(signal.listen([&] { ++knocks; }));
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+    EXPECT_TRUE(InstanceSignal::knock(path));
+    EXPECT_TRUE(WaitUntil([&] { return knocks.load() >= 1; }));
+    EXPECT_TRUE(InstanceSignal::knock(path));
+    EXPECT_TRUE(WaitUntil([&] { return knocks.load() >= 2; }));
+
+    signal.stop();
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(InstanceSignal::knock(path));
+    signal.stop();  // twice is harmless
+}
+
+TEST(InstanceSignalTest, KnockOnAPipeNobodyReadsOrOnAPlainFileFailsAtOnce) {
+    const auto folder = testing_support::makeTempFolder("knock");
+    const auto stalePipe = folder / "stale.raise";
+    ASSERT_EQ(::mkfifo(stalePipe.c_str(), 0600), 0);
+    // Without a reader a blocking open would hang the second start; it must fail instead.
+    EXPECT_FALSE(InstanceSignal::knock(stalePipe));
+    const auto plain = folder / "plain.raise";
+    std::ofstream(plain) << "x";
+    EXPECT_FALSE(InstanceSignal::knock(plain));
+    EXPECT_FALSE(InstanceSignal::knock(folder / "missing.raise"));
+}
