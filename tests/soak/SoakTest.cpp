@@ -150,7 +150,7 @@ TEST(SoakTest, ConnectCyclesAndTransfersLeaveNothingBehind) {
         }
         return false;
     };
-    handle.FotaBin = writePackage();
+    handle.setFotaBin(writePackage());
     for (int n = 1; n <= kTransfers; ++n) {
         ASSERT_TRUE(connectOnceBack());
         ASSERT_TRUE(handle.OpenFotaSession());
