@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/SGUIMain.h"
+#include "auralis/Version.h"
 #include "base/Log.h"
 #include "platform/window/Backend.h"
 #include "ui/SCommandLine.h"
@@ -15,6 +16,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: AuralisManager [-v] [--log-level LEVEL] [/windowbasefinder]\n"
     "  -v                  write the log to stderr as well\n"
+    "  --version           the version\n"
     "  --log-level LEVEL   debug, info, notice, warning, error or off\n"
     "  /windowbasefinder   open the toolkit's widget inspector beside the window\n"
     "Environment: AURALIS_BACKEND (bluez or sim), AURALIS_WINDOW_BACKEND (sdl or\n"
@@ -31,7 +33,7 @@ std::string FirstUnknownArgument() {
             continue;
         }
         const bool known = argument == "-v" || argument == "-h" || argument == "--help" ||
-                           argument.rfind("--log-level=", 0) == 0 ||
+                           argument == "--version" || argument.rfind("--log-level=", 0) == 0 ||
                            argument.find("/windowbasefinder") != std::string::npos;
         if (!known) {
             return argument.empty() ? std::string("''") : argument;
@@ -49,6 +51,10 @@ int main(int argc, char** argv) {
     if (!services::log::applyLevelOption(SCommandLine::GetArguments(), &logLevelError)) {
         std::fprintf(stderr, "%s: %s\n", "AuralisManager", logLevelError.c_str());
         return 2;
+    }
+    if (SCommandLine::Has("--version")) {
+        std::printf("%s %s\n", "AuralisManager", AURALIS_VERSION);
+        return 0;
     }
     if (SCommandLine::Has("--help") || SCommandLine::Has("-h")) {
         std::fputs(kUsage, stdout);

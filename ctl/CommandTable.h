@@ -32,6 +32,7 @@ struct GlobalOptions {
     bool json = false;
     bool verbose = false;
     bool help = false;
+    bool version = false;
     // --log-level as given; empty when absent.
     std::string logLevel;
     // --backend, else $AURALIS_BACKEND, else "bluez"; checked by the commands that use it.

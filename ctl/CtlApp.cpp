@@ -1,5 +1,6 @@
 #include "ctl/CtlApp.h"
 
+#include "auralis/Version.h"
 #include "base/Log.h"
 #include "ctl/BluetoothCommands.h"
 #include "ctl/CommandTable.h"
@@ -67,6 +68,10 @@ int runCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
         output.error(parsed.error);
         printShortUsage(err, table);
         return kExitUsage;
+    }
+    if (parsed.invocation.global.version) {
+        out << "auralis-ctl " << AURALIS_VERSION << '\n';
+        return kExitSuccess;
     }
     if (parsed.invocation.global.help) {
         printHelp(out, table,

@@ -27,6 +27,8 @@ void applyGlobal(const OptionDef& definition, const std::string& value, GlobalOp
         global.verbose = true;
     } else if (definition.name == "--help") {
         global.help = true;
+    } else if (definition.name == "--version") {
+        global.version = true;
     } else if (definition.name == "--backend") {
         global.backend = value;
     } else if (definition.name == "--log-level") {
@@ -43,6 +45,7 @@ const std::vector<OptionDef>& OptionParser::globalOptions() {
         {"--verbose", "-v", "", "copy the log to stderr"},
         {"--log-level", "", "LEVEL", "debug, info, notice, warning, error or off"},
         {"--help", "-h", "", "show help and exit"},
+        {"--version", "", "", "show the version and exit"},
     };
     return options;
 }
@@ -111,7 +114,7 @@ ParseResult OptionParser::parse(const std::vector<std::string>& args) const {
         result.error = "unknown backend '" + invocation.global.backend + "' (bluez or sim)";
         return result;
     }
-    if (invocation.global.help) {
+    if (invocation.global.help || invocation.global.version) {
         result.partialWords = words;
         return result;
     }

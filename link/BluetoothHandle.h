@@ -330,7 +330,8 @@ private:
     // Sleeps, cut short by shutdown. False when shutdown has begun.
     bool pause(std::chrono::milliseconds duration);
     // The alive check's pause between probes: one timed wait, cut short by shutdown or by
-    // stopAliveCheck, or by the earbuds closing link `epoch`. False when the check should end.
+    // stopAliveCheck, or by the earbuds closing link `epoch` (which the check then reports).
+    // False when the check should end.
     bool pauseAliveCheck(std::chrono::milliseconds duration, uint64_t epoch);
     // Clears aliveCheckRunning and wakes the alive check's pause.
     void stopAliveCheck();

@@ -61,9 +61,12 @@ bool BluetoothHandle::pause(std::chrono::milliseconds duration) {
 
 bool BluetoothHandle::pauseAliveCheck(std::chrono::milliseconds duration, uint64_t epoch) {
     std::unique_lock lock(m_pauseMutex);
-    return !m_pauseCut.wait_for(lock, duration, [this, epoch] {
-        return m_stopping.load() || !m_flags.aliveCheckRunning.load() || peerClosed(epoch);
-    });
+    const auto checkEnds = [this] {
+        return m_stopping.load() || !m_flags.aliveCheckRunning.load();
+    };
+    // A link the earbuds closed also ends the pause, but the check goes on to report it.
+    m_pauseCut.wait_for(lock, duration, [&] { return checkEnds() || peerClosed(epoch); });
+    return !checkEnds();
 }
 
 void BluetoothHandle::stopAliveCheck() {

@@ -22,6 +22,8 @@ bool SimOptions::parse(int argc, const char* const* argv, SimOptions& options, s
         std::string text;
         if (flag == "--help" || flag == "-h") {
             options.help = true;
+        } else if (flag == "--version") {
+            options.version = true;
         } else if (flag == "--demo") {
             options.demo = true;
         } else if (flag == "-v" || flag == "--verbose") {
@@ -106,6 +108,7 @@ std::string SimOptions::usage() {
                "  -v, --verbose      copy the log to stderr\n"
                "  --log-level LEVEL  debug, info, notice, warning, error or off\n"
                "  -h, --help         this text\n"
+               "  --version          the version\n"
                "\n"
                "Socket requests (one per connection, one line): RADIO, SCAN, PAIR <address>,\n"
                "UNPAIR <address>, CONNECT <address> <uuid>, CTL <command>. CTL commands:\n") +

@@ -19,6 +19,7 @@ struct SimOptions {
     // --log-level, when given.
     std::optional<int> logLevel;
     bool help = false;
+    bool version = false;
 
     // Fails with a message for unknown flags and missing or bad values.
     static bool parse(int argc, const char* const* argv, SimOptions& options, std::string* error);

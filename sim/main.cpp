@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "auralis/Version.h"
 #include "base/Log.h"
 #include "sim/Scenario.h"
 #include "sim/SimOptions.h"
@@ -34,6 +35,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(sim::SimOptions::usage().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("auralis-sim %s\n", AURALIS_VERSION);
         return 0;
     }
     services::log::installFatalSignalFlush();

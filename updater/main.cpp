@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "auralis/Version.h"
 #include "base/Log.h"
 #include "platform/window/Backend.h"
 #include "ui/SCommandLine.h"
@@ -17,6 +18,7 @@ constexpr const char* kUsage =
     "  /v VERSION   the version being installed (shown in the window)\n"
     "  /u ADDRESS   where to download its installer (https, or http to this machine)\n"
     "  -v           write the log to stderr as well\n"
+    "  --version    the version\n"
     "  --log-level LEVEL  debug, info, notice, warning, error or off\n"
     "Normally started by AuralisManager when the user accepts a new version.\n";
 
@@ -32,7 +34,7 @@ std::string FirstUnknownOption() {
             continue;
         }
         const bool known = argument == "-v" || argument == "-h" || argument == "--help" ||
-                           argument.rfind("--log-level=", 0) == 0;
+                           argument == "--version" || argument.rfind("--log-level=", 0) == 0;
         if (!known && argument.size() > 1 && argument[0] == '-') {
             return argument;
         }
@@ -49,6 +51,10 @@ int main(int argc, char** argv) {
     if (!services::log::applyLevelOption(SCommandLine::GetArguments(), &logLevelError)) {
         std::fprintf(stderr, "%s: %s\n", "AuralisManagerUpdateClient", logLevelError.c_str());
         return 2;
+    }
+    if (SCommandLine::Has("--version")) {
+        std::printf("%s %s\n", "AuralisManagerUpdateClient", AURALIS_VERSION);
+        return 0;
     }
     if (SCommandLine::Has("--help") || SCommandLine::Has("-h")) {
         std::fputs(kUsage, stdout);

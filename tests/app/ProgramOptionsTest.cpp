@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "auralis/Version.h"
 #include "platform/Paths.h"
 #include "tests/common/TestSandbox.h"
 
@@ -94,6 +95,14 @@ TEST(ProgramOptionsTest, EveryProgramAnswersHelpAndRefusesAnUnknownOption) {
         EXPECT_NE(lower.find("usage"), std::string::npos) << help.output;
         const Outcome unknown = RunProgram(program, {"--no-such-option"}, folder);
         EXPECT_EQ(unknown.status, 2) << unknown.output;
+    }
+    // The installed programs name themselves and this build's version.
+    for (const std::string program :
+         {"AuralisManager", "AuralisManagerUpdateClient", "auralis-ctl", "auralis-sim"}) {
+        SCOPED_TRACE(program);
+        const Outcome version = RunProgram(program, {"--version"}, folder);
+        EXPECT_EQ(version.status, 0);
+        EXPECT_EQ(version.output, program + " " + AURALIS_VERSION + "\n");
     }
     // The picture tools once took "--help" for their output folder.
     EXPECT_FALSE(fs::exists("--help"));
