@@ -2,8 +2,9 @@
 // xdotool. Start, press Connect, pick a pair in the device list, reach the home screen; make the
 // pair go silent and see the connection-failure screen; a second start ends at once. Against the
 // demo neighbourhood and its update server: check for new firmware, update, and come back home
-// with the new version. The program's log lines are the oracles. Skipped where Xvfb or xdotool
-// is missing.
+// with the new version. The device list's rounded corner shows the main window behind it, with
+// and without a compositor. The program's log lines and the screen's pixels are the oracles.
+// Skipped where Xvfb or xdotool is missing.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -17,6 +18,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -24,6 +26,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "auralis/Version.h"
@@ -439,6 +442,119 @@ TEST_F(WholeProgramTest, SecondStartBringsTheFirstWindowForwardAndCloseEndsThePr
     const std::string output = program->Output();
     EXPECT_NE(output.find("AuralisManager ends, exit code 0"), std::string::npos) << output;
 }
+
+// The device list's rounded corner shows the main window behind it, not black or white: the
+// corner's pixel on the screen matches the main window's pixel just left of the list. Without a
+// compositor the list is a shaped window; with xcompmgr it has an alpha visual and its shadow is
+// blended. Read with ImageMagick's `import` from the whole screen, as a user's screenshot is.
+class PopupCornerTest : public WholeProgramTest, public ::testing::WithParamInterface<bool> {
+protected:
+    using Colour = std::array<int, 3>;
+
+    // The screen's colour at a point, read from the root window.
+    std::optional<Colour> ScreenPixel(int x, int y) {
+        const std::string command = "timeout 5 " + m_import->string() + " -display " +
+                                    m_displayName + " -window root -crop 1x1+" + std::to_string(x) +
+                                    "+" + std::to_string(y) + " -depth 8 rgb:- 2>/dev/null";
+        std::array<unsigned char, 4> bytes{};
+        std::size_t count = 0;
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            count = fread(bytes.data(), 1, bytes.size(), pipe);
+            pclose(pipe);
+        }
+        if (count != 3) {
+            return std::nullopt;
+        }
+        return Colour{bytes[0], bytes[1], bytes[2]};
+    }
+
+    // A window's place on the screen, from xdotool's shell-style answer.
+    std::optional<std::pair<int, int>> WindowPosition(const std::string& window) {
+        const std::string answer = Xdotool("getwindowgeometry --shell " + window);
+        const std::size_t x = answer.find("X=");
+        const std::size_t y = answer.find("Y=");
+        if (x == std::string::npos || y == std::string::npos) {
+            return std::nullopt;
+        }
+        return std::make_pair(std::atoi(answer.c_str() + x + 2), std::atoi(answer.c_str() + y + 2));
+    }
+
+    std::optional<fs::path> m_import;
+};
+
+TEST_P(PopupCornerTest, DeviceListCornerShowsTheMainWindowBehind) {
+    m_import = FindOnPath("import");
+    if (!m_import) {
+        GTEST_SKIP() << "needs ImageMagick's import (Debian package imagemagick)";
+    }
+    const bool composited = GetParam();
+    std::unique_ptr<Child> compositor;
+    if (composited) {
+        const std::optional<fs::path> xcompmgr = FindOnPath("xcompmgr");
+        if (!xcompmgr) {
+            GTEST_SKIP() << "needs xcompmgr (Debian package xcompmgr)";
+        }
+        compositor = std::make_unique<Child>(std::vector<std::string>{xcompmgr->string()},
+                                             std::vector<std::string>{"DISPLAY=" + m_displayName},
+                                             m_folder / "xcompmgr.log");
+        ASSERT_TRUE(compositor->Started());
+    }
+    SimNeighbourhood sim(
+        json::array({{{"address", "70:5A:B6:01:4F:2A"}, {"name", "Auralis+ (4F2A)"}},
+                     {{"address", "70:5A:B6:00:77:A0"}, {"name", "Auralis (77A0)"}}}));
+    ASSERT_TRUE(sim.started());
+    std::unique_ptr<Child> program = StartProgram(sim, "program.log");
+    ASSERT_TRUE(program->Started());
+    auto logged = [&](const std::string& line) {
+        return WaitFor([&] { return program->Output().find(line) != std::string::npos; }, 20s);
+    };
+    ASSERT_TRUE(logged("Main window shown")) << program->Output();
+    const std::string main = FindWindow("Auralis Manager");
+    ASSERT_FALSE(main.empty());
+    ASSERT_TRUE(PressUntilLogged(main, 212, 451, *program, "ShowBluetoothDevicesPopup\n"))
+        << program->Output();
+    ASSERT_TRUE(logged(composited ? "\"Modal Dialog\" has per-pixel transparency"
+                                  : "no compositor: \"Modal Dialog\" takes the shape"))
+        << program->Output();
+
+    const std::string list = FindWindow("Pair Bluetooth earbuds");
+    ASSERT_FALSE(list.empty());
+    const std::optional<std::pair<int, int>> place = WindowPosition(list);
+    ASSERT_TRUE(place.has_value());
+    const auto [left, top] = *place;
+    // The corner's outermost pixel lies in the shadow margin, outside the rounded frame; the
+    // reference lies on the main window's plain background beside the list. The list zooms in
+    // first, so the screen is read until it settles.
+    std::optional<Colour> corner;
+    std::optional<Colour> behind;
+    auto close = [](const Colour& a, const Colour& b) {
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (std::abs(a[i] - b[i]) > 6) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const bool matches = WaitFor(
+        [&] {
+            corner = ScreenPixel(left + 1, top + 1);
+            behind = ScreenPixel(left - 2, top + 1);
+            return corner && behind && close(*corner, *behind);
+        },
+        10s);
+    ASSERT_TRUE(corner && behind) << "could not read the screen";
+    EXPECT_TRUE(matches) << "corner " << (*corner)[0] << "," << (*corner)[1] << "," << (*corner)[2]
+                         << " over the window's " << (*behind)[0] << "," << (*behind)[1] << ","
+                         << (*behind)[2];
+    // The reference is the light main window, not the black screen around it.
+    EXPECT_GT((*behind)[0] + (*behind)[1] + (*behind)[2], 3 * 160);
+    program->Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutCompositor, PopupCornerTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Composited" : "Shaped";
+                         });
 
 // The program on SDL's Wayland driver, under weston. Weston runs nested in the test's Xvfb
 // (its X11 backend): its headless backend offers no seat, and SDL 2.26's Wayland driver

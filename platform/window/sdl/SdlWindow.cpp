@@ -97,8 +97,11 @@ void SdlWindow::present(cairo_surface_t* surface) {
         return;
     }
     // A window with an alpha visual takes the premultiplied pixels as they are, which is what
-    // the compositor blends; other windows get an ordinary copy.
-    if (m_transparency != Transparency::PerPixel || !copyPixels(surface, target)) {
+    // the compositor blends; a shaped window takes their straight colours; other windows get an
+    // ordinary copy.
+    const bool copied = m_transparency != Transparency::None &&
+                        copyPixels(surface, target, m_transparency == Transparency::Shape);
+    if (!copied) {
         blit(surface, target);
     }
     if (m_transparency == Transparency::Shape) {
@@ -123,7 +126,7 @@ void SdlWindow::blit(cairo_surface_t* surface, SDL_Surface* target) {
     SDL_FreeSurface(source);
 }
 
-bool SdlWindow::copyPixels(cairo_surface_t* source, SDL_Surface* target) {
+bool SdlWindow::copyPixels(cairo_surface_t* source, SDL_Surface* target, bool straight) {
     const SDL_PixelFormat* format = target->format;
     if (format->BytesPerPixel != 4 || format->Rmask != 0x00FF0000u ||
         format->Gmask != 0x0000FF00u || format->Bmask != 0x000000FFu) {
@@ -138,14 +141,32 @@ bool SdlWindow::copyPixels(cairo_surface_t* source, SDL_Surface* target) {
     }
     auto* to = static_cast<unsigned char*>(target->pixels);
     for (int row = 0; row < height; ++row) {
-        std::memcpy(to + static_cast<std::ptrdiff_t>(row) * target->pitch,
-                    from + static_cast<std::ptrdiff_t>(row) * sourceStride,
+        unsigned char* line = to + static_cast<std::ptrdiff_t>(row) * target->pitch;
+        std::memcpy(line, from + static_cast<std::ptrdiff_t>(row) * sourceStride,
                     static_cast<std::size_t>(width) * 4);
+        if (straight && cairo_image_surface_get_format(source) == CAIRO_FORMAT_ARGB32) {
+            unpremultiply(reinterpret_cast<uint32_t*>(line), width);
+        }
     }
     if (SDL_MUSTLOCK(target)) {
         SDL_UnlockSurface(target);
     }
     return true;
+}
+
+void SdlWindow::unpremultiply(uint32_t* pixels, int count) {
+    for (int i = 0; i < count; ++i) {
+        const uint32_t pixel = pixels[i];
+        const uint32_t alpha = pixel >> 24;
+        if (alpha == 0 || alpha == 255) {
+            continue;
+        }
+        auto channel = [&](int shift) {
+            const uint32_t value = (pixel >> shift) & 0xFFu;
+            return std::min<uint32_t>(255u, (value * 255u + alpha / 2) / alpha) << shift;
+        };
+        pixels[i] = (alpha << 24) | channel(16) | channel(8) | channel(0);
+    }
 }
 
 void SdlWindow::setWholeShape() {

@@ -2,6 +2,8 @@
 
 #include <SDL2/SDL.h>
 
+#include <cstdint>
+
 #include "platform/window/BackendBase.h"
 #include "platform/window/ShapeMask.h"
 
@@ -42,7 +44,12 @@ public:
 private:
     static SDL_HitTestResult hitTest(SDL_Window* window, const SDL_Point* area, void* data);
     // Copies the picture's pixels as they are, alpha included, into a 32-bit window surface.
-    static bool copyPixels(cairo_surface_t* source, SDL_Surface* target);
+    // With `straight`, partly transparent pixels get their colour back from cairo's
+    // premultiplied form: a shaped window shows them whole, and premultiplied they would draw
+    // the antialiased edge of a rounded frame as a dark seam.
+    static bool copyPixels(cairo_surface_t* source, SDL_Surface* target, bool straight);
+    // Premultiplied ARGB words to straight ones, in place.
+    static void unpremultiply(uint32_t* pixels, int count);
     void blit(cairo_surface_t* surface, SDL_Surface* target);
     void updateShape(cairo_surface_t* surface);
     void presentWithRenderer(cairo_surface_t* surface);
