@@ -184,8 +184,10 @@ TEST(NeighbourhoodProtocolTest, IdleConnectionsBeyondTheLimitAreRefusedWithoutAT
     }
     // Connections are taken in order, so once the last is answered every one has been seen.
     EXPECT_EQ(answerOn(idle.back()), "ERR 16\n");
+    // One thread per served connection, plus a few the process starts on its own meanwhile
+    // (the log's writer, the virtual earbuds' timers): far from one per connection.
     EXPECT_LE(threadsOfThisProcess() - before,
-              static_cast<int>(sim::NeighbourhoodServer::kMaxConnections) + 2);
+              static_cast<int>(sim::NeighbourhoodServer::kMaxConnections) + 8);
     for (const int fd : idle) {
         ::close(fd);
     }
