@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "base/Log.h"
+#include "platform/bluetooth/BluetoothAddress.h"
 
 namespace platform::bluetooth {
 
@@ -34,18 +35,6 @@ struct Battery {
 
     bool operator==(const Battery&) const = default;
 };
-
-std::string AddressText(uint64_t address) {
-    char text[18];
-    std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X",
-                  static_cast<unsigned>((address >> 40) & 0xFF),
-                  static_cast<unsigned>((address >> 32) & 0xFF),
-                  static_cast<unsigned>((address >> 24) & 0xFF),
-                  static_cast<unsigned>((address >> 16) & 0xFF),
-                  static_cast<unsigned>((address >> 8) & 0xFF),
-                  static_cast<unsigned>(address & 0xFF));
-    return text;
-}
 
 }  // namespace
 
@@ -122,7 +111,7 @@ bool BluezBatteryProvider::Impl::findDevice(uint64_t address, std::string& devic
              error.getMessage().c_str());
         return false;
     }
-    const std::string wanted = AddressText(address);
+    const std::string wanted = formatAddress(address);
     for (const auto& [path, interfaces] : objects) {
         const auto deviceInterface = interfaces.find("org.bluez.Device1");
         if (deviceInterface == interfaces.end()) {
@@ -145,7 +134,7 @@ bool BluezBatteryProvider::Impl::findDevice(uint64_t address, std::string& devic
 }
 
 void BluezBatteryProvider::Impl::exportBattery(const Battery& battery, const std::string& device) {
-    std::string leaf = "dev_" + AddressText(battery.address);
+    std::string leaf = "dev_" + formatAddress(battery.address);
     for (char& c : leaf) {
         c = c == ':' ? '_' : c;
     }

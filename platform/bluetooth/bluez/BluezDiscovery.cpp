@@ -7,13 +7,14 @@
 #include "base/Log.h"
 #include "platform/bluetooth/BluetoothAddress.h"
 #include "platform/bluetooth/bluez/BluezErrorMap.h"
+#include "platform/bluetooth/bluez/BluezProperties.h"
 #include "platform/bluetooth/bluez/BluezSession.h"
 
 namespace platform::bluetooth {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Properties = std::map<std::string, sdbus::Variant>;
+using Properties = BluezProperties;
 using Interfaces = std::map<std::string, Properties>;
 using ManagedObjects = std::map<sdbus::ObjectPath, Interfaces>;
 
@@ -32,20 +33,6 @@ constexpr const char* kRemovedRule =
 constexpr const char* kChangedRule =
     "type='signal',sender='org.bluez',interface='org.freedesktop.DBus.Properties',"
     "member='PropertiesChanged',path_namespace='/org/bluez'";
-
-template <typename T>
-std::optional<T> readProperty(const Properties& properties, const char* key) {
-    const auto found = properties.find(key);
-    if (found == properties.end() || !found->second.containsValueOfType<T>()) {
-        return std::nullopt;
-    }
-    return found->second.get<T>();
-}
-
-std::string parentPath(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
-}
 
 }  // namespace
 
@@ -286,7 +273,7 @@ void BluezDiscovery::onPropertiesChanged(sdbus::Message& message) {
         message >> interface >> changed >> invalidated;
         const std::string path = message.getPath();
         if (interface == kAdapterInterface) {
-            const std::optional<bool> discovering = readProperty<bool>(changed, "Discovering");
+            const std::optional<bool> discovering = readBluezProperty<bool>(changed, "Discovering");
             std::lock_guard lock(m_mutex);
             if (discovering == false && path == m_adapter && m_running) {
                 // The adapter stopped (switched off, reset): the next scan starts afresh.
@@ -319,7 +306,8 @@ void BluezDiscovery::takeDeviceProperties(const std::string& path, const Propert
     auto [entry, added] = m_devices.try_emplace(path);
     Sighting& device = entry->second;
     if (added) {
-        const std::optional<std::string> address = readProperty<std::string>(properties, "Address");
+        const std::optional<std::string> address =
+            readBluezProperty<std::string>(properties, "Address");
         const std::optional<uint64_t> parsed = address ? parseAddress(*address) : std::nullopt;
         if (!parsed) {
             // Only a full announcement creates a device; a change of one we never saw is
@@ -329,16 +317,16 @@ void BluezDiscovery::takeDeviceProperties(const std::string& path, const Propert
         }
         device.address = *parsed;
         const std::optional<sdbus::ObjectPath> adapter =
-            readProperty<sdbus::ObjectPath>(properties, "Adapter");
-        device.adapterPath = adapter ? std::string(*adapter) : parentPath(path);
+            readBluezProperty<sdbus::ObjectPath>(properties, "Adapter");
+        device.adapterPath = adapter ? std::string(*adapter) : bluezParentPath(path);
     }
-    if (const auto name = readProperty<std::string>(properties, "Name")) {
+    if (const auto name = readBluezProperty<std::string>(properties, "Name")) {
         device.name = *name;
     }
-    if (const auto alias = readProperty<std::string>(properties, "Alias")) {
+    if (const auto alias = readBluezProperty<std::string>(properties, "Alias")) {
         device.alias = *alias;
     }
-    if (const auto paired = readProperty<bool>(properties, "Paired")) {
+    if (const auto paired = readBluezProperty<bool>(properties, "Paired")) {
         device.paired = *paired;
     }
     if (heard) {

@@ -4,34 +4,21 @@
 #include <optional>
 
 #include "platform/bluetooth/BluetoothAddress.h"
+#include "platform/bluetooth/bluez/BluezProperties.h"
 
 namespace platform::bluetooth {
 namespace {
 
-using Properties = std::map<std::string, sdbus::Variant>;
+using Properties = BluezProperties;
 using Interfaces = std::map<std::string, Properties>;
 using ManagedObjects = std::map<sdbus::ObjectPath, Interfaces>;
 
 constexpr const char* kAdapterInterface = "org.bluez.Adapter1";
 constexpr const char* kDeviceInterface = "org.bluez.Device1";
 
-// A property of the expected type, or nothing (absent or of another type).
-template <typename T>
-std::optional<T> readProperty(const Properties& properties, const char* key) {
-    const auto found = properties.find(key);
-    if (found == properties.end() || !found->second.containsValueOfType<T>()) {
-        return std::nullopt;
-    }
-    return found->second.get<T>();
-}
-
-std::string parentPath(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 std::optional<BluezDeviceInfo> readDevice(const std::string& path, const Properties& properties) {
-    const std::optional<std::string> addressText = readProperty<std::string>(properties, "Address");
+    const std::optional<std::string> addressText =
+        readBluezProperty<std::string>(properties, "Address");
     const std::optional<uint64_t> address = addressText ? parseAddress(*addressText) : std::nullopt;
     if (!address) {
         return std::nullopt;
@@ -40,18 +27,18 @@ std::optional<BluezDeviceInfo> readDevice(const std::string& path, const Propert
     device.path = path;
     device.address = *address;
     const std::optional<sdbus::ObjectPath> adapter =
-        readProperty<sdbus::ObjectPath>(properties, "Adapter");
-    device.adapterPath = adapter ? std::string(*adapter) : parentPath(path);
-    const std::optional<std::string> name = readProperty<std::string>(properties, "Name");
+        readBluezProperty<sdbus::ObjectPath>(properties, "Adapter");
+    device.adapterPath = adapter ? std::string(*adapter) : bluezParentPath(path);
+    const std::optional<std::string> name = readBluezProperty<std::string>(properties, "Name");
     if (name && !name->empty()) {
         device.name = *name;
     } else {
-        device.name = readProperty<std::string>(properties, "Alias").value_or("");
+        device.name = readBluezProperty<std::string>(properties, "Alias").value_or("");
     }
-    device.paired = readProperty<bool>(properties, "Paired").value_or(false);
-    device.trusted = readProperty<bool>(properties, "Trusted").value_or(false);
-    device.hasRssi = readProperty<int16_t>(properties, "RSSI").has_value();
-    device.uuids = readProperty<std::vector<std::string>>(properties, "UUIDs")
+    device.paired = readBluezProperty<bool>(properties, "Paired").value_or(false);
+    device.trusted = readBluezProperty<bool>(properties, "Trusted").value_or(false);
+    device.hasRssi = readBluezProperty<int16_t>(properties, "RSSI").has_value();
+    device.uuids = readBluezProperty<std::vector<std::string>>(properties, "UUIDs")
                        .value_or(std::vector<std::string>{});
     return device;
 }
@@ -73,7 +60,7 @@ bool BluezObjectTree::read(sdbus::MethodReply& reply) {
         if (adapter != interfaces.end()) {
             m_adapters.push_back(
                 {.path = path,
-                 .powered = readProperty<bool>(adapter->second, "Powered").value_or(false)});
+                 .powered = readBluezProperty<bool>(adapter->second, "Powered").value_or(false)});
         }
         const auto device = interfaces.find(kDeviceInterface);
         if (device != interfaces.end()) {
