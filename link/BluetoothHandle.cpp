@@ -237,8 +237,16 @@ void BluetoothHandle::logMessage(const char* label, const char* method, const ui
     if (!services::log::isEnabled(LOG_INFO)) {
         return;
     }
-    const std::string dump = devlink::hexDump(bytes, count);
-    _Log(LOG_INFO, method, __LINE__, "[%s]: %s%s", method, label, dump.c_str());
+    // "[method]: label" and the dump, built in a buffer this thread keeps, so a frame's line
+    // costs no allocation and no formatting pass.
+    thread_local std::string line;
+    line.clear();
+    line += '[';
+    line += method;
+    line += "]: ";
+    line += label;
+    devlink::appendHexDump(line, bytes, count);
+    _LogText(LOG_INFO, method, __LINE__, line);
 }
 
 void BluetoothHandle::handleReceivedChunk(const uint8_t* buffer, std::size_t count) {

@@ -348,9 +348,9 @@ private:
     void closeConnectionLocked(const char* method);
 
     // ---- Firmware transfer (BluetoothHandleFota.cpp) ----
-    // Reads n bytes of the requested entry at the fragment position and sends them; on a read
+    // Reads n bytes of the requested entry at the fragment position into out; on a read
     // failure stops the transfer (OnDownloadFinish(false, kFotaReasonPackageUnreadable)).
-    bool readEntryFragment(uint32_t position, std::size_t n, std::vector<uint8_t>& data);
+    bool readEntryFragment(uint32_t position, std::size_t n, uint8_t* out);
     void abortTransfer(const char* why);
     // Signals the receive event and wakes the receive watchdog (its stop flag or session changed).
     void wakeReceiveWatchdog();
