@@ -116,6 +116,45 @@ BluetoothHandle::DelegateLease::~DelegateLease() {
     m_handle->m_delegateIdle.notify_all();
 }
 
+void BluetoothHandle::resetReceivedState() {
+    m_splitter.reset();
+    m_dropKeptBytes.store(false);
+    m_flags.gotMessage.store(false);
+    m_flags.aliveResponse.store(false);
+    m_flags.receiveWatchdogStop.store(false);
+    m_flags.mtuAnswered.store(false);
+    m_lastChunkTick.store(0);
+    m_receiveEvent->reset();
+    m_aliveEvent->reset();
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_status = DeviceStatus{};
+        m_imeiLeft.clear();
+        m_imeiRight.clear();
+        m_softwareVersionLeft.clear();
+        m_softwareVersionRight.clear();
+    }
+    {
+        std::lock_guard lock(m_fotaMutex);
+        FotaBin = FileInfo{};
+    }
+    m_fotaAborted.store(false);
+    m_percent.store(0);
+    m_bytesSent.store(0);
+    uDownloadedSize.store(0);
+    m_fragmentSize.store(0);
+    m_lastState = 0;
+    m_lastError = 0;
+    mDownloadEntryID = 0;
+    m_entrySelected.store(false);
+    mDownloadEntryPos = 0;
+    mDownloadEntrySize = 0;
+    m_fragmentPosition = 0;
+    m_sentLength = 0;
+    m_lastFragment = false;
+    m_entryPath.clear();
+}
+
 void BluetoothHandle::setConnectedDevice(BluetoothDevice* device) {
     m_connectedDevice.store(device);
 }

@@ -126,6 +126,11 @@ public:
     bool shutdown(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // Worker threads of this link that have not ended yet.
     int runningThreads() const;
+    // Forgets everything received, as on a freshly made link: kept bytes of a split frame, the
+    // device state and the firmware transfer's state and package. The connection, the connected
+    // device, the delegate and the timings stay. For tests and fuzzing, which run many streams
+    // through one link; only while no listener thread of this link is running.
+    void resetReceivedState();
 
     // ---- Link session: public operations (BluetoothHandleThreads.cpp) ----
 
