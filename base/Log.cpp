@@ -455,22 +455,18 @@ fs::path currentFile() {
 
 }  // namespace services::log
 
-void _LogV(int level, const char* method, int line, const char* format, va_list args) {
-    if (!services::log::isEnabled(level)) {
-        return;
-    }
-    char stackBuffer[1024];
-    std::string heapBuffer;
-    char* text = stackBuffer;
+namespace services::log {
+namespace {
 
-    // "<time> [<thread>] <level> <method>:<line> "; at most half the buffer, the rest is the
-    // message's.
-    services::log::PrefixWriter prefix(text, sizeof(stackBuffer) / 2);
-    services::log::writeTimestamp(prefix);
+// Writes "<time> [<thread>] <level> <method>:<line> " into out (at most capacity bytes) and
+// returns its length.
+std::size_t writePrefix(char* out, std::size_t capacity, int level, const char* method, int line) {
+    PrefixWriter prefix(out, capacity);
+    writeTimestamp(prefix);
     prefix.text(" [");
-    prefix.number(static_cast<unsigned long>(services::log::currentThreadId()), 1);
+    prefix.number(static_cast<unsigned long>(currentThreadId()), 1);
     prefix.text("] ");
-    prefix.character(services::log::levelLetter(level));
+    prefix.character(levelLetter(level));
     prefix.character(' ');
     prefix.text(method != nullptr ? method : "?");
     prefix.character(':');
@@ -479,7 +475,51 @@ void _LogV(int level, const char* method, int line, const char* format, va_list 
     }
     prefix.number(static_cast<unsigned long>(line < 0 ? -static_cast<long>(line) : line), 1);
     prefix.character(' ');
-    std::size_t length = prefix.length();
+    return prefix.length();
+}
+
+constexpr std::size_t kLineBuffer = 1024;
+
+}  // namespace
+}  // namespace services::log
+
+void _LogText(int level, const char* method, int line, std::string_view text) {
+    if (!services::log::isEnabled(level)) {
+        return;
+    }
+    char stackBuffer[services::log::kLineBuffer];
+    std::string heapBuffer;
+    char* out = stackBuffer;
+    std::size_t length =
+        services::log::writePrefix(out, sizeof(stackBuffer) / 2, level, method, line);
+    if (length + text.size() + 1 > sizeof(stackBuffer)) {
+        heapBuffer.assign(out, length);
+        heapBuffer.resize(length + text.size() + 1);
+        out = heapBuffer.data();
+    }
+    std::memcpy(out + length, text.data(), text.size());
+    length += text.size();
+    out[length++] = '\n';
+    services::log::logFile().write(level, out, length);
+}
+
+void _LogV(int level, const char* method, int line, const char* format, va_list args) {
+    if (!services::log::isEnabled(level)) {
+        return;
+    }
+    // Many lines (a good part of those the device link writes for every frame) are fixed texts:
+    // those are copied as they stand instead of going through the formatter.
+    if (std::strchr(format, '%') == nullptr) {
+        _LogText(level, method, line, format);
+        return;
+    }
+    char stackBuffer[services::log::kLineBuffer];
+    std::string heapBuffer;
+    char* text = stackBuffer;
+
+    // The prefix takes at most half the buffer, the rest is the message's.
+    std::size_t length =
+        services::log::writePrefix(text, sizeof(stackBuffer) / 2, level, method, line);
 
     va_list copy;
     va_copy(copy, args);

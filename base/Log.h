@@ -28,6 +28,9 @@ void _Log(int level, const char* method, int line, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
 void _LogV(int level, const char* method, int line, const char* format, va_list args)
     __attribute__((format(printf, 4, 0)));
+// The same line with a finished message: the text is written as it stands, with no formatting
+// (for callers that build a long message themselves, such as the device link's frame dumps).
+void _LogText(int level, const char* method, int line, std::string_view text);
 
 namespace services::log {
 

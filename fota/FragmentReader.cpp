@@ -1,8 +1,9 @@
 #include "fota/FragmentReader.h"
 
-#include <stdio.h>
+#include <fcntl.h>
+#include <unistd.h>
 
-#include <cstdio>
+#include <cerrno>
 #include <limits>
 
 #include "base/Log.h"
@@ -13,16 +14,26 @@ namespace {
 enum class Attempt { NotOpened, Failed, Read };
 
 Attempt readOnce(const std::string& path, uint64_t position, std::size_t count, uint8_t* out) {
-    std::FILE* file = std::fopen(path.c_str(), "rbe");
-    if (file == nullptr) {
+    // open, pread and close: three system calls per fragment, no stream buffer to allocate and
+    // no separate seek (the transfer reads hundreds of fragments per MiB).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         return Attempt::NotOpened;
     }
-    // Unbuffered: one read of exactly the fragment, no larger read-ahead.
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    bool whole = position <= static_cast<uint64_t>(std::numeric_limits<off_t>::max()) &&
-                 ::fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
-    whole = whole && std::fread(out, 1, count, file) == count;
-    std::fclose(file);
+    const uint64_t limit = static_cast<uint64_t>(std::numeric_limits<off_t>::max());
+    bool whole = count <= limit && position <= limit - count;
+    std::size_t done = 0;
+    while (whole && done < count) {
+        const ssize_t got =
+            ::pread(fd, out + done, count - done, static_cast<off_t>(position + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        // An error or the end of the file before the whole fragment.
+        whole = got > 0;
+        done += whole ? static_cast<std::size_t>(got) : 0;
+    }
+    ::close(fd);
     return whole ? Attempt::Read : Attempt::Failed;
 }
 

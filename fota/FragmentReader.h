@@ -7,7 +7,7 @@
 namespace fota {
 
 // Reads one fragment of a firmware package for the transfer. The package is never held in
-// memory: each attempt opens the file afresh, seeks to the fragment and reads it, and closes
+// memory: each attempt opens the file afresh, reads the fragment at its position and closes
 // the file again, so a package replaced or still being written between fragments is read as it
 // is now.
 class FragmentReader {

@@ -116,6 +116,45 @@ BluetoothHandle::DelegateLease::~DelegateLease() {
     m_handle->m_delegateIdle.notify_all();
 }
 
+void BluetoothHandle::resetReceivedState() {
+    m_splitter.reset();
+    m_dropKeptBytes.store(false);
+    m_flags.gotMessage.store(false);
+    m_flags.aliveResponse.store(false);
+    m_flags.receiveWatchdogStop.store(false);
+    m_flags.mtuAnswered.store(false);
+    m_lastChunkTick.store(0);
+    m_receiveEvent->reset();
+    m_aliveEvent->reset();
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_status = DeviceStatus{};
+        m_imeiLeft.clear();
+        m_imeiRight.clear();
+        m_softwareVersionLeft.clear();
+        m_softwareVersionRight.clear();
+    }
+    {
+        std::lock_guard lock(m_fotaMutex);
+        FotaBin = FileInfo{};
+    }
+    m_fotaAborted.store(false);
+    m_percent.store(0);
+    m_bytesSent.store(0);
+    uDownloadedSize.store(0);
+    m_fragmentSize.store(0);
+    m_lastState = 0;
+    m_lastError = 0;
+    mDownloadEntryID = 0;
+    m_entrySelected.store(false);
+    mDownloadEntryPos = 0;
+    mDownloadEntrySize = 0;
+    m_fragmentPosition = 0;
+    m_sentLength = 0;
+    m_lastFragment = false;
+    m_entryPath.clear();
+}
+
 void BluetoothHandle::setConnectedDevice(BluetoothDevice* device) {
     m_connectedDevice.store(device);
 }
@@ -237,8 +276,16 @@ void BluetoothHandle::logMessage(const char* label, const char* method, const ui
     if (!services::log::isEnabled(LOG_INFO)) {
         return;
     }
-    const std::string dump = devlink::hexDump(bytes, count);
-    _Log(LOG_INFO, method, __LINE__, "[%s]: %s%s", method, label, dump.c_str());
+    // "[method]: label" and the dump, built in a buffer this thread keeps, so a frame's line
+    // costs no allocation and no formatting pass.
+    thread_local std::string line;
+    line.clear();
+    line += '[';
+    line += method;
+    line += "]: ";
+    line += label;
+    devlink::appendHexDump(line, bytes, count);
+    _LogText(LOG_INFO, method, __LINE__, line);
 }
 
 void BluetoothHandle::handleReceivedChunk(const uint8_t* buffer, std::size_t count) {

@@ -126,6 +126,11 @@ public:
     bool shutdown(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // Worker threads of this link that have not ended yet.
     int runningThreads() const;
+    // Forgets everything received, as on a freshly made link: kept bytes of a split frame, the
+    // device state and the firmware transfer's state and package. The connection, the connected
+    // device, the delegate and the timings stay. For tests and fuzzing, which run many streams
+    // through one link; only while no listener thread of this link is running.
+    void resetReceivedState();
 
     // ---- Link session: public operations (BluetoothHandleThreads.cpp) ----
 
@@ -349,9 +354,9 @@ private:
     void closeConnectionLocked(const char* method);
 
     // ---- Firmware transfer (BluetoothHandleFota.cpp) ----
-    // Reads n bytes of the requested entry at the fragment position and sends them; on a read
+    // Reads n bytes of the requested entry at the fragment position into out; on a read
     // failure stops the transfer (OnDownloadFinish(false, kFotaReasonPackageUnreadable)).
-    bool readEntryFragment(uint32_t position, std::size_t n, std::vector<uint8_t>& data);
+    bool readEntryFragment(uint32_t position, std::size_t n, uint8_t* out);
     void abortTransfer(const char* why);
     // Signals the receive event and wakes the receive watchdog (its stop flag or session changed).
     void wakeReceiveWatchdog();

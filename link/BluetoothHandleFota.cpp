@@ -165,11 +165,9 @@ void BluetoothHandle::abortTransfer(const char* why) {
     }
 }
 
-bool BluetoothHandle::readEntryFragment(uint32_t position, std::size_t n,
-                                        std::vector<uint8_t>& data) {
-    data.resize(n);
+bool BluetoothHandle::readEntryFragment(uint32_t position, std::size_t n, uint8_t* out) {
     const uint64_t at = static_cast<uint64_t>(mDownloadEntryPos) + position;
-    if (n > 0 && !fota::FragmentReader::read(m_entryPath, at, n, data.data())) {
+    if (n > 0 && !fota::FragmentReader::read(m_entryPath, at, n, out)) {
         abortTransfer("a fragment of the package could not be read");
         return false;
     }
@@ -327,12 +325,6 @@ bool BluetoothHandle::sendFOTADownload(bool advance, uint32_t offset) {
         n = mDownloadEntrySize - m_fragmentPosition;
         m_lastFragment = true;
     }
-    std::vector<uint8_t> data;
-    if (!readEntryFragment(m_fragmentPosition, n, data)) {
-        return true;
-    }
-    m_sentLength = static_cast<uint32_t>(n);
-
     const std::size_t bodyLength = n + kDataOverhead;
     const bool second = isSecondGeneration();
     std::vector<uint8_t> frame;
@@ -355,7 +347,13 @@ bool BluetoothHandle::sendFOTADownload(bool advance, uint32_t offset) {
     if (!m_lastFragment) {
         frame.back() = kMoreFollows;
     }
-    frame.insert(frame.end(), data.begin(), data.end());
+    // The fragment is read straight into the frame.
+    const std::size_t dataAt = frame.size();
+    frame.resize(dataAt + n);
+    if (!readEntryFragment(m_fragmentPosition, n, frame.data() + dataAt)) {
+        return true;
+    }
+    m_sentLength = static_cast<uint32_t>(n);
     frame.insert(frame.end(), {0xCC, 0xCC, devlink::endMarker(generation())});
     sendSPPMessage(std::move(frame));
     return true;
@@ -421,11 +419,6 @@ bool BluetoothHandle::sendFOTA2Download(uint32_t offset, int packetIndex) {
     }
     m_bytesSent.fetch_add(n);
     raiseProgress();
-    std::vector<uint8_t> data;
-    if (!readEntryFragment(m_fragmentPosition, n, data)) {
-        return true;
-    }
-
     const std::size_t bodyLength = n + kDataOverhead;
     std::vector<uint8_t> frame;
     frame.reserve(bodyLength + 4);
@@ -437,7 +430,11 @@ bool BluetoothHandle::sendFOTA2Download(uint32_t offset, int packetIndex) {
                   static_cast<uint8_t>(m_fragmentPosition >> 8),
                   static_cast<uint8_t>(m_fragmentPosition >> 16),
                   static_cast<uint8_t>(m_lastFragment ? 0x00 : kMoreFollows)});
-    frame.insert(frame.end(), data.begin(), data.end());
+    const std::size_t dataAt = frame.size();
+    frame.resize(dataAt + n);
+    if (!readEntryFragment(m_fragmentPosition, n, frame.data() + dataAt)) {
+        return true;
+    }
     frame.insert(frame.end(), {0x00, 0x00, devlink::kEndMarkerSecond});
     sendSPPMessage(std::move(frame));
     return true;

@@ -1,6 +1,7 @@
 #include "link/FrameCodec.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace devlink {
 namespace {
@@ -48,7 +49,8 @@ bool isSecondGenerationName(const std::string& name) {
     if (bracket == std::string::npos || bracket == 0) {
         return false;
     }
-    const std::string model = name.substr(0, bracket - 1);
+    // A view, not a copy: this runs for every frame sent and received.
+    const std::string_view model = std::string_view(name).substr(0, bracket - 1);
     return model == "Auralis+" || model == "Auralis2";
 }
 

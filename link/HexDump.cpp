@@ -18,17 +18,20 @@ void appendBytes(std::string& out, const uint8_t* bytes, std::size_t count) {
 
 }  // namespace
 
-std::string hexDump(const uint8_t* bytes, std::size_t count) {
-    std::string out;
+void appendHexDump(std::string& out, const uint8_t* bytes, std::size_t count) {
     if (count >= kLongDump) {
-        out.reserve((kHeadBytes + kTailBytes) * 3 + 4);
         appendBytes(out, bytes, kHeadBytes);
         out += "... ";
         appendBytes(out, bytes + count - kTailBytes, kTailBytes);
     } else {
-        out.reserve(count * 3);
         appendBytes(out, bytes, count);
     }
+}
+
+std::string hexDump(const uint8_t* bytes, std::size_t count) {
+    std::string out;
+    out.reserve(count >= kLongDump ? (kHeadBytes + kTailBytes) * 3 + 4 : count * 3);
+    appendHexDump(out, bytes, count);
     return out;
 }
 

@@ -74,6 +74,36 @@ TEST(LogTest, LongMessagesAreWrittenWhole) {
     EXPECT_NE(lines[0].find("[" + text + "]"), std::string::npos);
 }
 
+// Fixed texts and finished messages skip the formatter; their lines must look exactly like
+// formatted ones, long ones included, and a format with "%%" is still formatted.
+TEST(LogTest, FixedTextsAndFinishedMessagesLookLikeFormattedLines) {
+    const fs::path folder = testing_support::makeTempFolder("log");
+    services::log::configure({.folder = folder, .name = "fixed"});
+    _Log(LOG_INFO, "BluetoothHandle::parseMessageData", 5, "isGotRecvFromDevice = TRUE");
+    _Log(LOG_INFO, "A::b", 6, "%s", "isGotRecvFromDevice = TRUE");
+    _LogText(LOG_NOTICE, "A::c", 7, "[A::c]: RECV: fd 8d ");
+    const std::string longText(3000, 'y');
+    _LogText(LOG_INFO, "A::d", 8, longText);
+    _Log(LOG_INFO, "A::e", 9, "100%% done");
+    _LogText(LOG_INFO, "A::f", 10, "");
+    services::log::setLevel(LOG_WARNING);
+    _LogText(LOG_INFO, "A::g", 11, "filtered");
+    services::log::setLevel(LOG_DEBUG);
+    services::log::flush();
+
+    const auto lines = readLines(folder / "fixed.log");
+    ASSERT_EQ(lines.size(), 6u);
+    const std::regex form(
+        R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[\d+\] I BluetoothHandle::parseMessageData:5 isGotRecvFromDevice = TRUE)");
+    EXPECT_TRUE(std::regex_match(lines[0], form)) << lines[0];
+    EXPECT_EQ(lines[0].substr(lines[0].find(" isGot")), lines[1].substr(lines[1].find(" isGot")));
+    EXPECT_NE(lines[2].find(" N A::c:7 [A::c]: RECV: fd 8d "), std::string::npos) << lines[2];
+    EXPECT_NE(lines[3].find(" I A::d:8 " + longText), std::string::npos);
+    EXPECT_EQ(lines[3].substr(lines[3].size() - longText.size()), longText);
+    EXPECT_NE(lines[4].find(" A::e:9 100% done"), std::string::npos) << lines[4];
+    EXPECT_TRUE(lines[5].ends_with(" I A::f:10 ")) << lines[5];
+}
+
 TEST(LogTest, FileRotatesAndKeepsTheConfiguredNumberOfOldFiles) {
     const fs::path folder = testing_support::makeTempFolder("log");
     services::log::configure(

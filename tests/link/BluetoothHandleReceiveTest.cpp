@@ -115,6 +115,23 @@ TEST(BluetoothHandleReceiveTest, ANewConnectionDropsBytesKeptFromTheOldOne) {
     EXPECT_TRUE(link.delegate.statuses.empty());
 }
 
+// One link runs many streams (fuzzing): after a reset nothing of the previous stream is left,
+// neither the device state nor the start of a split frame, and the link receives as before.
+TEST(BluetoothHandleReceiveTest, ResetForgetsEverythingReceived) {
+    LinkUnderTest link("Auralis+ (4F2A)");
+    const Bytes status = buildFrame(Generation::Second, 0x60, Bytes{1, 50, 60, 1, 1, 3, 70}, false);
+    link.receive(status);
+    ASSERT_EQ(link.handle.deviceStatus().batteryLeft, 50);
+    link.receive(Bytes(status.begin(), status.begin() + 6));
+    link.handle.resetReceivedState();
+    EXPECT_EQ(link.handle.deviceStatus(), DeviceStatus{});
+    link.receive(Bytes(status.begin() + 6, status.end()));
+    EXPECT_EQ(link.delegate.statuses.size(), 1u);
+    link.receive(status);
+    EXPECT_EQ(link.delegate.statuses.size(), 2u);
+    EXPECT_EQ(link.handle.deviceStatus().batteryCase, 70);
+}
+
 TEST(BluetoothHandleReceiveTest, ListenerLogsEachChunkAndTheMessageCount) {
     LogCapture log;
     LinkUnderTest link("Auralis+ (4F2A)");
