@@ -303,10 +303,10 @@ def DiscoveryTransport(_self, adapter_name):
 
 # ---- Devices ----
 
-def parse_records(spec):
+def parse_records(records_text):
     '''"uuid,uuid:rfcomm:4;uuid:l2cap:4097" -> [{'classes': [...], 'proto': ..., 'port': n}].'''
     records = []
-    for text in filter(None, str(spec).split(';')):
+    for text in filter(None, str(records_text).split(';')):
         classes, proto, port = text.rsplit(':', 2)
         records.append({'classes': [c.lower() for c in classes.split(',') if c],
                         'proto': proto, 'port': int(port)})
@@ -351,10 +351,10 @@ def AddDevice(self, adapter_name, address, alias):
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='sss', out_signature='')
-def SetServiceRecords(_self, adapter_name, address, spec):
+def SetServiceRecords(_self, adapter_name, address, records_text):
     '''The device's SDP records: "class,class:proto:port;..." (see parse_records).'''
     device = find_device(adapter_name, address)
-    device.records = parse_records(spec)
+    device.records = parse_records(records_text)
     if device.paired:
         publish_uuids(device)
 

@@ -21,7 +21,7 @@ namespace {
 // Generous bound for a command that must not wait for anything.
 constexpr std::chrono::seconds kBound{20};
 
-class CtlSpecialFileTest : public ::testing::Test {
+class CtlNonRegularFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_folder = testing_support::makeTempFolder("ctlspecial");
@@ -55,7 +55,7 @@ protected:
 
 }  // namespace
 
-TEST_F(CtlSpecialFileTest, InfoAndPackInputOnAPipeFailAtOnce) {
+TEST_F(CtlNonRegularFileTest, InfoAndPackInputOnAPipeFailAtOnce) {
     bool stalled = false;
     const CtlRun info = runAgainstPipe({"fw", "info", m_fifo.string()}, stalled);
     EXPECT_FALSE(stalled) << "fw info waited on a named pipe";
@@ -70,7 +70,7 @@ TEST_F(CtlSpecialFileTest, InfoAndPackInputOnAPipeFailAtOnce) {
     EXPECT_FALSE(fs::exists(m_folder / "out.bin"));
 }
 
-TEST_F(CtlSpecialFileTest, PackRefusesToReplaceAnythingButARegularFile) {
+TEST_F(CtlNonRegularFileTest, PackRefusesToReplaceAnythingButARegularFile) {
     const std::string entry = "1=" + (m_folder / "entry.bin").string();
     const fs::path folderOut = m_folder / "folder";
     fs::create_directory(folderOut);
