@@ -7,6 +7,7 @@
 #include "ui/SDC.h"
 #include "ui/SImage.h"
 #include "ui/SPalette.h"
+#include "ui/SPopupDialog.h"
 #include "ui/TextFlags.h"
 
 SLastestVersionDlg::SLastestVersionDlg() {
@@ -15,6 +16,13 @@ SLastestVersionDlg::SLastestVersionDlg() {
 }
 
 SLastestVersionDlg::~SLastestVersionDlg() = default;
+
+SSize SLastestVersionDlg::CardSize() const {
+    const SSize text = SDC::MeasureText(m_text, kFont, DT_NOPREFIX);
+    const SSize content(kIconLeft + kTextOffset + text.width + kTextRight,
+                        kIconTop + 5 + text.height + kTextBottom);
+    return SPopupDialog::CardToHold(SSize(kWidth, kHeight), content, 0);
+}
 
 void SLastestVersionDlg::OnCreate() {
     m_icon = LoadImage("\\res\\icon_64.png");

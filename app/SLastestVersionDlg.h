@@ -19,6 +19,8 @@ public:
     // The text starts this far right of the icon's left edge and 5 below its top.
     static constexpr double kTextOffset = 50;
     static constexpr double kTextRight = 20;
+    // Room kept below the text when the dialog grows to hold it.
+    static constexpr double kTextBottom = 10;
     static constexpr int kFont = 112;
 
     SLastestVersionDlg();
@@ -26,6 +28,9 @@ public:
     const char* GetClassName() const override { return "SLastestVersionDlg"; }
 
     const std::string& GetText() const { return m_text; }
+    // The dialog's card: kWidth x kHeight, wider or taller where the text needs it at the
+    // current zoom (within the screen's work area).
+    SSize CardSize() const;
 
     void OnCreate() override;
     void OnPaint(SDC& dc) override;

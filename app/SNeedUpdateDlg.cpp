@@ -5,6 +5,8 @@
 #include "services/SLocale.h"
 #include "ui/SDC.h"
 #include "ui/SPalette.h"
+#include "ui/SPopupDialog.h"
+#include "ui/TextFlags.h"
 
 namespace {
 constexpr double kCheckHeight = 22;
@@ -20,7 +22,17 @@ std::string SNeedUpdateDlg::Title(const std::string& language) {
     if (language == "es-MX") {
         return std::string("Actualización") + " " + AfxGetStrRes("MNU_AuralisManager");
     }
-    return AfxGetStrRes("MNU_AuralisManager") + " " + AfxGetStrRes("MNU_Zephiro_Update");
+    // A title of its own: the button's verb after the product name reads wrongly in most
+    // languages ("Auralis Manager Aktualisieren").
+    return AfxGetStrResFormat("MNU_UpdateQuestionTitle", 1, AfxGetStrRes("MNU_AuralisManager"));
+}
+
+SSize SNeedUpdateDlg::CardSize() const {
+    const SSize text = SDC::MeasureText(m_text, kFont, kTextFormat, kWidth - 2 * kSide);
+    // Half a line's height of air above the text and below it, over the check box's row.
+    const double air = SDC::MeasureText("X", kFont, DT_SINGLELINE).height;
+    const SSize content(kWidth, text.height + air + std::max(kBottom, kCheckHeight));
+    return SPopupDialog::CardToHold(SSize(kWidth, kHeight), content, 1);
 }
 
 void SNeedUpdateDlg::OnCreate() {

@@ -22,10 +22,14 @@ public:
     const char* GetClassName() const override { return "SNeedUpdateDlg"; }
 
     // The question's title: "Actualización Auralis Manager" in Mexican Spanish (the usual word
-    // order there), else "Auralis Manager Update".
+    // order there), else the table's title ("Auralis Manager Update", "Auralis Manager
+    // aktualisieren").
     static std::string Title(const std::string& language);
 
     const std::string& GetText() const { return m_text; }
+    // The question's card: kWidth x kHeight, taller where the wrapped text needs it at the
+    // current zoom (within the screen's work area).
+    SSize CardSize() const;
     SCheckButton& GetReCheck() { return m_reCheck; }
     bool IsReCheckTicked() const { return m_reCheck.GetChecked() != 0; }
 

@@ -123,8 +123,7 @@ int SUpdater::ShowLatestVersion() {
     SLastestVersionDlg content;
     SPopupDialog popup(&content, 0, "SLastestVersionDlg");
     popup.SetSinglePopup(m_singlePopup);
-    popup.DoModalResult(m_owner, AfxGetStrRes("MNU_Notify"),
-                        SSize(SLastestVersionDlg::kWidth, SLastestVersionDlg::kHeight));
+    popup.DoModalResult(m_owner, AfxGetStrRes("MNU_Notify"), content.CardSize());
     SendMark(0);
     EnableOwner();
     return kStop;
@@ -146,9 +145,8 @@ int SUpdater::AskToUpdate() {
     popup.SetButtonCaptions(
         {AfxGetStrRes("MNU_Zephiro_Update"), AfxGetStrRes("MNU_Zephiro_Cancel")});
     popup.SetSinglePopup(m_singlePopup);
-    const int result =
-        popup.DoModalResult(m_owner, SNeedUpdateDlg::Title(EnvironVar::GetLanguage()),
-                            SSize(SNeedUpdateDlg::kWidth, SNeedUpdateDlg::kHeight));
+    const int result = popup.DoModalResult(
+        m_owner, SNeedUpdateDlg::Title(EnvironVar::GetLanguage()), content.CardSize());
     EnableOwner();
 
     if (content.IsReCheckTicked()) {

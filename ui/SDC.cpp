@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "ui/SDispatcher.h"
 #include "ui/SFontTable.h"
 #include "ui/SImage.h"
 #include "ui/SRenderingCore.h"
@@ -254,8 +255,9 @@ int SDC::DrawText(const std::string& text, const SRect& local, unsigned format, 
     layout.Draw(cr, left, top, colour);
     if (STextFitMonitor::Active()) {
         const SRect& ink = layout.InkInBox();
+        const double side = layout.SideBearingRoom();
         STextFitMonitor::CheckDrawnText(
-            text, format, SRect(left, top, left + width, top + height),
+            text, format, SRect(left - side, top, left + width + side, top + height),
             SRect(ink.left + left, ink.top + top, ink.right + left, ink.bottom + top),
             rendering->GetActiveClip(), layout.IsEllipsized(), layout.UnknownGlyphs());
     }
@@ -271,7 +273,7 @@ SRect SDC::CalcTextRect(const std::string& text, const SRect& local, unsigned fo
 SSize SDC::MeasureText(const std::string& text, int fontId, unsigned format, double maxWidth,
                        double zoom) {
     if (!(zoom > 0)) {
-        zoom = 1.0;
+        zoom = SDispatcher::GetZoomFactor();
     }
     const PangoFontDescription* font = SFontTable::Instance().GetFont(fontId, zoom);
     const STextLayout layout(MeasuringContext(), text, format | DT_CALCRECT, font, maxWidth * zoom,
@@ -282,7 +284,7 @@ SSize SDC::MeasureText(const std::string& text, int fontId, unsigned format, dou
 bool SDC::IsTextEllipsized(const std::string& text, int fontId, unsigned format, const SSize& box,
                            double zoom) {
     if (!(zoom > 0)) {
-        zoom = 1.0;
+        zoom = SDispatcher::GetZoomFactor();
     }
     const PangoFontDescription* font = SFontTable::Instance().GetFont(fontId, zoom);
     const STextLayout layout(MeasuringContext(), text, format & ~static_cast<unsigned>(DT_CALCRECT),

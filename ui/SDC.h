@@ -69,12 +69,14 @@ public:
     // The rectangle the text needs (DT_CALCRECT): the width of rect bounds wrapping.
     SRect CalcTextRect(const std::string& text, const SRect& local, unsigned format,
                        int fontId) const;
-    // Measures text without a context, in logical units at a zoom factor.
+    // Measures text without a context, in logical units at a zoom factor; 0 is the current
+    // zoom, the one the text is drawn at (text does not scale exactly with the zoom: hinting
+    // and font sizes round, so a text measured at zoom 1 can be too wide at zoom 1.5).
     static SSize MeasureText(const std::string& text, int fontId, unsigned format,
-                             double maxWidth = 0, double zoom = 1.0);
-    // Whether the text would be cut with "…" in a box of that logical size.
+                             double maxWidth = 0, double zoom = 0);
+    // Whether the text would be cut with "…" in a box of that logical size (zoom as above).
     static bool IsTextEllipsized(const std::string& text, int fontId, unsigned format,
-                                 const SSize& box, double zoom = 1.0);
+                                 const SSize& box, double zoom = 0);
 
     IRendering* GetRendering() const { return rendering.get(); }
     cairo_surface_t* GetSurface() const { return rendering ? rendering->GetSurface() : nullptr; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "base/Log.h"
 #include "platform/window/Keys.h"
@@ -39,6 +40,18 @@ SDialogFrame::SDialogFrame() : m_serial(g_nextSerial++) {
 SDialogFrame::~SDialogFrame() {
     // The tree goes while the members it is made of still exist.
     Destroy();
+}
+
+SSize SDialogFrame::LargestCard() {
+    SDispatcher* dispatcher = SDispatcher::GetInstance();
+    if (dispatcher == nullptr) {
+        return SSize(std::numeric_limits<double>::max(), std::numeric_limits<double>::max());
+    }
+    const platform::window::Rect area =
+        dispatcher->GetBackend().displayBoundsNear(platform::window::Point{});
+    const double zoom = SDispatcher::GetZoomFactor();
+    return SSize(std::floor(area.width / zoom) - 2 * kShadow,
+                 std::floor(area.height / zoom) - 2 * kShadow);
 }
 
 int SDialogFrame::CreateDialog(SWindowFrame* ownerFrame, const std::string& title,
@@ -79,9 +92,9 @@ int SDialogFrame::OnCreate() {
                       SSize(0, SDialogTitleBar::kHeight));
     m_titleBar.SetTitle(m_title);
     m_titleBar.SetButtonDelegate(this);
-    m_contentArea.Create("ContentArea", &m_root,
-                         SMargin(kShadow, kShadow + SDialogTitleBar::kHeight, kShadow, 16), SSize(),
-                         1);
+    m_contentArea.Create(
+        "ContentArea", &m_root,
+        SMargin(kShadow, kShadow + SDialogTitleBar::kHeight, kShadow, kContentBottom), SSize(), 1);
     closedEvent.reset();
     m_closing = 0;
     m_closeAnimationRunning = 0;

@@ -26,11 +26,17 @@
 class SDialogFrame : public SWindowFrame, public IButtonDelegate {
 public:
     static constexpr double kShadow = 8;
+    // The content area ends this far above the window's bottom edge (shadow included).
+    static constexpr double kContentBottom = 16;
     static constexpr int kRootAnimationKey = 0;
     static constexpr uint32_t kZoomMs = 160;
 
     SDialogFrame();
     ~SDialogFrame() override;
+
+    // The largest card, in logical units at the current zoom, whose window (shadow included)
+    // fits the work area of the screen.
+    static SSize LargestCard();
 
     // Creates the window (hidden) for a dialog `size` logical units large, centred over the
     // owner (or the screen). Returns 1 on success.

@@ -1,5 +1,8 @@
 #include "ui/SPopupDialog.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "ui/SPopupPanelBase.h"
 
 SPopupDialog::SPopupDialog(SWindowBase* content, int buttonType, std::string contentName)
@@ -26,6 +29,16 @@ void SPopupDialog::OnCreateContent() {
         m_buttonPanel.Create("SMessageButtonPanel", &GetContentArea(), SMargin(0, -1, 0, 0),
                              SSize(0, kButtonRowHeight));
     }
+}
+
+SSize SPopupDialog::CardToHold(const SSize& minimum, const SSize& content, int buttonType) {
+    // The content area lies below the title row and above the card's bottom margin.
+    const double chrome = SDialogTitleBar::kHeight + (kContentBottom - kShadow) +
+                          (buttonType != kNoButtons ? kButtonRowHeight : 0);
+    const SSize largest = LargestCard();
+    return SSize(
+        std::min(largest.width, std::max(minimum.width, std::ceil(content.width))),
+        std::min(largest.height, std::max(minimum.height, std::ceil(content.height) + chrome)));
 }
 
 int SPopupDialog::DoModalResult(SWindowFrame* ownerFrame, const std::string& title,

@@ -28,6 +28,12 @@ public:
     void SetSinglePopup(int single) { m_singlePopup = single; }
     int IsSinglePopup() const { return m_singlePopup; }
 
+    // The card for a content of `content` logical units with the title row and, unless
+    // kNoButtons, the button row: at least `minimum` (a dialog's own layout), larger where
+    // the content needs it (long translations, text wider at a larger zoom), never larger
+    // than the work area.
+    static SSize CardToHold(const SSize& minimum, const SSize& content, int buttonType);
+
     // Runs the dialog modally; returns its result.
     int DoModalResult(SWindowFrame* ownerFrame, const std::string& title, const SSize& size);
     int GetResult() const { return m_result; }

@@ -12,7 +12,8 @@ struct STextFitProblem {
     std::string widget;  // names from the frame's root down to the widget that drew it
     std::string text;    // the text as given to the drawing context
     std::string what;    // "ellipsized", "cut", "overflows its box" or "has no glyph"
-    SRect box;           // the text box in device pixels of the widget's surface
+    SRect box;           // the text box in device pixels of the widget's surface, widened by
+                         // the side bearings the toolkit lets glyphs keep
     SRect ink;           // where the glyphs landed, same coordinates
 };
 

@@ -3,6 +3,7 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "ui/SColor.h"
 #include "ui/SFontTable.h"
@@ -176,6 +177,9 @@ STextLayout::STextLayout(cairo_t* cr, const std::string& text, unsigned format,
     } else {
         m_offsetY = -logical.y;
     }
+    // An eighth of a line: the widest side bearings of text fonts stay within it.
+    const int lines = std::max(1, pango_layout_get_line_count(m_layout));
+    m_sideRoom = std::ceil(logical.height / static_cast<double>(lines) / 8.0);
     m_ink = SRect(ink.x + m_offsetX, ink.y + m_offsetY, ink.x + ink.width + m_offsetX,
                   ink.y + ink.height + m_offsetY);
 }
@@ -209,7 +213,7 @@ void STextLayout::Draw(cairo_t* cr, double x, double y, uint32_t colour) const {
     cairo_save(cr);
     if ((m_format & DT_NOCLIP) == 0) {
         cairo_new_path(cr);
-        cairo_rectangle(cr, x, y, m_boxWidth, m_boxHeight);
+        cairo_rectangle(cr, x - m_sideRoom, y, m_boxWidth + 2 * m_sideRoom, m_boxHeight);
         cairo_clip(cr);
     }
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);

@@ -47,6 +47,11 @@ public:
     // The visible text after '&' prefixes were processed.
     std::string VisibleText() const;
 
+    // How far glyphs may reach past the box's left and right edges without being clipped:
+    // a glyph's side bearing (the hook of a "J", an italic overhang) lies outside its advance,
+    // and scales with the font, so a fixed one-pixel margin would cut it at a larger zoom.
+    double SideBearingRoom() const { return m_sideRoom; }
+
     // Draws into the box whose top-left corner is (x, y) in the context's pixels.
     void Draw(cairo_t* cr, double x, double y, uint32_t colour) const;
 
@@ -62,5 +67,6 @@ private:
     double m_height = 0;
     double m_offsetX = 0;
     double m_offsetY = 0;
+    double m_sideRoom = 0;
     SRect m_ink;
 };

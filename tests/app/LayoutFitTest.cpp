@@ -1,7 +1,7 @@
-// Every screen and dialog in every language at zoom 1: auralis-appshots reaches each of them on
-// the headless backend, the toolkit reports each text that Pango ellipsized, that was cut by its
-// box or its widget, or that has characters no installed font shows, and the test fails naming
-// the language, the screen and the widget.
+// Every screen and dialog in every language at zoom 1, 1.5 and 2: auralis-appshots reaches each
+// of them on the headless backend, the toolkit reports each text that Pango ellipsized, that was
+// cut by its box or its widget, or that has characters no installed font shows, and the test fails
+// naming the language, the screen and the widget.
 
 #include <gtest/gtest.h>
 
@@ -74,10 +74,6 @@ bool IsAllowed(const Problem& problem) {
     });
 }
 
-bool AtZoomOne(const std::string& shot) {
-    return shot.find("-z1.png") != std::string::npos;
-}
-
 class LayoutFitTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(LayoutFitTest, EveryTextFitsEveryScreenAndDialog) {
@@ -96,19 +92,26 @@ TEST_P(LayoutFitTest, EveryTextFitsEveryScreenAndDialog) {
     std::set<std::string> seen;
     for (const Problem& problem : ReadReport(report)) {
         EXPECT_EQ(problem.language, language);
-        if (!AtZoomOne(problem.shot) || IsAllowed(problem)) {
+        if (IsAllowed(problem)) {
             continue;
         }
-        // One failure per widget and text, naming the first screen that shows it.
-        if (seen.insert(problem.widget + "\t" + problem.text).second) {
+        // One failure per widget, text and zoom, naming the first screen that shows it.
+        const std::size_t at = problem.shot.rfind("-z");
+        const std::string zoom = at == std::string::npos ? "" : problem.shot.substr(at);
+        if (seen.insert(problem.widget + "\t" + problem.text + "\t" + zoom).second) {
             ADD_FAILURE() << language << ", screen " << problem.shot << ", widget \""
                           << problem.widget << "\": text " << problem.what << ": \"" << problem.text
                           << "\"";
         }
     }
-    // The run reached the screens: the welcome screen and a dialog were written.
-    EXPECT_TRUE(fs::exists(folder / "shots" / "menu-open-z1.png"));
-    EXPECT_TRUE(fs::exists(folder / "shots" / "fw-dialog-mismatch-z1.png"));
+    // The run reached the screens at every zoom: the welcome screen, a main screen and a dialog
+    // were written.
+    for (const char* zoom : {"z1", "z1.5", "z2"}) {
+        for (const char* shot : {"menu-open-", "home-r170-", "fw-dialog-mismatch-"}) {
+            EXPECT_TRUE(fs::exists(folder / "shots" / (std::string(shot) + zoom + ".png")))
+                << shot << zoom;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, LayoutFitTest, ::testing::ValuesIn(Languages()),

@@ -57,7 +57,7 @@ Outcome RunProgram(const std::string& program, std::vector<std::string> args,
         envp.push_back(entry.data());
     }
     envp.push_back(nullptr);
-    const fs::path output = folder / (program + ".out");
+    const fs::path output = folder / (fs::path(program).filename().string() + ".out");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -85,7 +85,9 @@ TEST(ProgramOptionsTest, EveryProgramAnswersHelpAndRefusesAnUnknownOption) {
     const fs::path folder = testing_support::makeTempFolder("options");
     testing_support::ScopedEnv config("AURALIS_CONFIG_DIR", (folder / "config").string());
     for (const std::string program : {"AuralisManager", "AuralisManagerUpdateClient", "auralis-ctl",
-                                      "auralis-sim", "auralis-appshots", "auralis-updatershots"}) {
+                                      "auralis-sim", "auralis-appshots", "auralis-updatershots",
+                                      // The build-time artwork tool sits outside bin/.
+                                      "../tools/auralis-artgen"}) {
         SCOPED_TRACE(program);
         const Outcome help = RunProgram(program, {"--help"}, folder);
         EXPECT_EQ(help.status, 0);

@@ -18,6 +18,7 @@
 #include "app/SUpdater.h"
 #include "link/BluetoothHandle.h"
 #include "services/EnvironVar.h"
+#include "services/SLocale.h"
 #include "services/SSetting.h"
 #include "services/SUtil.h"
 #include "tests/app/AppTestSupport.h"
@@ -396,6 +397,13 @@ TEST_F(UpdateCheckTest, TheStartUpWaitForAnAnswerIsBounded) {
 TEST(SNeedUpdateDlgTest, TheTitleFollowsMexicanSpanishWordOrder) {
     EXPECT_EQ(SNeedUpdateDlg::Title("es-MX"), "Actualización Auralis Manager");
     EXPECT_EQ(SNeedUpdateDlg::Title("en-US"), "Auralis Manager Update");
+    // Elsewhere the table's own title, not the button's verb after the product name.
+    const std::string before = AfxGetLocale()->GetLanguage();
+    ASSERT_TRUE(AfxGetLocale()->SetLocale("de-DE"));
+    EXPECT_EQ(SNeedUpdateDlg::Title("de-DE"), "Auralis Manager aktualisieren");
+    ASSERT_TRUE(AfxGetLocale()->SetLocale("fr-FR"));
+    EXPECT_EQ(SNeedUpdateDlg::Title("fr-FR"), "Mise à jour d’Auralis Manager");
+    AfxGetLocale()->SetLocale(before);
 }
 
 }  // namespace

@@ -193,14 +193,13 @@ int RenderUpdateShots(platform::window::HeadlessBackend& backend, SGUIApp& app,
                     SSize(SCheckVersionDlg::kWidth, SCheckVersionDlg::kHeight), frame,
                     "update-checking");
         SLastestVersionDlg latest;
-        shots.Popup(latest, 0, {}, AfxGetStrRes("MNU_Notify"),
-                    SSize(SLastestVersionDlg::kWidth, SLastestVersionDlg::kHeight), frame,
+        shots.Popup(latest, 0, {}, AfxGetStrRes("MNU_Notify"), latest.CardSize(), frame,
                     "update-latest");
         SNeedUpdateDlg question;
-        shots.Popup(
-            question, 1, {AfxGetStrRes("MNU_Zephiro_Update"), AfxGetStrRes("MNU_Zephiro_Cancel")},
-            SNeedUpdateDlg::Title(EnvironVar::GetLanguage()),
-            SSize(SNeedUpdateDlg::kWidth, SNeedUpdateDlg::kHeight), frame, "update-question");
+        shots.Popup(question, 1,
+                    {AfxGetStrRes("MNU_Zephiro_Update"), AfxGetStrRes("MNU_Zephiro_Cancel")},
+                    SNeedUpdateDlg::Title(EnvironVar::GetLanguage()), question.CardSize(), frame,
+                    "update-question");
         // As the updater raises it: a message dialog as tall as its text.
         shots.Modal(
             [&] {

@@ -1,8 +1,9 @@
 // auralis-appshots: renders the home, connecting and failure screens and the device-list
-// dialog on the headless window backend into PNG files, at zoom 1 and 1.5, for several pairs
-// of earbuds (both generations, colours, battery levels and placements); and the window menu,
-// the about dialog, the licence page and the update check's dialogs, and the firmware
-// update screen in each of its states, its version-check popup and its dialogs at zoom 1 and 2.
+// dialog on the headless window backend into PNG files for several pairs of earbuds (both
+// generations, colours, battery levels and placements); and the window menu, the about
+// dialog, the licence page and the update check's dialogs, and the firmware update screen in
+// each of its states, its version-check popup and its dialogs. Every picture is made at zoom
+// 1, 1.5 and 2 ("name-z1.png", "name-z1.5.png", "name-z2.png").
 //
 //     auralis-appshots OUT_DIR
 
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -137,8 +139,14 @@ const std::vector<Pair>& Pairs() {
     return pairs;
 }
 
+std::string Suffix(double zoom) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "-z%g.png", zoom);
+    return text;
+}
+
 void ScreensAt(Shots& shots, double zoom) {
-    const std::string suffix = zoom == 1.0 ? "-z1.png" : "-z1.5.png";
+    const std::string suffix = Suffix(zoom);
     ShotFrame frame;
     frame.zoomMode = 1;
     SFrameOptions create;
@@ -218,12 +226,6 @@ void ScreensAt(Shots& shots, double zoom) {
         shots.Modal([&] { popup.DoModal(&frame); }, [](SDialogFrame&) {},
                     "devices-popup-empty" + suffix);
     }
-}
-
-std::string Suffix(double zoom) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "-z%g.png", zoom);
-    return text;
 }
 
 // The firmware update screen below a connected pair, through a whole update.
@@ -343,12 +345,32 @@ void FirmwareScreensAt(Shots& shots, double zoom) {
     dialog([&] { view.ShowOffer(offer); }, "fw-dialog-uptodate");
 }
 
+// The zooms to shoot: 1, 1.5 and 2, or those AURALIS_SHOT_ZOOMS lists (for a quicker run).
+std::vector<double> Zooms() {
+    const char* listed = std::getenv("AURALIS_SHOT_ZOOMS");
+    std::vector<double> zooms;
+    if (listed != nullptr) {
+        std::istringstream words(listed);
+        double zoom = 0;
+        while (words >> zoom) {
+            if (zoom >= 1.0 && zoom <= 4.0) {
+                zooms.push_back(zoom);
+            }
+        }
+    }
+    if (zooms.empty()) {
+        zooms = {1.0, 1.5, 2.0};
+    }
+    return zooms;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     constexpr const char* kUsage =
         "usage: auralis-appshots OUT_DIR\n"
-        "  writes the program's screens and dialogs as PNG pictures into OUT_DIR\n";
+        "  writes the program's screens and dialogs as PNG pictures into OUT_DIR\n"
+        "  at zoom 1, 1.5 and 2 (AURALIS_SHOT_ZOOMS=\"1 2\" picks fewer)\n";
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(kUsage, stdout);
         return 0;
@@ -371,13 +393,10 @@ int main(int argc, char** argv) {
     app.GetDispatcher().running = 1;
     app.GetDispatcher().SetLastFrameTick(clock.now());
     Shots shots(backend, app, clock, folder);
-    for (double zoom : {1.0, 1.5}) {
+    for (double zoom : Zooms()) {
         SDispatcher::SetZoomFactor(zoom);
         ScreensAt(shots, zoom);
-    }
-    // The menu, the about dialog and the update check's dialogs.
-    for (double zoom : {1.0, 2.0}) {
-        SDispatcher::SetZoomFactor(zoom);
+        // The menu, the about dialog and the update check's dialogs.
         shots.failures += RenderUpdateShots(backend, app, clock, folder);
         FirmwareScreensAt(shots, zoom);
     }

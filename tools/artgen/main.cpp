@@ -54,10 +54,13 @@ std::string VariantName(const std::string& output, const char* suffix) {
     return output.substr(0, dot) + suffix + output.substr(dot);
 }
 
+constexpr const char* kUsage =
+    "usage: auralis-artgen --templates DIR --out RESDIR [--list FILE] [--only SUBSTRING]\n"
+    "  renders every picture of the SVG templates in DIR at 1x, 1.5x and 2x into RESDIR\n";
+
+// A mistyped command line is refused with the usage on stderr and exit 2.
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: auralis-artgen --templates DIR --out RESDIR [--list FILE] "
-                 "[--only SUBSTRING]\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -67,6 +70,10 @@ int main(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
         if (std::strcmp(argv[i], "--templates") == 0 && hasValue) {
             options.templates = argv[++i];
         } else if (std::strcmp(argv[i], "--out") == 0 && hasValue) {
