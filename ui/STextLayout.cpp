@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "ui/SColor.h"
 #include "ui/SFontTable.h"
@@ -84,6 +85,60 @@ bool ReadsRightToLeft(PangoContext* context, const std::string& text) {
     return rtl;
 }
 
+// Korean is written with spaces between words (eojeol) and wraps at them, like English, while
+// Unicode's line breaking rules let Hangul break between any two syllables (as Chinese and
+// Japanese do). A language tag of Korean keeps each space-free word in one piece.
+bool WrapsAtSpacesOnly(const std::string& languageTag) {
+    return languageTag.rfind("ko", 0) == 0;
+}
+
+bool IsWordSeparator(char c) {
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
+// Forbids line breaks inside every run of non-space characters of the layout's text, on top
+// of the attributes the text already has (a mnemonic's underline).
+void KeepWordsWhole(PangoLayout* layout) {
+    const char* text = pango_layout_get_text(layout);
+    PangoAttrList* existing = pango_layout_get_attributes(layout);
+    PangoAttrList* attributes =
+        existing != nullptr ? pango_attr_list_copy(existing) : pango_attr_list_new();
+    const std::size_t length = std::strlen(text);
+    std::size_t start = 0;
+    while (start < length) {
+        while (start < length && IsWordSeparator(text[start])) {
+            ++start;
+        }
+        std::size_t end = start;
+        while (end < length && !IsWordSeparator(text[end])) {
+            ++end;
+        }
+        if (end > start) {
+            PangoAttribute* whole = pango_attr_allow_breaks_new(FALSE);
+            whole->start_index = static_cast<guint>(start);
+            whole->end_index = static_cast<guint>(end);
+            pango_attr_list_insert(attributes, whole);
+        }
+        start = end;
+    }
+    pango_layout_set_attributes(layout, attributes);
+    pango_attr_list_unref(attributes);
+}
+
+// Whether a line of the layout is wider than the layout's width (a word longer than a line).
+bool OverflowsItsWidth(PangoLayout* layout) {
+    const int width = pango_layout_get_width(layout);
+    for (GSList* line = pango_layout_get_lines_readonly(layout); line != nullptr;
+         line = line->next) {
+        PangoRectangle logical;
+        pango_layout_line_get_extents(static_cast<PangoLayoutLine*>(line->data), nullptr, &logical);
+        if (logical.width > width) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 const cairo_font_options_t* STextLayout::FontOptions() {
@@ -135,6 +190,9 @@ STextLayout::STextLayout(cairo_t* cr, const std::string& text, unsigned format,
     if (wrap) {
         pango_layout_set_wrap(
             m_layout, (format & DT_EDITCONTROL) != 0 ? PANGO_WRAP_WORD_CHAR : PANGO_WRAP_WORD);
+        if (fixedWidth && WrapsAtSpacesOnly(SFontTable::Instance().GetLanguage())) {
+            KeepWordsWhole(m_layout);
+        }
     }
     if (ellipsize != PANGO_ELLIPSIZE_NONE) {
         pango_layout_set_ellipsize(m_layout, ellipsize);
@@ -153,6 +211,13 @@ STextLayout::STextLayout(cairo_t* cr, const std::string& text, unsigned format,
     pango_layout_set_alignment(m_layout, align == Align::Center  ? PANGO_ALIGN_CENTER
                                          : align == Align::Right ? PANGO_ALIGN_RIGHT
                                                                  : PANGO_ALIGN_LEFT);
+
+    if (wrap && fixedWidth && pango_layout_get_attributes(m_layout) != nullptr &&
+        WrapsAtSpacesOnly(SFontTable::Instance().GetLanguage()) && OverflowsItsWidth(m_layout)) {
+        // A word longer than a line: breaking it between syllables beats reaching past the box.
+        pango_layout_set_attributes(m_layout, nullptr);
+        SetLayoutText(m_layout, shown, format);
+    }
 
     PangoRectangle ink;
     PangoRectangle logical;
@@ -203,6 +268,20 @@ int STextLayout::UnknownGlyphs() const {
 std::string STextLayout::VisibleText() const {
     const char* text = pango_layout_get_text(m_layout);
     return text != nullptr ? text : "";
+}
+
+std::vector<std::string> STextLayout::Lines() const {
+    const std::string text = VisibleText();
+    std::vector<std::string> lines;
+    for (GSList* line = pango_layout_get_lines_readonly(m_layout); line != nullptr;
+         line = line->next) {
+        const auto* laid = static_cast<const PangoLayoutLine*>(line->data);
+        const auto start = static_cast<std::size_t>(laid->start_index);
+        if (start <= text.size()) {
+            lines.push_back(text.substr(start, static_cast<std::size_t>(laid->length)));
+        }
+    }
+    return lines;
 }
 
 void STextLayout::Draw(cairo_t* cr, double x, double y, uint32_t colour) const {

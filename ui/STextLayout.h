@@ -5,13 +5,16 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ui/SRect.h"
 
 // One text laid out by Pango for a box of device pixels, following the toolkit's text flags
 // (TextFlags.h):
 //   DT_SINGLELINE      line breaks become spaces
-//   DT_WORDBREAK       wraps at word boundaries; with DT_EDITCONTROL long words break too
+//   DT_WORDBREAK       wraps at word boundaries; with DT_EDITCONTROL long words break too.
+//                      In Korean a word is what lies between spaces: Hangul is kept whole
+//                      unless a word is longer than a line
 //   DT_END_ELLIPSIS,
 //   DT_WORD_ELLIPSIS   "…" at the end of a line that does not fit (Pango has no word-wise
 //                      ellipsis); with DT_WORDBREAK the last line that fits the box height
@@ -46,6 +49,8 @@ public:
     int UnknownGlyphs() const;
     // The visible text after '&' prefixes were processed.
     std::string VisibleText() const;
+    // The visible text of each laid out line, in order (a line keeps its trailing space).
+    std::vector<std::string> Lines() const;
 
     // How far glyphs may reach past the box's left and right edges without being clipped:
     // a glyph's side bearing (the hook of a "J", an italic overhang) lies outside its advance,

@@ -6,6 +6,8 @@
 #include <pango/pango.h>
 
 #include <algorithm>
+#include <cmath>
+#include <string>
 #include <vector>
 
 #include "tests/ui/UiTestSupport.h"
@@ -147,6 +149,45 @@ TEST_F(TextTest, ScriptsOfTheProductHaveGlyphs) {
     const STextLayout korean(cr, samples[0], DT_SINGLELINE,
                              SFontTable::Instance().GetFont(114, 1.0), 400, 30, false);
     EXPECT_EQ(korean.UnknownGlyphs(), 0);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+}
+
+// Korean wraps at the spaces between words: at every width that holds the longest word, each
+// line but the last ends at a space and the words come out whole; a word longer than the line
+// is broken rather than drawn past the box.
+TEST_F(TextTest, KoreanWrapsBetweenWordsNotInsideThem) {
+    SFontTable::Instance().SetLanguage("ko-KR");
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+    cairo_t* cr = cairo_create(surface);
+    const PangoFontDescription* font = SFontTable::Instance().GetFont(112, 1.0);
+    const std::string text =
+        "새 버전의 Auralis Manager을(를) 사용할 수 있습니다. 지금 업데이트하시겠습니까? "
+        "이어버드를 충전 케이스에서 꺼내 컴퓨터 가까이에 두고 다시 시도하세요.";
+    const std::string longest = "업데이트하시겠습니까?";
+    const STextLayout word(cr, longest, DT_SINGLELINE, font, 0, 0, false);
+    const STextLayout whole(cr, text, DT_SINGLELINE, font, 0, 0, false);
+    int wrapped = 0;
+    for (double width = std::ceil(word.Width()) + 1; width < whole.Width(); width += 5) {
+        const STextLayout layout(cr, text, DT_WORDBREAK, font, width, 0, false);
+        const std::vector<std::string> lines = layout.Lines();
+        std::string joined;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            joined += lines[i];
+            if (i + 1 < lines.size()) {
+                EXPECT_EQ(lines[i].back(), ' ')
+                    << "width " << width << ", line \"" << lines[i] << "\" ends inside a word";
+            }
+        }
+        EXPECT_EQ(joined, text);
+        wrapped += lines.size() > 2 ? 1 : 0;
+    }
+    EXPECT_GT(wrapped, 0);
+
+    const double narrow = std::floor(word.Width() * 0.6);
+    const STextLayout cut(cr, longest + " 지금", DT_WORDBREAK, font, narrow, 0, false);
+    EXPECT_GE(cut.Lines().size(), 3u);
+    EXPECT_LE(cut.InkInBox().right, narrow + 1);
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
 }
