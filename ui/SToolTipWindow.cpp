@@ -1,5 +1,6 @@
 #include "ui/SToolTipWindow.h"
 
+#include "ui/SColor.h"
 #include "ui/SDispatcher.h"
 #include "ui/SShadowTooltipPanel.h"
 #include "ui/SToolTipContent.h"
@@ -59,7 +60,9 @@ SToolTipWindow* SToolTipWindow::GetInstance() {
 
 int SToolTipWindow::OnCreate() {
     m_root->CreateRoot(&agent, "TopPanel");
-    m_root->SetBackgroundColor(0x00FFFFFFu);
+    // Transparent: the panel draws the bubble, its tail and its shadow; the rest of the window
+    // shows the desktop (an opaque root drew a white box around the bubble).
+    m_root->SetBackgroundColor(SColor::kTransparent);
     return 0;
 }
 

@@ -67,6 +67,25 @@ TEST_F(ToolTipTest, ShowsAfterItsDelayByThePointerAndHidesAfterLeaving) {
     EXPECT_EQ(tooltip->GetCurrentPanel(), nullptr);
 }
 
+// Around the bubble and its tail the window shows what lies behind it; the bubble is solid.
+TEST_F(ToolTipTest, OnlyTheBubbleIsOpaque) {
+    widget->SetToolTip(std::make_unique<SCommonToolTipContent>("Left earbud: 80 %"));
+    backend.injectMouseMove(WindowId(), 130, 95);
+    Pump();
+    AdvanceTo(600);
+    ASSERT_TRUE(tooltip->IsShown());
+    platform::window::HeadlessWindow* window = backend.window(tooltip->GetWindow()->id());
+    ASSERT_NE(window->lastFrame(), nullptr);
+    EXPECT_EQ(window->transparency(), platform::window::Transparency::PerPixel);
+    const int width = window->screenRect().width;
+    const int height = window->screenRect().height;
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{width - 1, 0}, std::pair{0, height - 1},
+                               std::pair{width - 1, height - 1}}) {
+        EXPECT_EQ(SurfacePixel(window->lastFrame(), x, y) >> 24, 0u) << x << "," << y;
+    }
+    EXPECT_EQ(SurfacePixel(window->lastFrame(), width / 2, height / 3) >> 24, 0xFFu);
+}
+
 TEST_F(ToolTipTest, ATooltipLeftBeforeItsDelayNeverShows) {
     widget->SetToolTip(std::make_unique<SCommonToolTipContent>("Right earbud"));
     backend.injectMouseMove(WindowId(), 130, 95);

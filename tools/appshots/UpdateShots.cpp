@@ -20,10 +20,12 @@
 #include "services/SLocale.h"
 #include "tools/appshots/TextFitReport.h"
 #include "ui/CHtmlDlg.h"
+#include "ui/SCommonToolTipContent.h"
 #include "ui/SDispatcher.h"
 #include "ui/SGUIApp.h"
 #include "ui/SMessageDialog.h"
 #include "ui/SPopupDialog.h"
+#include "ui/SToolTipWindow.h"
 
 namespace fs = std::filesystem;
 
@@ -177,6 +179,26 @@ int RenderUpdateShots(platform::window::HeadlessBackend& backend, SGUIApp& app,
         shots.SaveOver(frame, frame.GetMenuFrame(), "menu-open");
         frame.CloseWindowMenu();
         shots.Advance(100);
+
+        // A tooltip as hovering shows it: the pointer rests on the menu button.
+        SWindowBase& hovered = frame.GetTitleBar().GetMenuButton();
+        hovered.SetToolTip(
+            std::make_unique<SCommonToolTipContent>(AfxGetStrRes("MNU_CheckUpdate")));
+        const SRect spot = hovered.GetRect(SWindowBase::kRectInFrame, 1);
+        backend.injectMouseMove(frame.GetWindow()->id(),
+                                static_cast<int>((spot.left + spot.right) / 2),
+                                static_cast<int>((spot.top + spot.bottom) / 2));
+        shots.Advance(kSettleMs);
+        if (SToolTipWindow* tooltip = SToolTipWindow::GetInstance();
+            tooltip != nullptr && tooltip->IsShown()) {
+            shots.SaveOver(frame, *tooltip, "tooltip");
+        } else {
+            std::fprintf(stderr, "auralis-appshots: the tooltip did not show\n");
+            ++shots.failures;
+        }
+        backend.injectMouseMove(frame.GetWindow()->id(), 1, 1);
+        shots.Advance(200);
+        hovered.SetToolTip(nullptr);
 
         shots.Modal([&] { frame.OnCommand(604); }, [] {}, "about");
         CHtmlDlg licence(AboutTesselPanel::LicencePagePath());
