@@ -242,9 +242,12 @@ STextLayout::STextLayout(cairo_t* cr, const std::string& text, unsigned format,
     } else {
         m_offsetY = -logical.y;
     }
-    // An eighth of a line: the widest side bearings of text fonts stay within it.
+    // An eighth of a line: the widest side bearings of text fonts stay within it. Only a text
+    // whose advance fits the box keeps them; a text wider than its box is cut at the box.
     const int lines = std::max(1, pango_layout_get_line_count(m_layout));
-    m_sideRoom = std::ceil(logical.height / static_cast<double>(lines) / 8.0);
+    m_sideRoom = logical.width <= boxWidth
+                     ? std::ceil(logical.height / static_cast<double>(lines) / 8.0)
+                     : 0;
     m_ink = SRect(ink.x + m_offsetX, ink.y + m_offsetY, ink.x + ink.width + m_offsetX,
                   ink.y + ink.height + m_offsetY);
 }

@@ -52,9 +52,10 @@ public:
     // The visible text of each laid out line, in order (a line keeps its trailing space).
     std::vector<std::string> Lines() const;
 
-    // How far glyphs may reach past the box's left and right edges without being clipped:
-    // a glyph's side bearing (the hook of a "J", an italic overhang) lies outside its advance,
-    // and scales with the font, so a fixed one-pixel margin would cut it at a larger zoom.
+    // How far glyphs of a text that fits its box may reach past the box's left and right edges
+    // without being clipped: a glyph's side bearing (the hook of a "J", an italic overhang)
+    // lies outside its advance and scales with the font, so a fixed one-pixel margin would cut
+    // it at a larger zoom. 0 for a text wider than its box.
     double SideBearingRoom() const { return m_sideRoom; }
 
     // Draws into the box whose top-left corner is (x, y) in the context's pixels.
