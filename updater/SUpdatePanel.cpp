@@ -74,7 +74,8 @@ void SUpdatePanel::SetRequest(const UpdateRequest& request) {
 }
 
 std::string SUpdatePanel::WindowTitle() {
-    return AfxGetStrRes("MNU_AuralisManager") + " " + AfxGetStrRes("MNU_Zephiro_Update");
+    // Its own text: the button's verb after the product name reads wrongly in most languages.
+    return AfxGetStrResFormat("MNU_UpdateQuestionTitle", 1, AfxGetStrRes("MNU_AuralisManager"));
 }
 
 std::string SUpdatePanel::GetMainProgramPath() const {
