@@ -1,5 +1,6 @@
 #include "app/SMainView.h"
 
+#include <cerrno>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -430,6 +431,13 @@ void SMainView::OnDeviceConnected(bool isConnected, BluetoothDevice* device) {
         return;
     }
     PostViewChange(kViewConnectFailure);
+    if (m_link != nullptr && m_link->lastConnectError() == EBUSY) {
+        // The device is busy (our previous link still closing, or another program holding it):
+        // nothing is wrong with the pairing, so unpairing would not help.
+        _Log(LOG_INFO, "SMainView::OnDeviceConnected", __LINE__,
+             "device[%s] is busy; not counted as a failed connect", DeviceName(device));
+        return;
+    }
     CountFailure(device);
 }
 

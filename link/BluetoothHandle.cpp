@@ -4,6 +4,7 @@
 
 #include "base/Log.h"
 #include "link/HexDump.h"
+#include "link/MessageIds.h"
 #include "link/MessageRoute.h"
 #include "platform/TickCount.h"
 #include "platform/bluetooth/BackendFactory.h"
@@ -13,6 +14,18 @@ namespace {
 constexpr int kSendAttempts = 5;
 // Start marker, three header bytes, checksum and end marker around at least an id.
 constexpr std::size_t kMinFrameLength = 7;
+
+// Set while the listener handles a data exchange that is summarised instead of logged frame by
+// frame; the send path on the same thread reads it too.
+thread_local bool t_framesQuiet = false;
+
+class QuietFrames {
+public:
+    explicit QuietFrames(bool quiet) { t_framesQuiet = quiet; }
+    ~QuietFrames() { t_framesQuiet = false; }
+    QuietFrames(const QuietFrames&) = delete;
+    QuietFrames& operator=(const QuietFrames&) = delete;
+};
 
 }  // namespace
 
@@ -153,6 +166,7 @@ void BluetoothHandle::resetReceivedState() {
     m_sentLength = 0;
     m_lastFragment = false;
     m_entryPath.clear();
+    m_entryFile.close();
 }
 
 void BluetoothHandle::setConnectedDevice(BluetoothDevice* device) {
@@ -197,8 +211,11 @@ std::vector<uint8_t> BluetoothHandle::buildSPPMessage(const uint8_t* body, std::
 }
 
 bool BluetoothHandle::sendSPPMessage(std::vector<uint8_t> frame) {
-    _Log(LOG_INFO, "BluetoothHandle::sendSPPMessage", __LINE__,
-         "+++++++++++++++++++++++++++SENDING MESSAGE++++++++++++++++++++++++++++++++++");
+    const bool logged = !framesQuiet();
+    if (logged) {
+        _Log(LOG_INFO, "BluetoothHandle::sendSPPMessage", __LINE__,
+             "+++++++++++++++++++++++++++SENDING MESSAGE++++++++++++++++++++++++++++++++++");
+    }
     if (frame.size() < kMinFrameLength) {
         _Log(LOG_WARNING, "BluetoothHandle::sendSPPMessage", __LINE__,
              "a frame of %zu bytes holds no message; not sent", frame.size());
@@ -207,7 +224,10 @@ bool BluetoothHandle::sendSPPMessage(std::vector<uint8_t> frame) {
     const devlink::Generation markers = generation();
     // A first-generation long-form frame has its id one byte further on.
     const std::size_t idOffset = devlink::checksumStart(markers, frame.data(), frame.size());
-    _Log(LOG_INFO, "BluetoothHandle::sendSPPMessage", __LINE__, "MSGID = %02x ", frame[idOffset]);
+    if (logged) {
+        _Log(LOG_INFO, "BluetoothHandle::sendSPPMessage", __LINE__, "MSGID = %02x ",
+             frame[idOffset]);
+    }
     devlink::sealFrame(markers, frame.data(), frame.size());
     logMessage("SENT: ", "BluetoothHandle::sendSPPMessage", frame.data(), frame.size());
     return sendData(std::move(frame)) > 0;
@@ -218,8 +238,11 @@ int BluetoothHandle::sendData(std::vector<uint8_t> frame) {
     std::ptrdiff_t result = -1;
     for (int attempt = 1; attempt <= kSendAttempts; ++attempt) {
         result = stream ? stream->send(frame.data(), frame.size()) : -1;
-        _Log(LOG_INFO, "BluetoothHandle::sendData", __LINE__,
-             "SendData -> bytes_sent = %d | try send Count[%d]", static_cast<int>(result), attempt);
+        if (result == -1 || !framesQuiet()) {
+            _Log(LOG_INFO, "BluetoothHandle::sendData", __LINE__,
+                 "SendData -> bytes_sent = %d | try send Count[%d]", static_cast<int>(result),
+                 attempt);
+        }
         if (result != -1) {
             break;
         }
@@ -229,7 +252,9 @@ int BluetoothHandle::sendData(std::vector<uint8_t> frame) {
 
 void BluetoothHandle::parseMessageData(const uint8_t* buffer, std::size_t count,
                                        std::vector<SPPMessage>& messages) {
-    _Log(LOG_INFO, "BluetoothHandle::parseMessageData", __LINE__, "isGotRecvFromDevice = TRUE");
+    if (!framesQuiet()) {
+        _Log(LOG_INFO, "BluetoothHandle::parseMessageData", __LINE__, "isGotRecvFromDevice = TRUE");
+    }
     m_flags.gotMessage.store(true);
     m_flags.aliveResponse.store(true);
     m_lastChunkTick.store(platform::tickCount());
@@ -247,7 +272,8 @@ void BluetoothHandle::parseMessageData(const uint8_t* buffer, std::size_t count,
 bool BluetoothHandle::checkMessageCRC(const SPPMessage& message) const {
     const std::vector<uint8_t>& frame = message.frame;
     const devlink::Generation markers = generation();
-    if (markers == devlink::Generation::First) {
+    const bool logged = !framesQuiet();
+    if (logged && markers == devlink::Generation::First) {
         _Log(LOG_INFO, "BluetoothHandle::checkMessageCRC", __LINE__,
              "=====checkMessageCRC start=====");
     }
@@ -260,10 +286,16 @@ bool BluetoothHandle::checkMessageCRC(const SPPMessage& message) const {
     const uint16_t crc = calcCRC16(frame.data(), from, frame.size() - 3);
     const uint8_t low = static_cast<uint8_t>(crc & 0xFF);
     const uint8_t high = static_cast<uint8_t>(crc >> 8);
-    _Log(LOG_INFO, "BluetoothHandle::checkMessageCRC", __LINE__, "Calc CRC1 -> %02x", low);
-    _Log(LOG_INFO, "BluetoothHandle::checkMessageCRC", __LINE__, "Calc CRC2 -> %02x", high);
-    if (low == frame[frame.size() - 3] && high == frame[frame.size() - 2]) {
-        _Log(LOG_INFO, "BluetoothHandle::checkMessageCRC", __LINE__, "checkMessageCRC ==> GOOD");
+    const bool good = low == frame[frame.size() - 3] && high == frame[frame.size() - 2];
+    if (logged || !good) {
+        _Log(LOG_INFO, "BluetoothHandle::checkMessageCRC", __LINE__, "Calc CRC1 -> %02x", low);
+        _Log(LOG_INFO, "BluetoothHandle::checkMessageCRC", __LINE__, "Calc CRC2 -> %02x", high);
+    }
+    if (good) {
+        if (logged) {
+            _Log(LOG_INFO, "BluetoothHandle::checkMessageCRC", __LINE__,
+                 "checkMessageCRC ==> GOOD");
+        }
         return true;
     }
     _Log(LOG_INFO, "BluetoothHandle::checkMessageCRC", __LINE__, "checkMessageCRC ==> BAD");
@@ -273,7 +305,7 @@ bool BluetoothHandle::checkMessageCRC(const SPPMessage& message) const {
 void BluetoothHandle::logMessage(const char* label, const char* method, const uint8_t* bytes,
                                  std::size_t count) {
     // Every frame passes here: no dump is built when the level filters the line.
-    if (!services::log::isEnabled(LOG_INFO)) {
+    if (framesQuiet() || !services::log::isEnabled(LOG_INFO)) {
         return;
     }
     // "[method]: label" and the dump, built in a buffer this thread keeps, so a frame's line
@@ -288,16 +320,59 @@ void BluetoothHandle::logMessage(const char* label, const char* method, const ui
     _LogText(LOG_INFO, method, __LINE__, line);
 }
 
+bool BluetoothHandle::framesQuiet() {
+    return t_framesQuiet;
+}
+
+bool BluetoothHandle::isQuietDataExchange(const uint8_t* buffer, std::size_t count) {
+    if (!m_entrySelected.load() || m_fotaAborted.load() || count < kMinFrameLength ||
+        !services::log::isEnabled(LOG_INFO)) {
+        return false;
+    }
+    // Exactly one short-form frame: a first-generation acknowledgement (0xB2 response) or a
+    // second-generation data request (0xBD request). Anything else is logged as it comes.
+    bool dataExchange = false;
+    if (buffer[0] == devlink::kStartMarkerFirst) {
+        dataExchange = (buffer[1] & devlink::kFirstFlagResponse) != 0 &&
+                       (buffer[1] & devlink::kFirstFlagLongForm) == 0 &&
+                       count == static_cast<std::size_t>(buffer[2]) + 4 &&
+                       buffer[3] == MSG_ID_FOTA_DOWNLOAD_DATA;
+    } else if (buffer[0] == devlink::kStartMarkerSecond) {
+        dataExchange = (buffer[2] & devlink::kSecondFlagResponse) == 0 &&
+                       count == static_cast<std::size_t>(buffer[1]) + 4 &&
+                       buffer[3] == MSG_ID_FOTA2_DATA;
+    }
+    if (!dataExchange) {
+        return false;
+    }
+    // The first exchange of an entry and every kLoggedDataExchange-th after it are logged.
+    const int index = m_dataExchanges++;
+    if (index % kLoggedDataExchange != 0) {
+        return true;
+    }
+    if (index > 0) {
+        _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__,
+             "%d data exchanges before this one were not logged frame by frame",
+             kLoggedDataExchange - 1);
+    }
+    return false;
+}
+
 void BluetoothHandle::handleReceivedChunk(const uint8_t* buffer, std::size_t count) {
-    _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__,
-         "=============END=================");
-    _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__,
-         "=========RECV NEW MESSAGE========");
+    const QuietFrames quiet(isQuietDataExchange(buffer, count));
+    if (!framesQuiet()) {
+        _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__,
+             "=============END=================");
+        _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__,
+             "=========RECV NEW MESSAGE========");
+    }
     logMessage("RECV: ", "BluetoothHandle::ThreadResponseListener", buffer, count);
     std::vector<SPPMessage> messages;
     parseMessageData(buffer, count, messages);
-    _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__, "Message recv count: %d",
-         static_cast<int>(messages.size()));
+    if (!framesQuiet()) {
+        _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__,
+             "Message recv count: %d", static_cast<int>(messages.size()));
+    }
     for (const SPPMessage& message : messages) {
         dispatchMessage(message);
     }
@@ -308,8 +383,10 @@ void BluetoothHandle::dispatchMessage(const SPPMessage& message) {
     if (route.name == nullptr) {
         return;
     }
-    _Log(LOG_INFO, "BluetoothHandle::dispatchMessage", __LINE__,
-         message.response != 0 ? "MSG_RES: %s" : "MSG_REQ: %s", route.name);
+    if (!framesQuiet()) {
+        _Log(LOG_INFO, "BluetoothHandle::dispatchMessage", __LINE__,
+             message.response != 0 ? "MSG_RES: %s" : "MSG_REQ: %s", route.name);
+    }
 
     // The payload runs from offset 4 up to the checksum; a record whose numbers disagree with
     // its frame never yields more than the frame holds.

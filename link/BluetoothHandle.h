@@ -15,6 +15,7 @@
 #include "fota/FileInfo.h"
 #include "link/BluetoothDevice.h"
 #include "link/DeviceStatus.h"
+#include "link/EntryFile.h"
 #include "link/FrameCodec.h"
 #include "link/FrameSplitter.h"
 #include "link/IBluetoothHandleDelegate.h"
@@ -112,6 +113,9 @@ public:
     // The current link was ended by the earbuds' side (the stream reached its end or failed)
     // rather than closed here or given up for silence.
     bool linkClosedByPeer() const;
+    // The backend's code of the last connect attempt (0 connected; EBUSY when the device was
+    // busy even after the one retry). Set before OnDeviceConnected is raised for the attempt.
+    int lastConnectError() const { return m_lastConnectError.load(); }
 
     // ---- Test hooks and lifetime ----
 
@@ -215,6 +219,16 @@ public:
     // What the response listener does with each chunk it reads: logs it, splits it and
     // dispatches every accepted message in order.
     void handleReceivedChunk(const uint8_t* buffer, std::size_t count);
+
+    // During a transfer's data phase the earbuds send one data acknowledgement (first
+    // generation) or data request (second generation) after another, thousands per MiB. Only
+    // the first of an entry and every kLoggedDataExchange-th after it (and every other message)
+    // are logged frame by frame; the ones between are summarised in one line with the next
+    // logged one. Failures (bad checksums, broken frames, failed sends) are always logged.
+    static constexpr int kLoggedDataExchange = 64;
+    bool isQuietDataExchange(const uint8_t* buffer, std::size_t count);
+    // True while this thread handles a data exchange whose frames are not logged one by one.
+    static bool framesQuiet();
 
     // Hands a fresh copy of the message's payload to the handler of its id and response flag
     // (logged first as "MSG_REQ: " or "MSG_RES: " with the id's name); ids not listed for the
@@ -323,6 +337,8 @@ private:
     void ThreadCheckSupportBluetooth();
     void ThreadFindDevice();
     void ThreadConnectDevice(BluetoothDevice* device);
+    // connectProcedure, tried once more after a short pause when the device is busy.
+    int connectOrRetryBusy(BluetoothDevice* device);
     void ThreadResponseListener(std::shared_ptr<platform::bluetooth::Connection> stream,
                                 uint64_t epoch);
     void ThreadCheckDeviceAlive(uint64_t epoch);
@@ -371,6 +387,7 @@ private:
 
     // Worker accounting and shutdown.
     std::atomic<bool> m_stopping{false};
+    std::atomic<int> m_lastConnectError{0};
     mutable std::mutex m_workersMutex;
     std::condition_variable m_workersChanged;
     int m_workers = 0;
@@ -450,4 +467,7 @@ private:
     uint32_t m_sentLength = 0;
     bool m_lastFragment = false;
     std::string m_entryPath;
+    EntryFile m_entryFile;
+    // Data exchanges of the requested entry so far (listener thread).
+    int m_dataExchanges = 0;
 };

@@ -22,7 +22,6 @@
 #include <algorithm>
 
 #include "base/Log.h"
-#include "fota/FragmentReader.h"
 #include "link/BluetoothHandle.h"
 #include "link/MessageIds.h"
 #include "link/PayloadReader.h"
@@ -91,6 +90,7 @@ bool BluetoothHandle::OpenFotaSession() {
     uDownloadedSize.store(0);
     m_fotaAborted.store(false);
     m_entrySelected.store(false);
+    m_entryFile.close();
     // Ends a watchdog left from an earlier session at its next wake-up.
     m_flags.receiveWatchdogStop.store(true);
     const uint64_t session = m_fotaSession.fetch_add(1) + 1;
@@ -160,6 +160,7 @@ void BluetoothHandle::abortTransfer(const char* why) {
          why);
     m_flags.receiveWatchdogStop.store(true);
     wakeReceiveWatchdog();
+    m_entryFile.close();
     if (DelegateLease target = receiver()) {
         target->OnDownloadFinish(false, kFotaReasonPackageUnreadable);
     }
@@ -167,9 +168,13 @@ void BluetoothHandle::abortTransfer(const char* why) {
 
 bool BluetoothHandle::readEntryFragment(uint32_t position, std::size_t n, uint8_t* out) {
     const uint64_t at = static_cast<uint64_t>(mDownloadEntryPos) + position;
-    if (n > 0 && !fota::FragmentReader::read(m_entryPath, at, n, out)) {
+    if (n > 0 && !m_entryFile.read(m_entryPath, at, n, out)) {
         abortTransfer("a fragment of the package could not be read");
         return false;
+    }
+    if (m_lastFragment) {
+        // Nothing more of this entry is read unless the earbuds ask again.
+        m_entryFile.close();
     }
     return true;
 }
@@ -238,6 +243,8 @@ bool BluetoothHandle::parseFOTACtrlResponse(const uint8_t* payload, std::size_t 
             }
             mDownloadEntryID = static_cast<int8_t>(payload[1]);
             m_lastFragment = false;
+            m_dataExchanges = 0;
+            m_entryFile.close();
             bool found = false;
             {
                 std::lock_guard lock(m_fotaMutex);
@@ -365,7 +372,10 @@ bool BluetoothHandle::parseFOTADownloadDataResponse(const uint8_t* payload, std:
         return true;
     }
     const uint32_t fragmentOffset = devlink::readLittleEndian(payload, 4);
-    _Log(LOG_INFO, kMethod, __LINE__, "fragmentOffset[%u]", fragmentOffset);
+    const bool logged = !framesQuiet();
+    if (logged) {
+        _Log(LOG_INFO, kMethod, __LINE__, "fragmentOffset[%u]", fragmentOffset);
+    }
     if (m_fotaAborted.load()) {
         _Log(LOG_INFO, kMethod, __LINE__, "transfer stopped; acknowledgement ignored");
         return true;
@@ -380,7 +390,9 @@ bool BluetoothHandle::parseFOTADownloadDataResponse(const uint8_t* payload, std:
     uDownloadedSize.store(fragmentOffset);
     raiseProgress();
     if (!m_lastFragment) {
-        _Log(LOG_INFO, kMethod, __LINE__, "===========SEND FOTA DATA===========");
+        if (logged) {
+            _Log(LOG_INFO, kMethod, __LINE__, "===========SEND FOTA DATA===========");
+        }
         sendFOTADownload(true, fragmentOffset);
     }
     return true;
@@ -447,8 +459,10 @@ bool BluetoothHandle::parseFOTA2DataResponse(const uint8_t* payload, std::size_t
     }
     const uint32_t fragmentOffset = devlink::readLittleEndian(payload, 3);
     const int requestPacketNum = static_cast<int8_t>(payload[length - 1]);
-    _Log(LOG_INFO, kMethod, __LINE__, "fragmentOffset[%ld] requestPacketNum[%d]",
-         static_cast<long>(fragmentOffset), requestPacketNum);
+    if (!framesQuiet()) {
+        _Log(LOG_INFO, kMethod, __LINE__, "fragmentOffset[%ld] requestPacketNum[%d]",
+             static_cast<long>(fragmentOffset), requestPacketNum);
+    }
     if (m_fotaAborted.load()) {
         _Log(LOG_INFO, kMethod, __LINE__, "transfer stopped; request ignored");
         return true;
@@ -502,6 +516,7 @@ bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_
     }
     _Log(LOG_INFO, kMethod, __LINE__, "UPDATE_STATE_CHANGED");
     m_flags.receiveWatchdogStop.store(true);
+    m_entryFile.close();
     wakeReceiveWatchdog();
     const int state = payload[1];
     const int reason = payload[2];

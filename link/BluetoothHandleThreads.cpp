@@ -291,6 +291,7 @@ void BluetoothHandle::ThreadConnectDevice(BluetoothDevice* device) {
     _Log(LOG_INFO, "BluetoothHandle::ThreadConnectDevice", __LINE__,
          "=====ThreadConnectDevice start=====");
     if (!startService()) {
+        m_lastConnectError.store(ENOSYS);
         if (DelegateLease target = receiver()) {
             target->OnDeviceConnected(false, device);
         }
@@ -298,7 +299,7 @@ void BluetoothHandle::ThreadConnectDevice(BluetoothDevice* device) {
     bool connected = false;
     {
         std::lock_guard attempt(m_connectMutex);
-        if (!stopping() && connectProcedure(device) == platform::bluetooth::kOk) {
+        if (!stopping() && connectOrRetryBusy(device) == platform::bluetooth::kOk) {
             connected = true;
             SendGetDeviceIMEI();
             device->markConnected();
@@ -319,6 +320,19 @@ void BluetoothHandle::ThreadConnectDevice(BluetoothDevice* device) {
     if (DelegateLease target = receiver()) {
         target->OnDeviceConnected(connected, device);
     }
+}
+
+int BluetoothHandle::connectOrRetryBusy(BluetoothDevice* device) {
+    int code = connectProcedure(device);
+    if (code == EBUSY && !stopping()) {
+        // Busy is passing more often than not: our own previous link still closing, or another
+        // program about to let go. One more try after a short wait, as a user would retry.
+        _Log(LOG_INFO, "BluetoothHandle::ThreadConnectDevice", __LINE__,
+             "device [%s] is busy; trying once more", device->name.c_str());
+        code = pause(timings().busyRetryPause) ? connectProcedure(device) : code;
+    }
+    m_lastConnectError.store(code);
+    return code;
 }
 
 // ---- Response listener ----

@@ -22,4 +22,7 @@ struct LinkTimings {
     ms receiveWatchdog{20000};
     // OpenFotaSession waits this long before the open message leaves.
     ms fotaOpenPause{50};
+    // A connect refused because the device is busy (our previous link still closing, or another
+    // program holding it) is tried once more after this pause.
+    ms busyRetryPause{1000};
 };

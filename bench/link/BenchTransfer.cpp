@@ -7,8 +7,9 @@
 //   - what the link's log costs: lines and bytes per MiB, and the CPU of writing that many lines.
 // The first generation waits for an acknowledgement of every fragment, so its rate follows the
 // fragment size the earbuds ask for: it runs at the sim's usual 512 bytes and at 4096.
-// Usage: bench_link_transfer [MiB] (default 8). The link logs every frame as the product does,
-// into a private folder.
+// Usage: bench_link_transfer [MiB] (default 8). The link logs as the product does (at the level
+// AURALIS_LOG_LEVEL names; the data exchanges of a transfer in summary) into a private folder.
+// The machine is shared: run it several times and take the smallest CPU figures.
 
 #include <fcntl.h>
 #include <signal.h>

@@ -54,6 +54,7 @@ LinkTimings FastLink() {
     timings.aliveWait = 300ms;
     timings.alivePauseStep = 10ms;
     timings.alivePauseSteps = 5;
+    timings.busyRetryPause = 50ms;
     return timings;
 }
 
@@ -310,6 +311,50 @@ TEST_F(MainViewTest, EarbudsGoingSilentOnHomeShowTheConnectionFailure) {
     ASSERT_TRUE(ReachView(SMainView::kViewConnectFailure));
     EXPECT_EQ(CountInLog("OnDeviceDisconnected: DisconnectError[0]"), 1);
     EXPECT_EQ(View().GetFailView().GetFailKind(), SDeviceFailView::kKindConnectFail);
+}
+
+// ---------------------------------------------------------------- a busy device
+
+// Another program's link to the earbuds (the device is busy while it is held).
+std::shared_ptr<platform::bluetooth::Connection> HoldLink(SimNeighbourhood& sim) {
+    platform::bluetooth::SimBackend other(sim.socket());
+    return other.connect(kPlus, BluetoothHandle::kServiceUuidSecond).connection;
+}
+
+TEST_F(MainViewTest, ABusyDeviceIsTriedOnceMoreAndNeverCountsTowardsUnpairing) {
+    Start(json::array({Plus({{"paired", true}})}));
+    const auto holder = HoldLink(*sim);
+    ASSERT_TRUE(holder);
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        if (attempt == 1) {
+            PressConnect();
+        } else {
+            link->ConnectToDevice(link->connectedDevice());
+        }
+        ASSERT_TRUE(PumpUntil(
+            [&] { return CountInLog("is busy; not counted as a failed connect") == attempt; },
+            10s));
+        ASSERT_TRUE(ReachView(SMainView::kViewConnectFailure));
+    }
+    EXPECT_EQ(CountInLog("is busy; trying once more"), 3);
+    EXPECT_EQ(CountInLog("Connect Error:[16]"), 6);
+    EXPECT_TRUE(View().GetFailureCounts().empty());
+    EXPECT_EQ(CountInLog("remove device"), 0);
+    EXPECT_TRUE(sim->info(kPlusText).value("paired", false));
+}
+
+TEST_F(MainViewTest, ADeviceThatStopsBeingBusyDuringThePauseIsConnected) {
+    Start(json::array({Plus({{"paired", true}})}));
+    LinkTimings timings = FastLink();
+    timings.busyRetryPause = 1500ms;
+    link->setTimings(timings);
+    auto holder = HoldLink(*sim);
+    ASSERT_TRUE(holder);
+    PressConnect();
+    ASSERT_TRUE(PumpUntil([] { return CountInLog("is busy; trying once more") == 1; }, 10s));
+    holder->close();
+    ASSERT_TRUE(ReachView(SMainView::kViewHome, 10s));
+    EXPECT_TRUE(View().GetFailureCounts().empty());
 }
 
 // ---------------------------------------------------------------- connect results

@@ -400,3 +400,50 @@ TEST(FirmwareTransferTest, PackageCanBeSetWhileTheListenerReadsIt) {
     EXPECT_EQ(transfer.link.handle.fotaBin().entries.size(), 1u);
     EXPECT_EQ(transfer.link.handle.fotaBin().path, transfer.package.info.path);
 }
+
+namespace {
+
+int occurrences(const std::string& text, const std::string& what) {
+    int count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST(FirmwareTransferTest, DataExchangesAreSummarisedInTheLogAndFailuresStillShow) {
+    LogCapture log;
+    // 100 fragments of 10 bytes: 99 acknowledgements that bring a fragment.
+    Transfer transfer(kFirst, {{5, 1000}});
+    const Bytes entry = transfer.package.entryBytes(0);
+    transfer.open();
+    transfer.answer(0xB1, {0x00, 10, 0x00});
+    auto sent = transfer.answer(0xB1, {0x01, 0x05});
+    ASSERT_EQ(sent.size(), 1u);
+    for (uint32_t position = 0; position + 10 < 1000; position += 10) {
+        sent = transfer.answer(0xB2, le32(position), true);
+        ASSERT_EQ(sent.size(), 1u) << position;
+        Bytes next = le32(position + 10);
+        next[3] = position + 20 < 1000 ? 0x80 : 0x00;
+        expectData(sent[0], 0xB2, next, slice(entry, position + 10, 10));
+        if (position == 500) {
+            // A broken acknowledgement in the middle of the quiet run is logged all the same.
+            Bytes broken =
+                devlink::buildFrame(devlink::Generation::First, 0xB2, le32(position), true);
+            broken[broken.size() - 2] ^= 0xFF;
+            transfer.link.receive(broken);
+            EXPECT_TRUE(transfer.link.sentFrames().empty());
+        }
+    }
+    const std::string text = log.text();
+    // The first exchange and the 65th are logged frame by frame, with one summary between.
+    EXPECT_EQ(occurrences(text, "===========SEND FOTA DATA==========="), 2);
+    EXPECT_EQ(occurrences(text, "fragmentOffset["), 2);
+    EXPECT_EQ(occurrences(text, "63 data exchanges before this one were not logged"), 1);
+    EXPECT_EQ(occurrences(text, "checkMessageCRC ==> BAD"), 1);
+    // Every message outside the data exchanges is logged as before.
+    EXPECT_EQ(occurrences(text, "MSG_REQ: MSG_ID_FOTA_CONTROL"), 2);
+    EXPECT_EQ(transfer.events.count("OnDownloadProgressChange"), 99);
+}
