@@ -166,7 +166,6 @@ void BluetoothHandle::resetReceivedState() {
     m_sentLength = 0;
     m_lastFragment = false;
     m_entryPath.clear();
-    m_entryFile.close();
 }
 
 void BluetoothHandle::setConnectedDevice(BluetoothDevice* device) {

@@ -15,7 +15,6 @@
 #include "fota/FileInfo.h"
 #include "link/BluetoothDevice.h"
 #include "link/DeviceStatus.h"
-#include "link/EntryFile.h"
 #include "link/FrameCodec.h"
 #include "link/FrameSplitter.h"
 #include "link/IBluetoothHandleDelegate.h"
@@ -467,7 +466,6 @@ private:
     uint32_t m_sentLength = 0;
     bool m_lastFragment = false;
     std::string m_entryPath;
-    EntryFile m_entryFile;
     // Data exchanges of the requested entry so far (listener thread).
     int m_dataExchanges = 0;
 };

@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "base/Log.h"
+#include "fota/FragmentReader.h"
 #include "link/BluetoothHandle.h"
 #include "link/MessageIds.h"
 #include "link/PayloadReader.h"
@@ -90,7 +91,6 @@ bool BluetoothHandle::OpenFotaSession() {
     uDownloadedSize.store(0);
     m_fotaAborted.store(false);
     m_entrySelected.store(false);
-    m_entryFile.close();
     // Ends a watchdog left from an earlier session at its next wake-up.
     m_flags.receiveWatchdogStop.store(true);
     const uint64_t session = m_fotaSession.fetch_add(1) + 1;
@@ -160,7 +160,6 @@ void BluetoothHandle::abortTransfer(const char* why) {
          why);
     m_flags.receiveWatchdogStop.store(true);
     wakeReceiveWatchdog();
-    m_entryFile.close();
     if (DelegateLease target = receiver()) {
         target->OnDownloadFinish(false, kFotaReasonPackageUnreadable);
     }
@@ -168,13 +167,10 @@ void BluetoothHandle::abortTransfer(const char* why) {
 
 bool BluetoothHandle::readEntryFragment(uint32_t position, std::size_t n, uint8_t* out) {
     const uint64_t at = static_cast<uint64_t>(mDownloadEntryPos) + position;
-    if (n > 0 && !m_entryFile.read(m_entryPath, at, n, out)) {
+    // Each fragment opens the package afresh: nothing is held open between fragments.
+    if (n > 0 && !fota::FragmentReader::read(m_entryPath, at, n, out)) {
         abortTransfer("a fragment of the package could not be read");
         return false;
-    }
-    if (m_lastFragment) {
-        // Nothing more of this entry is read unless the earbuds ask again.
-        m_entryFile.close();
     }
     return true;
 }
@@ -244,7 +240,6 @@ bool BluetoothHandle::parseFOTACtrlResponse(const uint8_t* payload, std::size_t 
             mDownloadEntryID = static_cast<int8_t>(payload[1]);
             m_lastFragment = false;
             m_dataExchanges = 0;
-            m_entryFile.close();
             bool found = false;
             {
                 std::lock_guard lock(m_fotaMutex);
@@ -516,7 +511,6 @@ bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_
     }
     _Log(LOG_INFO, kMethod, __LINE__, "UPDATE_STATE_CHANGED");
     m_flags.receiveWatchdogStop.store(true);
-    m_entryFile.close();
     wakeReceiveWatchdog();
     const int state = payload[1];
     const int reason = payload[2];

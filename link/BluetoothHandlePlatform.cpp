@@ -151,7 +151,6 @@ void BluetoothHandle::closeConnectionLocked(const char* method) {
     }
     m_closedHereEpoch.store(m_linkEpoch);
     m_connection->close();
-    m_entryFile.close();
     _Log(LOG_INFO, method, __LINE__, "closesocket Ret = %d", 0);
 }
 
