@@ -12,6 +12,8 @@
 #include "platform/window/DesktopScale.h"
 #include "platform/window/Keys.h"
 #include "platform/window/sdl/SdlWindow.h"
+#include "platform/window/sdl/WaylandPopup.h"
+#include "platform/window/sdl/WaylandShell.h"
 #include "platform/window/sdl/X11Desktop.h"
 
 namespace platform::window {
@@ -178,6 +180,15 @@ long long squaredDistance(const SDL_Rect& rect, Point p) {
     return dx * dx + dy * dy;
 }
 
+// Windows that open over another of ours: menus, tooltips and dialogs (which stay out of the task
+// bar). On Wayland they are popups of that window, placed where the program puts them.
+constexpr uint32_t kWaylandPopupStyles = kStylePopupMenu | kStyleTooltip | kStyleSkipTaskbar;
+
+bool onWayland() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && std::strcmp(driver, "wayland") == 0;
+}
+
 }  // namespace
 
 std::unique_ptr<SdlBackend> SdlBackend::create() {
@@ -221,6 +232,7 @@ SdlBackend::SdlBackend(uint32_t wakeEventType) : m_wakeEventType(wakeEventType) 
 
 SdlBackend::~SdlBackend() {
     m_queue.clear();
+    m_wayland.reset();
     for (SDL_Cursor*& cursor : m_cursors) {
         if (cursor != nullptr) {
             SDL_FreeCursor(cursor);
@@ -240,6 +252,11 @@ std::unique_ptr<Window> SdlBackend::createWindow(const WindowOptions& options) {
         x = area.x + std::max(0, (area.width - options.rect.width) / 2);
         y = area.y + std::max(0, (area.height - options.rect.height) / 2);
     }
+    if (onWayland() && (options.style & kWaylandPopupStyles) != 0) {
+        if (std::unique_ptr<Window> window = createWaylandPopup(options)) {
+            return window;
+        }
+    }
     if ((options.style & kStyleTranslucent) != 0) {
         if (std::unique_ptr<Window> window = createTranslucentWindow(options, x, y)) {
             return window;
@@ -253,6 +270,73 @@ std::unique_ptr<Window> SdlBackend::createWindow(const WindowOptions& options) {
         return nullptr;
     }
     return std::make_unique<SdlWindow>(*this, window, Transparency::None);
+}
+
+std::unique_ptr<Window> SdlBackend::createWaylandPopup(const WindowOptions& options) {
+    // Without SDL's popup flags: SDL would map the window itself, and wrongly (see
+    // WaylandShell). The window is never shown through SDL.
+    const uint32_t flags = toSdlFlags(options.style & ~(kStylePopupMenu | kStyleTooltip));
+    SDL_Window* window = SDL_CreateWindow(options.title.c_str(), options.rect.x, options.rect.y,
+                                          options.rect.width, options.rect.height, flags);
+    if (window == nullptr) {
+        return nullptr;
+    }
+    const WaylandShell::Handles handles = WaylandShell::handlesOf(window);
+    if (m_wayland == nullptr) {
+        m_wayland = WaylandShell::connect(handles.display);
+    }
+    if (m_wayland == nullptr || handles.surface == nullptr) {
+        _Log(LOG_WARNING, "SdlBackend::createWindow", __LINE__,
+             "no xdg shell for \"%s\": it opens as a window of its own", options.title.c_str());
+        SDL_DestroyWindow(window);
+        return nullptr;
+    }
+    // Dialogs take the keys their parent receives; menus leave them to the parent, and
+    // tooltips have no use for them.
+    const bool takesKeys = (options.style & (kStylePopupMenu | kStyleTooltip)) == 0;
+    return std::make_unique<SdlWindow>(*this, window,
+                                       std::make_unique<WaylandPopup>(*m_wayland, handles.surface),
+                                       options.rect, takesKeys);
+}
+
+WindowId SdlBackend::keyTarget(WindowId focused) {
+    // A dialog opened as a Wayland popup never gets the keyboard focus: the keys reach the
+    // window it opened on, and are the last such dialog's.
+    WindowId target = focused;
+    for (WindowId popup : m_keyedPopups) {
+        auto* window = static_cast<SdlWindow*>(findWindow(popup));
+        if (window != nullptr && window->takesParentKeys() &&
+            SDL_GetWindowID(window->popupParent()) == focused) {
+            target = popup;
+        }
+    }
+    return target;
+}
+
+void SdlBackend::popupMapped(WindowId popup, bool mapped) {
+    std::erase(m_keyedPopups, popup);
+    if (mapped) {
+        m_keyedPopups.push_back(popup);
+    }
+}
+
+SDL_Window* SdlBackend::popupParentFor(const SdlWindow* popup) {
+    for (SDL_Window* candidate : {SDL_GetKeyboardFocus(), SDL_GetMouseFocus()}) {
+        if (candidate == nullptr || candidate == popup->native()) {
+            continue;
+        }
+        auto* window = static_cast<SdlWindow*>(findWindow(SDL_GetWindowID(candidate)));
+        if (window == nullptr) {
+            continue;
+        }
+        if (!window->isWaylandPopup()) {
+            return candidate;
+        }
+        if (window->isVisible() && window->popupParent() != nullptr) {
+            return window->popupParent();
+        }
+    }
+    return nullptr;
 }
 
 std::unique_ptr<Window> SdlBackend::createTranslucentWindow(const WindowOptions& options, int x,
@@ -528,7 +612,7 @@ bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
         case SDL_KEYDOWN:
         case SDL_KEYUP:
             event.type = native.type == SDL_KEYDOWN ? T::KeyDown : T::KeyUp;
-            event.window = native.key.windowID;
+            event.window = keyTarget(native.key.windowID);
             event.key = toKey(native.key.keysym.sym);
             event.modifiers = currentModifiers();
             event.repeat = native.key.repeat != 0;
@@ -536,7 +620,7 @@ bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
             return true;
         case SDL_TEXTINPUT:
             event.type = T::TextInput;
-            event.window = native.text.windowID;
+            event.window = keyTarget(native.text.windowID);
             event.text = native.text.text;
             return true;
         case SDL_DROPBEGIN:

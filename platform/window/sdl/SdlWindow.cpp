@@ -2,6 +2,8 @@
 
 #include "base/Log.h"
 #include "platform/window/sdl/SdlBackend.h"
+#include "platform/window/sdl/WaylandPopup.h"
+#include "platform/window/sdl/WaylandShell.h"
 
 #include <SDL2/SDL_shape.h>
 
@@ -16,7 +18,22 @@ SdlWindow::SdlWindow(SdlBackend& backend, SDL_Window* window, Transparency trans
       m_window(window),
       m_transparency(transparency) {}
 
+SdlWindow::SdlWindow(SdlBackend& backend, SDL_Window* window, std::unique_ptr<WaylandPopup> popup,
+                     Rect rect, bool takesKeys)
+    : WindowBase(backend, SDL_GetWindowID(window)),
+      m_sdl(backend),
+      m_window(window),
+      m_transparency(Transparency::PerPixel),
+      m_popup(std::move(popup)),
+      m_popupRect(rect),
+      m_takesKeys(takesKeys) {}
+
 SdlWindow::~SdlWindow() {
+    // The popup's role objects go before SDL destroys the surface they belong to.
+    if (m_popup) {
+        m_popup.reset();
+        m_sdl.popupMapped(id(), false);
+    }
     if (m_captured) {
         SDL_CaptureMouse(SDL_FALSE);
     }
@@ -30,18 +47,67 @@ SdlWindow::~SdlWindow() {
 }
 
 void SdlWindow::show() {
+    if (m_popup) {
+        mapPopup();
+        return;
+    }
     SDL_ShowWindow(m_window);
 }
 
 void SdlWindow::hide() {
+    if (m_popup) {
+        if (m_popup->mapped()) {
+            _Log(LOG_DEBUG, "SdlWindow::hide", __LINE__, "popup \"%s\" hidden",
+                 SDL_GetWindowTitle(m_window));
+        }
+        m_popup->unmap();
+        m_sdl.popupMapped(id(), false);
+        return;
+    }
     SDL_HideWindow(m_window);
 }
 
 bool SdlWindow::isVisible() const {
+    if (m_popup) {
+        return m_popup->mapped();
+    }
     return (SDL_GetWindowFlags(m_window) & SDL_WINDOW_SHOWN) != 0;
 }
 
+void SdlWindow::mapPopup() {
+    m_popupParent = m_sdl.popupParentFor(this);
+    xdg_surface* parentSurface = WaylandShell::handlesOf(m_popupParent).shellSurface;
+    if (parentSurface == nullptr) {
+        // Nothing of ours has the keyboard or the pointer: the compositor places it instead,
+        // as a window of its own, drawn through SDL from now on.
+        _Log(LOG_INFO, "SdlWindow::show", __LINE__,
+             "popup \"%s\" has no window to open on: shown as a window of its own",
+             SDL_GetWindowTitle(m_window));
+        m_popup.reset();
+        m_popupParent = nullptr;
+        SDL_SetWindowPosition(m_window, m_popupRect.x, m_popupRect.y);
+        SDL_ShowWindow(m_window);
+        return;
+    }
+    // The program places popups in the coordinates SDL reports for its windows; the compositor
+    // needs the popup's place relative to its parent.
+    int parentX = 0;
+    int parentY = 0;
+    SDL_GetWindowPosition(m_popupParent, &parentX, &parentY);
+    const Point offset{m_popupRect.x - parentX, m_popupRect.y - parentY};
+    m_popup->map(parentSurface, offset, m_popupRect.width, m_popupRect.height);
+    if (m_takesKeys) {
+        m_sdl.popupMapped(id(), true);
+    }
+    _Log(LOG_DEBUG, "SdlWindow::show", __LINE__, "popup \"%s\" %dx%d at %d,%d of window %u",
+         SDL_GetWindowTitle(m_window), m_popupRect.width, m_popupRect.height, offset.x, offset.y,
+         SDL_GetWindowID(m_popupParent));
+}
+
 void SdlWindow::raise() {
+    if (m_popup) {
+        return;  // popups are always above their parent
+    }
     // A minimised window comes back first: raising it alone would leave it in the task bar.
     if (isMinimized()) {
         SDL_RestoreWindow(m_window);
@@ -62,6 +128,9 @@ void SdlWindow::setTitle(const std::string& title) {
 }
 
 Rect SdlWindow::screenRect() const {
+    if (m_popup) {
+        return m_popupRect;
+    }
     Rect rect;
     SDL_GetWindowPosition(m_window, &rect.x, &rect.y);
     SDL_GetWindowSize(m_window, &rect.width, &rect.height);
@@ -69,11 +138,23 @@ Rect SdlWindow::screenRect() const {
 }
 
 void SdlWindow::move(int x, int y) {
+    if (m_popup) {
+        m_popupRect.x = x;
+        m_popupRect.y = y;
+        if (m_popup->mapped()) {
+            mapPopup();
+        }
+        return;
+    }
     SDL_SetWindowPosition(m_window, x, y);
 }
 
 void SdlWindow::resize(int width, int height) {
     SDL_SetWindowSize(m_window, width, height);
+    if (m_popup) {
+        m_popupRect.width = width;
+        m_popupRect.height = height;
+    }
 }
 
 void SdlWindow::present(cairo_surface_t* surface) {
@@ -81,6 +162,10 @@ void SdlWindow::present(cairo_surface_t* surface) {
         return;
     }
     cairo_surface_flush(surface);
+    if (m_popup) {
+        m_popup->present(surface);
+        return;
+    }
     if (m_transparency == Transparency::PerPixel && m_renderer == nullptr) {
         const char* driver = SDL_GetCurrentVideoDriver();
         if (driver != nullptr && SDL_strcmp(driver, "wayland") == 0) {
@@ -218,6 +303,9 @@ void SdlWindow::presentWithRenderer(cairo_surface_t* surface) {
     const int width = cairo_image_surface_get_width(surface);
     const int height = cairo_image_surface_get_height(surface);
     if (m_renderer == nullptr) {
+        // The drawing surface must keep the picture's alpha for the compositor to blend it;
+        // SDL asks for none unless told (the corners and shadows showed black).
+        SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
         m_renderer = SDL_CreateRenderer(m_window, -1, 0);
         if (m_renderer == nullptr) {
             _Log(LOG_WARNING, "SdlWindow::present", __LINE__, "no renderer: %s", SDL_GetError());
@@ -308,6 +396,11 @@ SDL_HitTestResult SdlWindow::hitTest(SDL_Window*, const SDL_Point* area, void* d
 }
 
 bool SdlWindow::enableHitTest() {
+    // SDL would start a toplevel move on a popup it never mapped; the program moves popups
+    // itself (see move()).
+    if (m_popup) {
+        return false;
+    }
     return SDL_SetWindowHitTest(m_window, &SdlWindow::hitTest, this) == 0;
 }
 
