@@ -119,7 +119,8 @@ int toKey(SDL_Keycode code) {
 }
 
 uint32_t toSdlFlags(uint32_t style) {
-    uint32_t flags = SDL_WINDOW_HIDDEN;
+    // High density: on a scaled Wayland output SDL gives the window that many pixels per unit.
+    uint32_t flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
     if ((style & kStyleBorderless) != 0) {
         flags |= SDL_WINDOW_BORDERLESS;
     }
@@ -189,6 +190,22 @@ bool onWayland() {
     return driver != nullptr && std::strcmp(driver, "wayland") == 0;
 }
 
+// SDL lists a Wayland output's full-resolution mode first and gives the desktop mode in the
+// logical size windows are laid out in; a whole-number ratio is the output's scale. Fractional
+// ones are left to the compositor.
+int outputPixelRatio() {
+    if (!onWayland()) {
+        return 1;
+    }
+    SDL_DisplayMode native{};
+    SDL_DisplayMode desktop{};
+    if (SDL_GetDisplayMode(0, 0, &native) != 0 || SDL_GetDesktopDisplayMode(0, &desktop) != 0 ||
+        desktop.w <= 0 || native.w % desktop.w != 0) {
+        return 1;
+    }
+    return std::clamp(native.w / desktop.w, 1, 4);
+}
+
 }  // namespace
 
 std::unique_ptr<SdlBackend> SdlBackend::create() {
@@ -225,7 +242,23 @@ std::unique_ptr<SdlBackend> SdlBackend::create() {
     }
     _Log(LOG_INFO, "SdlBackend::create", __LINE__, "SDL video driver %s",
          SDL_GetCurrentVideoDriver());
-    return std::unique_ptr<SdlBackend>(new SdlBackend(wakeType));
+    std::unique_ptr<SdlBackend> backend(new SdlBackend(wakeType));
+    backend->m_pixelRatio = outputPixelRatio();
+    if (backend->m_pixelRatio > 1) {
+        _Log(LOG_INFO, "SdlBackend::create", __LINE__,
+             "the output has %d pixels per unit: windows are drawn at that density",
+             backend->m_pixelRatio);
+    }
+    return backend;
+}
+
+int SdlBackend::toUnits(int pixels) const {
+    const int quotient = pixels / m_pixelRatio;
+    return quotient * m_pixelRatio > pixels ? quotient - 1 : quotient;
+}
+
+int SdlBackend::toUnitsCeil(int pixels) const {
+    return -toUnits(-pixels);
 }
 
 SdlBackend::SdlBackend(uint32_t wakeEventType) : m_wakeEventType(wakeEventType) {}
@@ -262,8 +295,9 @@ std::unique_ptr<Window> SdlBackend::createWindow(const WindowOptions& options) {
             return window;
         }
     }
-    SDL_Window* window = SDL_CreateWindow(options.title.c_str(), x, y, options.rect.width,
-                                          options.rect.height, toSdlFlags(options.style));
+    SDL_Window* window = SDL_CreateWindow(
+        options.title.c_str(), toUnits(x), toUnits(y), toUnitsCeil(options.rect.width),
+        toUnitsCeil(options.rect.height), toSdlFlags(options.style));
     if (window == nullptr) {
         _Log(LOG_WARNING, "SdlBackend::createWindow", __LINE__, "SDL_CreateWindow failed: %s",
              SDL_GetError());
@@ -276,8 +310,9 @@ std::unique_ptr<Window> SdlBackend::createWaylandPopup(const WindowOptions& opti
     // Without SDL's popup flags: SDL would map the window itself, and wrongly (see
     // WaylandShell). The window is never shown through SDL.
     const uint32_t flags = toSdlFlags(options.style & ~(kStylePopupMenu | kStyleTooltip));
-    SDL_Window* window = SDL_CreateWindow(options.title.c_str(), options.rect.x, options.rect.y,
-                                          options.rect.width, options.rect.height, flags);
+    SDL_Window* window =
+        SDL_CreateWindow(options.title.c_str(), toUnits(options.rect.x), toUnits(options.rect.y),
+                         toUnitsCeil(options.rect.width), toUnitsCeil(options.rect.height), flags);
     if (window == nullptr) {
         return nullptr;
     }
@@ -346,8 +381,9 @@ std::unique_ptr<Window> SdlBackend::createTranslucentWindow(const WindowOptions&
     if (driver != nullptr && std::strcmp(driver, "wayland") == 0) {
         // Wayland compositors always blend; the window's alpha reaches them through a renderer
         // whose surface keeps alpha (SDL_VIDEO_EGL_ALLOW_TRANSPARENCY, set at start-up).
-        SDL_Window* window = SDL_CreateWindow(options.title.c_str(), x, y, options.rect.width,
-                                              options.rect.height, flags);
+        SDL_Window* window = SDL_CreateWindow(options.title.c_str(), toUnits(x), toUnits(y),
+                                              toUnitsCeil(options.rect.width),
+                                              toUnitsCeil(options.rect.height), flags);
         return window != nullptr
                    ? std::make_unique<SdlWindow>(*this, window, Transparency::PerPixel)
                    : nullptr;
@@ -428,7 +464,7 @@ Point SdlBackend::cursorPosition() {
     }
     Point point;
     SDL_GetGlobalMouseState(&point.x, &point.y);
-    return point;
+    return Point{toPixels(point.x), toPixels(point.y)};
 }
 
 void SdlBackend::trackCursor(uint32_t windowId, int x, int y) {
@@ -439,7 +475,7 @@ void SdlBackend::trackCursor(uint32_t windowId, int x, int y) {
     int left = 0;
     int top = 0;
     SDL_GetWindowPosition(window, &left, &top);
-    m_cursor = Point{left + x, top + y};
+    m_cursor = Point{toPixels(left) + x, toPixels(top) + y};
     m_cursorSeen = true;
 }
 
@@ -452,6 +488,8 @@ Rect SdlBackend::displayBoundsNear(Point point) {
         if (SDL_GetDisplayUsableBounds(i, &bounds) != 0) {
             continue;
         }
+        bounds = SDL_Rect{toPixels(bounds.x), toPixels(bounds.y), toPixels(bounds.w),
+                          toPixels(bounds.h)};
         const long long distance = squaredDistance(bounds, point);
         if (bestDistance < 0 || distance < bestDistance) {
             best = bounds;
@@ -538,13 +576,13 @@ bool SdlBackend::translateWindowEvent(const SDL_WindowEvent& native, WindowEvent
             return true;
         case SDL_WINDOWEVENT_MOVED:
             event.type = T::Moved;
-            event.x = native.data1;
-            event.y = native.data2;
+            event.x = toPixels(native.data1);
+            event.y = toPixels(native.data2);
             return true;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             event.type = T::Resized;
-            event.width = native.data1;
-            event.height = native.data2;
+            event.width = toPixels(native.data1);
+            event.height = toPixels(native.data2);
             return true;
         case SDL_WINDOWEVENT_LEAVE:
             event.type = T::MouseLeave;
@@ -580,8 +618,8 @@ bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
         case SDL_MOUSEMOTION:
             event.type = T::MouseMove;
             event.window = native.motion.windowID;
-            event.x = native.motion.x;
-            event.y = native.motion.y;
+            event.x = toPixels(native.motion.x);
+            event.y = toPixels(native.motion.y);
             event.modifiers = currentModifiers();
             trackCursor(native.motion.windowID, event.x, event.y);
             return true;
@@ -589,8 +627,8 @@ bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
         case SDL_MOUSEBUTTONUP:
             event.type = native.type == SDL_MOUSEBUTTONDOWN ? T::ButtonDown : T::ButtonUp;
             event.window = native.button.windowID;
-            event.x = native.button.x;
-            event.y = native.button.y;
+            event.x = toPixels(native.button.x);
+            event.y = toPixels(native.button.y);
             event.button = toButton(native.button.button);
             event.clicks = native.button.clicks;
             event.modifiers = currentModifiers();
@@ -603,8 +641,8 @@ bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
             }
             event.type = T::Wheel;
             event.window = native.wheel.windowID;
-            event.x = native.wheel.mouseX;
-            event.y = native.wheel.mouseY;
+            event.x = toPixels(native.wheel.mouseX);
+            event.y = toPixels(native.wheel.mouseY);
             event.wheelDelta = static_cast<int>(std::lround(notches * 120.0f));
             event.modifiers = currentModifiers();
             return event.wheelDelta != 0;
@@ -635,6 +673,8 @@ bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
                 SDL_free(native.drop.file);
             }
             SDL_GetMouseState(&event.x, &event.y);
+            event.x = toPixels(event.x);
+            event.y = toPixels(event.y);
             return true;
         }
         default:

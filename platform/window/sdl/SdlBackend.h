@@ -38,6 +38,14 @@ public:
                         const std::string& text) override;
 
     SDL_Cursor* systemCursor(Cursor cursor);
+    // Pixels per SDL window unit: the Wayland output's whole-number scale, where windows are
+    // laid out in logical units and drawn with that many pixels per unit; 1 elsewhere. Every
+    // coordinate the program sees is in pixels.
+    int pixelRatio() const { return m_pixelRatio; }
+    int toPixels(int units) const { return units * m_pixelRatio; }
+    // Positions round down, sizes up, so a window always holds its whole picture.
+    int toUnits(int pixels) const;
+    int toUnitsCeil(int pixels) const;
     // The window a Wayland popup opens on: the one with the keyboard (a menu), else the one
     // under the pointer (a tooltip); a popup's own parent when that is another popup.
     SDL_Window* popupParentFor(const SdlWindow* popup);
@@ -73,6 +81,7 @@ private:
     std::string m_argbVisual;                 // X visual id with alpha, found on first use
     std::unique_ptr<WaylandShell> m_wayland;  // bound with the first popup
     std::vector<WindowId> m_keyedPopups;
+    int m_pixelRatio = 1;
 };
 
 }  // namespace platform::window

@@ -31,8 +31,8 @@ SdlWindow::SdlWindow(SdlBackend& backend, SDL_Window* window, std::unique_ptr<Wa
 SdlWindow::~SdlWindow() {
     // The popup's role objects go before SDL destroys the surface they belong to.
     if (m_popup) {
+        unmapPopup();
         m_popup.reset();
-        m_sdl.popupMapped(id(), false);
     }
     if (m_captured) {
         SDL_CaptureMouse(SDL_FALSE);
@@ -56,15 +56,19 @@ void SdlWindow::show() {
 
 void SdlWindow::hide() {
     if (m_popup) {
-        if (m_popup->mapped()) {
-            _Log(LOG_DEBUG, "SdlWindow::hide", __LINE__, "popup \"%s\" hidden",
-                 SDL_GetWindowTitle(m_window));
-        }
-        m_popup->unmap();
-        m_sdl.popupMapped(id(), false);
+        unmapPopup();
         return;
     }
     SDL_HideWindow(m_window);
+}
+
+void SdlWindow::unmapPopup() {
+    if (m_popup->mapped()) {
+        _Log(LOG_DEBUG, "SdlWindow::hide", __LINE__, "popup \"%s\" hidden",
+             SDL_GetWindowTitle(m_window));
+    }
+    m_popup->unmap();
+    m_sdl.popupMapped(id(), false);
 }
 
 bool SdlWindow::isVisible() const {
@@ -85,7 +89,7 @@ void SdlWindow::mapPopup() {
              SDL_GetWindowTitle(m_window));
         m_popup.reset();
         m_popupParent = nullptr;
-        SDL_SetWindowPosition(m_window, m_popupRect.x, m_popupRect.y);
+        SDL_SetWindowPosition(m_window, m_sdl.toUnits(m_popupRect.x), m_sdl.toUnits(m_popupRect.y));
         SDL_ShowWindow(m_window);
         return;
     }
@@ -94,8 +98,11 @@ void SdlWindow::mapPopup() {
     int parentX = 0;
     int parentY = 0;
     SDL_GetWindowPosition(m_popupParent, &parentX, &parentY);
-    const Point offset{m_popupRect.x - parentX, m_popupRect.y - parentY};
-    m_popup->map(parentSurface, offset, m_popupRect.width, m_popupRect.height);
+    const Point offset{m_popupRect.x - m_sdl.toPixels(parentX),
+                       m_popupRect.y - m_sdl.toPixels(parentY)};
+    m_popup->map(parentSurface, m_sdl.pixelRatio(),
+                 Point{m_sdl.toUnits(offset.x), m_sdl.toUnits(offset.y)},
+                 m_sdl.toUnitsCeil(m_popupRect.width), m_sdl.toUnitsCeil(m_popupRect.height));
     if (m_takesKeys) {
         m_sdl.popupMapped(id(), true);
     }
@@ -134,7 +141,8 @@ Rect SdlWindow::screenRect() const {
     Rect rect;
     SDL_GetWindowPosition(m_window, &rect.x, &rect.y);
     SDL_GetWindowSize(m_window, &rect.width, &rect.height);
-    return rect;
+    return Rect{m_sdl.toPixels(rect.x), m_sdl.toPixels(rect.y), m_sdl.toPixels(rect.width),
+                m_sdl.toPixels(rect.height)};
 }
 
 void SdlWindow::move(int x, int y) {
@@ -146,11 +154,11 @@ void SdlWindow::move(int x, int y) {
         }
         return;
     }
-    SDL_SetWindowPosition(m_window, x, y);
+    SDL_SetWindowPosition(m_window, m_sdl.toUnits(x), m_sdl.toUnits(y));
 }
 
 void SdlWindow::resize(int width, int height) {
-    SDL_SetWindowSize(m_window, width, height);
+    SDL_SetWindowSize(m_window, m_sdl.toUnitsCeil(width), m_sdl.toUnitsCeil(height));
     if (m_popup) {
         m_popupRect.width = width;
         m_popupRect.height = height;
@@ -166,7 +174,10 @@ void SdlWindow::present(cairo_surface_t* surface) {
         m_popup->present(surface);
         return;
     }
-    if (m_transparency == Transparency::PerPixel && m_renderer == nullptr) {
+    if ((m_transparency == Transparency::PerPixel || m_sdl.pixelRatio() > 1) &&
+        m_renderer == nullptr) {
+        // A window surface has one pixel per unit; a renderer draws the picture with all the
+        // pixels a scaled output gives the window.
         const char* driver = SDL_GetCurrentVideoDriver();
         if (driver != nullptr && SDL_strcmp(driver, "wayland") == 0) {
             presentWithRenderer(surface);
@@ -370,7 +381,8 @@ SDL_HitTestResult SdlWindow::hitTest(SDL_Window*, const SDL_Point* area, void* d
     if (self->listener() == nullptr || !self->isEnabled()) {
         return SDL_HITTEST_NORMAL;
     }
-    switch (self->listener()->onHitTest(Point{area->x, area->y})) {
+    const Point point{self->m_sdl.toPixels(area->x), self->m_sdl.toPixels(area->y)};
+    switch (self->listener()->onHitTest(point)) {
         case HitCode::Normal:
             return SDL_HITTEST_NORMAL;
         case HitCode::Caption:

@@ -80,6 +80,7 @@ private:
     SDL_Window* m_popupParent = nullptr;
     bool m_takesKeys = false;
     void mapPopup();
+    void unmapPopup();
 };
 
 }  // namespace platform::window

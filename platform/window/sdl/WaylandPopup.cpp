@@ -43,8 +43,9 @@ WaylandPopup::~WaylandPopup() {
     wl_display_flush(m_shell.display());
 }
 
-void WaylandPopup::map(xdg_surface* parent, Point offset, int width, int height) {
+void WaylandPopup::map(xdg_surface* parent, int scale, Point offset, int width, int height) {
     unmap();
+    m_scale = scale;
     if (parent == nullptr || width <= 0 || height <= 0) {
         return;
     }
@@ -94,14 +95,24 @@ void WaylandPopup::present(cairo_surface_t* picture) {
     if (width <= 0 || height <= 0) {
         return;
     }
-    const uint32_t format = cairo_image_surface_get_format(picture) == CAIRO_FORMAT_ARGB32
-                                ? WL_SHM_FORMAT_ARGB8888
-                                : WL_SHM_FORMAT_XRGB8888;
-    Buffer* buffer = freeBuffer(width, height, stride, format);
+    const bool alpha = cairo_image_surface_get_format(picture) == CAIRO_FORMAT_ARGB32;
+    const uint32_t format = alpha ? WL_SHM_FORMAT_ARGB8888 : WL_SHM_FORMAT_XRGB8888;
+    // A scaled buffer must be a whole number of units: an odd picture gets a transparent edge.
+    auto whole = [&](int pixels) { return (pixels + m_scale - 1) / m_scale * m_scale; };
+    const int bufferWidth = whole(width);
+    const int bufferHeight = whole(height);
+    Buffer* buffer = freeBuffer(bufferWidth, bufferHeight, bufferWidth * 4, format);
     if (buffer == nullptr) {
         return;
     }
-    std::memcpy(buffer->pixels, cairo_image_surface_get_data(picture), buffer->bytes);
+    auto* to = static_cast<unsigned char*>(buffer->pixels);
+    const unsigned char* from = cairo_image_surface_get_data(picture);
+    std::memset(to, 0, buffer->bytes);
+    for (int row = 0; row < height; ++row) {
+        std::memcpy(to + static_cast<std::size_t>(row) * buffer->stride,
+                    from + static_cast<std::size_t>(row) * stride,
+                    static_cast<std::size_t>(width) * 4);
+    }
     m_current = buffer;
     attachCurrent();
 }
@@ -111,8 +122,9 @@ void WaylandPopup::attachCurrent() {
         return;
     }
     m_current->busy = true;
+    wl_surface_set_buffer_scale(m_surface, m_scale);
     wl_surface_attach(m_surface, m_current->buffer, 0, 0);
-    wl_surface_damage(m_surface, 0, 0, m_current->width, m_current->height);
+    wl_surface_damage(m_surface, 0, 0, m_current->width / m_scale, m_current->height / m_scale);
     wl_surface_commit(m_surface);
     wl_display_flush(m_shell.display());
 }

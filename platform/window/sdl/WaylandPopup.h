@@ -29,8 +29,9 @@ public:
     WaylandPopup& operator=(const WaylandPopup&) = delete;
 
     // Maps the surface as a popup of `parent` with its top-left corner at `offset` from the
-    // parent's; an already mapped popup is mapped again there.
-    void map(xdg_surface* parent, Point offset, int width, int height);
+    // parent's (in the parent's units, `scale` picture pixels each); an already mapped popup is
+    // mapped again there.
+    void map(xdg_surface* parent, int scale, Point offset, int width, int height);
     void unmap();
     bool mapped() const { return m_popup != nullptr; }
     // Shows the picture (cairo's premultiplied ARGB32 or RGB24, as Wayland takes them); kept
@@ -53,6 +54,7 @@ private:
     xdg_surface* m_xdgSurface = nullptr;
     xdg_popup* m_popup = nullptr;
     bool m_configured = false;
+    int m_scale = 1;
     std::vector<std::unique_ptr<Buffer>> m_buffers;
     Buffer* m_current = nullptr;  // the last picture, attached once configured
 };
