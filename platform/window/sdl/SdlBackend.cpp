@@ -468,14 +468,13 @@ Point SdlBackend::cursorPosition() {
 }
 
 void SdlBackend::trackCursor(uint32_t windowId, int x, int y) {
-    SDL_Window* window = SDL_GetWindowFromID(windowId);
+    // The window's own idea of its place: SDL does not know where a Wayland popup is.
+    const WindowBase* window = findWindow(windowId);
     if (window == nullptr) {
         return;
     }
-    int left = 0;
-    int top = 0;
-    SDL_GetWindowPosition(window, &left, &top);
-    m_cursor = Point{toPixels(left) + x, toPixels(top) + y};
+    const Rect place = window->screenRect();
+    m_cursor = Point{place.x + x, place.y + y};
     m_cursorSeen = true;
 }
 
