@@ -48,7 +48,7 @@ SdlWindow::~SdlWindow() {
 
 void SdlWindow::show() {
     if (m_popup) {
-        mapPopup();
+        showPopup();
         return;
     }
     SDL_ShowWindow(m_window);
@@ -78,21 +78,32 @@ bool SdlWindow::isVisible() const {
     return (SDL_GetWindowFlags(m_window) & SDL_WINDOW_SHOWN) != 0;
 }
 
-void SdlWindow::mapPopup() {
-    m_popupParent = m_sdl.popupParentFor(this);
-    xdg_surface* parentSurface = WaylandShell::handlesOf(m_popupParent).shellSurface;
-    if (parentSurface == nullptr) {
+void SdlWindow::showPopup() {
+    SDL_Window* parent = m_sdl.popupParentFor(this);
+    if (WaylandShell::handlesOf(parent).shellSurface == nullptr) {
         // Nothing of ours has the keyboard or the pointer: the compositor places it instead,
         // as a window of its own, drawn through SDL from now on.
         _Log(LOG_INFO, "SdlWindow::show", __LINE__,
              "popup \"%s\" has no window to open on: shown as a window of its own",
              SDL_GetWindowTitle(m_window));
+        unmapPopup();
         m_popup.reset();
         m_popupParent = nullptr;
         SDL_SetWindowPosition(m_window, m_sdl.toUnits(m_popupRect.x), m_sdl.toUnits(m_popupRect.y));
         SDL_ShowWindow(m_window);
         return;
     }
+    m_popupParent = parent;
+    const Point offset = mapPopup();
+    if (m_takesKeys) {
+        m_sdl.popupMapped(id(), true);
+    }
+    _Log(LOG_DEBUG, "SdlWindow::show", __LINE__, "popup \"%s\" %dx%d at %d,%d of window %u",
+         SDL_GetWindowTitle(m_window), m_popupRect.width, m_popupRect.height, offset.x, offset.y,
+         SDL_GetWindowID(m_popupParent));
+}
+
+Point SdlWindow::mapPopup() {
     // The program places popups in the coordinates SDL reports for its windows; the compositor
     // needs the popup's place relative to its parent.
     int parentX = 0;
@@ -100,15 +111,10 @@ void SdlWindow::mapPopup() {
     SDL_GetWindowPosition(m_popupParent, &parentX, &parentY);
     const Point offset{m_popupRect.x - m_sdl.toPixels(parentX),
                        m_popupRect.y - m_sdl.toPixels(parentY)};
-    m_popup->map(parentSurface, m_sdl.pixelRatio(),
+    m_popup->map(WaylandShell::handlesOf(m_popupParent).shellSurface, m_sdl.pixelRatio(),
                  Point{m_sdl.toUnits(offset.x), m_sdl.toUnits(offset.y)},
                  m_sdl.toUnitsCeil(m_popupRect.width), m_sdl.toUnitsCeil(m_popupRect.height));
-    if (m_takesKeys) {
-        m_sdl.popupMapped(id(), true);
-    }
-    _Log(LOG_DEBUG, "SdlWindow::show", __LINE__, "popup \"%s\" %dx%d at %d,%d of window %u",
-         SDL_GetWindowTitle(m_window), m_popupRect.width, m_popupRect.height, offset.x, offset.y,
-         SDL_GetWindowID(m_popupParent));
+    return offset;
 }
 
 void SdlWindow::raise() {
@@ -147,9 +153,11 @@ Rect SdlWindow::screenRect() const {
 
 void SdlWindow::move(int x, int y) {
     if (m_popup) {
+        // A popup dragged by the program moves on the window it opened on.
+        const bool moved = m_popupRect.x != x || m_popupRect.y != y;
         m_popupRect.x = x;
         m_popupRect.y = y;
-        if (m_popup->mapped()) {
+        if (moved && m_popup->mapped()) {
             mapPopup();
         }
         return;

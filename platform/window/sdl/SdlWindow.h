@@ -79,7 +79,11 @@ private:
     Rect m_popupRect;
     SDL_Window* m_popupParent = nullptr;
     bool m_takesKeys = false;
-    void mapPopup();
+    // Shows a popup on the window with the keyboard (or the pointer), or as a window of its own
+    // when there is none.
+    void showPopup();
+    // Maps the popup on its parent at its place; that place relative to the parent, in pixels.
+    Point mapPopup();
     void unmapPopup();
 };
 
