@@ -121,6 +121,12 @@ int toKey(SDL_Keycode code) {
 uint32_t toSdlFlags(uint32_t style) {
     // High density: on a scaled Wayland output SDL gives the window that many pixels per unit.
     uint32_t flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
+    // SDL's own Wayland popups are unusable (see WaylandShell): such windows are ordinary ones
+    // there when the backend cannot map them itself.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr && std::strcmp(driver, "wayland") == 0) {
+        style &= ~(kStylePopupMenu | kStyleTooltip);
+    }
     if ((style & kStyleBorderless) != 0) {
         flags |= SDL_WINDOW_BORDERLESS;
     }
@@ -329,9 +335,9 @@ std::unique_ptr<Window> SdlBackend::createWaylandPopup(const WindowOptions& opti
     // Dialogs take the keys their parent receives; menus leave them to the parent, and
     // tooltips have no use for them.
     const bool takesKeys = (options.style & (kStylePopupMenu | kStyleTooltip)) == 0;
-    return std::make_unique<SdlWindow>(*this, window,
-                                       std::make_unique<WaylandPopup>(*m_wayland, handles.surface),
-                                       options.rect, takesKeys);
+    return std::make_unique<SdlWindow>(
+        *this, window, std::make_unique<WaylandPopup>(*m_wayland, handles.surface, m_pixelRatio),
+        options.rect, takesKeys);
 }
 
 WindowId SdlBackend::keyTarget(WindowId focused) {

@@ -33,8 +33,8 @@ struct WaylandPopup::Buffer {
     }
 };
 
-WaylandPopup::WaylandPopup(WaylandShell& shell, wl_surface* surface)
-    : m_shell(shell), m_surface(surface) {}
+WaylandPopup::WaylandPopup(WaylandShell& shell, wl_surface* surface, int scale)
+    : m_shell(shell), m_surface(surface), m_scale(scale) {}
 
 WaylandPopup::~WaylandPopup() {
     unmap();
@@ -44,17 +44,10 @@ WaylandPopup::~WaylandPopup() {
 }
 
 void WaylandPopup::map(xdg_surface* parent, int scale, Point offset, int width, int height) {
-    unmap();
-    m_scale = scale;
     if (parent == nullptr || width <= 0 || height <= 0) {
+        unmap();
         return;
     }
-    static const xdg_surface_listener surfaceListener = {&WaylandPopup::onConfigure};
-    static const xdg_popup_listener popupListener = {&WaylandPopup::onPopupConfigure,
-                                                     &WaylandPopup::onPopupDone,
-                                                     &WaylandPopup::onPopupRepositioned};
-    m_xdgSurface = xdg_wm_base_get_xdg_surface(m_shell.wmBase(), m_surface);
-    xdg_surface_add_listener(m_xdgSurface, &surfaceListener, this);
     // The popup's corner at the anchor point; the compositor slides it back onto the output
     // when it would hang off an edge.
     xdg_positioner* positioner = xdg_wm_base_create_positioner(m_shell.wmBase());
@@ -65,6 +58,23 @@ void WaylandPopup::map(xdg_surface* parent, int scale, Point offset, int width, 
     xdg_positioner_set_constraint_adjustment(positioner,
                                              XDG_POSITIONER_CONSTRAINT_ADJUSTMENT_SLIDE_X |
                                                  XDG_POSITIONER_CONSTRAINT_ADJUSTMENT_SLIDE_Y);
+    if (m_popup != nullptr && m_parent == parent && scale == m_scale &&
+        xdg_popup_get_version(m_popup) >= XDG_POPUP_REPOSITION_SINCE_VERSION) {
+        // Moved on the same parent: the compositor moves it without unmapping it.
+        xdg_popup_reposition(m_popup, positioner, ++m_repositions);
+        xdg_positioner_destroy(positioner);
+        wl_display_flush(m_shell.display());
+        return;
+    }
+    unmap();
+    m_scale = scale;
+    m_parent = parent;
+    static const xdg_surface_listener surfaceListener = {&WaylandPopup::onConfigure};
+    static const xdg_popup_listener popupListener = {&WaylandPopup::onPopupConfigure,
+                                                     &WaylandPopup::onPopupDone,
+                                                     &WaylandPopup::onPopupRepositioned};
+    m_xdgSurface = xdg_wm_base_get_xdg_surface(m_shell.wmBase(), m_surface);
+    xdg_surface_add_listener(m_xdgSurface, &surfaceListener, this);
     m_popup = xdg_surface_get_popup(m_xdgSurface, parent, positioner);
     xdg_positioner_destroy(positioner);
     xdg_popup_add_listener(m_popup, &popupListener, this);
@@ -82,6 +92,7 @@ void WaylandPopup::unmap() {
     xdg_surface_destroy(m_xdgSurface);
     m_popup = nullptr;
     m_xdgSurface = nullptr;
+    m_parent = nullptr;
     m_configured = false;
     wl_surface_attach(m_surface, nullptr, 0, 0);
     wl_surface_commit(m_surface);

@@ -23,14 +23,15 @@ class WaylandShell;
 // keeps the keys, as menus and tooltips expect.
 class WaylandPopup {
 public:
-    WaylandPopup(WaylandShell& shell, wl_surface* surface);
+    // `scale`: picture pixels per unit of the output.
+    WaylandPopup(WaylandShell& shell, wl_surface* surface, int scale);
     ~WaylandPopup();
     WaylandPopup(const WaylandPopup&) = delete;
     WaylandPopup& operator=(const WaylandPopup&) = delete;
 
     // Maps the surface as a popup of `parent` with its top-left corner at `offset` from the
-    // parent's (in the parent's units, `scale` picture pixels each); an already mapped popup is
-    // mapped again there.
+    // parent's (in the parent's units, `scale` picture pixels each); an already mapped popup
+    // moves there.
     void map(xdg_surface* parent, int scale, Point offset, int width, int height);
     void unmap();
     bool mapped() const { return m_popup != nullptr; }
@@ -53,6 +54,8 @@ private:
     wl_surface* m_surface;
     xdg_surface* m_xdgSurface = nullptr;
     xdg_popup* m_popup = nullptr;
+    xdg_surface* m_parent = nullptr;
+    uint32_t m_repositions = 0;
     bool m_configured = false;
     int m_scale = 1;
     std::vector<std::unique_ptr<Buffer>> m_buffers;
