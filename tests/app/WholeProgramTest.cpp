@@ -731,6 +731,19 @@ protected:
         return count == screen.rgb.size() ? std::optional<Screen>(screen) : std::nullopt;
     }
 
+    // The screen once two readings in a row agree (animations and hover washes settled).
+    std::optional<Screen> SettledGrab() {
+        std::optional<Screen> screen;
+        WaitFor(
+            [&] {
+                std::optional<Screen> previous = std::move(screen);
+                screen = Grab();
+                return previous && screen && previous->rgb == screen->rgb;
+            },
+            10s);
+        return screen;
+    }
+
     // The main window's top-left corner on the screen: the start of the first long run of its
     // frame colour (weston places new windows where it likes). Also gives the run's length,
     // the window's width.
@@ -800,14 +813,7 @@ protected:
         // (hover washes and fades settled): only the menu and the pressed button change then.
         Xdotool("mousemove " + std::to_string(window.x + kMenuButtonX * m_scale) + " " +
                 std::to_string(window.y + kMenuButtonY * m_scale));
-        std::optional<Screen> before;
-        WaitFor(
-            [&] {
-                std::optional<Screen> previous = std::move(before);
-                before = Grab();
-                return previous && before && previous->rgb == before->rgb;
-            },
-            10s);
+        const std::optional<Screen> before = SettledGrab();
         const std::size_t from = m_program->Output().size();
         Xdotool("click 1");
         if (!before || !Logged("popup \"Menu\" ", from)) {
@@ -891,8 +897,9 @@ TEST_F(WaylandSessionTest, DraggingTheTitleBarMovesTheWindow) {
 
 // The window menu opens under its button as a popup of the main window; the keys choose in it;
 // the about dialog opens centred on the main window with its corners showing the window behind,
-// and closes with Escape; with the mouse, the same through the menu entry and the dialog's close
-// button; the pairing list opens over the window and its arrows and Return choose a pair.
+// follows the pointer when dragged by its title, and closes with Escape; with the mouse, the same
+// through the menu entry and the dialog's close button; the pairing list opens over the window and
+// its arrows and Return choose a pair.
 TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
     StartCompositor(1, 1024, 768);
     if (IsSkipped() || HasFatalFailure()) {
@@ -929,6 +936,44 @@ TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
         },
         10s))
         << "corner " << colour[0] << "," << colour[1] << "," << colour[2];
+    // Dragged by its title, the dialog follows the pointer (the program moves it): its inside
+    // appears again, unchanged, as far off as the pointer went.
+    const std::optional<Screen> still = SettledGrab();
+    ASSERT_TRUE(still.has_value());
+    const int dx = window->x < 200 ? 40 : -40;
+    const int dy = 60;
+    const Point grip{window->x + dialog->x + 100, window->y + dialog->y + 22};
+    // In steps, each given time to reach the program, as a hand moves.
+    Xdotool("mousemove " + std::to_string(grip.x) + " " + std::to_string(grip.y));
+    std::string drag = "mousedown 1";
+    for (int step = 1; step <= 4; ++step) {
+        drag += " sleep 0.3 mousemove " + std::to_string(grip.x + dx * step / 4) + " " +
+                std::to_string(grip.y + dy * step / 4);
+    }
+    Xdotool(drag + " sleep 0.3 mouseup 1");
+    const int left = window->x + dialog->x + 20;
+    const int top = window->y + dialog->y + 50;
+    const int right = window->x + dialog->x + dialog->width - 20;
+    const int bottom = window->y + dialog->y + dialog->height - 20;
+    int differing = 0;
+    const bool followed = WaitFor(
+        [&] {
+            const std::optional<Screen> moved = Grab();
+            if (!moved) {
+                return false;
+            }
+            differing = 0;
+            for (int y = top; y < bottom; ++y) {
+                for (int x = left; x < right; ++x) {
+                    differing += still->At(x, y) != moved->At(x + dx, y + dy) ? 1 : 0;
+                }
+            }
+            return differing * 100 < (right - left) * (bottom - top);
+        },
+        10s);
+    EXPECT_TRUE(followed) << differing << " pixels of the dialog's inside are not where the "
+                          << "pointer took it";
+
     from = m_program->Output().size();
     Xdotool("key Escape");
     ASSERT_TRUE(Logged("popup \"Modal Dialog\" hidden", from)) << m_program->Output();
