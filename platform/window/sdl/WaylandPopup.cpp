@@ -5,6 +5,8 @@
 #include <wayland-client.h>
 
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #include "base/Log.h"
 #include "platform/window/sdl/WaylandShell.h"
@@ -43,29 +45,47 @@ WaylandPopup::~WaylandPopup() {
     wl_display_flush(m_shell.display());
 }
 
-void WaylandPopup::map(xdg_surface* parent, int scale, Point offset, int width, int height) {
-    if (parent == nullptr || width <= 0 || height <= 0) {
-        unmap();
-        return;
-    }
+xdg_positioner* WaylandPopup::makePositioner(const Place& place) const {
     // The popup's corner at the anchor point; the compositor slides it back onto the output
     // when it would hang off an edge.
     xdg_positioner* positioner = xdg_wm_base_create_positioner(m_shell.wmBase());
-    xdg_positioner_set_size(positioner, width, height);
-    xdg_positioner_set_anchor_rect(positioner, offset.x, offset.y, 1, 1);
+    xdg_positioner_set_size(positioner, place.width, place.height);
+    xdg_positioner_set_anchor_rect(positioner, place.offset.x, place.offset.y, 1, 1);
     xdg_positioner_set_anchor(positioner, XDG_POSITIONER_ANCHOR_TOP_LEFT);
     xdg_positioner_set_gravity(positioner, XDG_POSITIONER_GRAVITY_BOTTOM_RIGHT);
     xdg_positioner_set_constraint_adjustment(positioner,
                                              XDG_POSITIONER_CONSTRAINT_ADJUSTMENT_SLIDE_X |
                                                  XDG_POSITIONER_CONSTRAINT_ADJUSTMENT_SLIDE_Y);
+    return positioner;
+}
+
+void WaylandPopup::reposition(const Place& place) {
+    // One move at a time: the compositor confirms each with a configure; moves asked for
+    // meanwhile are merged into the last one, sent once the confirmation arrives.
+    if (m_moving) {
+        m_nextPlace = place;
+        return;
+    }
+    xdg_positioner* positioner = makePositioner(place);
+    xdg_popup_reposition(m_popup, positioner, ++m_repositions);
+    xdg_positioner_destroy(positioner);
+    m_moving = true;
+    wl_display_flush(m_shell.display());
+}
+
+void WaylandPopup::map(xdg_surface* parent, int scale, Point offset, int width, int height) {
+    if (parent == nullptr || width <= 0 || height <= 0) {
+        unmap();
+        return;
+    }
+    const Place place{offset, width, height};
     if (m_popup != nullptr && m_parent == parent && scale == m_scale &&
         xdg_popup_get_version(m_popup) >= XDG_POPUP_REPOSITION_SINCE_VERSION) {
         // Moved on the same parent: the compositor moves it without unmapping it.
-        xdg_popup_reposition(m_popup, positioner, ++m_repositions);
-        xdg_positioner_destroy(positioner);
-        wl_display_flush(m_shell.display());
+        reposition(place);
         return;
     }
+    xdg_positioner* positioner = makePositioner(place);
     unmap();
     m_scale = scale;
     m_parent = parent;
@@ -94,6 +114,8 @@ void WaylandPopup::unmap() {
     m_xdgSurface = nullptr;
     m_parent = nullptr;
     m_configured = false;
+    m_moving = false;
+    m_nextPlace.reset();
     wl_surface_attach(m_surface, nullptr, 0, 0);
     wl_surface_commit(m_surface);
     wl_display_flush(m_shell.display());
@@ -186,6 +208,12 @@ void WaylandPopup::onConfigure(void* data, xdg_surface* surface, uint32_t serial
     xdg_surface_ack_configure(surface, serial);
     self->m_configured = true;
     self->attachCurrent();
+    if (self->m_moving) {
+        self->m_moving = false;
+        if (const std::optional<Place> next = std::exchange(self->m_nextPlace, std::nullopt)) {
+            self->reposition(*next);
+        }
+    }
 }
 
 void WaylandPopup::onPopupConfigure(void*, xdg_popup*, int32_t, int32_t, int32_t, int32_t) {}

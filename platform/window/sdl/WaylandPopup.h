@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/window/WindowTypes.h"
@@ -11,6 +12,7 @@
 struct wl_buffer;
 struct wl_surface;
 struct xdg_popup;
+struct xdg_positioner;
 struct xdg_surface;
 
 namespace platform::window {
@@ -41,6 +43,13 @@ public:
 
 private:
     struct Buffer;
+    struct Place {
+        Point offset;
+        int width = 0;
+        int height = 0;
+    };
+    xdg_positioner* makePositioner(const Place& place) const;
+    void reposition(const Place& place);
     static void onConfigure(void* data, xdg_surface* surface, uint32_t serial);
     static void onPopupConfigure(void* data, xdg_popup* popup, int32_t x, int32_t y, int32_t width,
                                  int32_t height);
@@ -56,6 +65,8 @@ private:
     xdg_popup* m_popup = nullptr;
     xdg_surface* m_parent = nullptr;
     uint32_t m_repositions = 0;
+    bool m_moving = false;             // a move asked for, its configure not seen yet
+    std::optional<Place> m_nextPlace;  // the place asked for meanwhile
     bool m_configured = false;
     int m_scale = 1;
     std::vector<std::unique_ptr<Buffer>> m_buffers;
