@@ -25,6 +25,8 @@ packages=(
   weston xcompmgr
   # the desktop scale (Xft.dpi) is read from the X resource database
   libx11-dev
+  # menus, tooltips and dialogs on Wayland are xdg popups the backend maps itself
+  wayland-protocols libwayland-dev libwayland-bin
 )
 
 missing=()

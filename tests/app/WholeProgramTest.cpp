@@ -23,6 +23,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -176,7 +177,7 @@ protected:
         ASSERT_EQ(pipe(fds), 0);
         m_display = std::make_unique<Child>(
             std::vector<std::string>{m_xvfb->string(), "-displayfd", "3", "-screen", "0",
-                                     "1024x768x24", "-nolisten", "tcp"},
+                                     m_screenSize, "-nolisten", "tcp"},
             std::vector<std::string>{}, m_folder / "xvfb.out", fds[1]);
         close(fds[1]);
         ASSERT_TRUE(m_display->Started());
@@ -266,6 +267,7 @@ protected:
 
     std::optional<fs::path> m_xvfb;
     std::optional<fs::path> m_xdotool;
+    std::string m_screenSize = "1024x768x24";  // Xvfb's screen, set before SetUp
     fs::path m_folder;
     std::unique_ptr<Child> m_display;
     std::string m_displayName;
@@ -604,6 +606,448 @@ TEST_F(WholeProgramTest, RunsNativelyUnderAWaylandCompositor) {
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 0) << second.Output();
     EXPECT_TRUE(logged("Second start: main window brought to the front")) << first.Output();
+}
+
+// The program as a user works it under weston (nested in Xvfb, as above): input goes in through
+// the X window weston draws its output in, which weston hands to its Wayland clients; the
+// program's log and the screen's pixels tell what happened. At output scale 1 and 2.
+class WaylandSessionTest : public WholeProgramTest {
+protected:
+    struct Point {
+        int x = 0;
+        int y = 0;
+        bool operator==(const Point&) const = default;
+    };
+
+    // The main window's frame and title bar, which nothing else on weston's desktop shares.
+    static constexpr std::array<int, 3> kFrameGrey = {201, 201, 201};
+    // The main window's size and its menu button's middle, in units.
+    static constexpr int kMainWidth = 424;
+    static constexpr int kMainHeight = 515;
+    static constexpr int kMenuButtonX = 346;
+    static constexpr int kMenuButtonY = 22;
+
+    struct Popup {
+        int width = 0;
+        int height = 0;
+        int x = 0;  // from the main window's top-left corner, in pixels
+        int y = 0;
+    };
+
+    struct Screen {
+        int width = 0;
+        int height = 0;
+        std::vector<unsigned char> rgb;
+        std::array<int, 3> At(int x, int y) const {
+            const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
+            return {rgb[i], rgb[i + 1], rgb[i + 2]};
+        }
+    };
+
+    void SetUp() override {
+        // Room for weston's window at output scale 2 (twice its logical size).
+        m_screenSize = "1280x1440x24";
+        WholeProgramTest::SetUp();
+    }
+
+    // weston's output in logical units; at scale 2 its X window is twice as large.
+    void StartCompositor(int scale, int width, int height) {
+        m_scale = scale;
+        m_outputWidth = width * scale;
+        m_outputHeight = height * scale;
+        m_import = FindOnPath("import");
+        const std::optional<fs::path> weston = FindOnPath("weston");
+        if (!weston || !m_import) {
+            GTEST_SKIP() << "needs weston and ImageMagick's import (Debian packages weston, "
+                            "imagemagick)";
+        }
+        m_runtime = m_folder / "wayland-runtime";
+        fs::create_directories(m_runtime);
+        fs::permissions(m_runtime, fs::perms::owner_all, fs::perm_options::replace);
+        m_compositor = std::make_unique<Child>(
+            std::vector<std::string>{weston->string(), "--backend=x11-backend.so", "--use-pixman",
+                                     "--socket=" + m_socket, "--width=" + std::to_string(width),
+                                     "--height=" + std::to_string(height),
+                                     "--scale=" + std::to_string(scale), "--idle-time=0",
+                                     "--no-config"},
+            std::vector<std::string>{"DISPLAY=" + m_displayName,
+                                     "XDG_RUNTIME_DIR=" + m_runtime.string()},
+            m_folder / "weston.log");
+        ASSERT_TRUE(m_compositor->Started());
+        if (!WaitFor([&] { return fs::exists(m_runtime / m_socket); }, 20s)) {
+            GTEST_SKIP() << "weston did not start here: " << m_compositor->Output();
+        }
+    }
+
+    void StartWaylandProgram(const SimNeighbourhood& sim) {
+        const fs::path program = platform::paths::executableFolder() / "AuralisManager";
+        m_program = std::make_unique<Child>(
+            std::vector<std::string>{program.string()},
+            std::vector<std::string>{
+                "DISPLAY=", "WAYLAND_DISPLAY=" + m_socket, "XDG_RUNTIME_DIR=" + m_runtime.string(),
+                "SDL_VIDEODRIVER=wayland", "AURALIS_BACKEND=sim",
+                "AURALIS_SIM_SOCKET=" + sim.socket().string(), "AURALIS_WINDOW_BACKEND=sdl",
+                "AURALIS_LOG_STDERR=1", "AURALIS_LOG_LEVEL=debug", "AURALIS_OFFLINE=1",
+                "AURALIS_LANG=en-US",
+                // SDL 2.26's Wayland driver leaves a few allocations of its own at exit.
+                "ASAN_OPTIONS=detect_leaks=0"},
+            m_folder / "wayland.log");
+        ASSERT_TRUE(m_program->Started());
+        ASSERT_TRUE(Logged("Main window shown")) << m_program->Output() << m_compositor->Output();
+    }
+
+    bool Logged(const std::string& line, std::size_t from = 0) {
+        return WaitFor([&] { return m_program->Output().find(line, from) != std::string::npos; },
+                       20s);
+    }
+
+    // The place of the last popup shown whose title matches, from the program's log (from an
+    // offset in it on).
+    std::optional<Popup> LastPopup(const std::string& title, std::size_t from = 0) {
+        const std::string all = m_program->Output();
+        const std::string output = from < all.size() ? all.substr(from) : std::string();
+        const std::regex shown("popup \"" + title + "\" (\\d+)x(\\d+) at (-?\\d+),(-?\\d+) of");
+        std::optional<Popup> last;
+        for (auto it = std::sregex_iterator(output.begin(), output.end(), shown);
+             it != std::sregex_iterator(); ++it) {
+            last = Popup{std::stoi((*it)[1]), std::stoi((*it)[2]), std::stoi((*it)[3]),
+                         std::stoi((*it)[4])};
+        }
+        return last;
+    }
+
+    std::optional<Screen> Grab() {
+        const std::string command =
+            "timeout 10 " + m_import->string() + " -display " + m_displayName +
+            " -window root -crop " + std::to_string(m_outputWidth) + "x" +
+            std::to_string(m_outputHeight) + "+0+0 -depth 8 rgb:- 2>/dev/null";
+        Screen screen{m_outputWidth, m_outputHeight, {}};
+        screen.rgb.resize(static_cast<std::size_t>(m_outputWidth) * m_outputHeight * 3);
+        std::size_t count = 0;
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            count = fread(screen.rgb.data(), 1, screen.rgb.size(), pipe);
+            pclose(pipe);
+        }
+        return count == screen.rgb.size() ? std::optional<Screen>(screen) : std::nullopt;
+    }
+
+    // The screen once two readings in a row agree (animations and hover washes settled).
+    std::optional<Screen> SettledGrab() {
+        std::optional<Screen> screen;
+        WaitFor(
+            [&] {
+                std::optional<Screen> previous = std::move(screen);
+                screen = Grab();
+                return previous && screen && previous->rgb == screen->rgb;
+            },
+            10s);
+        return screen;
+    }
+
+    // The main window's top-left corner on the screen: the start of the first long run of its
+    // frame colour (weston places new windows where it likes). Also gives the run's length,
+    // the window's width.
+    std::optional<std::pair<Point, int>> LocateMainWindow() {
+        const std::optional<Screen> screen = Grab();
+        if (!screen) {
+            return std::nullopt;
+        }
+        for (int y = 0; y < screen->height; ++y) {
+            int run = 0;
+            for (int x = 0; x <= screen->width; ++x) {
+                if (x < screen->width && screen->At(x, y) == kFrameGrey) {
+                    ++run;
+                } else if (run >= kMainWidth * m_scale * 3 / 4) {
+                    return std::make_pair(Point{x - run, y}, run);
+                } else {
+                    run = 0;
+                }
+            }
+        }
+        return std::nullopt;
+    }
+
+    std::optional<Point> WaitForMainWindow() {
+        std::optional<std::pair<Point, int>> found;
+        WaitFor(
+            [&] {
+                found = LocateMainWindow();
+                return found.has_value();
+            },
+            10s);
+        return found ? std::optional<Point>(found->first) : std::nullopt;
+    }
+
+    void ClickScreen(int x, int y) {
+        Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
+        std::this_thread::sleep_for(150ms);
+        Xdotool("click 1");
+    }
+
+    // Pixels that differ between two pictures of the screen, inside and outside a rectangle
+    // (the rows of the main window above its animated picture only).
+    static std::pair<int, int> ChangedPixels(const Screen& before, const Screen& after,
+                                             Point window, int rows, const Popup& inside,
+                                             const Popup& ignored) {
+        int in = 0;
+        int out = 0;
+        auto within = [&](const Popup& r, int x, int y) {
+            return x >= window.x + r.x && x < window.x + r.x + r.width && y >= window.y + r.y &&
+                   y < window.y + r.y + r.height;
+        };
+        for (int y = std::max(0, window.y); y < std::min(after.height, window.y + rows); ++y) {
+            for (int x = 0; x < after.width; ++x) {
+                if (before.At(x, y) == after.At(x, y) || within(ignored, x, y)) {
+                    continue;
+                }
+                ++(within(inside, x, y) ? in : out);
+            }
+        }
+        return {in, out};
+    }
+
+    // Opens the window menu with the mouse; checks that it is drawn under its button, inside
+    // the main window, and nowhere else. Its place in the log.
+    std::optional<Popup> OpenMenu(Point window) {
+        // The pointer rests on the button first, and the screen is read once it stays the same
+        // (hover washes and fades settled): only the menu and the pressed button change then.
+        Xdotool("mousemove " + std::to_string(window.x + kMenuButtonX * m_scale) + " " +
+                std::to_string(window.y + kMenuButtonY * m_scale));
+        const std::optional<Screen> before = SettledGrab();
+        const std::size_t from = m_program->Output().size();
+        Xdotool("click 1");
+        if (!before || !Logged("popup \"Menu\" ", from)) {
+            ADD_FAILURE() << "the menu did not open: " << m_program->Output();
+            return std::nullopt;
+        }
+        std::optional<Popup> menu = LastPopup("Menu");
+        if (!menu) {
+            return std::nullopt;
+        }
+        // Under the title bar, below its button, within the window.
+        EXPECT_GT(menu->y, kMenuButtonY * m_scale);
+        EXPECT_GE(menu->x, 0);
+        EXPECT_LE(menu->x + menu->width, kMainWidth * m_scale);
+        // What changed on the screen (the menu drawn, its button pressed under the pointer) lies
+        // inside the menu's place; only the rows above the animated picture are compared.
+        const int button = 16 * m_scale;
+        const Popup pressed{2 * button, 2 * button, kMenuButtonX * m_scale - button,
+                            kMenuButtonY * m_scale - button};
+        std::pair<int, int> changed{0, 0};
+        WaitFor(
+            [&] {
+                const std::optional<Screen> after = Grab();
+                if (after) {
+                    changed = ChangedPixels(*before, *after, window, 230 * m_scale, *menu, pressed);
+                }
+                return changed.first > 200 * m_scale * m_scale;
+            },
+            10s);
+        EXPECT_GT(changed.first, 200 * m_scale * m_scale) << "the menu is not on the screen";
+        EXPECT_EQ(changed.second, 0) << "pixels changed outside the menu's place";
+        return menu;
+    }
+
+    int m_scale = 1;
+    int m_outputWidth = 0;
+    int m_outputHeight = 0;
+    std::optional<fs::path> m_import;
+    fs::path m_runtime;
+    const std::string m_socket = "auralis-test-wayland";
+    std::unique_ptr<Child> m_compositor;
+    std::unique_ptr<Child> m_program;
+};
+
+// A press in the title bar hands the move to the compositor (the window's hit test), and the
+// window follows the pointer.
+TEST_F(WaylandSessionTest, DraggingTheTitleBarMovesTheWindow) {
+    StartCompositor(1, 1024, 768);
+    if (IsSkipped() || HasFatalFailure()) {
+        return;
+    }
+    SimNeighbourhood sim(json::array());
+    ASSERT_TRUE(sim.started());
+    ASSERT_NO_FATAL_FAILURE(StartWaylandProgram(sim));
+    const std::optional<Point> start = WaitForMainWindow();
+    ASSERT_TRUE(start.has_value()) << "the main window is not on the screen";
+    // Towards the middle of the output, so that the whole move fits on it.
+    const int dx = start->x > 300 ? -150 : 150;
+    const int dy = start->y > 200 ? -60 : 60;
+    const Point grip{start->x + 150, start->y + 16};
+    std::optional<Point> now;
+    bool moved = false;
+    for (int attempt = 0; attempt < 3 && !moved; ++attempt) {
+        Xdotool("mousemove " + std::to_string(grip.x) + " " + std::to_string(grip.y));
+        Xdotool("mousedown 1 sleep 0.3 mousemove " + std::to_string(grip.x + dx / 3) + " " +
+                std::to_string(grip.y + dy / 3) + " sleep 0.2 mousemove " +
+                std::to_string(grip.x + dx) + " " + std::to_string(grip.y + dy) +
+                " sleep 0.2 mouseup 1");
+        moved = WaitFor(
+            [&] {
+                std::optional<std::pair<Point, int>> found = LocateMainWindow();
+                now = found ? std::optional<Point>(found->first) : std::nullopt;
+                return now && *now != *start;
+            },
+            3s);
+    }
+    ASSERT_TRUE(moved) << "the window did not move: " << m_program->Output();
+    EXPECT_EQ(now->x, start->x + dx);
+    EXPECT_EQ(now->y, start->y + dy);
+}
+
+// The window menu opens under its button as a popup of the main window; the keys choose in it;
+// the about dialog opens centred on the main window with its corners showing the window behind,
+// follows the pointer when dragged by its title, and closes with Escape; with the mouse, the same
+// through the menu entry and the dialog's close button; the pairing list opens over the window and
+// its arrows and Return choose a pair.
+TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
+    StartCompositor(1, 1024, 768);
+    if (IsSkipped() || HasFatalFailure()) {
+        return;
+    }
+    SimNeighbourhood sim(
+        json::array({{{"address", "70:5A:B6:01:4F:2A"}, {"name", "Auralis+ (4F2A)"}},
+                     {{"address", "70:5A:B6:00:77:A0"}, {"name", "Auralis (77A0)"}}}));
+    ASSERT_TRUE(sim.started());
+    ASSERT_NO_FATAL_FAILURE(StartWaylandProgram(sim));
+    const std::optional<Point> window = WaitForMainWindow();
+    ASSERT_TRUE(window.has_value()) << "the main window is not on the screen";
+
+    // Keyboard: the only choosable entry is the about entry.
+    ASSERT_TRUE(OpenMenu(*window).has_value());
+    std::size_t from = m_program->Output().size();
+    Xdotool("key Down");
+    Xdotool("key Return");
+    ASSERT_TRUE(Logged("popup \"Menu\" hidden", from)) << m_program->Output();
+    ASSERT_TRUE(Logged("popup \"Modal Dialog\" ", from)) << m_program->Output();
+    std::optional<Popup> dialog = LastPopup("Modal Dialog");
+    ASSERT_TRUE(dialog.has_value());
+    EXPECT_NEAR(dialog->x + dialog->width / 2, kMainWidth / 2, 2);
+    EXPECT_NEAR(dialog->y + dialog->height / 2, kMainHeight / 2, 2);
+    // The dialog's outermost corner pixel is its transparent shadow margin: it shows the
+    // (dimmed) main window, never black.
+    const Point corner{window->x + dialog->x + 1, window->y + dialog->y + 1};
+    std::array<int, 3> colour{};
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const std::optional<Screen> screen = Grab();
+            colour = screen ? screen->At(corner.x, corner.y) : std::array<int, 3>{};
+            return colour[0] + colour[1] + colour[2] > 3 * 100;
+        },
+        10s))
+        << "corner " << colour[0] << "," << colour[1] << "," << colour[2];
+    // Dragged by its title, the dialog follows the pointer (the program moves it): its inside
+    // appears again, unchanged, as far off as the pointer went.
+    const std::optional<Screen> still = SettledGrab();
+    ASSERT_TRUE(still.has_value());
+    const int dx = window->x < 200 ? 40 : -40;
+    const int dy = 60;
+    const Point grip{window->x + dialog->x + 100, window->y + dialog->y + 22};
+    // A quick drag: the steps come faster than the compositor confirms each move (a dialog
+    // moved that way once stopped after the first step).
+    Xdotool("mousemove " + std::to_string(grip.x) + " " + std::to_string(grip.y));
+    std::string drag = "mousedown 1 sleep 0.3";
+    for (int step = 1; step <= 4; ++step) {
+        drag += " mousemove " + std::to_string(grip.x + dx * step / 4) + " " +
+                std::to_string(grip.y + dy * step / 4) + " sleep 0.05";
+    }
+    Xdotool(drag + " sleep 0.3 mouseup 1");
+    const int left = window->x + dialog->x + 20;
+    const int top = window->y + dialog->y + 50;
+    const int right = window->x + dialog->x + dialog->width - 20;
+    const int bottom = window->y + dialog->y + dialog->height - 20;
+    int differing = 0;
+    const bool followed = WaitFor(
+        [&] {
+            const std::optional<Screen> moved = Grab();
+            if (!moved) {
+                return false;
+            }
+            differing = 0;
+            for (int y = top; y < bottom; ++y) {
+                for (int x = left; x < right; ++x) {
+                    differing += still->At(x, y) != moved->At(x + dx, y + dy) ? 1 : 0;
+                }
+            }
+            return differing * 100 < (right - left) * (bottom - top);
+        },
+        10s);
+    EXPECT_TRUE(followed) << differing << " pixels of the dialog's inside are not where the "
+                          << "pointer took it";
+
+    from = m_program->Output().size();
+    Xdotool("key Escape");
+    ASSERT_TRUE(Logged("popup \"Modal Dialog\" hidden", from)) << m_program->Output();
+
+    // Mouse: the about entry (the menu's second row), then the dialog's close button.
+    const std::optional<Popup> menu = OpenMenu(*window);
+    ASSERT_TRUE(menu.has_value());
+    from = m_program->Output().size();
+    ClickScreen(window->x + menu->x + menu->width / 2, window->y + menu->y + 60);
+    ASSERT_TRUE(Logged("popup \"Modal Dialog\" ", from)) << m_program->Output();
+    dialog = LastPopup("Modal Dialog");
+    ASSERT_TRUE(dialog.has_value());
+    from = m_program->Output().size();
+    // The close button sits 26 units in from the card's right edge, 22 down.
+    bool closed = false;
+    for (int attempt = 0; attempt < 5 && !closed; ++attempt) {
+        ClickScreen(window->x + dialog->x + dialog->width - 26, window->y + dialog->y + 22);
+        closed = WaitFor(
+            [&] {
+                return m_program->Output().find("popup \"Modal Dialog\" hidden", from) !=
+                       std::string::npos;
+            },
+            2s);
+    }
+    EXPECT_TRUE(closed) << m_program->Output();
+
+    // The pairing list, from the welcome screen's Connect button.
+    from = m_program->Output().size();
+    bool listed = false;
+    for (int attempt = 0; attempt < 5 && !listed; ++attempt) {
+        ClickScreen(window->x + 212, window->y + 451);
+        listed = WaitFor([&] { return LastPopup("[^\"]+", from).has_value(); }, 5s);
+    }
+    ASSERT_TRUE(listed) << m_program->Output();
+    EXPECT_NE(m_program->Output().find("ShowBluetoothDevicesPopup", from), std::string::npos);
+    const std::optional<Popup> list = LastPopup("[^\"]+", from);
+    ASSERT_TRUE(list.has_value());
+    EXPECT_GE(list->x, -list->width / 4);
+    EXPECT_LE(list->x + list->width, kMainWidth + list->width / 4);
+    // The arrows and Return choose a pair (the keys reach the list, not the window below).
+    from = m_program->Output().size();
+    Xdotool("key Down");
+    Xdotool("key Return");
+    EXPECT_TRUE(Logged("\" hidden", from)) << m_program->Output();
+    EXPECT_TRUE(Logged("Connected to device[", from)) << m_program->Output();
+}
+
+// At output scale 2 the program takes zoom 2 from the output and the compositor does not scale
+// it again: the window is 2 x 424 pixels wide on the screen, and its menu is drawn at that
+// density under its button.
+TEST_F(WaylandSessionTest, ScaledOutputDrawsTheWindowAtItsDensity) {
+    StartCompositor(2, 600, 700);
+    if (IsSkipped() || HasFatalFailure()) {
+        return;
+    }
+    SimNeighbourhood sim(json::array());
+    ASSERT_TRUE(sim.started());
+    ASSERT_NO_FATAL_FAILURE(StartWaylandProgram(sim));
+    EXPECT_TRUE(Logged("the output has 2 pixels per unit")) << m_program->Output();
+    EXPECT_TRUE(Logged("zoom 2.00 from the desktop's scale setting")) << m_program->Output();
+    EXPECT_EQ(m_program->Output().find("zoom 2.00 ->"), std::string::npos) << m_program->Output();
+    std::optional<std::pair<Point, int>> found;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            found = LocateMainWindow();
+            return found.has_value();
+        },
+        10s))
+        << "the main window is not on the screen";
+    EXPECT_NEAR(found->second, 2 * kMainWidth, 2);
+    const std::optional<Popup> menu = OpenMenu(found->first);
+    ASSERT_TRUE(menu.has_value());
+    EXPECT_EQ(menu->width % 2, 0);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include "platform/window/DesktopScale.h"
 #include "platform/window/Keys.h"
 #include "platform/window/sdl/SdlWindow.h"
+#include "platform/window/sdl/WaylandPopup.h"
+#include "platform/window/sdl/WaylandShell.h"
 #include "platform/window/sdl/X11Desktop.h"
 
 namespace platform::window {
@@ -117,7 +119,14 @@ int toKey(SDL_Keycode code) {
 }
 
 uint32_t toSdlFlags(uint32_t style) {
-    uint32_t flags = SDL_WINDOW_HIDDEN;
+    // High density: on a scaled Wayland output SDL gives the window that many pixels per unit.
+    uint32_t flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
+    // SDL's own Wayland popups are unusable (see WaylandShell): such windows are ordinary ones
+    // there when the backend cannot map them itself.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr && std::strcmp(driver, "wayland") == 0) {
+        style &= ~(kStylePopupMenu | kStyleTooltip);
+    }
     if ((style & kStyleBorderless) != 0) {
         flags |= SDL_WINDOW_BORDERLESS;
     }
@@ -178,6 +187,31 @@ long long squaredDistance(const SDL_Rect& rect, Point p) {
     return dx * dx + dy * dy;
 }
 
+// Windows that open over another of ours: menus, tooltips and dialogs (which stay out of the task
+// bar). On Wayland they are popups of that window, placed where the program puts them.
+constexpr uint32_t kWaylandPopupStyles = kStylePopupMenu | kStyleTooltip | kStyleSkipTaskbar;
+
+bool onWayland() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && std::strcmp(driver, "wayland") == 0;
+}
+
+// SDL lists a Wayland output's full-resolution mode first and gives the desktop mode in the
+// logical size windows are laid out in; a whole-number ratio is the output's scale. Fractional
+// ones are left to the compositor.
+int outputPixelRatio() {
+    if (!onWayland()) {
+        return 1;
+    }
+    SDL_DisplayMode native{};
+    SDL_DisplayMode desktop{};
+    if (SDL_GetDisplayMode(0, 0, &native) != 0 || SDL_GetDesktopDisplayMode(0, &desktop) != 0 ||
+        desktop.w <= 0 || native.w % desktop.w != 0) {
+        return 1;
+    }
+    return std::clamp(native.w / desktop.w, 1, 4);
+}
+
 }  // namespace
 
 std::unique_ptr<SdlBackend> SdlBackend::create() {
@@ -214,13 +248,30 @@ std::unique_ptr<SdlBackend> SdlBackend::create() {
     }
     _Log(LOG_INFO, "SdlBackend::create", __LINE__, "SDL video driver %s",
          SDL_GetCurrentVideoDriver());
-    return std::unique_ptr<SdlBackend>(new SdlBackend(wakeType));
+    std::unique_ptr<SdlBackend> backend(new SdlBackend(wakeType));
+    backend->m_pixelRatio = outputPixelRatio();
+    if (backend->m_pixelRatio > 1) {
+        _Log(LOG_INFO, "SdlBackend::create", __LINE__,
+             "the output has %d pixels per unit: windows are drawn at that density",
+             backend->m_pixelRatio);
+    }
+    return backend;
+}
+
+int SdlBackend::toUnits(int pixels) const {
+    const int quotient = pixels / m_pixelRatio;
+    return quotient * m_pixelRatio > pixels ? quotient - 1 : quotient;
+}
+
+int SdlBackend::toUnitsCeil(int pixels) const {
+    return -toUnits(-pixels);
 }
 
 SdlBackend::SdlBackend(uint32_t wakeEventType) : m_wakeEventType(wakeEventType) {}
 
 SdlBackend::~SdlBackend() {
     m_queue.clear();
+    m_wayland.reset();
     for (SDL_Cursor*& cursor : m_cursors) {
         if (cursor != nullptr) {
             SDL_FreeCursor(cursor);
@@ -240,19 +291,93 @@ std::unique_ptr<Window> SdlBackend::createWindow(const WindowOptions& options) {
         x = area.x + std::max(0, (area.width - options.rect.width) / 2);
         y = area.y + std::max(0, (area.height - options.rect.height) / 2);
     }
+    if (onWayland() && (options.style & kWaylandPopupStyles) != 0) {
+        if (std::unique_ptr<Window> window = createWaylandPopup(options)) {
+            return window;
+        }
+    }
     if ((options.style & kStyleTranslucent) != 0) {
         if (std::unique_ptr<Window> window = createTranslucentWindow(options, x, y)) {
             return window;
         }
     }
-    SDL_Window* window = SDL_CreateWindow(options.title.c_str(), x, y, options.rect.width,
-                                          options.rect.height, toSdlFlags(options.style));
+    SDL_Window* window = SDL_CreateWindow(
+        options.title.c_str(), toUnits(x), toUnits(y), toUnitsCeil(options.rect.width),
+        toUnitsCeil(options.rect.height), toSdlFlags(options.style));
     if (window == nullptr) {
         _Log(LOG_WARNING, "SdlBackend::createWindow", __LINE__, "SDL_CreateWindow failed: %s",
              SDL_GetError());
         return nullptr;
     }
     return std::make_unique<SdlWindow>(*this, window, Transparency::None);
+}
+
+std::unique_ptr<Window> SdlBackend::createWaylandPopup(const WindowOptions& options) {
+    // Without SDL's popup flags: SDL would map the window itself, and wrongly (see
+    // WaylandShell). The window is never shown through SDL.
+    const uint32_t flags = toSdlFlags(options.style & ~(kStylePopupMenu | kStyleTooltip));
+    SDL_Window* window =
+        SDL_CreateWindow(options.title.c_str(), toUnits(options.rect.x), toUnits(options.rect.y),
+                         toUnitsCeil(options.rect.width), toUnitsCeil(options.rect.height), flags);
+    if (window == nullptr) {
+        return nullptr;
+    }
+    const WaylandShell::Handles handles = WaylandShell::handlesOf(window);
+    if (m_wayland == nullptr) {
+        m_wayland = WaylandShell::connect(handles.display);
+    }
+    if (m_wayland == nullptr || handles.surface == nullptr) {
+        _Log(LOG_WARNING, "SdlBackend::createWindow", __LINE__,
+             "no xdg shell for \"%s\": it opens as a window of its own", options.title.c_str());
+        SDL_DestroyWindow(window);
+        return nullptr;
+    }
+    // Dialogs take the keys their parent receives; menus leave them to the parent, and
+    // tooltips have no use for them.
+    const bool takesKeys = (options.style & (kStylePopupMenu | kStyleTooltip)) == 0;
+    return std::make_unique<SdlWindow>(
+        *this, window, std::make_unique<WaylandPopup>(*m_wayland, handles.surface, m_pixelRatio),
+        options.rect, takesKeys);
+}
+
+WindowId SdlBackend::keyTarget(WindowId focused) {
+    // A dialog opened as a Wayland popup never gets the keyboard focus: the keys reach the
+    // window it opened on, and are the last such dialog's.
+    WindowId target = focused;
+    for (WindowId popup : m_keyedPopups) {
+        auto* window = static_cast<SdlWindow*>(findWindow(popup));
+        if (window != nullptr && window->takesParentKeys() &&
+            SDL_GetWindowID(window->popupParent()) == focused) {
+            target = popup;
+        }
+    }
+    return target;
+}
+
+void SdlBackend::popupMapped(WindowId popup, bool mapped) {
+    std::erase(m_keyedPopups, popup);
+    if (mapped) {
+        m_keyedPopups.push_back(popup);
+    }
+}
+
+SDL_Window* SdlBackend::popupParentFor(const SdlWindow* popup) {
+    for (SDL_Window* candidate : {SDL_GetKeyboardFocus(), SDL_GetMouseFocus()}) {
+        if (candidate == nullptr || candidate == popup->native()) {
+            continue;
+        }
+        auto* window = static_cast<SdlWindow*>(findWindow(SDL_GetWindowID(candidate)));
+        if (window == nullptr) {
+            continue;
+        }
+        if (!window->isWaylandPopup()) {
+            return candidate;
+        }
+        if (window->isVisible() && window->popupParent() != nullptr) {
+            return window->popupParent();
+        }
+    }
+    return nullptr;
 }
 
 std::unique_ptr<Window> SdlBackend::createTranslucentWindow(const WindowOptions& options, int x,
@@ -262,8 +387,9 @@ std::unique_ptr<Window> SdlBackend::createTranslucentWindow(const WindowOptions&
     if (driver != nullptr && std::strcmp(driver, "wayland") == 0) {
         // Wayland compositors always blend; the window's alpha reaches them through a renderer
         // whose surface keeps alpha (SDL_VIDEO_EGL_ALLOW_TRANSPARENCY, set at start-up).
-        SDL_Window* window = SDL_CreateWindow(options.title.c_str(), x, y, options.rect.width,
-                                              options.rect.height, flags);
+        SDL_Window* window = SDL_CreateWindow(options.title.c_str(), toUnits(x), toUnits(y),
+                                              toUnitsCeil(options.rect.width),
+                                              toUnitsCeil(options.rect.height), flags);
         return window != nullptr
                    ? std::make_unique<SdlWindow>(*this, window, Transparency::PerPixel)
                    : nullptr;
@@ -344,18 +470,17 @@ Point SdlBackend::cursorPosition() {
     }
     Point point;
     SDL_GetGlobalMouseState(&point.x, &point.y);
-    return point;
+    return Point{toPixels(point.x), toPixels(point.y)};
 }
 
 void SdlBackend::trackCursor(uint32_t windowId, int x, int y) {
-    SDL_Window* window = SDL_GetWindowFromID(windowId);
+    // The window's own idea of its place: SDL does not know where a Wayland popup is.
+    const WindowBase* window = findWindow(windowId);
     if (window == nullptr) {
         return;
     }
-    int left = 0;
-    int top = 0;
-    SDL_GetWindowPosition(window, &left, &top);
-    m_cursor = Point{left + x, top + y};
+    const Rect place = window->screenRect();
+    m_cursor = Point{place.x + x, place.y + y};
     m_cursorSeen = true;
 }
 
@@ -368,6 +493,8 @@ Rect SdlBackend::displayBoundsNear(Point point) {
         if (SDL_GetDisplayUsableBounds(i, &bounds) != 0) {
             continue;
         }
+        bounds = SDL_Rect{toPixels(bounds.x), toPixels(bounds.y), toPixels(bounds.w),
+                          toPixels(bounds.h)};
         const long long distance = squaredDistance(bounds, point);
         if (bestDistance < 0 || distance < bestDistance) {
             best = bounds;
@@ -454,13 +581,13 @@ bool SdlBackend::translateWindowEvent(const SDL_WindowEvent& native, WindowEvent
             return true;
         case SDL_WINDOWEVENT_MOVED:
             event.type = T::Moved;
-            event.x = native.data1;
-            event.y = native.data2;
+            event.x = toPixels(native.data1);
+            event.y = toPixels(native.data2);
             return true;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             event.type = T::Resized;
-            event.width = native.data1;
-            event.height = native.data2;
+            event.width = toPixels(native.data1);
+            event.height = toPixels(native.data2);
             return true;
         case SDL_WINDOWEVENT_LEAVE:
             event.type = T::MouseLeave;
@@ -496,8 +623,8 @@ bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
         case SDL_MOUSEMOTION:
             event.type = T::MouseMove;
             event.window = native.motion.windowID;
-            event.x = native.motion.x;
-            event.y = native.motion.y;
+            event.x = toPixels(native.motion.x);
+            event.y = toPixels(native.motion.y);
             event.modifiers = currentModifiers();
             trackCursor(native.motion.windowID, event.x, event.y);
             return true;
@@ -505,8 +632,8 @@ bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
         case SDL_MOUSEBUTTONUP:
             event.type = native.type == SDL_MOUSEBUTTONDOWN ? T::ButtonDown : T::ButtonUp;
             event.window = native.button.windowID;
-            event.x = native.button.x;
-            event.y = native.button.y;
+            event.x = toPixels(native.button.x);
+            event.y = toPixels(native.button.y);
             event.button = toButton(native.button.button);
             event.clicks = native.button.clicks;
             event.modifiers = currentModifiers();
@@ -519,8 +646,8 @@ bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
             }
             event.type = T::Wheel;
             event.window = native.wheel.windowID;
-            event.x = native.wheel.mouseX;
-            event.y = native.wheel.mouseY;
+            event.x = toPixels(native.wheel.mouseX);
+            event.y = toPixels(native.wheel.mouseY);
             event.wheelDelta = static_cast<int>(std::lround(notches * 120.0f));
             event.modifiers = currentModifiers();
             return event.wheelDelta != 0;
@@ -528,7 +655,7 @@ bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
         case SDL_KEYDOWN:
         case SDL_KEYUP:
             event.type = native.type == SDL_KEYDOWN ? T::KeyDown : T::KeyUp;
-            event.window = native.key.windowID;
+            event.window = keyTarget(native.key.windowID);
             event.key = toKey(native.key.keysym.sym);
             event.modifiers = currentModifiers();
             event.repeat = native.key.repeat != 0;
@@ -536,7 +663,7 @@ bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
             return true;
         case SDL_TEXTINPUT:
             event.type = T::TextInput;
-            event.window = native.text.windowID;
+            event.window = keyTarget(native.text.windowID);
             event.text = native.text.text;
             return true;
         case SDL_DROPBEGIN:
@@ -551,6 +678,8 @@ bool SdlBackend::translate(const SDL_Event& native, WindowEvent& event) {
                 SDL_free(native.drop.file);
             }
             SDL_GetMouseState(&event.x, &event.y);
+            event.x = toPixels(event.x);
+            event.y = toPixels(event.y);
             return true;
         }
         default:

@@ -2,6 +2,8 @@
 
 #include "base/Log.h"
 #include "platform/window/sdl/SdlBackend.h"
+#include "platform/window/sdl/WaylandPopup.h"
+#include "platform/window/sdl/WaylandShell.h"
 
 #include <SDL2/SDL_shape.h>
 
@@ -16,7 +18,22 @@ SdlWindow::SdlWindow(SdlBackend& backend, SDL_Window* window, Transparency trans
       m_window(window),
       m_transparency(transparency) {}
 
+SdlWindow::SdlWindow(SdlBackend& backend, SDL_Window* window, std::unique_ptr<WaylandPopup> popup,
+                     Rect rect, bool takesKeys)
+    : WindowBase(backend, SDL_GetWindowID(window)),
+      m_sdl(backend),
+      m_window(window),
+      m_transparency(Transparency::PerPixel),
+      m_popup(std::move(popup)),
+      m_popupRect(rect),
+      m_takesKeys(takesKeys) {}
+
 SdlWindow::~SdlWindow() {
+    // The popup's role objects go before SDL destroys the surface they belong to.
+    if (m_popup) {
+        unmapPopup();
+        m_popup.reset();
+    }
     if (m_captured) {
         SDL_CaptureMouse(SDL_FALSE);
     }
@@ -30,18 +47,80 @@ SdlWindow::~SdlWindow() {
 }
 
 void SdlWindow::show() {
+    if (m_popup) {
+        showPopup();
+        return;
+    }
     SDL_ShowWindow(m_window);
 }
 
 void SdlWindow::hide() {
+    if (m_popup) {
+        unmapPopup();
+        return;
+    }
     SDL_HideWindow(m_window);
 }
 
+void SdlWindow::unmapPopup() {
+    if (m_popup->mapped()) {
+        _Log(LOG_DEBUG, "SdlWindow::hide", __LINE__, "popup \"%s\" hidden",
+             SDL_GetWindowTitle(m_window));
+    }
+    m_popup->unmap();
+    m_sdl.popupMapped(id(), false);
+}
+
 bool SdlWindow::isVisible() const {
+    if (m_popup) {
+        return m_popup->mapped();
+    }
     return (SDL_GetWindowFlags(m_window) & SDL_WINDOW_SHOWN) != 0;
 }
 
+void SdlWindow::showPopup() {
+    SDL_Window* parent = m_sdl.popupParentFor(this);
+    if (WaylandShell::handlesOf(parent).shellSurface == nullptr) {
+        // Nothing of ours has the keyboard or the pointer: the compositor places it instead,
+        // as a window of its own, drawn through SDL from now on.
+        _Log(LOG_INFO, "SdlWindow::show", __LINE__,
+             "popup \"%s\" has no window to open on: shown as a window of its own",
+             SDL_GetWindowTitle(m_window));
+        unmapPopup();
+        m_popup.reset();
+        m_popupParent = nullptr;
+        SDL_SetWindowPosition(m_window, m_sdl.toUnits(m_popupRect.x), m_sdl.toUnits(m_popupRect.y));
+        SDL_ShowWindow(m_window);
+        return;
+    }
+    m_popupParent = parent;
+    const Point offset = mapPopup();
+    if (m_takesKeys) {
+        m_sdl.popupMapped(id(), true);
+    }
+    _Log(LOG_DEBUG, "SdlWindow::show", __LINE__, "popup \"%s\" %dx%d at %d,%d of window %u",
+         SDL_GetWindowTitle(m_window), m_popupRect.width, m_popupRect.height, offset.x, offset.y,
+         SDL_GetWindowID(m_popupParent));
+}
+
+Point SdlWindow::mapPopup() {
+    // The program places popups in the coordinates SDL reports for its windows; the compositor
+    // needs the popup's place relative to its parent.
+    int parentX = 0;
+    int parentY = 0;
+    SDL_GetWindowPosition(m_popupParent, &parentX, &parentY);
+    const Point offset{m_popupRect.x - m_sdl.toPixels(parentX),
+                       m_popupRect.y - m_sdl.toPixels(parentY)};
+    m_popup->map(WaylandShell::handlesOf(m_popupParent).shellSurface, m_sdl.pixelRatio(),
+                 Point{m_sdl.toUnits(offset.x), m_sdl.toUnits(offset.y)},
+                 m_sdl.toUnitsCeil(m_popupRect.width), m_sdl.toUnitsCeil(m_popupRect.height));
+    return offset;
+}
+
 void SdlWindow::raise() {
+    if (m_popup) {
+        return;  // popups are always above their parent
+    }
     // A minimised window comes back first: raising it alone would leave it in the task bar.
     if (isMinimized()) {
         SDL_RestoreWindow(m_window);
@@ -62,18 +141,36 @@ void SdlWindow::setTitle(const std::string& title) {
 }
 
 Rect SdlWindow::screenRect() const {
+    if (m_popup) {
+        return m_popupRect;
+    }
     Rect rect;
     SDL_GetWindowPosition(m_window, &rect.x, &rect.y);
     SDL_GetWindowSize(m_window, &rect.width, &rect.height);
-    return rect;
+    return Rect{m_sdl.toPixels(rect.x), m_sdl.toPixels(rect.y), m_sdl.toPixels(rect.width),
+                m_sdl.toPixels(rect.height)};
 }
 
 void SdlWindow::move(int x, int y) {
-    SDL_SetWindowPosition(m_window, x, y);
+    if (m_popup) {
+        // A popup dragged by the program moves on the window it opened on.
+        const bool moved = m_popupRect.x != x || m_popupRect.y != y;
+        m_popupRect.x = x;
+        m_popupRect.y = y;
+        if (moved && m_popup->mapped()) {
+            mapPopup();
+        }
+        return;
+    }
+    SDL_SetWindowPosition(m_window, m_sdl.toUnits(x), m_sdl.toUnits(y));
 }
 
 void SdlWindow::resize(int width, int height) {
-    SDL_SetWindowSize(m_window, width, height);
+    SDL_SetWindowSize(m_window, m_sdl.toUnitsCeil(width), m_sdl.toUnitsCeil(height));
+    if (m_popup) {
+        m_popupRect.width = width;
+        m_popupRect.height = height;
+    }
 }
 
 void SdlWindow::present(cairo_surface_t* surface) {
@@ -81,7 +178,14 @@ void SdlWindow::present(cairo_surface_t* surface) {
         return;
     }
     cairo_surface_flush(surface);
-    if (m_transparency == Transparency::PerPixel && m_renderer == nullptr) {
+    if (m_popup) {
+        m_popup->present(surface);
+        return;
+    }
+    if ((m_transparency == Transparency::PerPixel || m_sdl.pixelRatio() > 1) &&
+        m_renderer == nullptr) {
+        // A window surface has one pixel per unit; a renderer draws the picture with all the
+        // pixels a scaled output gives the window.
         const char* driver = SDL_GetCurrentVideoDriver();
         if (driver != nullptr && SDL_strcmp(driver, "wayland") == 0) {
             presentWithRenderer(surface);
@@ -218,6 +322,9 @@ void SdlWindow::presentWithRenderer(cairo_surface_t* surface) {
     const int width = cairo_image_surface_get_width(surface);
     const int height = cairo_image_surface_get_height(surface);
     if (m_renderer == nullptr) {
+        // The drawing surface must keep the picture's alpha for the compositor to blend it;
+        // SDL asks for none unless told (the corners and shadows showed black).
+        SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
         m_renderer = SDL_CreateRenderer(m_window, -1, 0);
         if (m_renderer == nullptr) {
             _Log(LOG_WARNING, "SdlWindow::present", __LINE__, "no renderer: %s", SDL_GetError());
@@ -282,7 +389,8 @@ SDL_HitTestResult SdlWindow::hitTest(SDL_Window*, const SDL_Point* area, void* d
     if (self->listener() == nullptr || !self->isEnabled()) {
         return SDL_HITTEST_NORMAL;
     }
-    switch (self->listener()->onHitTest(Point{area->x, area->y})) {
+    const Point point{self->m_sdl.toPixels(area->x), self->m_sdl.toPixels(area->y)};
+    switch (self->listener()->onHitTest(point)) {
         case HitCode::Normal:
             return SDL_HITTEST_NORMAL;
         case HitCode::Caption:
@@ -308,6 +416,11 @@ SDL_HitTestResult SdlWindow::hitTest(SDL_Window*, const SDL_Point* area, void* d
 }
 
 bool SdlWindow::enableHitTest() {
+    // SDL would start a toplevel move on a popup it never mapped; the program moves popups
+    // itself (see move()).
+    if (m_popup) {
+        return false;
+    }
     return SDL_SetWindowHitTest(m_window, &SdlWindow::hitTest, this) == 0;
 }
 

@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/window/BackendBase.h"
 #include "platform/window/ShapeMask.h"
@@ -10,11 +11,16 @@
 namespace platform::window {
 
 class SdlBackend;
+class WaylandPopup;
 
 // A native window made with SDL2. Pictures are copied onto the window's own surface.
 class SdlWindow : public WindowBase {
 public:
     SdlWindow(SdlBackend& backend, SDL_Window* window, Transparency transparency);
+    // A menu or tooltip on Wayland: `popup` maps and draws the window's surface, placed at
+    // `rect` in the same screen coordinates as its parent's.
+    SdlWindow(SdlBackend& backend, SDL_Window* window, std::unique_ptr<WaylandPopup> popup,
+              Rect rect, bool takesKeys);
     ~SdlWindow() override;
 
     void show() override;
@@ -40,6 +46,11 @@ public:
     void setWholeShape();
 
     SDL_Window* native() const { return m_window; }
+    bool isWaylandPopup() const { return m_popup != nullptr; }
+    // A dialog shown as a Wayland popup: its parent's keys are meant for it.
+    bool takesParentKeys() const { return m_popup != nullptr && m_takesKeys && isVisible(); }
+    // The window a Wayland popup was last mapped on; null for other windows.
+    SDL_Window* popupParent() const { return m_popupParent; }
 
 private:
     static SDL_HitTestResult hitTest(SDL_Window* window, const SDL_Point* area, void* data);
@@ -63,6 +74,17 @@ private:
     // alpha); never mixed with SDL_GetWindowSurface on the same window.
     SDL_Renderer* m_renderer = nullptr;
     SDL_Texture* m_texture = nullptr;
+    // Wayland menus and tooltips (see WaylandPopup): where the program placed them.
+    std::unique_ptr<WaylandPopup> m_popup;
+    Rect m_popupRect;
+    SDL_Window* m_popupParent = nullptr;
+    bool m_takesKeys = false;
+    // Shows a popup on the window with the keyboard (or the pointer), or as a window of its own
+    // when there is none.
+    void showPopup();
+    // Maps the popup on its parent at its place; that place relative to the parent, in pixels.
+    Point mapPopup();
+    void unmapPopup();
 };
 
 }  // namespace platform::window
