@@ -26,6 +26,7 @@
 #include "tests/common/TestSandbox.h"
 #include "tests/services/LocalHttpServer.h"
 #include "ui/SDialogFrame.h"
+#include "tests/common/Eventually.h"
 
 namespace app_test {
 namespace {
@@ -110,14 +111,10 @@ protected:
 
     // The size request runs on a thread of its own: real time passes meanwhile.
     bool WaitFor(const std::function<bool()>& done) {
-        for (int turn = 0; turn < 2000; ++turn) {
+        return testing_support::eventually([&] {
             Advance(5);
-            if (done()) {
-                return true;
-            }
-            std::this_thread::sleep_for(1ms);
-        }
-        return false;
+            return done();
+        });
     }
 
     void Offer() {

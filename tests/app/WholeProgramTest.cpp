@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,30 +31,23 @@
 #include "auralis/Version.h"
 #include "platform/Paths.h"
 #include "platform/bluetooth/sim/SimRequest.h"
+#include "tests/common/ChildProcess.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
+#include "tests/common/VirtualDisplay.h"
 #include "tests/integration/SimNeighbourhood.h"
 
-extern char** environ;
 
 namespace fs = std::filesystem;
 using integration::SimNeighbourhood;
+using testing_support::ChildOptions;
+using testing_support::ChildProcess;
+using testing_support::eventually;
+using testing_support::findOnPath;
 using nlohmann::json;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::optional<fs::path> FindOnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::stringstream folders(path != nullptr ? path : "");
-    std::string folder;
-    while (std::getline(folders, folder, ':')) {
-        const fs::path candidate = fs::path(folder) / program;
-        if (!folder.empty() && access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-    }
-    return std::nullopt;
-}
 
 std::string ReadFile(const fs::path& file) {
     std::ifstream in(file);
@@ -64,105 +56,11 @@ std::string ReadFile(const fs::path& file) {
     return text.str();
 }
 
-// A child process with extra environment variables, its output in a file. Ended with SIGTERM
-// (SIGKILL when it does not go within two seconds).
-class Child {
-public:
-    Child(std::vector<std::string> args, const std::vector<std::string>& extraEnvironment,
-          const fs::path& output, int extraFd = -1)
-        : m_output(output) {
-        // Inherited variables that the extras set again are left out, so the extras win.
-        auto overridden = [&](const std::string& entry) {
-            const std::string name = entry.substr(0, entry.find('=') + 1);
-            for (const std::string& extra : extraEnvironment) {
-                if (extra.compare(0, name.size(), name) == 0) {
-                    return true;
-                }
-            }
-            return false;
-        };
-        std::vector<std::string> environment;
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            if (!overridden(*entry)) {
-                environment.emplace_back(*entry);
-            }
-        }
-        environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (std::string& entry : environment) {
-            envp.push_back(entry.data());
-        }
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (extraFd >= 0) {
-            posix_spawn_file_actions_adddup2(&actions, extraFd, 3);
-        }
-        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
-            m_pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Child() { Stop(); }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool Started() const { return m_pid > 0; }
-    std::string Output() const { return ReadFile(m_output); }
-    // Waits for the process to end on its own; its exit status, or nothing on time-out.
-    std::optional<int> Wait(std::chrono::milliseconds limit) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (m_pid > 0 && std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return std::nullopt;
-    }
-    void Stop() {
-        if (m_pid <= 0) {
-            return;
-        }
-        kill(m_pid, SIGTERM);
-        if (!Wait(2s).has_value() && m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
-        }
-    }
-
-private:
-    fs::path m_output;
-    pid_t m_pid = -1;
-};
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return done();
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
 class WholeProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_xvfb = FindOnPath("Xvfb");
-        m_xdotool = FindOnPath("xdotool");
+        m_xvfb = findOnPath("Xvfb");
+        m_xdotool = findOnPath("xdotool");
         if (!m_xvfb || !m_xdotool) {
             GTEST_SKIP() << "needs Xvfb and xdotool (Debian packages xvfb, xdotool)";
         }
@@ -170,33 +68,9 @@ protected:
         StartDisplay();
     }
 
-    // Xvfb on a free display number, which it writes to the pipe once it accepts clients.
     void StartDisplay() {
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        m_display = std::make_unique<Child>(
-            std::vector<std::string>{m_xvfb->string(), "-displayfd", "3", "-screen", "0",
-                                     "1024x768x24", "-nolisten", "tcp"},
-            std::vector<std::string>{}, m_folder / "xvfb.out", fds[1]);
-        close(fds[1]);
-        ASSERT_TRUE(m_display->Started());
-        std::string number;
-        pollfd ready{fds[0], POLLIN, 0};
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (number.find('\n') == std::string::npos &&
-               std::chrono::steady_clock::now() < deadline) {
-            if (poll(&ready, 1, 100) > 0) {
-                char buffer[16];
-                const ssize_t got = read(fds[0], buffer, sizeof(buffer));
-                if (got <= 0) {
-                    break;
-                }
-                number.append(buffer, static_cast<std::size_t>(got));
-            }
-        }
-        close(fds[0]);
-        ASSERT_NE(number.find('\n'), std::string::npos) << "Xvfb did not start";
-        m_displayName = ":" + number.substr(0, number.find('\n'));
+        ASSERT_TRUE(m_display.start(*m_xvfb, m_folder)) << "Xvfb did not start";
+        m_displayName = m_display.name();
     }
 
     // One xdotool command on the display (bounded); its output.
@@ -217,7 +91,7 @@ protected:
     // The id of the first window with that title, polled until it exists.
     std::string FindWindow(const std::string& title) {
         std::string id;
-        WaitFor(
+        eventually(
             [&] {
                 id = Xdotool("search --name '^" + title + "$'");
                 return !id.empty();
@@ -233,30 +107,30 @@ protected:
         Xdotool("click 1");
     }
 
-    std::unique_ptr<Child> StartProgram(const SimNeighbourhood& sim, const std::string& output) {
+    std::unique_ptr<ChildProcess> StartProgram(const SimNeighbourhood& sim, const std::string& output) {
         return StartProgram(sim.socket(), "", output);
     }
 
-    std::unique_ptr<Child> StartProgram(const fs::path& socket, const std::string& updateUrl,
+    std::unique_ptr<ChildProcess> StartProgram(const fs::path& socket, const std::string& updateUrl,
                                         const std::string& output) {
         const fs::path program = platform::paths::executableFolder() / "AuralisManager";
-        return std::make_unique<Child>(
+        return std::make_unique<ChildProcess>(
             std::vector<std::string>{program.string()},
-            std::vector<std::string>{"DISPLAY=" + m_displayName, "AURALIS_BACKEND=sim",
-                                     "AURALIS_SIM_SOCKET=" + socket.string(),
-                                     "AURALIS_UPDATE_URL=" + updateUrl,
-                                     "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
-                                     "AURALIS_SCALE=1", "AURALIS_LANG=en-US"},
-            m_folder / output);
+            ChildOptions{.extraEnvironment = {"DISPLAY=" + m_displayName, "AURALIS_BACKEND=sim",
+                                              "AURALIS_SIM_SOCKET=" + socket.string(),
+                                              "AURALIS_UPDATE_URL=" + updateUrl,
+                                              "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
+                                              "AURALIS_SCALE=1", "AURALIS_LANG=en-US"},
+                         .output = m_folder / output});
     }
 
     // Clicks a point again and again until the program logs `line` (a widget may not take
     // clicks while it fades or zooms in).
-    bool PressUntilLogged(const std::string& window, int x, int y, const Child& program,
+    bool PressUntilLogged(const std::string& window, int x, int y, const ChildProcess& program,
                           const std::string& line) {
         for (int attempt = 0; attempt < 5; ++attempt) {
             ClickAt(window, x, y);
-            if (WaitFor([&] { return program.Output().find(line) != std::string::npos; }, 2s)) {
+            if (eventually([&] { return program.output().find(line) != std::string::npos; }, 2s)) {
                 return true;
             }
             std::this_thread::sleep_for(300ms);
@@ -267,7 +141,7 @@ protected:
     std::optional<fs::path> m_xvfb;
     std::optional<fs::path> m_xdotool;
     fs::path m_folder;
-    std::unique_ptr<Child> m_display;
+    testing_support::VirtualDisplay m_display;
     std::string m_displayName;
 };
 
@@ -276,22 +150,22 @@ TEST_F(WholeProgramTest, ConnectPickAPairReachHomeAndFailWhenItGoesSilent) {
         json::array({{{"address", "70:5A:B6:01:4F:2A"}, {"name", "Auralis+ (4F2A)"}},
                      {{"address", "70:5A:B6:00:77:A0"}, {"name", "Auralis (77A0)"}}}));
     ASSERT_TRUE(sim.started());
-    std::unique_ptr<Child> program = StartProgram(sim, "program.log");
-    ASSERT_TRUE(program->Started());
+    std::unique_ptr<ChildProcess> program = StartProgram(sim, "program.log");
+    ASSERT_TRUE(program->running());
     auto logged = [&](const std::string& line) {
-        return WaitFor([&] { return program->Output().find(line) != std::string::npos; }, 20s);
+        return eventually([&] { return program->output().find(line) != std::string::npos; }, 20s);
     };
-    ASSERT_TRUE(logged("Main window shown")) << program->Output();
-    EXPECT_NE(program->Output().find("Start checking application update"), std::string::npos);
+    ASSERT_TRUE(logged("Main window shown")) << program->output();
+    EXPECT_NE(program->output().find("Start checking application update"), std::string::npos);
 
     // A second start ends at once, without a window, and says why.
     {
-        std::unique_ptr<Child> second = StartProgram(sim, "second.log");
-        const std::optional<int> status = second->Wait(10s);
+        std::unique_ptr<ChildProcess> second = StartProgram(sim, "second.log");
+        const std::optional<int> status = second->wait(10s);
         ASSERT_TRUE(status.has_value());
         EXPECT_EQ(*status, 0);
-        EXPECT_NE(second->Output().find("AuralisManager aready running"), std::string::npos);
-        EXPECT_EQ(second->Output().find("Main window shown"), std::string::npos);
+        EXPECT_NE(second->output().find("AuralisManager aready running"), std::string::npos);
+        EXPECT_EQ(second->output().find("Main window shown"), std::string::npos);
     }
 
     const std::string main = FindWindow("Auralis Manager");
@@ -301,12 +175,12 @@ TEST_F(WholeProgramTest, ConnectPickAPairReachHomeAndFailWhenItGoesSilent) {
     bool pressed = false;
     for (int attempt = 0; attempt < 5 && !pressed; ++attempt) {
         ClickAt(main, 212, 451);
-        pressed = WaitFor(
-            [&] { return program->Output().find("OnConnectButtonClick") != std::string::npos; },
+        pressed = eventually(
+            [&] { return program->output().find("OnConnectButtonClick") != std::string::npos; },
             2s);
     }
-    ASSERT_TRUE(pressed) << program->Output();
-    ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->Output();
+    ASSERT_TRUE(pressed) << program->output();
+    ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->output();
 
     const std::string list = FindWindow("Pair Bluetooth earbuds");
     ASSERT_FALSE(list.empty());
@@ -316,30 +190,30 @@ TEST_F(WholeProgramTest, ConnectPickAPairReachHomeAndFailWhenItGoesSilent) {
     for (int attempt = 0; attempt < 5 && !chosen; ++attempt) {
         std::this_thread::sleep_for(400ms);
         ClickAt(list, 100, 8 + 28 + 10 + 15);
-        chosen = WaitFor(
-            [&] { return program->Output().find("ConnectToDevice") != std::string::npos; }, 2s);
+        chosen = eventually(
+            [&] { return program->output().find("ConnectToDevice") != std::string::npos; }, 2s);
     }
-    ASSERT_TRUE(chosen) << program->Output();
-    ASSERT_TRUE(logged("Connected to device[Auralis (77A0)] TWSStatus[1]")) << program->Output();
-    ASSERT_TRUE(logged("UpdateMainView viewType[4]")) << program->Output();
+    ASSERT_TRUE(chosen) << program->output();
+    ASSERT_TRUE(logged("Connected to device[Auralis (77A0)] TWSStatus[1]")) << program->output();
+    ASSERT_TRUE(logged("UpdateMainView viewType[4]")) << program->output();
 
     EXPECT_EQ(sim.ctl("SILENT 70:5A:B6:00:77:A0 ON"), "OK");
-    ASSERT_TRUE(logged("OnDeviceDisconnected: DisconnectError[0]")) << program->Output();
-    ASSERT_TRUE(logged("UpdateMainView viewType[3]")) << program->Output();
-    program->Stop();
+    ASSERT_TRUE(logged("OnDeviceDisconnected: DisconnectError[0]")) << program->output();
+    ASSERT_TRUE(logged("UpdateMainView viewType[3]")) << program->output();
+    program->stop();
 }
 
 // The demo of `make run`: the demo pairs and the update server of auralis-sim --demo.
 TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
     const fs::path socket = m_folder / "demo.sock";
     const fs::path simProgram = platform::paths::executableFolder() / "auralis-sim";
-    Child sim({simProgram.string(), "--demo", "--socket", socket.string()}, {},
-              m_folder / "sim.log");
-    ASSERT_TRUE(sim.Started());
+    ChildProcess sim({simProgram.string(), "--demo", "--socket", socket.string()},
+                     {.output = m_folder / "sim.log"});
+    ASSERT_TRUE(sim.running());
     std::string updateUrl;
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(eventually(
         [&] {
-            const std::string output = sim.Output();
+            const std::string output = sim.output();
             const std::size_t at = output.find("http://127.0.0.1:");
             if (at == std::string::npos || !fs::exists(socket)) {
                 return false;
@@ -349,7 +223,7 @@ TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
             return end != std::string::npos;
         },
         10s))
-        << sim.Output();
+        << sim.output();
     // The demo server offers a newer program too; offering this build's own version keeps the
     // start-up question about it out of the way of the clicks below.
     {
@@ -360,39 +234,39 @@ TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
         ASSERT_EQ(answer, "OK");
     }
 
-    std::unique_ptr<Child> program = StartProgram(socket, updateUrl, "update.log");
-    ASSERT_TRUE(program->Started());
+    std::unique_ptr<ChildProcess> program = StartProgram(socket, updateUrl, "update.log");
+    ASSERT_TRUE(program->running());
     auto logged = [&](const std::string& line, std::chrono::milliseconds limit = 20s) {
-        return WaitFor([&] { return program->Output().find(line) != std::string::npos; }, limit);
+        return eventually([&] { return program->output().find(line) != std::string::npos; }, limit);
     };
-    ASSERT_TRUE(logged("Main window shown")) << program->Output();
+    ASSERT_TRUE(logged("Main window shown")) << program->output();
     const std::string main = FindWindow("Auralis Manager");
     ASSERT_FALSE(main.empty());
     ASSERT_TRUE(PressUntilLogged(main, 212, 451, *program, "OnConnectButtonClick"))
-        << program->Output();
-    ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->Output();
+        << program->output();
+    ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->output();
     const std::string list = FindWindow("Pair Bluetooth earbuds");
     ASSERT_FALSE(list.empty());
     // The first row: "Auralis (77A0)", first generation, firmware 1.4.0.
     ASSERT_TRUE(PressUntilLogged(list, 100, 8 + 28 + 10 + 15, *program, "ConnectToDevice"))
-        << program->Output();
-    ASSERT_TRUE(logged("UpdateMainView viewType[4]")) << program->Output();
-    ASSERT_TRUE(logged("deviceVersionL[1.4.0]")) << program->Output();
+        << program->output();
+    ASSERT_TRUE(logged("UpdateMainView viewType[4]")) << program->output();
+    ASSERT_TRUE(logged("deviceVersionL[1.4.0]")) << program->output();
 
     // Home's lower part: the check button, centred, 112 + 17 units into the firmware screen,
     // which begins 8 + 32 + 32 + 229 units down the window.
     ASSERT_TRUE(PressUntilLogged(main, 212, 301 + 112 + 17, *program,
                                  "INVOKE_CHECK_UPDATE_FIRMWARE curVersion[1.4.0] "
                                  "newVersion[1.5.0]"))
-        << program->Output();
+        << program->output();
     // The update button: left under the new version's lines.
     ASSERT_TRUE(PressUntilLogged(main, 8 + 24 + 25, 301 + 90 + 17, *program, "PH_DOWNLOAD"))
-        << program->Output();
-    ASSERT_TRUE(logged("PH_COPY", 60s)) << program->Output();
-    ASSERT_TRUE(logged("OnDownloadFinish: Success[1]", 120s)) << program->Output();
+        << program->output();
+    ASSERT_TRUE(logged("PH_COPY", 60s)) << program->output();
+    ASSERT_TRUE(logged("OnDownloadFinish: Success[1]", 120s)) << program->output();
     // The earbuds restart and come back with the new version while the message is open.
-    ASSERT_TRUE(logged("deviceVersionL[1.5.0] deviceVersionR[1.5.0]", 60s)) << program->Output();
-    program->Stop();
+    ASSERT_TRUE(logged("deviceVersionL[1.5.0] deviceVersionR[1.5.0]", 60s)) << program->output();
+    program->stop();
 }
 
 // A second start knocks, and the first brings its window forward (from the task bar too);
@@ -401,25 +275,25 @@ TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
 TEST_F(WholeProgramTest, SecondStartBringsTheFirstWindowForwardAndCloseEndsTheProgram) {
     SimNeighbourhood sim(json::array());
     ASSERT_TRUE(sim.started());
-    std::unique_ptr<Child> program = StartProgram(sim, "first.log");
-    ASSERT_TRUE(program->Started());
+    std::unique_ptr<ChildProcess> program = StartProgram(sim, "first.log");
+    ASSERT_TRUE(program->running());
     auto logged = [&](const std::string& line) {
-        return WaitFor([&] { return program->Output().find(line) != std::string::npos; }, 20s);
+        return eventually([&] { return program->output().find(line) != std::string::npos; }, 20s);
     };
-    ASSERT_TRUE(logged("Main window shown")) << program->Output();
+    ASSERT_TRUE(logged("Main window shown")) << program->output();
     const std::string main = FindWindow("Auralis Manager");
     ASSERT_FALSE(main.empty());
     // Without a window manager minimising may do nothing; the knock must be answered anyway.
     Xdotool("windowminimize " + main);
 
-    std::unique_ptr<Child> second = StartProgram(sim, "second.log");
-    const std::optional<int> status = second->Wait(10s);
+    std::unique_ptr<ChildProcess> second = StartProgram(sim, "second.log");
+    const std::optional<int> status = second->wait(10s);
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 0);
-    EXPECT_NE(second->Output().find("asked the running instance"), std::string::npos)
-        << second->Output();
-    ASSERT_TRUE(logged("Second start: main window brought to the front")) << program->Output();
-    EXPECT_TRUE(WaitFor(
+    EXPECT_NE(second->output().find("asked the running instance"), std::string::npos)
+        << second->output();
+    ASSERT_TRUE(logged("Second start: main window brought to the front")) << program->output();
+    EXPECT_TRUE(eventually(
         [&] {
             return Xdotool("search --onlyvisible --name '^Auralis Manager$'").find(main) !=
                    std::string::npos;
@@ -431,15 +305,15 @@ TEST_F(WholeProgramTest, SecondStartBringsTheFirstWindowForwardAndCloseEndsThePr
     std::this_thread::sleep_for(150ms);
     const auto clicked = std::chrono::steady_clock::now();
     Xdotool("click 1");
-    const std::optional<int> ended = program->Wait(10s);
+    const std::optional<int> ended = program->wait(10s);
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - clicked);
-    ASSERT_TRUE(ended.has_value()) << program->Output();
+    ASSERT_TRUE(ended.has_value()) << program->output();
     EXPECT_EQ(*ended, 0);
     std::printf("close to exit: %lld ms (click included)\n",
                 static_cast<long long>(elapsed.count()));
     EXPECT_LT(elapsed, 2s);
-    const std::string output = program->Output();
+    const std::string output = program->output();
     EXPECT_NE(output.find("AuralisManager ends, exit code 0"), std::string::npos) << output;
 }
 
@@ -483,39 +357,40 @@ protected:
 };
 
 TEST_P(PopupCornerTest, DeviceListCornerShowsTheMainWindowBehind) {
-    m_import = FindOnPath("import");
+    m_import = findOnPath("import");
     if (!m_import) {
         GTEST_SKIP() << "needs ImageMagick's import (Debian package imagemagick)";
     }
     const bool composited = GetParam();
-    std::unique_ptr<Child> compositor;
+    std::unique_ptr<ChildProcess> compositor;
     if (composited) {
-        const std::optional<fs::path> xcompmgr = FindOnPath("xcompmgr");
+        const std::optional<fs::path> xcompmgr = findOnPath("xcompmgr");
         if (!xcompmgr) {
             GTEST_SKIP() << "needs xcompmgr (Debian package xcompmgr)";
         }
-        compositor = std::make_unique<Child>(std::vector<std::string>{xcompmgr->string()},
-                                             std::vector<std::string>{"DISPLAY=" + m_displayName},
-                                             m_folder / "xcompmgr.log");
-        ASSERT_TRUE(compositor->Started());
+        compositor = std::make_unique<ChildProcess>(
+            std::vector<std::string>{xcompmgr->string()},
+            ChildOptions{.extraEnvironment = {"DISPLAY=" + m_displayName},
+                         .output = m_folder / "xcompmgr.log"});
+        ASSERT_TRUE(compositor->running());
     }
     SimNeighbourhood sim(
         json::array({{{"address", "70:5A:B6:01:4F:2A"}, {"name", "Auralis+ (4F2A)"}},
                      {{"address", "70:5A:B6:00:77:A0"}, {"name", "Auralis (77A0)"}}}));
     ASSERT_TRUE(sim.started());
-    std::unique_ptr<Child> program = StartProgram(sim, "program.log");
-    ASSERT_TRUE(program->Started());
+    std::unique_ptr<ChildProcess> program = StartProgram(sim, "program.log");
+    ASSERT_TRUE(program->running());
     auto logged = [&](const std::string& line) {
-        return WaitFor([&] { return program->Output().find(line) != std::string::npos; }, 20s);
+        return eventually([&] { return program->output().find(line) != std::string::npos; }, 20s);
     };
-    ASSERT_TRUE(logged("Main window shown")) << program->Output();
+    ASSERT_TRUE(logged("Main window shown")) << program->output();
     const std::string main = FindWindow("Auralis Manager");
     ASSERT_FALSE(main.empty());
     ASSERT_TRUE(PressUntilLogged(main, 212, 451, *program, "ShowBluetoothDevicesPopup\n"))
-        << program->Output();
+        << program->output();
     ASSERT_TRUE(logged(composited ? "\"Modal Dialog\" has per-pixel transparency"
                                   : "no compositor: \"Modal Dialog\" takes the shape"))
-        << program->Output();
+        << program->output();
 
     const std::string list = FindWindow("Pair Bluetooth earbuds");
     ASSERT_FALSE(list.empty());
@@ -535,7 +410,7 @@ TEST_P(PopupCornerTest, DeviceListCornerShowsTheMainWindowBehind) {
         }
         return true;
     };
-    const bool matches = WaitFor(
+    const bool matches = eventually(
         [&] {
             corner = ScreenPixel(left + 1, top + 1);
             behind = ScreenPixel(left - 2, top + 1);
@@ -548,7 +423,7 @@ TEST_P(PopupCornerTest, DeviceListCornerShowsTheMainWindowBehind) {
                          << (*behind)[2];
     // The reference is the light main window, not the black screen around it.
     EXPECT_GT((*behind)[0] + (*behind)[1] + (*behind)[2], 3 * 160);
-    program->Stop();
+    program->stop();
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutCompositor, PopupCornerTest, ::testing::Bool(),
@@ -561,7 +436,7 @@ INSTANTIATE_TEST_SUITE_P(WithAndWithoutCompositor, PopupCornerTest, ::testing::B
 // crashes while starting without one. The program must start natively (not through
 // XWayland), show its window, answer a second start and end cleanly.
 TEST_F(WholeProgramTest, RunsNativelyUnderAWaylandCompositor) {
-    const std::optional<fs::path> weston = FindOnPath("weston");
+    const std::optional<fs::path> weston = findOnPath("weston");
     if (!weston) {
         GTEST_SKIP() << "needs weston (Debian package weston)";
     }
@@ -569,14 +444,14 @@ TEST_F(WholeProgramTest, RunsNativelyUnderAWaylandCompositor) {
     fs::create_directories(runtime);
     fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
     const std::string socket = "auralis-test-wayland";
-    Child compositor(
+    ChildProcess compositor(
         {weston->string(), "--backend=x11-backend.so", "--use-pixman", "--socket=" + socket,
          "--width=1024", "--height=768", "--idle-time=0", "--no-config"},
-        {"DISPLAY=" + m_displayName, "XDG_RUNTIME_DIR=" + runtime.string()},
-        m_folder / "weston.log");
-    ASSERT_TRUE(compositor.Started());
-    if (!WaitFor([&] { return fs::exists(runtime / socket); }, 20s)) {
-        GTEST_SKIP() << "weston did not start here: " << compositor.Output();
+        {.extraEnvironment = {"DISPLAY=" + m_displayName, "XDG_RUNTIME_DIR=" + runtime.string()},
+         .output = m_folder / "weston.log"});
+    ASSERT_TRUE(compositor.running());
+    if (!eventually([&] { return fs::exists(runtime / socket); }, 20s)) {
+        GTEST_SKIP() << "weston did not start here: " << compositor.output();
     }
 
     SimNeighbourhood sim(json::array());
@@ -591,19 +466,21 @@ TEST_F(WholeProgramTest, RunsNativelyUnderAWaylandCompositor) {
         // allocations of its own at exit; leaks stay
         // checked in every X11 run of the program.
         "ASAN_OPTIONS=detect_leaks=0"};
-    Child first({program.string()}, environment, m_folder / "wayland.log");
-    ASSERT_TRUE(first.Started());
+    ChildProcess first({program.string()},
+                       {.extraEnvironment = environment, .output = m_folder / "wayland.log"});
+    ASSERT_TRUE(first.running());
     auto logged = [&](const std::string& line) {
-        return WaitFor([&] { return first.Output().find(line) != std::string::npos; }, 20s);
+        return eventually([&] { return first.output().find(line) != std::string::npos; }, 20s);
     };
-    ASSERT_TRUE(logged("Main window shown")) << first.Output() << compositor.Output();
-    EXPECT_NE(first.Output().find("SDL video driver wayland"), std::string::npos) << first.Output();
+    ASSERT_TRUE(logged("Main window shown")) << first.output() << compositor.output();
+    EXPECT_NE(first.output().find("SDL video driver wayland"), std::string::npos) << first.output();
 
-    Child second({program.string()}, environment, m_folder / "wayland-second.log");
-    const std::optional<int> status = second.Wait(10s);
+    ChildProcess second({program.string()}, {.extraEnvironment = environment,
+                                              .output = m_folder / "wayland-second.log"});
+    const std::optional<int> status = second.wait(10s);
     ASSERT_TRUE(status.has_value());
-    EXPECT_EQ(*status, 0) << second.Output();
-    EXPECT_TRUE(logged("Second start: main window brought to the front")) << first.Output();
+    EXPECT_EQ(*status, 0) << second.output();
+    EXPECT_TRUE(logged("Second start: main window brought to the front")) << first.output();
 }
 
 }  // namespace

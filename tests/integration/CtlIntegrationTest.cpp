@@ -5,13 +5,13 @@
 #include <sstream>
 #include <thread>
 
-#include "fota/PackageWriter.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/ctl/RunCtl.h"
-#include "tests/integration/SimNeighbourhood.h"
+#include "tests/integration/CtlAgainstSim.h"
 
 using ctl_test::runCtl;
-using integration::SimNeighbourhood;
+using integration::jsonLines;
+using integration::writeCtlPackage;
 using nlohmann::json;
 using namespace std::chrono_literals;
 
@@ -41,15 +41,6 @@ json demoPairs() {
                         {{"address", "70:5A:B6:00:00:01"}, {"name", "Speaker"}}});
 }
 
-std::vector<json> jsonLines(const std::string& text) {
-    std::vector<json> objects;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        objects.push_back(json::parse(line, nullptr, false));
-    }
-    return objects;
-}
-
 std::vector<std::string> keys(const json& object) {
     std::vector<std::string> names;
     for (auto it = object.begin(); it != object.end(); ++it) {
@@ -72,21 +63,9 @@ std::vector<std::string> keysAsWritten(const std::string& line, const json& obje
     return names;
 }
 
-std::string writePackage(std::size_t imageSize) {
-    fota::PackageWriter writer;
-    writer.addEntry(2, std::vector<uint8_t>(imageSize, 0x5A));
-    writer.addEntry(3, std::vector<uint8_t>(imageSize / 3, 0xA5));
-    const auto path = testing_support::makeTempFolder("ctlfw") / "package.bin";
-    writer.writeFile(path);
-    return path.string();
-}
-
-class CtlIntegrationTest : public ::testing::Test {
+class CtlIntegrationTest : public integration::CtlAgainstSim {
 protected:
-    CtlIntegrationTest() : m_sim(demoPairs()), m_socket("AURALIS_SIM_SOCKET", m_sim.socket()) {}
-
-    SimNeighbourhood m_sim;
-    testing_support::ScopedEnv m_socket;
+    CtlIntegrationTest() : CtlAgainstSim(demoPairs()) {}
 };
 
 }  // namespace
@@ -158,7 +137,7 @@ TEST_F(CtlIntegrationTest, StatusShowsTheReportsOfEitherGeneration) {
 
 TEST_F(CtlIntegrationTest, FirmwareUpdateReportsProgressAndTheEarbudsVerdict) {
     ASSERT_TRUE(m_sim.started());
-    const std::string package = writePackage(30000);
+    const std::string package = writeCtlPackage(30000, 10000);
     auto run = runCtl({"--backend", "sim", "--json", "fw", "update", kPlus, package});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     auto objects = jsonLines(run.out);

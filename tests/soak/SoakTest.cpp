@@ -20,6 +20,7 @@
 #include "tests/common/TestSandbox.h"
 #include "tests/integration/SimNeighbourhood.h"
 #include "tests/link/LinkTestSupport.h"
+#include "tests/common/Eventually.h"
 
 using integration::SimNeighbourhood;
 using link_test::EventRecorder;
@@ -60,15 +61,9 @@ Usage usageNow() {
     return usage;
 }
 
+// Hundreds of cycles on a busy machine: a longer bound than the default.
 bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 30s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
+    return testing_support::eventually(condition, limit);
 }
 
 LinkTimings soakTimings() {

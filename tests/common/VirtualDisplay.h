@@ -1,0 +1,27 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "tests/common/ChildProcess.h"
+
+namespace testing_support {
+
+// The program's full path when it is on $PATH and executable.
+std::optional<std::filesystem::path> findOnPath(const std::string& program);
+
+// An X server of the test's own (Xvfb, 1024x768x24, no TCP) on a free display number.
+class VirtualDisplay {
+public:
+    // Starts xvfb with its output in folder/xvfb.out; true once it accepts clients (within 10 s).
+    bool start(const std::filesystem::path& xvfb, const std::filesystem::path& folder);
+    // ":N", empty before start() succeeded.
+    const std::string& name() const { return m_name; }
+
+private:
+    ChildProcess m_server;
+    std::string m_name;
+};
+
+}  // namespace testing_support
