@@ -68,6 +68,9 @@ public:
     void OnDeviceFindChange(std::map<uint64_t, BluetoothDevice*> devices) override;
 
 private:
+    // Hands an event to the second receiver, if there is one.
+    template <typename Method, typename... Args>
+    void tellAlso(Method method, const Args&... args);
     void push(LinkEvent event);
 
     std::mutex m_mutex;

@@ -37,23 +37,27 @@
 #include "tests/common/VirtualDisplay.h"
 #include "tests/integration/SimNeighbourhood.h"
 
-
 namespace fs = std::filesystem;
 using integration::SimNeighbourhood;
+using nlohmann::json;
 using testing_support::ChildOptions;
 using testing_support::ChildProcess;
 using testing_support::eventually;
 using testing_support::findOnPath;
-using nlohmann::json;
 using namespace std::chrono_literals;
 
 namespace {
 
-std::string ReadFile(const fs::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+// Waits (at most limit) until the program has written line.
+bool Logged(const ChildProcess& program, const std::string& line,
+            std::chrono::milliseconds limit = 20s) {
+    return eventually([&] { return program.output().find(line) != std::string::npos; }, limit);
+}
+
+// A pair of either generation.
+json TwoPairs() {
+    return json::array({{{"address", "70:5A:B6:01:4F:2A"}, {"name", "Auralis+ (4F2A)"}},
+                        {{"address", "70:5A:B6:00:77:A0"}, {"name", "Auralis (77A0)"}}});
 }
 
 class WholeProgramTest : public ::testing::Test {
@@ -75,29 +79,12 @@ protected:
 
     // One xdotool command on the display (bounded); its output.
     std::string Xdotool(const std::string& arguments) {
-        const std::string command = "DISPLAY=" + m_displayName + " timeout 5 " +
-                                    m_xdotool->string() + " " + arguments + " 2>/dev/null";
-        std::string output;
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            std::array<char, 256> buffer{};
-            while (fgets(buffer.data(), buffer.size(), pipe) != nullptr) {
-                output += buffer.data();
-            }
-            pclose(pipe);
-        }
-        return output;
+        return m_display.xdotool(*m_xdotool, arguments);
     }
 
     // The id of the first window with that title, polled until it exists.
     std::string FindWindow(const std::string& title) {
-        std::string id;
-        eventually(
-            [&] {
-                id = Xdotool("search --name '^" + title + "$'");
-                return !id.empty();
-            },
-            10s);
-        return id.substr(0, id.find('\n'));
+        return m_display.findWindow(*m_xdotool, title);
     }
 
     // Moves the pointer to a point of the window, waits a moment, and clicks there.
@@ -107,12 +94,13 @@ protected:
         Xdotool("click 1");
     }
 
-    std::unique_ptr<ChildProcess> StartProgram(const SimNeighbourhood& sim, const std::string& output) {
+    std::unique_ptr<ChildProcess> StartProgram(const SimNeighbourhood& sim,
+                                               const std::string& output) {
         return StartProgram(sim.socket(), "", output);
     }
 
     std::unique_ptr<ChildProcess> StartProgram(const fs::path& socket, const std::string& updateUrl,
-                                        const std::string& output) {
+                                               const std::string& output) {
         const fs::path program = platform::paths::executableFolder() / "AuralisManager";
         return std::make_unique<ChildProcess>(
             std::vector<std::string>{program.string()},
@@ -124,13 +112,24 @@ protected:
                          .output = m_folder / output});
     }
 
+    // Starts the program against sim and waits until its main window shows: the window's id,
+    // empty when it did not show (the program's output says why).
+    std::string StartUntilShown(const SimNeighbourhood& sim, const std::string& output,
+                                std::unique_ptr<ChildProcess>& program) {
+        program = StartProgram(sim, output);
+        if (!program->running() || !Logged(*program, "Main window shown")) {
+            return "";
+        }
+        return FindWindow("Auralis Manager");
+    }
+
     // Clicks a point again and again until the program logs `line` (a widget may not take
     // clicks while it fades or zooms in).
     bool PressUntilLogged(const std::string& window, int x, int y, const ChildProcess& program,
                           const std::string& line) {
         for (int attempt = 0; attempt < 5; ++attempt) {
             ClickAt(window, x, y);
-            if (eventually([&] { return program.output().find(line) != std::string::npos; }, 2s)) {
+            if (Logged(program, line, 2s)) {
                 return true;
             }
             std::this_thread::sleep_for(300ms);
@@ -146,15 +145,11 @@ protected:
 };
 
 TEST_F(WholeProgramTest, ConnectPickAPairReachHomeAndFailWhenItGoesSilent) {
-    SimNeighbourhood sim(
-        json::array({{{"address", "70:5A:B6:01:4F:2A"}, {"name", "Auralis+ (4F2A)"}},
-                     {{"address", "70:5A:B6:00:77:A0"}, {"name", "Auralis (77A0)"}}}));
+    SimNeighbourhood sim(TwoPairs());
     ASSERT_TRUE(sim.started());
     std::unique_ptr<ChildProcess> program = StartProgram(sim, "program.log");
     ASSERT_TRUE(program->running());
-    auto logged = [&](const std::string& line) {
-        return eventually([&] { return program->output().find(line) != std::string::npos; }, 20s);
-    };
+    auto logged = [&](const std::string& line) { return Logged(*program, line); };
     ASSERT_TRUE(logged("Main window shown")) << program->output();
     EXPECT_NE(program->output().find("Start checking application update"), std::string::npos);
 
@@ -237,7 +232,7 @@ TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
     std::unique_ptr<ChildProcess> program = StartProgram(socket, updateUrl, "update.log");
     ASSERT_TRUE(program->running());
     auto logged = [&](const std::string& line, std::chrono::milliseconds limit = 20s) {
-        return eventually([&] { return program->output().find(line) != std::string::npos; }, limit);
+        return Logged(*program, line, limit);
     };
     ASSERT_TRUE(logged("Main window shown")) << program->output();
     const std::string main = FindWindow("Auralis Manager");
@@ -275,14 +270,10 @@ TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
 TEST_F(WholeProgramTest, SecondStartBringsTheFirstWindowForwardAndCloseEndsTheProgram) {
     SimNeighbourhood sim(json::array());
     ASSERT_TRUE(sim.started());
-    std::unique_ptr<ChildProcess> program = StartProgram(sim, "first.log");
-    ASSERT_TRUE(program->running());
-    auto logged = [&](const std::string& line) {
-        return eventually([&] { return program->output().find(line) != std::string::npos; }, 20s);
-    };
-    ASSERT_TRUE(logged("Main window shown")) << program->output();
-    const std::string main = FindWindow("Auralis Manager");
-    ASSERT_FALSE(main.empty());
+    std::unique_ptr<ChildProcess> program;
+    const std::string main = StartUntilShown(sim, "first.log", program);
+    ASSERT_FALSE(main.empty()) << program->output();
+    auto logged = [&](const std::string& line) { return Logged(*program, line); };
     // Without a window manager minimising may do nothing; the knock must be answered anyway.
     Xdotool("windowminimize " + main);
 
@@ -327,18 +318,14 @@ protected:
 
     // The screen's colour at a point, read from the root window.
     std::optional<Colour> ScreenPixel(int x, int y) {
-        const std::string command = "timeout 5 " + m_import->string() + " -display " +
-                                    m_displayName + " -window root -crop 1x1+" + std::to_string(x) +
-                                    "+" + std::to_string(y) + " -depth 8 rgb:- 2>/dev/null";
-        std::array<unsigned char, 4> bytes{};
-        std::size_t count = 0;
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            count = fread(bytes.data(), 1, bytes.size(), pipe);
-            pclose(pipe);
-        }
-        if (count != 3) {
+        const testing_support::ProgramRun run = testing_support::runProgram(
+            {m_import->string(), "-display", m_displayName, "-window", "root", "-crop",
+             "1x1+" + std::to_string(x) + "+" + std::to_string(y), "-depth", "8", "rgb:-"},
+            {}, 5s);
+        if (run.out.size() != 3) {
             return std::nullopt;
         }
+        const auto bytes = reinterpret_cast<const unsigned char*>(run.out.data());
         return Colour{bytes[0], bytes[1], bytes[2]};
     }
 
@@ -374,18 +361,12 @@ TEST_P(PopupCornerTest, DeviceListCornerShowsTheMainWindowBehind) {
                          .output = m_folder / "xcompmgr.log"});
         ASSERT_TRUE(compositor->running());
     }
-    SimNeighbourhood sim(
-        json::array({{{"address", "70:5A:B6:01:4F:2A"}, {"name", "Auralis+ (4F2A)"}},
-                     {{"address", "70:5A:B6:00:77:A0"}, {"name", "Auralis (77A0)"}}}));
+    SimNeighbourhood sim(TwoPairs());
     ASSERT_TRUE(sim.started());
-    std::unique_ptr<ChildProcess> program = StartProgram(sim, "program.log");
-    ASSERT_TRUE(program->running());
-    auto logged = [&](const std::string& line) {
-        return eventually([&] { return program->output().find(line) != std::string::npos; }, 20s);
-    };
-    ASSERT_TRUE(logged("Main window shown")) << program->output();
-    const std::string main = FindWindow("Auralis Manager");
-    ASSERT_FALSE(main.empty());
+    std::unique_ptr<ChildProcess> program;
+    const std::string main = StartUntilShown(sim, "program.log", program);
+    ASSERT_FALSE(main.empty()) << program->output();
+    auto logged = [&](const std::string& line) { return Logged(*program, line); };
     ASSERT_TRUE(PressUntilLogged(main, 212, 451, *program, "ShowBluetoothDevicesPopup\n"))
         << program->output();
     ASSERT_TRUE(logged(composited ? "\"Modal Dialog\" has per-pixel transparency"
@@ -469,14 +450,12 @@ TEST_F(WholeProgramTest, RunsNativelyUnderAWaylandCompositor) {
     ChildProcess first({program.string()},
                        {.extraEnvironment = environment, .output = m_folder / "wayland.log"});
     ASSERT_TRUE(first.running());
-    auto logged = [&](const std::string& line) {
-        return eventually([&] { return first.output().find(line) != std::string::npos; }, 20s);
-    };
+    auto logged = [&](const std::string& line) { return Logged(first, line); };
     ASSERT_TRUE(logged("Main window shown")) << first.output() << compositor.output();
     EXPECT_NE(first.output().find("SDL video driver wayland"), std::string::npos) << first.output();
 
     ChildProcess second({program.string()}, {.extraEnvironment = environment,
-                                              .output = m_folder / "wayland-second.log"});
+                                             .output = m_folder / "wayland-second.log"});
     const std::optional<int> status = second.wait(10s);
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 0) << second.output();

@@ -3,6 +3,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
@@ -29,9 +31,9 @@ bool VirtualDisplay::start(const std::filesystem::path& xvfb, const std::filesys
     if (::pipe(fds) != 0) {
         return false;
     }
-    m_server.start({xvfb.string(), "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten",
-                    "tcp"},
-                   {.output = folder / "xvfb.out", .extraFd = fds[1]});
+    m_server.start(
+        {xvfb.string(), "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+        {.output = folder / "xvfb.out", .extraFd = fds[1]});
     ::close(fds[1]);
     std::string number;
     pollfd ready{fds[0], POLLIN, 0};
@@ -54,6 +56,33 @@ bool VirtualDisplay::start(const std::filesystem::path& xvfb, const std::filesys
     }
     m_name = ":" + number.substr(0, number.find('\n'));
     return true;
+}
+
+std::string VirtualDisplay::xdotool(const std::filesystem::path& program,
+                                    const std::string& arguments) const {
+    const std::string command =
+        "DISPLAY=" + m_name + " timeout 5 " + program.string() + " " + arguments + " 2>/dev/null";
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        std::array<char, 256> buffer{};
+        while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) {
+            output += buffer.data();
+        }
+        ::pclose(pipe);
+    }
+    return output;
+}
+
+std::string VirtualDisplay::findWindow(const std::filesystem::path& xdotoolProgram,
+                                       const std::string& title) const {
+    std::string id;
+    eventually(
+        [&] {
+            id = xdotool(xdotoolProgram, "search --name '^" + title + "$'");
+            return !id.empty();
+        },
+        std::chrono::seconds(10));
+    return id.substr(0, id.find('\n'));
 }
 
 }  // namespace testing_support

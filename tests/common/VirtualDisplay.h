@@ -19,6 +19,14 @@ public:
     // ":N", empty before start() succeeded.
     const std::string& name() const { return m_name; }
 
+    // Runs xdotool (its path) on this display with the arguments, which the shell splits; what it
+    // printed. Bounded to five seconds.
+    std::string xdotool(const std::filesystem::path& program, const std::string& arguments) const;
+    // The id of the first window with that title, asked for until it exists (ten seconds at the
+    // most); empty when none showed.
+    std::string findWindow(const std::filesystem::path& xdotoolProgram,
+                           const std::string& title) const;
+
 private:
     ChildProcess m_server;
     std::string m_name;

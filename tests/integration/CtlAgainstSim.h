@@ -19,6 +19,8 @@ protected:
                            const nlohmann::json& updateServer = nlohmann::json())
         : m_sim(pairs, updateServer), m_socket("AURALIS_SIM_SOCKET", m_sim.socket()) {}
 
+    void SetUp() override { ASSERT_TRUE(m_sim.started()); }
+
     SimNeighbourhood m_sim;
     testing_support::ScopedEnv m_socket;
 };

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/ctl/RunCtl.h"
 #include "tests/integration/CtlAgainstSim.h"
@@ -36,7 +37,6 @@ protected:
 }  // namespace
 
 TEST_F(CtlFinalObjectTest, StatusAndScanEndWithAnObjectWhenNothingAnswers) {
-    ASSERT_TRUE(m_sim.started());
     const json unreachable = {{"connected", false}, {"address", kPlus}};
 
     // Earbuds that connect but never report.
@@ -60,7 +60,6 @@ TEST_F(CtlFinalObjectTest, StatusAndScanEndWithAnObjectWhenNothingAnswers) {
 }
 
 TEST_F(CtlFinalObjectTest, AnUpdateWhoseLinkIsLostEndsWithItsFinishAtOnce) {
-    ASSERT_TRUE(m_sim.started());
     const std::string package = writeCtlPackage(200000);
     ASSERT_EQ(m_sim.ctl(std::string("STALL ") + kPlus + " 20"), "OK");
     ctl_test::Run run;
@@ -69,9 +68,8 @@ TEST_F(CtlFinalObjectTest, AnUpdateWhoseLinkIsLostEndsWithItsFinishAtOnce) {
     });
     // Once the transfer has begun, the earbuds close the link (the receive watchdog's 20 s
     // would end the run as well, but only the closed link is reported at once).
-    for (int i = 0; i < 1000 && m_sim.info(kPlus)["transfer"]["percent"].get<int>() < 20; ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
+    testing_support::eventually(
+        [&] { return m_sim.info(kPlus)["transfer"]["percent"].get<int>() >= 20; });
     ASSERT_EQ(m_sim.ctl(std::string("DROP ") + kPlus), "OK");
     update.join();
     EXPECT_EQ(run.exitCode, 1);
@@ -82,7 +80,6 @@ TEST_F(CtlFinalObjectTest, AnUpdateWhoseLinkIsLostEndsWithItsFinishAtOnce) {
 }
 
 TEST_F(CtlFinalObjectTest, NamesFromTheAirArePrintedSafely) {
-    ASSERT_TRUE(m_sim.started());
     const auto run = runCtl({"--backend", "sim", "scan", "--seconds", "1"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out.find('\x1b'), std::string::npos);

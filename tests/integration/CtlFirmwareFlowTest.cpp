@@ -46,7 +46,6 @@ protected:
 }  // namespace
 
 TEST_F(CtlFirmwareFlowTest, CheckComparesTheEarbudsWithTheServer) {
-    ASSERT_TRUE(m_sim.started());
     auto run = ctl({"fw", "check", kPlus});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const json newer = json::parse(run.out);
@@ -70,7 +69,6 @@ TEST_F(CtlFirmwareFlowTest, CheckComparesTheEarbudsWithTheServer) {
 }
 
 TEST_F(CtlFirmwareFlowTest, CheckEndsWithAnObjectWhenTheEarbudsOrTheServerCannotBeReached) {
-    ASSERT_TRUE(m_sim.started());
     {
         // What the earbuds told stands in the object; the server's side says why it is missing.
         testing_support::ScopedEnv noServer("AURALIS_UPDATE_URL", "");
@@ -92,7 +90,6 @@ TEST_F(CtlFirmwareFlowTest, CheckEndsWithAnObjectWhenTheEarbudsOrTheServerCannot
 }
 
 TEST_F(CtlFirmwareFlowTest, UpdateLatestDownloadsThenTransfers) {
-    ASSERT_TRUE(m_sim.started());
     const auto run = ctl({"fw", "update", kFirst, "--latest"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto objects = jsonLines(run.out);
@@ -109,7 +106,6 @@ TEST_F(CtlFirmwareFlowTest, UpdateLatestDownloadsThenTransfers) {
 }
 
 TEST_F(CtlFirmwareFlowTest, UpToDateLeavesTheEarbudsAlone) {
-    ASSERT_TRUE(m_sim.started());
     ASSERT_EQ(m_sim.ctl("SERVER nonewer=1"), "OK");
     auto run = ctl({"fw", "update", kPlus, "--latest"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -121,7 +117,6 @@ TEST_F(CtlFirmwareFlowTest, UpToDateLeavesTheEarbudsAlone) {
 }
 
 TEST_F(CtlFirmwareFlowTest, EachRefusalIsAPlainMessageAndExitOne) {
-    ASSERT_TRUE(m_sim.started());
     const auto refusal = [&](const char* address) {
         const auto run = ctl({"fw", "update", address, "--latest"});
         EXPECT_EQ(run.exitCode, 1);

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/ctl/RunCtl.h"
 #include "tests/integration/CtlAgainstSim.h"
@@ -71,7 +72,6 @@ protected:
 }  // namespace
 
 TEST_F(CtlIntegrationTest, CheckAndScanListTheEarbudsInRange) {
-    ASSERT_TRUE(m_sim.started());
     auto run = runCtl({"--backend", "sim", "check"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, "Bluetooth is available (backend sim)\n");
@@ -94,7 +94,6 @@ TEST_F(CtlIntegrationTest, CheckAndScanListTheEarbudsInRange) {
 }
 
 TEST_F(CtlIntegrationTest, StatusShowsTheReportsOfEitherGeneration) {
-    ASSERT_TRUE(m_sim.started());
     auto run = runCtl({"--backend", "sim", "--json", "status", kPlus});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto objects = jsonLines(run.out);
@@ -136,7 +135,6 @@ TEST_F(CtlIntegrationTest, StatusShowsTheReportsOfEitherGeneration) {
 }
 
 TEST_F(CtlIntegrationTest, FirmwareUpdateReportsProgressAndTheEarbudsVerdict) {
-    ASSERT_TRUE(m_sim.started());
     const std::string package = writeCtlPackage(30000, 10000);
     auto run = runCtl({"--backend", "sim", "--json", "fw", "update", kPlus, package});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -172,12 +170,9 @@ TEST_F(CtlIntegrationTest, FirmwareUpdateReportsProgressAndTheEarbudsVerdict) {
 }
 
 TEST_F(CtlIntegrationTest, WatchFollowsTheEarbudsUntilTheLinkEnds) {
-    ASSERT_TRUE(m_sim.started());
     ctl_test::Run run;
     std::thread watcher([&] { run = runCtl({"--backend", "sim", "--json", "watch", kPlus}); });
-    for (int i = 0; i < 1000 && !m_sim.info(kPlus)["connected"].get<bool>(); ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
+    testing_support::eventually([&] { return m_sim.info(kPlus)["connected"].get<bool>(); });
     std::this_thread::sleep_for(300ms);
     m_sim.ctl(std::string("BATTERY ") + kPlus + " 33 44 55");
     std::this_thread::sleep_for(300ms);
@@ -206,7 +201,6 @@ TEST_F(CtlIntegrationTest, WatchFollowsTheEarbudsUntilTheLinkEnds) {
 }
 
 TEST_F(CtlIntegrationTest, UnpairRemovesThePairing) {
-    ASSERT_TRUE(m_sim.started());
     ASSERT_EQ(m_sim.ctl(std::string("PAIRED ") + kPlus + " YES"), "OK");
     auto run = runCtl({"--backend", "sim", "unpair", kPlus});
     EXPECT_EQ(run.exitCode, 0) << run.err;

@@ -198,4 +198,18 @@ Bytes join(std::initializer_list<Bytes> parts) {
     return out;
 }
 
+LinkTimings simLinkTimings(std::chrono::milliseconds aliveWait,
+                           std::chrono::milliseconds receiveWatchdog) {
+    LinkTimings timings;
+    timings.supportCheckPause = std::chrono::milliseconds(10);
+    timings.discoveryPause = std::chrono::milliseconds(30);
+    timings.lookupFailurePause = std::chrono::milliseconds(10);
+    timings.aliveWait = aliveWait;
+    timings.alivePauseStep = std::chrono::milliseconds(10);
+    timings.alivePauseSteps = 5;
+    timings.receiveWatchdog = receiveWatchdog;
+    timings.fotaOpenPause = std::chrono::milliseconds(0);
+    return timings;
+}
+
 }  // namespace link_test

@@ -122,4 +122,10 @@ struct TestPackage {
 
 Bytes join(std::initializer_list<Bytes> parts);
 
+// Link timings for tests against auralis-sim: short pauses, an alive check every aliveWait and
+// a receive watchdog of receiveWatchdog.
+LinkTimings simLinkTimings(
+    std::chrono::milliseconds aliveWait = std::chrono::milliseconds(500),
+    std::chrono::milliseconds receiveWatchdog = std::chrono::milliseconds(1500));
+
 }  // namespace link_test

@@ -17,10 +17,10 @@
 
 #include "fota/PackageWriter.h"
 #include "platform/bluetooth/sim/SimBackend.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/integration/SimNeighbourhood.h"
 #include "tests/link/LinkTestSupport.h"
-#include "tests/common/Eventually.h"
 
 using integration::SimNeighbourhood;
 using link_test::EventRecorder;
@@ -66,16 +66,6 @@ bool eventually(const std::function<bool()>& condition, std::chrono::millisecond
     return testing_support::eventually(condition, limit);
 }
 
-LinkTimings soakTimings() {
-    LinkTimings timings;
-    timings.aliveWait = 500ms;
-    timings.alivePauseStep = 5ms;
-    timings.alivePauseSteps = 2;
-    timings.receiveWatchdog = 5000ms;
-    timings.fotaOpenPause = 0ms;
-    return timings;
-}
-
 FileInfo writePackage() {
     fota::PackageWriter writer;
     const std::string descriptor = "AURALIS-FW 1\nmodel=VX-R175\nversion=9.9.9\n";
@@ -103,7 +93,7 @@ TEST(SoakTest, ConnectCyclesAndTransfersLeaveNothingBehind) {
     ASSERT_TRUE(sim.started());
     EventRecorder events;
     BluetoothHandle handle(std::make_shared<platform::bluetooth::SimBackend>(sim.socket()));
-    handle.setTimings(soakTimings());
+    handle.setTimings(link_test::simLinkTimings(500ms, 5000ms));
     handle.setDelegate(&events);
     BluetoothDevice device("Auralis+ (4F2A)", kPlus);
     const auto started = std::chrono::steady_clock::now();

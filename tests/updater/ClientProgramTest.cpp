@@ -87,28 +87,12 @@ protected:
     }
 
     std::string Xdotool(const std::string& arguments) {
-        const std::string command = "DISPLAY=" + m_displayName + " timeout 5 " +
-                                    m_xdotool->string() + " " + arguments + " 2>/dev/null";
-        std::string output;
-        if (FILE* pipe = ::popen(command.c_str(), "r")) {
-            std::array<char, 256> buffer{};
-            while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) {
-                output += buffer.data();
-            }
-            ::pclose(pipe);
-        }
-        return output;
+        return m_display.xdotool(*m_xdotool, arguments);
     }
 
+    // The id of the first window with that title, polled until it exists.
     std::string FindWindow(const std::string& title) {
-        std::string id;
-        eventually(
-            [&] {
-                id = Xdotool("search --name '^" + title + "$'");
-                return !id.empty();
-            },
-            10s);
-        return id.substr(0, id.find('\n'));
+        return m_display.findWindow(*m_xdotool, title);
     }
 
     // Clicks a point of a window until `done` (a click during the opening zoom is ignored).
