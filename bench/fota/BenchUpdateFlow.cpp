@@ -28,8 +28,8 @@
 #include "link/BluetoothHandle.h"
 #include "platform/Paths.h"
 #include "platform/bluetooth/sim/SimBackend.h"
-#include "tests/common/ChildProcess.h"
 #include "services/EnvironVar.h"
+#include "tests/common/ChildProcess.h"
 
 namespace {
 

@@ -23,10 +23,10 @@
 #include "services/EnvironVar.h"
 #include "services/SLocale.h"
 #include "tests/app/ScreenTestSupport.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/services/LocalHttpServer.h"
 #include "ui/SDialogFrame.h"
-#include "tests/common/Eventually.h"
 
 namespace app_test {
 namespace {

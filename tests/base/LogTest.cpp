@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/common/TestSandbox.h"
 #include "tests/common/Eventually.h"
+#include "tests/common/TestSandbox.h"
 
 namespace fs = std::filesystem;
 

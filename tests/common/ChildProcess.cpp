@@ -85,9 +85,10 @@ pid_t spawnChild(std::vector<std::string> args, const ChildOptions& options, int
         posix_spawn_file_actions_addchdir_np(&actions, options.workingFolder.c_str());
     }
     pid_t pid = -1;
-    const int result = options.searchPath
-                           ? posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data())
-                           : posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int result =
+        options.searchPath
+            ? posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data())
+            : posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     return result == 0 ? pid : -1;
 }

@@ -48,9 +48,9 @@ TEST(CtlFileFinalObjectTest, InfoAndPackOnUnusableFilesEndWithAnInvalidObject) {
     const fs::path entry = folder / "entry.bin";
     std::ofstream(entry, std::ios::binary) << std::string(300, 'x');
 
-    for (const auto& [path, why] : {std::pair{folder / "missing.bin", "cannot open"},
-                                    std::pair{folder, "is a folder"},
-                                    std::pair{pipe, "not a regular file"}}) {
+    for (const auto& [path, why] :
+         {std::pair{folder / "missing.bin", "cannot open"}, std::pair{folder, "is a folder"},
+          std::pair{pipe, "not a regular file"}}) {
         SCOPED_TRACE(path.string());
         expectUnusable(runCtl({"--json", "fw", "info", path.string()}), why);
         expectUnusable(

@@ -6,9 +6,9 @@
 
 #include "link/FrameCodec.h"
 #include "link/FrameDecoder.h"
+#include "tests/common/Eventually.h"
 #include "tests/link/FakeBackend.h"
 #include "tests/link/LinkTestSupport.h"
-#include "tests/common/Eventually.h"
 
 using link_test::Bytes;
 using link_test::EventRecorder;

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <thread>
 
-#include "tests/common/TestSandbox.h"
 #include "tests/common/Eventually.h"
+#include "tests/common/TestSandbox.h"
 
 namespace fs = std::filesystem;
 

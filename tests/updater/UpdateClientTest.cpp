@@ -12,8 +12,8 @@
 #include <fstream>
 
 #include "platform/Paths.h"
-#include "tests/common/ChildProcess.h"
 #include "services/WebApiData.h"
+#include "tests/common/ChildProcess.h"
 #include "tests/updater/UpdateClientHarness.h"
 #include "ui/SPopupDialog.h"
 #include "updater/SGUIMain.h"
@@ -124,7 +124,8 @@ TEST_F(UpdateClientTest, FourthNetworkFailureShowsTheNoticeAndRunsNothing) {
     EXPECT_EQ(client.logLines("Internet connection try count="), 3);
     // The user was told where to get the update: the download page opens, and neither the
     // installer nor the main program runs; the broken downloads left nothing behind.
-    ASSERT_TRUE(testing_support::eventually([&] { return fs::exists(opened); }, std::chrono::seconds(20)));
+    ASSERT_TRUE(
+        testing_support::eventually([&] { return fs::exists(opened); }, std::chrono::seconds(20)));
     std::string page;
     testing_support::eventually(
         [&] {

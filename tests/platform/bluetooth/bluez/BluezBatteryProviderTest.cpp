@@ -63,11 +63,11 @@ protected:
 
     // What BlueZ reads from the provider: its object manager's objects.
     std::string providerObjects(const BluezBatteryProvider& provider) {
-        const bluez_test::ProgramRun run = bluez_test::runProgram(
-            {"dbus-send", "--bus=" + m_mock.busAddress(), "--print-reply",
-             "--dest=" + provider.busName(), BluezBatteryProvider::kRootPath,
-             "org.freedesktop.DBus.ObjectManager.GetManagedObjects"},
-            {.searchPath = true});
+        const bluez_test::ProgramRun run =
+            bluez_test::runProgram({"dbus-send", "--bus=" + m_mock.busAddress(), "--print-reply",
+                                    "--dest=" + provider.busName(), BluezBatteryProvider::kRootPath,
+                                    "org.freedesktop.DBus.ObjectManager.GetManagedObjects"},
+                                   {.searchPath = true});
         EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
         return run.out;
     }

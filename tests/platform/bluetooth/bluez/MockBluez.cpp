@@ -62,7 +62,8 @@ bool MockBluez::startBus() {
             logTo(m_folder / "dbus-daemon.log"))) {
         return false;
     }
-    return testing_support::eventually([this] { return canConnect(m_folder / "bus"); }, kStartBound);
+    return testing_support::eventually([this] { return canConnect(m_folder / "bus"); },
+                                       kStartBound);
 }
 
 void MockBluez::stopBus() {
@@ -77,11 +78,11 @@ bool MockBluez::startBluez() {
     }
     const bool owned = testing_support::eventually(
         [this] {
-            const ProgramRun run = runProgram(
-                {"dbus-send", "--bus=" + m_busAddress, "--print-reply",
-                 "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
-                 "org.freedesktop.DBus.NameHasOwner", "string:org.bluez"},
-                {.searchPath = true});
+            const ProgramRun run =
+                runProgram({"dbus-send", "--bus=" + m_busAddress, "--print-reply",
+                            "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                            "org.freedesktop.DBus.NameHasOwner", "string:org.bluez"},
+                           {.searchPath = true});
             return run.exitCode == 0 && run.out.find("boolean true") != std::string::npos;
         },
         kStartBound);
