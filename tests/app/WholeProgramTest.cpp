@@ -32,6 +32,7 @@
 #include "platform/Paths.h"
 #include "platform/bluetooth/sim/SimRequest.h"
 #include "tests/common/ChildProcess.h"
+#include "tests/common/DisplayTest.h"
 #include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/common/VirtualDisplay.h"
@@ -60,32 +61,9 @@ json TwoPairs() {
                         {{"address", "70:5A:B6:00:77:A0"}, {"name", "Auralis (77A0)"}}});
 }
 
-class WholeProgramTest : public ::testing::Test {
+class WholeProgramTest : public testing_support::DisplayTest {
 protected:
-    void SetUp() override {
-        m_xvfb = findOnPath("Xvfb");
-        m_xdotool = findOnPath("xdotool");
-        if (!m_xvfb || !m_xdotool) {
-            GTEST_SKIP() << "needs Xvfb and xdotool (Debian packages xvfb, xdotool)";
-        }
-        m_folder = testing_support::makeTempFolder("whole");
-        StartDisplay();
-    }
-
-    void StartDisplay() {
-        ASSERT_TRUE(m_display.start(*m_xvfb, m_folder)) << "Xvfb did not start";
-        m_displayName = m_display.name();
-    }
-
-    // One xdotool command on the display (bounded); its output.
-    std::string Xdotool(const std::string& arguments) {
-        return m_display.xdotool(*m_xdotool, arguments);
-    }
-
-    // The id of the first window with that title, polled until it exists.
-    std::string FindWindow(const std::string& title) {
-        return m_display.findWindow(*m_xdotool, title);
-    }
+    WholeProgramTest() : DisplayTest("whole") {}
 
     // Moves the pointer to a point of the window, waits a moment, and clicks there.
     void ClickAt(const std::string& window, int x, int y) {
@@ -136,12 +114,6 @@ protected:
         }
         return false;
     }
-
-    std::optional<fs::path> m_xvfb;
-    std::optional<fs::path> m_xdotool;
-    fs::path m_folder;
-    testing_support::VirtualDisplay m_display;
-    std::string m_displayName;
 };
 
 TEST_F(WholeProgramTest, ConnectPickAPairReachHomeAndFailWhenItGoesSilent) {

@@ -20,9 +20,9 @@
 
 #include "platform/Paths.h"
 #include "tests/common/ChildProcess.h"
+#include "tests/common/DisplayTest.h"
 #include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
-#include "tests/common/VirtualDisplay.h"
 #include "tests/integration/SimNeighbourhood.h"
 #include "tests/updater/UpdateClientHarness.h"
 
@@ -34,7 +34,6 @@ using namespace std::chrono_literals;
 using testing_support::ChildOptions;
 using testing_support::ChildProcess;
 using testing_support::eventually;
-using testing_support::findOnPath;
 
 std::string ReadFile(const fs::path& file) {
     std::ifstream in(file);
@@ -43,22 +42,16 @@ std::string ReadFile(const fs::path& file) {
     return text.str();
 }
 
-class ClientProgramTest : public ::testing::Test {
+class ClientProgramTest : public testing_support::DisplayTest {
 protected:
-    void SetUp() override {
-        m_xvfb = findOnPath("Xvfb");
-        m_xdotool = findOnPath("xdotool");
-        if (!m_xvfb || !m_xdotool) {
-            GTEST_SKIP() << "needs Xvfb and xdotool (Debian packages xvfb, xdotool)";
-        }
-        m_folder = testing_support::makeTempFolder("client-program");
-        StartDisplay();
-        InstallClient();
-    }
+    ClientProgramTest() : DisplayTest("client-program") {}
 
-    void StartDisplay() {
-        ASSERT_TRUE(m_display.start(*m_xvfb, m_folder)) << "Xvfb did not start";
-        m_displayName = m_display.name();
+    void SetUp() override {
+        DisplayTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        InstallClient();
     }
 
     // The client as a package would lay it out: the program with its res/ beside it, and the
@@ -86,15 +79,6 @@ protected:
                          .output = m_folder / "client.out"});
     }
 
-    std::string Xdotool(const std::string& arguments) {
-        return m_display.xdotool(*m_xdotool, arguments);
-    }
-
-    // The id of the first window with that title, polled until it exists.
-    std::string FindWindow(const std::string& title) {
-        return m_display.findWindow(*m_xdotool, title);
-    }
-
     // Clicks a point of a window until `done` (a click during the opening zoom is ignored).
     bool ClickUntil(const std::string& window, int x, int y, const std::function<bool()>& done) {
         return eventually(
@@ -109,12 +93,7 @@ protected:
     fs::path InstallLog() const { return m_folder / "installer.log"; }
     std::string Output() const { return ReadFile(m_folder / "client.out"); }
 
-    std::optional<fs::path> m_xvfb;
-    std::optional<fs::path> m_xdotool;
-    fs::path m_folder;
     fs::path m_install;
-    testing_support::VirtualDisplay m_display;
-    std::string m_displayName;
 };
 
 std::string InstallerAddress(const integration::SimNeighbourhood& sim) {
