@@ -480,6 +480,41 @@ std::size_t writePrefix(char* out, std::size_t capacity, int level, const char* 
 
 constexpr std::size_t kLineBuffer = 1024;
 
+// One log line being built behind its prefix: on the stack while it fits, on the heap beyond.
+class LineBuffer {
+public:
+    // The prefix takes at most half the stack buffer, the rest is the message's.
+    LineBuffer(int level, const char* method, int line)
+        : m_level(level), m_length(writePrefix(m_stack, kLineBuffer / 2, level, method, line)) {}
+
+    // Where the message goes and how many bytes fit there as things stand.
+    char* end() { return m_out + m_length; }
+    std::size_t room() const { return (m_out == m_stack ? kLineBuffer : m_heap.size()) - m_length; }
+    // Makes room for size bytes after what is written (moving to the heap when the stack is too
+    // small); where they go.
+    char* reserve(std::size_t size) {
+        if (size > room()) {
+            m_heap.assign(m_out, m_length);
+            m_heap.resize(m_length + size);
+            m_out = m_heap.data();
+        }
+        return end();
+    }
+    void commit(std::size_t size) { m_length += size; }
+    // Ends the line and hands it to the log file; the caller reserved one byte for the break.
+    void write() {
+        m_out[m_length++] = '\n';
+        logFile().write(m_level, m_out, m_length);
+    }
+
+private:
+    char m_stack[kLineBuffer];
+    std::string m_heap;
+    char* m_out = m_stack;
+    int m_level;
+    std::size_t m_length;
+};
+
 }  // namespace
 }  // namespace services::log
 
@@ -487,20 +522,10 @@ void _LogText(int level, const char* method, int line, std::string_view text) {
     if (!services::log::isEnabled(level)) {
         return;
     }
-    char stackBuffer[services::log::kLineBuffer];
-    std::string heapBuffer;
-    char* out = stackBuffer;
-    std::size_t length =
-        services::log::writePrefix(out, sizeof(stackBuffer) / 2, level, method, line);
-    if (length + text.size() + 1 > sizeof(stackBuffer)) {
-        heapBuffer.assign(out, length);
-        heapBuffer.resize(length + text.size() + 1);
-        out = heapBuffer.data();
-    }
-    std::memcpy(out + length, text.data(), text.size());
-    length += text.size();
-    out[length++] = '\n';
-    services::log::logFile().write(level, out, length);
+    services::log::LineBuffer buffer(level, method, line);
+    std::memcpy(buffer.reserve(text.size() + 1), text.data(), text.size());
+    buffer.commit(text.size());
+    buffer.write();
 }
 
 void _LogV(int level, const char* method, int line, const char* format, va_list args) {
@@ -513,31 +538,21 @@ void _LogV(int level, const char* method, int line, const char* format, va_list 
         _LogText(level, method, line, format);
         return;
     }
-    char stackBuffer[services::log::kLineBuffer];
-    std::string heapBuffer;
-    char* text = stackBuffer;
-
-    // The prefix takes at most half the buffer, the rest is the message's.
-    std::size_t length =
-        services::log::writePrefix(text, sizeof(stackBuffer) / 2, level, method, line);
-
+    services::log::LineBuffer buffer(level, method, line);
     va_list copy;
     va_copy(copy, args);
-    const int message = std::vsnprintf(text + length, sizeof(stackBuffer) - length, format, copy);
+    const int message = std::vsnprintf(buffer.end(), buffer.room(), format, copy);
     va_end(copy);
     if (message < 0) {
         return;
     }
     // One byte for the line break, one for the terminator vsnprintf writes.
-    if (length + static_cast<std::size_t>(message) + 2 > sizeof(stackBuffer)) {
-        heapBuffer.assign(text, length);
-        heapBuffer.resize(length + static_cast<std::size_t>(message) + 2);
-        std::vsnprintf(heapBuffer.data() + length, heapBuffer.size() - length, format, args);
-        text = heapBuffer.data();
+    const std::size_t size = static_cast<std::size_t>(message);
+    if (size + 2 > buffer.room()) {
+        std::vsnprintf(buffer.reserve(size + 2), size + 2, format, args);
     }
-    length += static_cast<std::size_t>(message);
-    text[length++] = '\n';
-    services::log::logFile().write(level, text, length);
+    buffer.commit(size);
+    buffer.write();
 }
 
 void _Log(int level, const char* method, int line, const char* format, ...) {

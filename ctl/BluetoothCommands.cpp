@@ -184,12 +184,9 @@ int runStatus(const Invocation& invocation, Output& output) {
     }
     const Json unreachable = {{"connected", false}, {"address", formatAddress(*address)}};
     CtlLink link(invocation.global.backend);
-    if (!link.checkBluetooth(output)) {
-        output.object(unreachable);
-        return kExitFailure;
-    }
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(*seconds);
-    BluetoothDevice* device = link.connect(*address, deadline, output);
+    Clock::time_point deadline;
+    BluetoothDevice* device =
+        link.checkAndConnect(*address, std::chrono::seconds(*seconds), output, &deadline);
     if (device == nullptr) {
         output.object(unreachable);
         return kExitFailure;
@@ -228,12 +225,8 @@ int runWatch(const Invocation& invocation, Output& output) {
     }
     const Json neverConnected = {{"event", "disconnected"}, {"reason", kFinishReasonLinkLost}};
     CtlLink link(invocation.global.backend);
-    if (!link.checkBluetooth(output)) {
-        output.object(neverConnected);
-        return kExitFailure;
-    }
     BluetoothDevice* device =
-        link.connect(*address, Clock::now() + std::chrono::seconds(kDefaultConnectSeconds), output);
+        link.checkAndConnect(*address, std::chrono::seconds(kDefaultConnectSeconds), output);
     if (device == nullptr) {
         output.object(neverConnected);
         return kExitFailure;
@@ -332,11 +325,8 @@ int runUpdateFile(const Invocation& invocation, Output& output) {
     }
 
     CtlLink link(invocation.global.backend);
-    if (!link.checkBluetooth(output)) {
-        return fail(kFinishReasonLinkLost);
-    }
     BluetoothDevice* device =
-        link.connect(*address, Clock::now() + std::chrono::seconds(kDefaultConnectSeconds), output);
+        link.checkAndConnect(*address, std::chrono::seconds(kDefaultConnectSeconds), output);
     if (device == nullptr) {
         return fail(kFinishReasonLinkLost);
     }

@@ -85,4 +85,16 @@ BluetoothDevice* CtlLink::connect(uint64_t address, Clock::time_point deadline, 
     return nullptr;
 }
 
+BluetoothDevice* CtlLink::checkAndConnect(uint64_t address, std::chrono::seconds within,
+                                          Output& output, Clock::time_point* deadline) {
+    if (!checkBluetooth(output)) {
+        return nullptr;
+    }
+    const Clock::time_point end = Clock::now() + within;
+    if (deadline != nullptr) {
+        *deadline = end;
+    }
+    return connect(address, end, output);
+}
+
 }  // namespace ctl

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "ctl/LinkEvents.h"
 #include "link/BluetoothHandle.h"
+#include "link/LinkEventQueue.h"
 #include "platform/bluetooth/Backend.h"
 
 namespace ctl {
@@ -18,14 +18,14 @@ class Output;
 // (its threads ended) when this object goes.
 class CtlLink {
 public:
-    using Clock = LinkEvents::Clock;
+    using Clock = LinkEventQueue::Clock;
 
     explicit CtlLink(const std::string& backendName);
 
     BluetoothHandle& handle() { return m_handle; }
     const std::string& backendName() const { return m_backendName; }
 
-    // Every link event also goes to receiver (see LinkEvents::alsoTell).
+    // Every link event also goes to receiver (see LinkEventQueue::alsoTell).
     void alsoTell(IBluetoothHandleDelegate* receiver) { m_events.alsoTell(receiver); }
 
     // The next event, events held back while connecting first; nothing after the deadline.
@@ -39,11 +39,17 @@ public:
     // connects to it. Null, after saying why, when it is not found or the connect fails.
     BluetoothDevice* connect(uint64_t address, Clock::time_point deadline, Output& output);
 
+    // The preamble of every command that talks to earbuds: checkBluetooth(), then connect()
+    // within the given time, counted from the end of the check. Null, after saying why, when
+    // either step fails. deadline, when given, receives the end of that time.
+    BluetoothDevice* checkAndConnect(uint64_t address, std::chrono::seconds within, Output& output,
+                                     Clock::time_point* deadline = nullptr);
+
 private:
     std::string m_backendName;
     std::deque<LinkEvent> m_heldBack;
     // Declared before the link: the link's threads deliver into it until the link is gone.
-    LinkEvents m_events;
+    LinkEventQueue m_events;
     BluetoothHandle m_handle;
 };
 

@@ -84,11 +84,18 @@ std::optional<std::string> unreadable(const std::string& path) {
     return std::nullopt;
 }
 
+// A package that could not be looked at or written: the final object says so, as it does for
+// an unsound one, and stderr says why.
+int noPackage(Output& output, const std::string& reason) {
+    output.object({{"valid", false}, {"reason", reason}});
+    output.error(reason);
+    return kExitFailure;
+}
+
 int runInfo(const Invocation& invocation, Output& output) {
     const std::string& path = invocation.args[0];
     if (const auto problem = unreadable(path)) {
-        output.error(*problem);
-        return kExitFailure;
+        return noPackage(output, *problem);
     }
     const fota::PackageVerdict verdict = fota::checkPackage(path);
     printInfo(output, path, verdict);
@@ -167,12 +174,11 @@ int runPack(const Invocation& invocation, Output& output) {
         std::vector<uint8_t> data;
         std::string error;
         if (!readWholeFile(input.path, data, error)) {
-            output.error(error);
-            return kExitFailure;
+            return noPackage(output, error);
         }
         if (data.size() > fota::kMaxTransferEntrySize) {
-            output.error(input.path + " is larger than an entry can be (16 MiB less one byte)");
-            return kExitFailure;
+            return noPackage(output,
+                             input.path + " is larger than an entry can be (16 MiB less one byte)");
         }
         if (input.id > fota::kMaxRequestableId) {
             output.warning("entry id " + std::to_string(input.id) +
@@ -183,8 +189,7 @@ int runPack(const Invocation& invocation, Output& output) {
 
     std::string error;
     if (!writer.writeFile(out, &error)) {
-        output.error(error);
-        return kExitFailure;
+        return noPackage(output, error);
     }
     const fota::PackageVerdict verdict = fota::checkPackage(out);
     const FileInfo& info = verdict.info;

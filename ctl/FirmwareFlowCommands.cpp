@@ -56,11 +56,12 @@ BluetoothDevice* connectForUpdate(FlowSession& session, const Invocation& invoca
                                   Output& output) {
     const std::optional<uint64_t> address = addressArgument(invocation.args[0], output);
     const std::optional<int> seconds = secondsOption(invocation, kDefaultSeconds, output);
-    if (!address || !seconds || !session.link().checkBluetooth(output)) {
+    if (!address || !seconds) {
         return nullptr;
     }
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(*seconds);
-    BluetoothDevice* device = session.link().connect(*address, deadline, output);
+    Clock::time_point deadline;
+    BluetoothDevice* device =
+        session.link().checkAndConnect(*address, std::chrono::seconds(*seconds), output, &deadline);
     if (device == nullptr) {
         return nullptr;
     }
@@ -117,11 +118,21 @@ int runCheckCommand(const Invocation& invocation, Output& output) {
     FlowSession session(invocation.global.backend);
     BluetoothDevice* device = connectForUpdate(session, invocation, output);
     if (device == nullptr) {
+        // As status says it: the earbuds could not be reached.
+        output.object(
+            {{"connected", false},
+             {"address", formatAddress(*platform::bluetooth::parseAddress(invocation.args[0]))}});
         return kExitFailure;
     }
     int error = 0;
     const std::optional<FirmwareOffer> offer = requestOffer(session, error);
     if (!offer) {
+        // What the earbuds told, and the word fw update --latest uses for an unreachable server.
+        output.object({{"model", device->modelCode()},
+                       {"current", shown(session.flow().currentVersion())},
+                       {"latest", nullptr},
+                       {"newer", false},
+                       {"why", "no-network"}});
         output.error(serverProblem(error));
         return kExitFailure;
     }

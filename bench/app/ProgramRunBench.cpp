@@ -3,10 +3,6 @@
 // resident memory. Needs a display (xvfb-run -a build/bin/bench_app_run) and xdotool to press
 // Connect; without a display it says so and measures nothing.
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,8 +19,8 @@
 #include <vector>
 
 #include "platform/Paths.h"
-
-extern char** environ;
+#include "tests/common/ChildProcess.h"
+#include "tests/common/Eventually.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -38,43 +34,6 @@ std::string ReadFile(const fs::path& file) {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-pid_t Spawn(std::vector<std::string> args, const std::vector<std::string>& extraEnvironment,
-            const fs::path& output) {
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        environment.emplace_back(*entry);
-    }
-    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (std::string& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-void Stop(pid_t pid) {
-    if (pid > 0) {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
 }
 
 // Milliseconds since midnight of a log line's time stamp ("2026-12-08 09:06:10.513 ...").
@@ -106,14 +65,8 @@ double NowSinceMidnightMs() {
 }
 
 bool WaitForLine(const fs::path& file, const std::string& text, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (ReadFile(file).find(text) != std::string::npos) {
-            return true;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return false;
+    return testing_support::eventually(
+        [&] { return ReadFile(file).find(text) != std::string::npos; }, limit);
 }
 
 // utime + stime of a process in seconds.
@@ -232,12 +185,11 @@ int main() {
     const fs::path socket = folder / "sim.sock";
     std::ofstream(folder / "scenario.json")
         << R"json({"devices": [{"address": "70:5A:B6:01:4F:2A", "name": "Auralis+ (4F2A)"}]})json";
-    const pid_t sim = Spawn({(bin / "auralis-sim").string(), "--socket", socket.string(),
-                             "--no-http", "--scenario", (folder / "scenario.json").string()},
-                            {}, folder / "sim.out");
-    for (int i = 0; i < 100 && !fs::exists(socket); ++i) {
-        std::this_thread::sleep_for(20ms);
-    }
+    testing_support::ChildProcess sim(
+        {(bin / "auralis-sim").string(), "--socket", socket.string(), "--no-http", "--scenario",
+         (folder / "scenario.json").string()},
+        {.output = folder / "sim.out"});
+    testing_support::eventually([&] { return fs::exists(socket); }, 2s);
     const std::vector<std::string> environment = {
         "AURALIS_BACKEND=sim",
         "AURALIS_SIM_SOCKET=" + socket.string(),
@@ -247,7 +199,8 @@ int main() {
         "XDG_RUNTIME_DIR=" + folder.string()};
     const fs::path output = folder / "program.out";
     const double started = NowSinceMidnightMs();
-    const pid_t program = Spawn({(bin / "AuralisManager").string()}, environment, output);
+    testing_support::ChildProcess program({(bin / "AuralisManager").string()},
+                                          {.extraEnvironment = environment, .output = output});
     int result = 0;
     if (!WaitForLine(output, "Main window shown", 20s)) {
         std::printf("bench_app_run: the program did not show its window\n");
@@ -256,7 +209,7 @@ int main() {
         const double shown = StampOfLine(ReadFile(output), "Main window shown").value_or(started);
         std::printf("start to first frame:        %7.1f ms   (budget 300 ms)\n", shown - started);
         std::printf("resident memory, welcome:    %s   (budget 60 MB)\n",
-                    StatusField(program, "VmRSS").c_str());
+                    StatusField(program.pid(), "VmRSS").c_str());
         std::this_thread::sleep_for(500ms);
         // Connect: the button's middle, 451 units down the centred window.
         Xdotool(
@@ -269,25 +222,25 @@ int main() {
             result = 1;
         } else {
             std::this_thread::sleep_for(2s);
-            const double before = CpuSeconds(program);
-            const std::map<long, ThreadSample> threadsBefore = SampleThreads(program);
+            const double before = CpuSeconds(program.pid());
+            const std::map<long, ThreadSample> threadsBefore = SampleThreads(program.pid());
             std::this_thread::sleep_for(kIdleWindow);
-            const double used = CpuSeconds(program) - before;
-            const std::map<long, ThreadSample> threadsAfter = SampleThreads(program);
+            const double used = CpuSeconds(program.pid()) - before;
+            const std::map<long, ThreadSample> threadsAfter = SampleThreads(program.pid());
             const double window = std::chrono::duration<double>(kIdleWindow).count();
             std::printf("idle CPU on home over 30 s:  %7.3f %% of a core   (budget 0.1 %%)\n",
                         100.0 * used / window);
             std::printf(
                 "idle wake-ups on home:       %7.1f per second   (budget 5)\n",
                 static_cast<double>(WakeUps(threadsAfter) - WakeUps(threadsBefore)) / window);
-            PrintThreads(program, threadsBefore, threadsAfter, window);
+            PrintThreads(program.pid(), threadsBefore, threadsAfter, window);
             std::printf("resident memory, home:       %s; peak %s   (budget 60 MB)\n",
-                        StatusField(program, "VmRSS").c_str(),
-                        StatusField(program, "VmHWM").c_str());
+                        StatusField(program.pid(), "VmRSS").c_str(),
+                        StatusField(program.pid(), "VmHWM").c_str());
         }
     }
-    Stop(program);
-    Stop(sim);
+    program.stop();
+    sim.stop();
     fs::remove_all(folder);
     return result;
 }

@@ -6,11 +6,8 @@
 //   - the program's CPU per MiB of package during the download and during the transfer.
 // Usage: bench_fota_update_flow [image bytes]. Everything runs in a private folder.
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -32,8 +29,7 @@
 #include "platform/Paths.h"
 #include "platform/bluetooth/sim/SimBackend.h"
 #include "services/EnvironVar.h"
-
-extern char** environ;
+#include "tests/common/ChildProcess.h"
 
 namespace {
 
@@ -155,7 +151,7 @@ private:
 };
 
 struct Sim {
-    pid_t pid = -1;
+    testing_support::ChildProcess process;
     fs::path socket;
     std::string url;
 };
@@ -173,20 +169,8 @@ Sim startSim(const fs::path& folder, long imageBytes) {
     std::vector<std::string> args = {program,      "--demo",
                                      "--socket",   sim.socket.string(),
                                      "--scenario", (folder / "scenario.json").string()};
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
     const std::string out = (folder / "sim.out").string();
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (posix_spawn(&sim.pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-        sim.pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    sim.process.start(args, {.output = out});
     for (int i = 0; i < 1000 && sim.url.empty(); ++i) {
         std::ifstream in(out);
         for (std::string line; std::getline(in, line);) {
@@ -269,10 +253,7 @@ int main(int argc, char** argv) {
             link.shutdown();
         }
     }
-    if (sim.pid > 0) {
-        ::kill(sim.pid, SIGTERM);
-        ::waitpid(sim.pid, nullptr, 0);
-    }
+    sim.process.stop();
     std::error_code ignored;
     fs::remove_all(folder, ignored);
     return status;

@@ -11,11 +11,8 @@
 // AURALIS_LOG_LEVEL names; the data exchanges of a transfer in summary) into a private folder.
 // The machine is shared: run it several times and take the smallest CPU figures.
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -37,8 +34,7 @@
 #include "link/BluetoothHandle.h"
 #include "platform/Paths.h"
 #include "platform/bluetooth/sim/SimBackend.h"
-
-extern char** environ;
+#include "tests/common/ChildProcess.h"
 
 namespace {
 
@@ -119,7 +115,7 @@ private:
 };
 
 struct Sim {
-    pid_t pid = -1;
+    testing_support::ChildProcess process;
     fs::path socket;
 };
 
@@ -147,21 +143,9 @@ Sim startSim(const fs::path& folder) {
     std::vector<std::string> args = {
         program,     "--socket",   sim.socket.string(),
         "--no-http", "--scenario", (folder / "scenario.json").string()};
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
     ::setenv("AURALIS_LOG_DIR", (folder / "simlog").c_str(), 1);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
     const std::string out = (folder / "sim.out").string();
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (posix_spawn(&sim.pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-        sim.pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    sim.process.start(args, {.output = out});
     platform::bluetooth::SimBackend probe(sim.socket);
     for (int i = 0; i < 1000 && probe.checkRadio() != 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -283,23 +267,20 @@ int main(int argc, char** argv) {
         std::printf("log line cost: %.2f us per line\n", lineCost * 1e6);
         const fs::path logFile = folder / "log" / "bench.log";
         status |= transfer("second generation (650-byte fragments)", link, waiter, second, package,
-                           logFile, sim.pid, lineCost)
+                           logFile, sim.process.pid(), lineCost)
                       ? 0
                       : 1;
         status |= transfer("first generation (512-byte fragments)", link, waiter, first, package,
-                           logFile, sim.pid, lineCost)
+                           logFile, sim.process.pid(), lineCost)
                       ? 0
                       : 1;
         status |= transfer("first generation (4096-byte fragments)", link, waiter, firstLarge,
-                           package, logFile, sim.pid, lineCost)
+                           package, logFile, sim.process.pid(), lineCost)
                       ? 0
                       : 1;
         link.shutdown();
     }
-    if (sim.pid > 0) {
-        ::kill(sim.pid, SIGTERM);
-        ::waitpid(sim.pid, nullptr, 0);
-    }
+    sim.process.stop();
     std::error_code ignored;
     fs::remove_all(folder, ignored);
     return status;

@@ -23,6 +23,7 @@
 #include "services/EnvironVar.h"
 #include "services/SLocale.h"
 #include "tests/app/ScreenTestSupport.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/services/LocalHttpServer.h"
 #include "ui/SDialogFrame.h"
@@ -110,14 +111,10 @@ protected:
 
     // The size request runs on a thread of its own: real time passes meanwhile.
     bool WaitFor(const std::function<bool()>& done) {
-        for (int turn = 0; turn < 2000; ++turn) {
+        return testing_support::eventually([&] {
             Advance(5);
-            if (done()) {
-                return true;
-            }
-            std::this_thread::sleep_for(1ms);
-        }
-        return false;
+            return done();
+        });
     }
 
     void Offer() {

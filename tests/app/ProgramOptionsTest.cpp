@@ -2,11 +2,6 @@
 // know with exit 2 before doing anything (no window, no files written). The main program still
 // takes -v and the inspector switch anywhere; the update client still takes /v and /u.
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,9 +14,8 @@
 
 #include "auralis/Version.h"
 #include "platform/Paths.h"
+#include "tests/common/ChildProcess.h"
 #include "tests/common/TestSandbox.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -36,46 +30,15 @@ struct Outcome {
 // sandbox folder; its exit status and everything it wrote.
 Outcome RunProgram(const std::string& program, std::vector<std::string> args,
                    const fs::path& folder) {
-    const fs::path path = platform::paths::executableFolder() / program;
-    args.insert(args.begin(), path.string());
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text = *entry;
-        if (text.rfind("DISPLAY=", 0) != 0 && text.rfind("WAYLAND_DISPLAY=", 0) != 0) {
-            environment.push_back(text);
-        }
-    }
-    environment.push_back("AURALIS_WINDOW_BACKEND=headless");
-    environment.push_back("AURALIS_OFFLINE=1");
-    std::vector<char*> envp;
-    for (std::string& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-    const fs::path output = folder / (fs::path(program).filename().string() + ".out");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    args.insert(args.begin(), (platform::paths::executableFolder() / program).string());
+    testing_support::ChildProcess child(
+        args, {.extraEnvironment = {"AURALIS_WINDOW_BACKEND=headless", "AURALIS_OFFLINE=1"},
+               .removedEnvironment = {"DISPLAY", "WAYLAND_DISPLAY"},
+               .output = folder / (fs::path(program).filename().string() + ".out"),
+               .inputFromNull = true});
     Outcome outcome;
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    std::ifstream in(output);
-    std::stringstream text;
-    text << in.rdbuf();
-    outcome.output = text.str();
+    outcome.status = child.wait(std::chrono::seconds(60)).value_or(-1);
+    outcome.output = child.output();
     return outcome;
 }
 

@@ -15,6 +15,7 @@
 #include "platform/SingleInstanceLock.h"
 #include "platform/window/headless/HeadlessBackend.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/common/Eventually.h"
 #include "ui/SCommandLine.h"
 #include "ui/SDispatcher.h"
 
@@ -46,13 +47,7 @@ public:
     }
     // Waits for `count` posts (bounded).
     bool WaitPosts(std::size_t count) {
-        for (int i = 0; i < 500; ++i) {
-            if (Posted().size() >= count) {
-                return true;
-            }
-            std::this_thread::sleep_for(2ms);
-        }
-        return false;
+        return testing_support::eventually([&] { return Posted().size() >= count; });
     }
 
     std::atomic<bool> windowExists{true};
@@ -125,9 +120,7 @@ TEST_F(StartUpTest, AskingTheUiGoesOnUnlessItAnswersOne) {
     SStartUp orphan(gone);
     orphan.AddWork(SStartUp::WT_ASK_UI);
     orphan.doWork();
-    for (int i = 0; i < 200 && held->Sent().empty(); ++i) {
-        std::this_thread::sleep_for(2ms);
-    }
+    testing_support::eventually([&] { return !held->Sent().empty(); });
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(held->Sent().size(), 1u);
     EXPECT_TRUE(held->Posted().empty());

@@ -151,29 +151,37 @@ protected:
                SDialogFrame::GetOpenDialogs().back() == about;
     }
 
-    // Presses the about dialog's check button, reads the message box it leads to, answers OK
-    // and closes the about dialog; returns the message.
-    std::string CheckFromAboutAndReadTheMessage() {
-        std::string message;
+    // Opens the about dialog, presses its check button, hands the popup of that content it leads
+    // to to answer (which closes it) and closes the about dialog again.
+    void CheckFromAbout(const std::string& what, const std::string& content,
+                        const std::function<void(SPopupDialog*)>& answer) {
         DialogScript script(backend);
         script
             .Then(
                 "the about dialog", [&] { return AboutReady(); },
                 [&] { About()->GetPanel().GetCheckUpdateButton().PerformClick(); })
             .Then(
-                "the message", [&] { return Popup("SMessageTextPanel") != nullptr; },
-                [&] {
-                    message = dynamic_cast<SMessageTextPanel*>(
-                                  DialogScript::FindContent(Popup("SMessageTextPanel"),
-                                                            "SMessageTextPanel"))
-                                  ->GetText();
-                    DialogScript::PressButton(Popup("SMessageTextPanel"), "OK");
-                })
+                what, [&] { return Popup(content) != nullptr; }, [&] { answer(Popup(content)); })
             .Then(
                 "the about dialog again", [&] { return AboutReady(); },
                 [&] { About()->CloseDialog(0); });
         Play(script, OpenAbout());
-        return message;
+    }
+
+    // Checks from the about dialog, reads the text of the popup it leads to (content names its
+    // class) and answers OK; returns the text.
+    template <typename Content>
+    std::string CheckFromAboutAndRead(const std::string& what, const std::string& content) {
+        std::string text;
+        CheckFromAbout(what, content, [&](SPopupDialog* popup) {
+            text = dynamic_cast<Content*>(DialogScript::FindContent(popup, content))->GetText();
+            DialogScript::PressButton(popup, "OK");
+        });
+        return text;
+    }
+
+    std::string CheckFromAboutAndReadTheMessage() {
+        return CheckFromAboutAndRead<SMessageTextPanel>("the message", "SMessageTextPanel");
     }
 
     AppServer server;
@@ -238,24 +246,8 @@ TEST_F(UpdateCheckTest, AskedForWithTheSameVersionShowsTheLatestVersionPopup) {
     CreateFrame(&link);
     ASSERT_TRUE(PumpUntil([&] { return StartUpCheckCompared(); }));
     frame->OnUpdateMark(1);
-    std::string text;
-    DialogScript script(backend);
-    script
-        .Then(
-            "the about dialog", [&] { return AboutReady(); },
-            [&] { About()->GetPanel().GetCheckUpdateButton().PerformClick(); })
-        .Then(
-            "the latest-version popup", [&] { return Popup("SLastestVersionDlg") != nullptr; },
-            [&] {
-                auto* content = dynamic_cast<SLastestVersionDlg*>(
-                    DialogScript::FindContent(Popup("SLastestVersionDlg"), "SLastestVersionDlg"));
-                text = content->GetText();
-                DialogScript::PressButton(Popup("SLastestVersionDlg"), "OK");
-            })
-        .Then(
-            "the about dialog again", [&] { return AboutReady(); },
-            [&] { About()->CloseDialog(0); });
-    Play(script, OpenAbout());
+    const std::string text =
+        CheckFromAboutAndRead<SLastestVersionDlg>("the latest-version popup", "SLastestVersionDlg");
     EXPECT_EQ(text, "You have the latest version.\nInstalled version : Ver.1.0.0.4");
     EXPECT_FALSE(Marked());
     EXPECT_EQ(server.requests.load(), 2);
@@ -273,18 +265,8 @@ TEST_F(UpdateCheckTest, NotificationsOffStartUpOnlyMarksButAskingShowsTheQuestio
     PumpFor(50ms);
     EXPECT_FALSE(dialogSeen);
 
-    DialogScript script(backend);
-    script
-        .Then(
-            "the about dialog", [&] { return AboutReady(); },
-            [&] { About()->GetPanel().GetCheckUpdateButton().PerformClick(); })
-        .Then(
-            "the question", [&] { return Popup("SNeedUpdateDlg") != nullptr; },
-            [&] { DialogScript::PressButton(Popup("SNeedUpdateDlg"), "Cancel"); })
-        .Then(
-            "the about dialog again", [&] { return AboutReady(); },
-            [&] { About()->CloseDialog(0); });
-    Play(script, OpenAbout());
+    CheckFromAbout("the question", "SNeedUpdateDlg",
+                   [](SPopupDialog* popup) { DialogScript::PressButton(popup, "Cancel"); });
     EXPECT_TRUE(Marked());
 }
 

@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,199 +32,39 @@
 #include "auralis/Version.h"
 #include "platform/Paths.h"
 #include "platform/bluetooth/sim/SimRequest.h"
+#include "tests/common/ChildProcess.h"
+#include "tests/common/DisplayTest.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
+#include "tests/common/VirtualDisplay.h"
 #include "tests/integration/SimNeighbourhood.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using integration::SimNeighbourhood;
 using nlohmann::json;
+using testing_support::ChildOptions;
+using testing_support::ChildProcess;
+using testing_support::eventually;
+using testing_support::findOnPath;
 using namespace std::chrono_literals;
 
 namespace {
 
-std::optional<fs::path> FindOnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::stringstream folders(path != nullptr ? path : "");
-    std::string folder;
-    while (std::getline(folders, folder, ':')) {
-        const fs::path candidate = fs::path(folder) / program;
-        if (!folder.empty() && access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-    }
-    return std::nullopt;
+// Waits (at most limit) until the program has written line.
+bool Logged(const ChildProcess& program, const std::string& line,
+            std::chrono::milliseconds limit = 20s) {
+    return eventually([&] { return program.output().find(line) != std::string::npos; }, limit);
 }
 
-std::string ReadFile(const fs::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+// A pair of either generation.
+json TwoPairs() {
+    return json::array({{{"address", "70:5A:B6:01:4F:2A"}, {"name", "Auralis+ (4F2A)"}},
+                        {{"address", "70:5A:B6:00:77:A0"}, {"name", "Auralis (77A0)"}}});
 }
 
-// A child process with extra environment variables, its output in a file. Ended with SIGTERM
-// (SIGKILL when it does not go within two seconds).
-class Child {
-public:
-    Child(std::vector<std::string> args, const std::vector<std::string>& extraEnvironment,
-          const fs::path& output, int extraFd = -1)
-        : m_output(output) {
-        // Inherited variables that the extras set again are left out, so the extras win.
-        auto overridden = [&](const std::string& entry) {
-            const std::string name = entry.substr(0, entry.find('=') + 1);
-            for (const std::string& extra : extraEnvironment) {
-                if (extra.compare(0, name.size(), name) == 0) {
-                    return true;
-                }
-            }
-            return false;
-        };
-        std::vector<std::string> environment;
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            if (!overridden(*entry)) {
-                environment.emplace_back(*entry);
-            }
-        }
-        environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (std::string& entry : environment) {
-            envp.push_back(entry.data());
-        }
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (extraFd >= 0) {
-            posix_spawn_file_actions_adddup2(&actions, extraFd, 3);
-        }
-        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
-            m_pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Child() { Stop(); }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool Started() const { return m_pid > 0; }
-    std::string Output() const { return ReadFile(m_output); }
-    // Waits for the process to end on its own; its exit status, or nothing on time-out.
-    std::optional<int> Wait(std::chrono::milliseconds limit) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (m_pid > 0 && std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return std::nullopt;
-    }
-    void Stop() {
-        if (m_pid <= 0) {
-            return;
-        }
-        kill(m_pid, SIGTERM);
-        if (!Wait(2s).has_value() && m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
-        }
-    }
-
-private:
-    fs::path m_output;
-    pid_t m_pid = -1;
-};
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return done();
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
-class WholeProgramTest : public ::testing::Test {
+class WholeProgramTest : public testing_support::DisplayTest {
 protected:
-    void SetUp() override {
-        m_xvfb = FindOnPath("Xvfb");
-        m_xdotool = FindOnPath("xdotool");
-        if (!m_xvfb || !m_xdotool) {
-            GTEST_SKIP() << "needs Xvfb and xdotool (Debian packages xvfb, xdotool)";
-        }
-        m_folder = testing_support::makeTempFolder("whole");
-        StartDisplay();
-    }
-
-    // Xvfb on a free display number, which it writes to the pipe once it accepts clients.
-    void StartDisplay() {
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        m_display = std::make_unique<Child>(
-            std::vector<std::string>{m_xvfb->string(), "-displayfd", "3", "-screen", "0",
-                                     m_screenSize, "-nolisten", "tcp"},
-            std::vector<std::string>{}, m_folder / "xvfb.out", fds[1]);
-        close(fds[1]);
-        ASSERT_TRUE(m_display->Started());
-        std::string number;
-        pollfd ready{fds[0], POLLIN, 0};
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (number.find('\n') == std::string::npos &&
-               std::chrono::steady_clock::now() < deadline) {
-            if (poll(&ready, 1, 100) > 0) {
-                char buffer[16];
-                const ssize_t got = read(fds[0], buffer, sizeof(buffer));
-                if (got <= 0) {
-                    break;
-                }
-                number.append(buffer, static_cast<std::size_t>(got));
-            }
-        }
-        close(fds[0]);
-        ASSERT_NE(number.find('\n'), std::string::npos) << "Xvfb did not start";
-        m_displayName = ":" + number.substr(0, number.find('\n'));
-    }
-
-    // One xdotool command on the display (bounded); its output.
-    std::string Xdotool(const std::string& arguments) {
-        const std::string command = "DISPLAY=" + m_displayName + " timeout 5 " +
-                                    m_xdotool->string() + " " + arguments + " 2>/dev/null";
-        std::string output;
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            std::array<char, 256> buffer{};
-            while (fgets(buffer.data(), buffer.size(), pipe) != nullptr) {
-                output += buffer.data();
-            }
-            pclose(pipe);
-        }
-        return output;
-    }
-
-    // The id of the first window with that title, polled until it exists.
-    std::string FindWindow(const std::string& title) {
-        std::string id;
-        WaitFor(
-            [&] {
-                id = Xdotool("search --name '^" + title + "$'");
-                return !id.empty();
-            },
-            10s);
-        return id.substr(0, id.find('\n'));
-    }
+    WholeProgramTest() : DisplayTest("whole") {}
 
     // Moves the pointer to a point of the window, waits a moment, and clicks there.
     void ClickAt(const std::string& window, int x, int y) {
@@ -234,66 +73,67 @@ protected:
         Xdotool("click 1");
     }
 
-    std::unique_ptr<Child> StartProgram(const SimNeighbourhood& sim, const std::string& output) {
+    std::unique_ptr<ChildProcess> StartProgram(const SimNeighbourhood& sim,
+                                               const std::string& output) {
         return StartProgram(sim.socket(), "", output);
     }
 
-    std::unique_ptr<Child> StartProgram(const fs::path& socket, const std::string& updateUrl,
-                                        const std::string& output) {
+    std::unique_ptr<ChildProcess> StartProgram(const fs::path& socket, const std::string& updateUrl,
+                                               const std::string& output) {
         const fs::path program = platform::paths::executableFolder() / "AuralisManager";
-        return std::make_unique<Child>(
+        return std::make_unique<ChildProcess>(
             std::vector<std::string>{program.string()},
-            std::vector<std::string>{"DISPLAY=" + m_displayName, "AURALIS_BACKEND=sim",
-                                     "AURALIS_SIM_SOCKET=" + socket.string(),
-                                     "AURALIS_UPDATE_URL=" + updateUrl,
-                                     "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
-                                     "AURALIS_SCALE=1", "AURALIS_LANG=en-US"},
-            m_folder / output);
+            ChildOptions{.extraEnvironment = {"DISPLAY=" + m_displayName, "AURALIS_BACKEND=sim",
+                                              "AURALIS_SIM_SOCKET=" + socket.string(),
+                                              "AURALIS_UPDATE_URL=" + updateUrl,
+                                              "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
+                                              "AURALIS_SCALE=1", "AURALIS_LANG=en-US"},
+                         .output = m_folder / output});
+    }
+
+    // Starts the program against sim and waits until its main window shows: the window's id,
+    // empty when it did not show (the program's output says why).
+    std::string StartUntilShown(const SimNeighbourhood& sim, const std::string& output,
+                                std::unique_ptr<ChildProcess>& program) {
+        program = StartProgram(sim, output);
+        if (!program->running() || !Logged(*program, "Main window shown")) {
+            return "";
+        }
+        return FindWindow("Auralis Manager");
     }
 
     // Clicks a point again and again until the program logs `line` (a widget may not take
     // clicks while it fades or zooms in).
-    bool PressUntilLogged(const std::string& window, int x, int y, const Child& program,
+    bool PressUntilLogged(const std::string& window, int x, int y, const ChildProcess& program,
                           const std::string& line) {
         for (int attempt = 0; attempt < 5; ++attempt) {
             ClickAt(window, x, y);
-            if (WaitFor([&] { return program.Output().find(line) != std::string::npos; }, 2s)) {
+            if (Logged(program, line, 2s)) {
                 return true;
             }
             std::this_thread::sleep_for(300ms);
         }
         return false;
     }
-
-    std::optional<fs::path> m_xvfb;
-    std::optional<fs::path> m_xdotool;
-    std::string m_screenSize = "1024x768x24";  // Xvfb's screen, set before SetUp
-    fs::path m_folder;
-    std::unique_ptr<Child> m_display;
-    std::string m_displayName;
 };
 
 TEST_F(WholeProgramTest, ConnectPickAPairReachHomeAndFailWhenItGoesSilent) {
-    SimNeighbourhood sim(
-        json::array({{{"address", "70:5A:B6:01:4F:2A"}, {"name", "Auralis+ (4F2A)"}},
-                     {{"address", "70:5A:B6:00:77:A0"}, {"name", "Auralis (77A0)"}}}));
+    SimNeighbourhood sim(TwoPairs());
     ASSERT_TRUE(sim.started());
-    std::unique_ptr<Child> program = StartProgram(sim, "program.log");
-    ASSERT_TRUE(program->Started());
-    auto logged = [&](const std::string& line) {
-        return WaitFor([&] { return program->Output().find(line) != std::string::npos; }, 20s);
-    };
-    ASSERT_TRUE(logged("Main window shown")) << program->Output();
-    EXPECT_NE(program->Output().find("Start checking application update"), std::string::npos);
+    std::unique_ptr<ChildProcess> program = StartProgram(sim, "program.log");
+    ASSERT_TRUE(program->running());
+    auto logged = [&](const std::string& line) { return Logged(*program, line); };
+    ASSERT_TRUE(logged("Main window shown")) << program->output();
+    EXPECT_NE(program->output().find("Start checking application update"), std::string::npos);
 
     // A second start ends at once, without a window, and says why.
     {
-        std::unique_ptr<Child> second = StartProgram(sim, "second.log");
-        const std::optional<int> status = second->Wait(10s);
+        std::unique_ptr<ChildProcess> second = StartProgram(sim, "second.log");
+        const std::optional<int> status = second->wait(10s);
         ASSERT_TRUE(status.has_value());
         EXPECT_EQ(*status, 0);
-        EXPECT_NE(second->Output().find("AuralisManager aready running"), std::string::npos);
-        EXPECT_EQ(second->Output().find("Main window shown"), std::string::npos);
+        EXPECT_NE(second->output().find("AuralisManager aready running"), std::string::npos);
+        EXPECT_EQ(second->output().find("Main window shown"), std::string::npos);
     }
 
     const std::string main = FindWindow("Auralis Manager");
@@ -303,12 +143,12 @@ TEST_F(WholeProgramTest, ConnectPickAPairReachHomeAndFailWhenItGoesSilent) {
     bool pressed = false;
     for (int attempt = 0; attempt < 5 && !pressed; ++attempt) {
         ClickAt(main, 212, 451);
-        pressed = WaitFor(
-            [&] { return program->Output().find("OnConnectButtonClick") != std::string::npos; },
+        pressed = eventually(
+            [&] { return program->output().find("OnConnectButtonClick") != std::string::npos; },
             2s);
     }
-    ASSERT_TRUE(pressed) << program->Output();
-    ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->Output();
+    ASSERT_TRUE(pressed) << program->output();
+    ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->output();
 
     const std::string list = FindWindow("Pair Bluetooth earbuds");
     ASSERT_FALSE(list.empty());
@@ -318,30 +158,30 @@ TEST_F(WholeProgramTest, ConnectPickAPairReachHomeAndFailWhenItGoesSilent) {
     for (int attempt = 0; attempt < 5 && !chosen; ++attempt) {
         std::this_thread::sleep_for(400ms);
         ClickAt(list, 100, 8 + 28 + 10 + 15);
-        chosen = WaitFor(
-            [&] { return program->Output().find("ConnectToDevice") != std::string::npos; }, 2s);
+        chosen = eventually(
+            [&] { return program->output().find("ConnectToDevice") != std::string::npos; }, 2s);
     }
-    ASSERT_TRUE(chosen) << program->Output();
-    ASSERT_TRUE(logged("Connected to device[Auralis (77A0)] TWSStatus[1]")) << program->Output();
-    ASSERT_TRUE(logged("UpdateMainView viewType[4]")) << program->Output();
+    ASSERT_TRUE(chosen) << program->output();
+    ASSERT_TRUE(logged("Connected to device[Auralis (77A0)] TWSStatus[1]")) << program->output();
+    ASSERT_TRUE(logged("UpdateMainView viewType[4]")) << program->output();
 
     EXPECT_EQ(sim.ctl("SILENT 70:5A:B6:00:77:A0 ON"), "OK");
-    ASSERT_TRUE(logged("OnDeviceDisconnected: DisconnectError[0]")) << program->Output();
-    ASSERT_TRUE(logged("UpdateMainView viewType[3]")) << program->Output();
-    program->Stop();
+    ASSERT_TRUE(logged("OnDeviceDisconnected: DisconnectError[0]")) << program->output();
+    ASSERT_TRUE(logged("UpdateMainView viewType[3]")) << program->output();
+    program->stop();
 }
 
 // The demo of `make run`: the demo pairs and the update server of auralis-sim --demo.
 TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
     const fs::path socket = m_folder / "demo.sock";
     const fs::path simProgram = platform::paths::executableFolder() / "auralis-sim";
-    Child sim({simProgram.string(), "--demo", "--socket", socket.string()}, {},
-              m_folder / "sim.log");
-    ASSERT_TRUE(sim.Started());
+    ChildProcess sim({simProgram.string(), "--demo", "--socket", socket.string()},
+                     {.output = m_folder / "sim.log"});
+    ASSERT_TRUE(sim.running());
     std::string updateUrl;
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(eventually(
         [&] {
-            const std::string output = sim.Output();
+            const std::string output = sim.output();
             const std::size_t at = output.find("http://127.0.0.1:");
             if (at == std::string::npos || !fs::exists(socket)) {
                 return false;
@@ -351,7 +191,7 @@ TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
             return end != std::string::npos;
         },
         10s))
-        << sim.Output();
+        << sim.output();
     // The demo server offers a newer program too; offering this build's own version keeps the
     // start-up question about it out of the way of the clicks below.
     {
@@ -362,39 +202,39 @@ TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
         ASSERT_EQ(answer, "OK");
     }
 
-    std::unique_ptr<Child> program = StartProgram(socket, updateUrl, "update.log");
-    ASSERT_TRUE(program->Started());
+    std::unique_ptr<ChildProcess> program = StartProgram(socket, updateUrl, "update.log");
+    ASSERT_TRUE(program->running());
     auto logged = [&](const std::string& line, std::chrono::milliseconds limit = 20s) {
-        return WaitFor([&] { return program->Output().find(line) != std::string::npos; }, limit);
+        return Logged(*program, line, limit);
     };
-    ASSERT_TRUE(logged("Main window shown")) << program->Output();
+    ASSERT_TRUE(logged("Main window shown")) << program->output();
     const std::string main = FindWindow("Auralis Manager");
     ASSERT_FALSE(main.empty());
     ASSERT_TRUE(PressUntilLogged(main, 212, 451, *program, "OnConnectButtonClick"))
-        << program->Output();
-    ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->Output();
+        << program->output();
+    ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->output();
     const std::string list = FindWindow("Pair Bluetooth earbuds");
     ASSERT_FALSE(list.empty());
     // The first row: "Auralis (77A0)", first generation, firmware 1.4.0.
     ASSERT_TRUE(PressUntilLogged(list, 100, 8 + 28 + 10 + 15, *program, "ConnectToDevice"))
-        << program->Output();
-    ASSERT_TRUE(logged("UpdateMainView viewType[4]")) << program->Output();
-    ASSERT_TRUE(logged("deviceVersionL[1.4.0]")) << program->Output();
+        << program->output();
+    ASSERT_TRUE(logged("UpdateMainView viewType[4]")) << program->output();
+    ASSERT_TRUE(logged("deviceVersionL[1.4.0]")) << program->output();
 
     // Home's lower part: the check button, centred, 112 + 17 units into the firmware screen,
     // which begins 8 + 32 + 32 + 229 units down the window.
     ASSERT_TRUE(PressUntilLogged(main, 212, 301 + 112 + 17, *program,
                                  "INVOKE_CHECK_UPDATE_FIRMWARE curVersion[1.4.0] "
                                  "newVersion[1.5.0]"))
-        << program->Output();
+        << program->output();
     // The update button: left under the new version's lines.
     ASSERT_TRUE(PressUntilLogged(main, 8 + 24 + 25, 301 + 90 + 17, *program, "PH_DOWNLOAD"))
-        << program->Output();
-    ASSERT_TRUE(logged("PH_COPY", 60s)) << program->Output();
-    ASSERT_TRUE(logged("OnDownloadFinish: Success[1]", 120s)) << program->Output();
+        << program->output();
+    ASSERT_TRUE(logged("PH_COPY", 60s)) << program->output();
+    ASSERT_TRUE(logged("OnDownloadFinish: Success[1]", 120s)) << program->output();
     // The earbuds restart and come back with the new version while the message is open.
-    ASSERT_TRUE(logged("deviceVersionL[1.5.0] deviceVersionR[1.5.0]", 60s)) << program->Output();
-    program->Stop();
+    ASSERT_TRUE(logged("deviceVersionL[1.5.0] deviceVersionR[1.5.0]", 60s)) << program->output();
+    program->stop();
 }
 
 // A second start knocks, and the first brings its window forward (from the task bar too);
@@ -403,25 +243,21 @@ TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
 TEST_F(WholeProgramTest, SecondStartBringsTheFirstWindowForwardAndCloseEndsTheProgram) {
     SimNeighbourhood sim(json::array());
     ASSERT_TRUE(sim.started());
-    std::unique_ptr<Child> program = StartProgram(sim, "first.log");
-    ASSERT_TRUE(program->Started());
-    auto logged = [&](const std::string& line) {
-        return WaitFor([&] { return program->Output().find(line) != std::string::npos; }, 20s);
-    };
-    ASSERT_TRUE(logged("Main window shown")) << program->Output();
-    const std::string main = FindWindow("Auralis Manager");
-    ASSERT_FALSE(main.empty());
+    std::unique_ptr<ChildProcess> program;
+    const std::string main = StartUntilShown(sim, "first.log", program);
+    ASSERT_FALSE(main.empty()) << program->output();
+    auto logged = [&](const std::string& line) { return Logged(*program, line); };
     // Without a window manager minimising may do nothing; the knock must be answered anyway.
     Xdotool("windowminimize " + main);
 
-    std::unique_ptr<Child> second = StartProgram(sim, "second.log");
-    const std::optional<int> status = second->Wait(10s);
+    std::unique_ptr<ChildProcess> second = StartProgram(sim, "second.log");
+    const std::optional<int> status = second->wait(10s);
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 0);
-    EXPECT_NE(second->Output().find("asked the running instance"), std::string::npos)
-        << second->Output();
-    ASSERT_TRUE(logged("Second start: main window brought to the front")) << program->Output();
-    EXPECT_TRUE(WaitFor(
+    EXPECT_NE(second->output().find("asked the running instance"), std::string::npos)
+        << second->output();
+    ASSERT_TRUE(logged("Second start: main window brought to the front")) << program->output();
+    EXPECT_TRUE(eventually(
         [&] {
             return Xdotool("search --onlyvisible --name '^Auralis Manager$'").find(main) !=
                    std::string::npos;
@@ -433,15 +269,15 @@ TEST_F(WholeProgramTest, SecondStartBringsTheFirstWindowForwardAndCloseEndsThePr
     std::this_thread::sleep_for(150ms);
     const auto clicked = std::chrono::steady_clock::now();
     Xdotool("click 1");
-    const std::optional<int> ended = program->Wait(10s);
+    const std::optional<int> ended = program->wait(10s);
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - clicked);
-    ASSERT_TRUE(ended.has_value()) << program->Output();
+    ASSERT_TRUE(ended.has_value()) << program->output();
     EXPECT_EQ(*ended, 0);
     std::printf("close to exit: %lld ms (click included)\n",
                 static_cast<long long>(elapsed.count()));
     EXPECT_LT(elapsed, 2s);
-    const std::string output = program->Output();
+    const std::string output = program->output();
     EXPECT_NE(output.find("AuralisManager ends, exit code 0"), std::string::npos) << output;
 }
 
@@ -455,18 +291,14 @@ protected:
 
     // The screen's colour at a point, read from the root window.
     std::optional<Colour> ScreenPixel(int x, int y) {
-        const std::string command = "timeout 5 " + m_import->string() + " -display " +
-                                    m_displayName + " -window root -crop 1x1+" + std::to_string(x) +
-                                    "+" + std::to_string(y) + " -depth 8 rgb:- 2>/dev/null";
-        std::array<unsigned char, 4> bytes{};
-        std::size_t count = 0;
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            count = fread(bytes.data(), 1, bytes.size(), pipe);
-            pclose(pipe);
-        }
-        if (count != 3) {
+        const testing_support::ProgramRun run = testing_support::runProgram(
+            {m_import->string(), "-display", m_displayName, "-window", "root", "-crop",
+             "1x1+" + std::to_string(x) + "+" + std::to_string(y), "-depth", "8", "rgb:-"},
+            {}, 5s);
+        if (run.out.size() != 3) {
             return std::nullopt;
         }
+        const auto bytes = reinterpret_cast<const unsigned char*>(run.out.data());
         return Colour{bytes[0], bytes[1], bytes[2]};
     }
 
@@ -485,39 +317,34 @@ protected:
 };
 
 TEST_P(PopupCornerTest, DeviceListCornerShowsTheMainWindowBehind) {
-    m_import = FindOnPath("import");
+    m_import = findOnPath("import");
     if (!m_import) {
         GTEST_SKIP() << "needs ImageMagick's import (Debian package imagemagick)";
     }
     const bool composited = GetParam();
-    std::unique_ptr<Child> compositor;
+    std::unique_ptr<ChildProcess> compositor;
     if (composited) {
-        const std::optional<fs::path> xcompmgr = FindOnPath("xcompmgr");
+        const std::optional<fs::path> xcompmgr = findOnPath("xcompmgr");
         if (!xcompmgr) {
             GTEST_SKIP() << "needs xcompmgr (Debian package xcompmgr)";
         }
-        compositor = std::make_unique<Child>(std::vector<std::string>{xcompmgr->string()},
-                                             std::vector<std::string>{"DISPLAY=" + m_displayName},
-                                             m_folder / "xcompmgr.log");
-        ASSERT_TRUE(compositor->Started());
+        compositor = std::make_unique<ChildProcess>(
+            std::vector<std::string>{xcompmgr->string()},
+            ChildOptions{.extraEnvironment = {"DISPLAY=" + m_displayName},
+                         .output = m_folder / "xcompmgr.log"});
+        ASSERT_TRUE(compositor->running());
     }
-    SimNeighbourhood sim(
-        json::array({{{"address", "70:5A:B6:01:4F:2A"}, {"name", "Auralis+ (4F2A)"}},
-                     {{"address", "70:5A:B6:00:77:A0"}, {"name", "Auralis (77A0)"}}}));
+    SimNeighbourhood sim(TwoPairs());
     ASSERT_TRUE(sim.started());
-    std::unique_ptr<Child> program = StartProgram(sim, "program.log");
-    ASSERT_TRUE(program->Started());
-    auto logged = [&](const std::string& line) {
-        return WaitFor([&] { return program->Output().find(line) != std::string::npos; }, 20s);
-    };
-    ASSERT_TRUE(logged("Main window shown")) << program->Output();
-    const std::string main = FindWindow("Auralis Manager");
-    ASSERT_FALSE(main.empty());
+    std::unique_ptr<ChildProcess> program;
+    const std::string main = StartUntilShown(sim, "program.log", program);
+    ASSERT_FALSE(main.empty()) << program->output();
+    auto logged = [&](const std::string& line) { return Logged(*program, line); };
     ASSERT_TRUE(PressUntilLogged(main, 212, 451, *program, "ShowBluetoothDevicesPopup\n"))
-        << program->Output();
+        << program->output();
     ASSERT_TRUE(logged(composited ? "\"Modal Dialog\" has per-pixel transparency"
                                   : "no compositor: \"Modal Dialog\" takes the shape"))
-        << program->Output();
+        << program->output();
 
     const std::string list = FindWindow("Pair Bluetooth earbuds");
     ASSERT_FALSE(list.empty());
@@ -537,7 +364,7 @@ TEST_P(PopupCornerTest, DeviceListCornerShowsTheMainWindowBehind) {
         }
         return true;
     };
-    const bool matches = WaitFor(
+    const bool matches = eventually(
         [&] {
             corner = ScreenPixel(left + 1, top + 1);
             behind = ScreenPixel(left - 2, top + 1);
@@ -550,7 +377,7 @@ TEST_P(PopupCornerTest, DeviceListCornerShowsTheMainWindowBehind) {
                          << (*behind)[2];
     // The reference is the light main window, not the black screen around it.
     EXPECT_GT((*behind)[0] + (*behind)[1] + (*behind)[2], 3 * 160);
-    program->Stop();
+    program->stop();
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutCompositor, PopupCornerTest, ::testing::Bool(),
@@ -563,7 +390,7 @@ INSTANTIATE_TEST_SUITE_P(WithAndWithoutCompositor, PopupCornerTest, ::testing::B
 // crashes while starting without one. The program must start natively (not through
 // XWayland), show its window, answer a second start and end cleanly.
 TEST_F(WholeProgramTest, RunsNativelyUnderAWaylandCompositor) {
-    const std::optional<fs::path> weston = FindOnPath("weston");
+    const std::optional<fs::path> weston = findOnPath("weston");
     if (!weston) {
         GTEST_SKIP() << "needs weston (Debian package weston)";
     }
@@ -571,14 +398,14 @@ TEST_F(WholeProgramTest, RunsNativelyUnderAWaylandCompositor) {
     fs::create_directories(runtime);
     fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
     const std::string socket = "auralis-test-wayland";
-    Child compositor(
+    ChildProcess compositor(
         {weston->string(), "--backend=x11-backend.so", "--use-pixman", "--socket=" + socket,
          "--width=1024", "--height=768", "--idle-time=0", "--no-config"},
-        {"DISPLAY=" + m_displayName, "XDG_RUNTIME_DIR=" + runtime.string()},
-        m_folder / "weston.log");
-    ASSERT_TRUE(compositor.Started());
-    if (!WaitFor([&] { return fs::exists(runtime / socket); }, 20s)) {
-        GTEST_SKIP() << "weston did not start here: " << compositor.Output();
+        {.extraEnvironment = {"DISPLAY=" + m_displayName, "XDG_RUNTIME_DIR=" + runtime.string()},
+         .output = m_folder / "weston.log"});
+    ASSERT_TRUE(compositor.running());
+    if (!eventually([&] { return fs::exists(runtime / socket); }, 20s)) {
+        GTEST_SKIP() << "weston did not start here: " << compositor.output();
     }
 
     SimNeighbourhood sim(json::array());
@@ -593,19 +420,19 @@ TEST_F(WholeProgramTest, RunsNativelyUnderAWaylandCompositor) {
         // allocations of its own at exit; leaks stay
         // checked in every X11 run of the program.
         "ASAN_OPTIONS=detect_leaks=0"};
-    Child first({program.string()}, environment, m_folder / "wayland.log");
-    ASSERT_TRUE(first.Started());
-    auto logged = [&](const std::string& line) {
-        return WaitFor([&] { return first.Output().find(line) != std::string::npos; }, 20s);
-    };
-    ASSERT_TRUE(logged("Main window shown")) << first.Output() << compositor.Output();
-    EXPECT_NE(first.Output().find("SDL video driver wayland"), std::string::npos) << first.Output();
+    ChildProcess first({program.string()},
+                       {.extraEnvironment = environment, .output = m_folder / "wayland.log"});
+    ASSERT_TRUE(first.running());
+    auto logged = [&](const std::string& line) { return Logged(first, line); };
+    ASSERT_TRUE(logged("Main window shown")) << first.output() << compositor.output();
+    EXPECT_NE(first.output().find("SDL video driver wayland"), std::string::npos) << first.output();
 
-    Child second({program.string()}, environment, m_folder / "wayland-second.log");
-    const std::optional<int> status = second.Wait(10s);
+    ChildProcess second({program.string()}, {.extraEnvironment = environment,
+                                             .output = m_folder / "wayland-second.log"});
+    const std::optional<int> status = second.wait(10s);
     ASSERT_TRUE(status.has_value());
-    EXPECT_EQ(*status, 0) << second.Output();
-    EXPECT_TRUE(logged("Second start: main window brought to the front")) << first.Output();
+    EXPECT_EQ(*status, 0) << second.output();
+    EXPECT_TRUE(logged("Second start: main window brought to the front")) << first.output();
 }
 
 // The program as a user works it under weston (nested in Xvfb, as above): input goes in through
@@ -655,8 +482,8 @@ protected:
         m_scale = scale;
         m_outputWidth = width * scale;
         m_outputHeight = height * scale;
-        m_import = FindOnPath("import");
-        const std::optional<fs::path> weston = FindOnPath("weston");
+        m_import = findOnPath("import");
+        const std::optional<fs::path> weston = findOnPath("weston");
         if (!weston || !m_import) {
             GTEST_SKIP() << "needs weston and ImageMagick's import (Debian packages weston, "
                             "imagemagick)";
@@ -664,47 +491,48 @@ protected:
         m_runtime = m_folder / "wayland-runtime";
         fs::create_directories(m_runtime);
         fs::permissions(m_runtime, fs::perms::owner_all, fs::perm_options::replace);
-        m_compositor = std::make_unique<Child>(
+        m_compositor = std::make_unique<ChildProcess>(
             std::vector<std::string>{weston->string(), "--backend=x11-backend.so", "--use-pixman",
                                      "--socket=" + m_socket, "--width=" + std::to_string(width),
                                      "--height=" + std::to_string(height),
                                      "--scale=" + std::to_string(scale), "--idle-time=0",
                                      "--no-config"},
-            std::vector<std::string>{"DISPLAY=" + m_displayName,
-                                     "XDG_RUNTIME_DIR=" + m_runtime.string()},
-            m_folder / "weston.log");
-        ASSERT_TRUE(m_compositor->Started());
-        if (!WaitFor([&] { return fs::exists(m_runtime / m_socket); }, 20s)) {
-            GTEST_SKIP() << "weston did not start here: " << m_compositor->Output();
+            ChildOptions{.extraEnvironment = {"DISPLAY=" + m_displayName,
+                                              "XDG_RUNTIME_DIR=" + m_runtime.string()},
+                         .output = m_folder / "weston.log"});
+        ASSERT_TRUE(m_compositor->running());
+        if (!eventually([&] { return fs::exists(m_runtime / m_socket); }, 20s)) {
+            GTEST_SKIP() << "weston did not start here: " << m_compositor->output();
         }
     }
 
     void StartWaylandProgram(const SimNeighbourhood& sim) {
         const fs::path program = platform::paths::executableFolder() / "AuralisManager";
-        m_program = std::make_unique<Child>(
+        m_program = std::make_unique<ChildProcess>(
             std::vector<std::string>{program.string()},
-            std::vector<std::string>{
-                "DISPLAY=", "WAYLAND_DISPLAY=" + m_socket, "XDG_RUNTIME_DIR=" + m_runtime.string(),
-                "SDL_VIDEODRIVER=wayland", "AURALIS_BACKEND=sim",
-                "AURALIS_SIM_SOCKET=" + sim.socket().string(), "AURALIS_WINDOW_BACKEND=sdl",
-                "AURALIS_LOG_STDERR=1", "AURALIS_LOG_LEVEL=debug", "AURALIS_OFFLINE=1",
-                "AURALIS_LANG=en-US",
-                // SDL 2.26's Wayland driver leaves a few allocations of its own at exit.
-                "ASAN_OPTIONS=detect_leaks=0"},
-            m_folder / "wayland.log");
-        ASSERT_TRUE(m_program->Started());
-        ASSERT_TRUE(Logged("Main window shown")) << m_program->Output() << m_compositor->Output();
+            ChildOptions{
+                .extraEnvironment =
+                    {"DISPLAY=", "WAYLAND_DISPLAY=" + m_socket,
+                     "XDG_RUNTIME_DIR=" + m_runtime.string(), "SDL_VIDEODRIVER=wayland",
+                     "AURALIS_BACKEND=sim", "AURALIS_SIM_SOCKET=" + sim.socket().string(),
+                     "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
+                     "AURALIS_LOG_LEVEL=debug", "AURALIS_OFFLINE=1", "AURALIS_LANG=en-US",
+                     // SDL 2.26's Wayland driver leaves a few allocations of its own at exit.
+                     "ASAN_OPTIONS=detect_leaks=0"},
+                .output = m_folder / "wayland.log"});
+        ASSERT_TRUE(m_program->running());
+        ASSERT_TRUE(Logged("Main window shown")) << m_program->output() << m_compositor->output();
     }
 
     bool Logged(const std::string& line, std::size_t from = 0) {
-        return WaitFor([&] { return m_program->Output().find(line, from) != std::string::npos; },
-                       20s);
+        return eventually([&] { return m_program->output().find(line, from) != std::string::npos; },
+                          20s);
     }
 
     // The place of the last popup shown whose title matches, from the program's log (from an
     // offset in it on).
     std::optional<Popup> LastPopup(const std::string& title, std::size_t from = 0) {
-        const std::string all = m_program->Output();
+        const std::string all = m_program->output();
         const std::string output = from < all.size() ? all.substr(from) : std::string();
         const std::regex shown("popup \"" + title + "\" (\\d+)x(\\d+) at (-?\\d+),(-?\\d+) of");
         std::optional<Popup> last;
@@ -717,24 +545,24 @@ protected:
     }
 
     std::optional<Screen> Grab() {
-        const std::string command =
-            "timeout 10 " + m_import->string() + " -display " + m_displayName +
-            " -window root -crop " + std::to_string(m_outputWidth) + "x" +
-            std::to_string(m_outputHeight) + "+0+0 -depth 8 rgb:- 2>/dev/null";
+        const testing_support::ProgramRun run = testing_support::runProgram(
+            {m_import->string(), "-display", m_displayName, "-window", "root", "-crop",
+             std::to_string(m_outputWidth) + "x" + std::to_string(m_outputHeight) + "+0+0",
+             "-depth", "8", "rgb:-"},
+            {}, 10s);
         Screen screen{m_outputWidth, m_outputHeight, {}};
-        screen.rgb.resize(static_cast<std::size_t>(m_outputWidth) * m_outputHeight * 3);
-        std::size_t count = 0;
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            count = fread(screen.rgb.data(), 1, screen.rgb.size(), pipe);
-            pclose(pipe);
+        const std::size_t size = static_cast<std::size_t>(m_outputWidth) * m_outputHeight * 3;
+        if (run.exitCode != 0 || run.out.size() != size) {
+            return std::nullopt;
         }
-        return count == screen.rgb.size() ? std::optional<Screen>(screen) : std::nullopt;
+        screen.rgb.assign(run.out.begin(), run.out.end());
+        return screen;
     }
 
     // The screen once two readings in a row agree (animations and hover washes settled).
     std::optional<Screen> SettledGrab() {
         std::optional<Screen> screen;
-        WaitFor(
+        eventually(
             [&] {
                 std::optional<Screen> previous = std::move(screen);
                 screen = Grab();
@@ -769,7 +597,7 @@ protected:
 
     std::optional<Point> WaitForMainWindow() {
         std::optional<std::pair<Point, int>> found;
-        WaitFor(
+        eventually(
             [&] {
                 found = LocateMainWindow();
                 return found.has_value();
@@ -814,10 +642,10 @@ protected:
         Xdotool("mousemove " + std::to_string(window.x + kMenuButtonX * m_scale) + " " +
                 std::to_string(window.y + kMenuButtonY * m_scale));
         const std::optional<Screen> before = SettledGrab();
-        const std::size_t from = m_program->Output().size();
+        const std::size_t from = m_program->output().size();
         Xdotool("click 1");
         if (!before || !Logged("popup \"Menu\" ", from)) {
-            ADD_FAILURE() << "the menu did not open: " << m_program->Output();
+            ADD_FAILURE() << "the menu did not open: " << m_program->output();
             return std::nullopt;
         }
         std::optional<Popup> menu = LastPopup("Menu");
@@ -834,7 +662,7 @@ protected:
         const Popup pressed{2 * button, 2 * button, kMenuButtonX * m_scale - button,
                             kMenuButtonY * m_scale - button};
         std::pair<int, int> changed{0, 0};
-        WaitFor(
+        eventually(
             [&] {
                 const std::optional<Screen> after = Grab();
                 if (after) {
@@ -854,8 +682,8 @@ protected:
     std::optional<fs::path> m_import;
     fs::path m_runtime;
     const std::string m_socket = "auralis-test-wayland";
-    std::unique_ptr<Child> m_compositor;
-    std::unique_ptr<Child> m_program;
+    std::unique_ptr<ChildProcess> m_compositor;
+    std::unique_ptr<ChildProcess> m_program;
 };
 
 // A press in the title bar hands the move to the compositor (the window's hit test), and the
@@ -882,7 +710,7 @@ TEST_F(WaylandSessionTest, DraggingTheTitleBarMovesTheWindow) {
                 std::to_string(grip.y + dy / 3) + " sleep 0.2 mousemove " +
                 std::to_string(grip.x + dx) + " " + std::to_string(grip.y + dy) +
                 " sleep 0.2 mouseup 1");
-        moved = WaitFor(
+        moved = eventually(
             [&] {
                 std::optional<std::pair<Point, int>> found = LocateMainWindow();
                 now = found ? std::optional<Point>(found->first) : std::nullopt;
@@ -890,7 +718,7 @@ TEST_F(WaylandSessionTest, DraggingTheTitleBarMovesTheWindow) {
             },
             3s);
     }
-    ASSERT_TRUE(moved) << "the window did not move: " << m_program->Output();
+    ASSERT_TRUE(moved) << "the window did not move: " << m_program->output();
     EXPECT_EQ(now->x, start->x + dx);
     EXPECT_EQ(now->y, start->y + dy);
 }
@@ -915,11 +743,11 @@ TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
 
     // Keyboard: the only choosable entry is the about entry.
     ASSERT_TRUE(OpenMenu(*window).has_value());
-    std::size_t from = m_program->Output().size();
+    std::size_t from = m_program->output().size();
     Xdotool("key Down");
     Xdotool("key Return");
-    ASSERT_TRUE(Logged("popup \"Menu\" hidden", from)) << m_program->Output();
-    ASSERT_TRUE(Logged("popup \"Modal Dialog\" ", from)) << m_program->Output();
+    ASSERT_TRUE(Logged("popup \"Menu\" hidden", from)) << m_program->output();
+    ASSERT_TRUE(Logged("popup \"Modal Dialog\" ", from)) << m_program->output();
     std::optional<Popup> dialog = LastPopup("Modal Dialog");
     ASSERT_TRUE(dialog.has_value());
     EXPECT_NEAR(dialog->x + dialog->width / 2, kMainWidth / 2, 2);
@@ -928,7 +756,7 @@ TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
     // (dimmed) main window, never black.
     const Point corner{window->x + dialog->x + 1, window->y + dialog->y + 1};
     std::array<int, 3> colour{};
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(eventually(
         [&] {
             const std::optional<Screen> screen = Grab();
             colour = screen ? screen->At(corner.x, corner.y) : std::array<int, 3>{};
@@ -957,7 +785,7 @@ TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
     const int right = window->x + dialog->x + dialog->width - 20;
     const int bottom = window->y + dialog->y + dialog->height - 20;
     int differing = 0;
-    const bool followed = WaitFor(
+    const bool followed = eventually(
         [&] {
             const std::optional<Screen> moved = Grab();
             if (!moved) {
@@ -975,51 +803,51 @@ TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
     EXPECT_TRUE(followed) << differing << " pixels of the dialog's inside are not where the "
                           << "pointer took it";
 
-    from = m_program->Output().size();
+    from = m_program->output().size();
     Xdotool("key Escape");
-    ASSERT_TRUE(Logged("popup \"Modal Dialog\" hidden", from)) << m_program->Output();
+    ASSERT_TRUE(Logged("popup \"Modal Dialog\" hidden", from)) << m_program->output();
 
     // Mouse: the about entry (the menu's second row), then the dialog's close button.
     const std::optional<Popup> menu = OpenMenu(*window);
     ASSERT_TRUE(menu.has_value());
-    from = m_program->Output().size();
+    from = m_program->output().size();
     ClickScreen(window->x + menu->x + menu->width / 2, window->y + menu->y + 60);
-    ASSERT_TRUE(Logged("popup \"Modal Dialog\" ", from)) << m_program->Output();
+    ASSERT_TRUE(Logged("popup \"Modal Dialog\" ", from)) << m_program->output();
     dialog = LastPopup("Modal Dialog");
     ASSERT_TRUE(dialog.has_value());
-    from = m_program->Output().size();
+    from = m_program->output().size();
     // The close button sits 26 units in from the card's right edge, 22 down.
     bool closed = false;
     for (int attempt = 0; attempt < 5 && !closed; ++attempt) {
         ClickScreen(window->x + dialog->x + dialog->width - 26, window->y + dialog->y + 22);
-        closed = WaitFor(
+        closed = eventually(
             [&] {
-                return m_program->Output().find("popup \"Modal Dialog\" hidden", from) !=
+                return m_program->output().find("popup \"Modal Dialog\" hidden", from) !=
                        std::string::npos;
             },
             2s);
     }
-    EXPECT_TRUE(closed) << m_program->Output();
+    EXPECT_TRUE(closed) << m_program->output();
 
     // The pairing list, from the welcome screen's Connect button.
-    from = m_program->Output().size();
+    from = m_program->output().size();
     bool listed = false;
     for (int attempt = 0; attempt < 5 && !listed; ++attempt) {
         ClickScreen(window->x + 212, window->y + 451);
-        listed = WaitFor([&] { return LastPopup("[^\"]+", from).has_value(); }, 5s);
+        listed = eventually([&] { return LastPopup("[^\"]+", from).has_value(); }, 5s);
     }
-    ASSERT_TRUE(listed) << m_program->Output();
-    EXPECT_NE(m_program->Output().find("ShowBluetoothDevicesPopup", from), std::string::npos);
+    ASSERT_TRUE(listed) << m_program->output();
+    EXPECT_NE(m_program->output().find("ShowBluetoothDevicesPopup", from), std::string::npos);
     const std::optional<Popup> list = LastPopup("[^\"]+", from);
     ASSERT_TRUE(list.has_value());
     EXPECT_GE(list->x, -list->width / 4);
     EXPECT_LE(list->x + list->width, kMainWidth + list->width / 4);
     // The arrows and Return choose a pair (the keys reach the list, not the window below).
-    from = m_program->Output().size();
+    from = m_program->output().size();
     Xdotool("key Down");
     Xdotool("key Return");
-    EXPECT_TRUE(Logged("\" hidden", from)) << m_program->Output();
-    EXPECT_TRUE(Logged("Connected to device[", from)) << m_program->Output();
+    EXPECT_TRUE(Logged("\" hidden", from)) << m_program->output();
+    EXPECT_TRUE(Logged("Connected to device[", from)) << m_program->output();
 }
 
 // At output scale 2 the program takes zoom 2 from the output and the compositor does not scale
@@ -1033,11 +861,11 @@ TEST_F(WaylandSessionTest, ScaledOutputDrawsTheWindowAtItsDensity) {
     SimNeighbourhood sim(json::array());
     ASSERT_TRUE(sim.started());
     ASSERT_NO_FATAL_FAILURE(StartWaylandProgram(sim));
-    EXPECT_TRUE(Logged("the output has 2 pixels per unit")) << m_program->Output();
-    EXPECT_TRUE(Logged("zoom 2.00 from the desktop's scale setting")) << m_program->Output();
-    EXPECT_EQ(m_program->Output().find("zoom 2.00 ->"), std::string::npos) << m_program->Output();
+    EXPECT_TRUE(Logged("the output has 2 pixels per unit")) << m_program->output();
+    EXPECT_TRUE(Logged("zoom 2.00 from the desktop's scale setting")) << m_program->output();
+    EXPECT_EQ(m_program->output().find("zoom 2.00 ->"), std::string::npos) << m_program->output();
     std::optional<std::pair<Point, int>> found;
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(eventually(
         [&] {
             found = LocateMainWindow();
             return found.has_value();

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 
 namespace fs = std::filesystem;
@@ -36,14 +37,8 @@ std::string readAll(const fs::path& path) {
 
 // Polls until the file holds `text` or ten seconds have passed.
 bool fileEventuallyHolds(const fs::path& path, const std::string& text) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (readAll(path).find(text) != std::string::npos) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    return testing_support::eventually(
+        [&] { return readAll(path).find(text) != std::string::npos; });
 }
 
 }  // namespace

@@ -6,13 +6,14 @@
 #include <sstream>
 #include <thread>
 
-#include "fota/PackageWriter.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/ctl/RunCtl.h"
-#include "tests/integration/SimNeighbourhood.h"
+#include "tests/integration/CtlAgainstSim.h"
 
 using ctl_test::runCtl;
-using integration::SimNeighbourhood;
+using integration::lastObject;
+using integration::writeCtlPackage;
 using nlohmann::json;
 using namespace std::chrono_literals;
 
@@ -28,36 +29,14 @@ json pairs() {
          {{"address", kHostile}, {"name", "Auralis \u001b[2J\u0007x\u009b1m\\"}}});
 }
 
-// The last line of text, parsed (null when there is none or it is not JSON).
-json lastObject(const std::string& text) {
-    std::istringstream lines(text);
-    std::string last;
-    for (std::string line; std::getline(lines, line);) {
-        last = line;
-    }
-    return json::parse(last, nullptr, false);
-}
-
-std::string writePackage(std::size_t imageSize) {
-    fota::PackageWriter writer;
-    writer.addEntry(2, std::vector<uint8_t>(imageSize, 0x5A));
-    const auto path = testing_support::makeTempFolder("ctlfinal") / "package.bin";
-    writer.writeFile(path);
-    return path.string();
-}
-
-class CtlFinalObjectTest : public ::testing::Test {
+class CtlFinalObjectTest : public integration::CtlAgainstSim {
 protected:
-    CtlFinalObjectTest() : m_sim(pairs()), m_socket("AURALIS_SIM_SOCKET", m_sim.socket()) {}
-
-    SimNeighbourhood m_sim;
-    testing_support::ScopedEnv m_socket;
+    CtlFinalObjectTest() : CtlAgainstSim(pairs()) {}
 };
 
 }  // namespace
 
 TEST_F(CtlFinalObjectTest, StatusAndScanEndWithAnObjectWhenNothingAnswers) {
-    ASSERT_TRUE(m_sim.started());
     const json unreachable = {{"connected", false}, {"address", kPlus}};
 
     // Earbuds that connect but never report.
@@ -81,8 +60,7 @@ TEST_F(CtlFinalObjectTest, StatusAndScanEndWithAnObjectWhenNothingAnswers) {
 }
 
 TEST_F(CtlFinalObjectTest, AnUpdateWhoseLinkIsLostEndsWithItsFinishAtOnce) {
-    ASSERT_TRUE(m_sim.started());
-    const std::string package = writePackage(200000);
+    const std::string package = writeCtlPackage(200000);
     ASSERT_EQ(m_sim.ctl(std::string("STALL ") + kPlus + " 20"), "OK");
     ctl_test::Run run;
     std::thread update([&] {
@@ -90,9 +68,8 @@ TEST_F(CtlFinalObjectTest, AnUpdateWhoseLinkIsLostEndsWithItsFinishAtOnce) {
     });
     // Once the transfer has begun, the earbuds close the link (the receive watchdog's 20 s
     // would end the run as well, but only the closed link is reported at once).
-    for (int i = 0; i < 1000 && m_sim.info(kPlus)["transfer"]["percent"].get<int>() < 20; ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
+    testing_support::eventually(
+        [&] { return m_sim.info(kPlus)["transfer"]["percent"].get<int>() >= 20; });
     ASSERT_EQ(m_sim.ctl(std::string("DROP ") + kPlus), "OK");
     update.join();
     EXPECT_EQ(run.exitCode, 1);
@@ -103,7 +80,6 @@ TEST_F(CtlFinalObjectTest, AnUpdateWhoseLinkIsLostEndsWithItsFinishAtOnce) {
 }
 
 TEST_F(CtlFinalObjectTest, NamesFromTheAirArePrintedSafely) {
-    ASSERT_TRUE(m_sim.started());
     const auto run = runCtl({"--backend", "sim", "scan", "--seconds", "1"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out.find('\x1b'), std::string::npos);

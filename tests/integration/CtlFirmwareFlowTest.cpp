@@ -7,10 +7,11 @@
 #include "services/EnvironVar.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/ctl/RunCtl.h"
-#include "tests/integration/SimNeighbourhood.h"
+#include "tests/integration/CtlAgainstSim.h"
 
 using ctl_test::runCtl;
-using integration::SimNeighbourhood;
+using integration::jsonLines;
+using integration::lastObject;
 using nlohmann::json;
 
 namespace {
@@ -18,26 +19,17 @@ namespace {
 const char* const kPlus = "70:5A:B6:01:4F:2A";
 const char* const kFirst = "70:5A:B6:00:77:A0";
 
-std::vector<json> jsonLines(const std::string& text) {
-    std::vector<json> objects;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        objects.push_back(json::parse(line, nullptr, false));
-    }
-    return objects;
-}
-
-class CtlFirmwareFlowTest : public ::testing::Test {
+class CtlFirmwareFlowTest : public integration::CtlAgainstSim {
 protected:
     CtlFirmwareFlowTest()
-        : m_sim(json::array({{{"address", kPlus},
-                              {"name", "Auralis+ (4F2A)"},
-                              {"state", {{"versionLeft", "2.1.0"}, {"versionRight", "2.1.0"}}}},
-                             {{"address", kFirst},
-                              {"name", "Auralis (77A0)"},
-                              {"state", {{"versionLeft", "1.4.0"}, {"versionRight", "1.4.0"}}}}}),
-                json::object()),
-          m_socket("AURALIS_SIM_SOCKET", m_sim.socket()),
+        : CtlAgainstSim(
+              json::array({{{"address", kPlus},
+                            {"name", "Auralis+ (4F2A)"},
+                            {"state", {{"versionLeft", "2.1.0"}, {"versionRight", "2.1.0"}}}},
+                           {{"address", kFirst},
+                            {"name", "Auralis (77A0)"},
+                            {"state", {{"versionLeft", "1.4.0"}, {"versionRight", "1.4.0"}}}}}),
+              json::object()),
           m_url("AURALIS_UPDATE_URL", m_sim.updateUrl()) {
         // The flags file is shared with the programs this test starts.
         EnvironVar::SetUpdateFWStatus(1);
@@ -48,15 +40,12 @@ protected:
         return runCtl(args);
     }
 
-    SimNeighbourhood m_sim;
-    testing_support::ScopedEnv m_socket;
     testing_support::ScopedEnv m_url;
 };
 
 }  // namespace
 
 TEST_F(CtlFirmwareFlowTest, CheckComparesTheEarbudsWithTheServer) {
-    ASSERT_TRUE(m_sim.started());
     auto run = ctl({"fw", "check", kPlus});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const json newer = json::parse(run.out);
@@ -79,8 +68,28 @@ TEST_F(CtlFirmwareFlowTest, CheckComparesTheEarbudsWithTheServer) {
     EXPECT_NE(run.err.find("cannot be reached"), std::string::npos);
 }
 
+TEST_F(CtlFirmwareFlowTest, CheckEndsWithAnObjectWhenTheEarbudsOrTheServerCannotBeReached) {
+    {
+        // What the earbuds told stands in the object; the server's side says why it is missing.
+        testing_support::ScopedEnv noServer("AURALIS_UPDATE_URL", "");
+        const auto run = ctl({"fw", "check", kFirst});
+        EXPECT_EQ(run.exitCode, 1);
+        const json object = lastObject(run.out);
+        ASSERT_TRUE(object.is_object()) << "no final object: '" << run.out << "'";
+        EXPECT_FALSE(object.value("model", "").empty()) << run.out;
+        EXPECT_EQ(object["current"], "1.4.0") << run.out;
+        EXPECT_TRUE(object["latest"].is_null()) << run.out;
+        EXPECT_EQ(object["newer"], false) << run.out;
+        EXPECT_EQ(object["why"], "no-network") << run.out;
+    }
+    // Earbuds out of range: as status says it.
+    ASSERT_EQ(m_sim.ctl(std::string("RANGE ") + kPlus + " OUT"), "OK");
+    const auto run = ctl({"fw", "check", kPlus, "--seconds", "2"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(lastObject(run.out), json({{"connected", false}, {"address", kPlus}})) << run.out;
+}
+
 TEST_F(CtlFirmwareFlowTest, UpdateLatestDownloadsThenTransfers) {
-    ASSERT_TRUE(m_sim.started());
     const auto run = ctl({"fw", "update", kFirst, "--latest"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto objects = jsonLines(run.out);
@@ -97,7 +106,6 @@ TEST_F(CtlFirmwareFlowTest, UpdateLatestDownloadsThenTransfers) {
 }
 
 TEST_F(CtlFirmwareFlowTest, UpToDateLeavesTheEarbudsAlone) {
-    ASSERT_TRUE(m_sim.started());
     ASSERT_EQ(m_sim.ctl("SERVER nonewer=1"), "OK");
     auto run = ctl({"fw", "update", kPlus, "--latest"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -109,7 +117,6 @@ TEST_F(CtlFirmwareFlowTest, UpToDateLeavesTheEarbudsAlone) {
 }
 
 TEST_F(CtlFirmwareFlowTest, EachRefusalIsAPlainMessageAndExitOne) {
-    ASSERT_TRUE(m_sim.started());
     const auto refusal = [&](const char* address) {
         const auto run = ctl({"fw", "update", address, "--latest"});
         EXPECT_EQ(run.exitCode, 1);

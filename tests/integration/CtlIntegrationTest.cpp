@@ -5,13 +5,14 @@
 #include <sstream>
 #include <thread>
 
-#include "fota/PackageWriter.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/ctl/RunCtl.h"
-#include "tests/integration/SimNeighbourhood.h"
+#include "tests/integration/CtlAgainstSim.h"
 
 using ctl_test::runCtl;
-using integration::SimNeighbourhood;
+using integration::jsonLines;
+using integration::writeCtlPackage;
 using nlohmann::json;
 using namespace std::chrono_literals;
 
@@ -41,15 +42,6 @@ json demoPairs() {
                         {{"address", "70:5A:B6:00:00:01"}, {"name", "Speaker"}}});
 }
 
-std::vector<json> jsonLines(const std::string& text) {
-    std::vector<json> objects;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        objects.push_back(json::parse(line, nullptr, false));
-    }
-    return objects;
-}
-
 std::vector<std::string> keys(const json& object) {
     std::vector<std::string> names;
     for (auto it = object.begin(); it != object.end(); ++it) {
@@ -72,27 +64,14 @@ std::vector<std::string> keysAsWritten(const std::string& line, const json& obje
     return names;
 }
 
-std::string writePackage(std::size_t imageSize) {
-    fota::PackageWriter writer;
-    writer.addEntry(2, std::vector<uint8_t>(imageSize, 0x5A));
-    writer.addEntry(3, std::vector<uint8_t>(imageSize / 3, 0xA5));
-    const auto path = testing_support::makeTempFolder("ctlfw") / "package.bin";
-    writer.writeFile(path);
-    return path.string();
-}
-
-class CtlIntegrationTest : public ::testing::Test {
+class CtlIntegrationTest : public integration::CtlAgainstSim {
 protected:
-    CtlIntegrationTest() : m_sim(demoPairs()), m_socket("AURALIS_SIM_SOCKET", m_sim.socket()) {}
-
-    SimNeighbourhood m_sim;
-    testing_support::ScopedEnv m_socket;
+    CtlIntegrationTest() : CtlAgainstSim(demoPairs()) {}
 };
 
 }  // namespace
 
 TEST_F(CtlIntegrationTest, CheckAndScanListTheEarbudsInRange) {
-    ASSERT_TRUE(m_sim.started());
     auto run = runCtl({"--backend", "sim", "check"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, "Bluetooth is available (backend sim)\n");
@@ -115,7 +94,6 @@ TEST_F(CtlIntegrationTest, CheckAndScanListTheEarbudsInRange) {
 }
 
 TEST_F(CtlIntegrationTest, StatusShowsTheReportsOfEitherGeneration) {
-    ASSERT_TRUE(m_sim.started());
     auto run = runCtl({"--backend", "sim", "--json", "status", kPlus});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto objects = jsonLines(run.out);
@@ -157,8 +135,7 @@ TEST_F(CtlIntegrationTest, StatusShowsTheReportsOfEitherGeneration) {
 }
 
 TEST_F(CtlIntegrationTest, FirmwareUpdateReportsProgressAndTheEarbudsVerdict) {
-    ASSERT_TRUE(m_sim.started());
-    const std::string package = writePackage(30000);
+    const std::string package = writeCtlPackage(30000, 10000);
     auto run = runCtl({"--backend", "sim", "--json", "fw", "update", kPlus, package});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     auto objects = jsonLines(run.out);
@@ -193,12 +170,9 @@ TEST_F(CtlIntegrationTest, FirmwareUpdateReportsProgressAndTheEarbudsVerdict) {
 }
 
 TEST_F(CtlIntegrationTest, WatchFollowsTheEarbudsUntilTheLinkEnds) {
-    ASSERT_TRUE(m_sim.started());
     ctl_test::Run run;
     std::thread watcher([&] { run = runCtl({"--backend", "sim", "--json", "watch", kPlus}); });
-    for (int i = 0; i < 1000 && !m_sim.info(kPlus)["connected"].get<bool>(); ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
+    testing_support::eventually([&] { return m_sim.info(kPlus)["connected"].get<bool>(); });
     std::this_thread::sleep_for(300ms);
     m_sim.ctl(std::string("BATTERY ") + kPlus + " 33 44 55");
     std::this_thread::sleep_for(300ms);
@@ -227,7 +201,6 @@ TEST_F(CtlIntegrationTest, WatchFollowsTheEarbudsUntilTheLinkEnds) {
 }
 
 TEST_F(CtlIntegrationTest, UnpairRemovesThePairing) {
-    ASSERT_TRUE(m_sim.started());
     ASSERT_EQ(m_sim.ctl(std::string("PAIRED ") + kPlus + " YES"), "OK");
     auto run = runCtl({"--backend", "sim", "unpair", kPlus});
     EXPECT_EQ(run.exitCode, 0) << run.err;

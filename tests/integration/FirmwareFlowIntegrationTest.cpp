@@ -59,19 +59,6 @@ json pairs() {
                          {"state", {{"versionLeft", "1.4.0"}, {"versionRight", "1.4.1"}}}}});
 }
 
-LinkTimings testTimings() {
-    LinkTimings timings;
-    timings.supportCheckPause = 10ms;
-    timings.discoveryPause = 30ms;
-    timings.lookupFailurePause = 10ms;
-    timings.aliveWait = 500ms;
-    timings.alivePauseStep = 10ms;
-    timings.alivePauseSteps = 5;
-    timings.receiveWatchdog = 1500ms;
-    timings.fotaOpenPause = 0ms;
-    return timings;
-}
-
 // Hands every link event to the recorder and to the flow, as the program's receivers do.
 class BothReceivers : public IBluetoothHandleDelegate {
 public:
@@ -120,7 +107,7 @@ protected:
           handle(std::make_shared<platform::bluetooth::SimBackend>(sim.socket())),
           flow(std::make_unique<FirmwareUpdateFlow>(handle, &flowEvents)),
           receivers(linkEvents, *flow) {
-        handle.setTimings(testTimings());
+        handle.setTimings(link_test::simLinkTimings());
         handle.setDelegate(&receivers);
         flow->setTimings({.downloadErrorPause = 10ms, .acknowledgementWait = 2s});
         EnvironVar::SetUpdateFWStatus(1);

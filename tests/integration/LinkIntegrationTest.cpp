@@ -51,24 +51,11 @@ json twoGenerations() {
                                 {"state", {{"batteryLeft", 40}, {"batteryRight", 45}}}})});
 }
 
-LinkTimings testTimings() {
-    LinkTimings timings;
-    timings.supportCheckPause = 10ms;
-    timings.discoveryPause = 30ms;
-    timings.lookupFailurePause = 10ms;
-    timings.aliveWait = 500ms;
-    timings.alivePauseStep = 10ms;
-    timings.alivePauseSteps = 5;
-    timings.receiveWatchdog = 1500ms;
-    timings.fotaOpenPause = 0ms;
-    return timings;
-}
-
 // A link over the sim backend of a running sim; the recorder outlives the link's threads.
 struct SimLink {
     explicit SimLink(const SimNeighbourhood& sim)
         : handle(std::make_shared<platform::bluetooth::SimBackend>(sim.socket())) {
-        handle.setTimings(testTimings());
+        handle.setTimings(link_test::simLinkTimings());
         handle.setDelegate(&events);
     }
     ~SimLink() { EXPECT_TRUE(handle.shutdown()); }
@@ -362,7 +349,7 @@ TEST(LinkIntegrationTest, AnUnreadablePackageEndsTheTransferWithoutSendingUnread
     const FileInfo package = writePackage("VX-R175", 40000);
     TruncatingRecorder events(package.path);
     BluetoothHandle handle(std::make_shared<platform::bluetooth::SimBackend>(sim.socket()));
-    handle.setTimings(testTimings());
+    handle.setTimings(link_test::simLinkTimings());
     handle.setDelegate(&events);
     BluetoothDevice plus("Auralis+ (4F2A)", kPlus);
     handle.ConnectToDevice(&plus);
@@ -384,7 +371,7 @@ TEST(LinkIntegrationTest, AnMtuOfZeroIsNotTaken) {
     ASSERT_EQ(sim.ctl(std::string("SET ") + kFirstText + " mtu=0"), "OK");
     SimLink link(sim);
     // The earbuds' own time-out (3 s) comes before the link's receive watchdog.
-    LinkTimings timings = testTimings();
+    LinkTimings timings = link_test::simLinkTimings();
     timings.receiveWatchdog = 20s;
     link.handle.setTimings(timings);
     BluetoothDevice first("Auralis (77A0)", kFirst);

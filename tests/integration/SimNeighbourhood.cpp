@@ -1,11 +1,7 @@
 #include "tests/integration/SimNeighbourhood.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,26 +11,10 @@
 #include <vector>
 
 #include "platform/Paths.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 
-extern char** environ;
-
 namespace integration {
-namespace {
-
-bool waitForExit(pid_t pid, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (::waitpid(pid, nullptr, WNOHANG) == pid) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
-
-}  // namespace
-
 nlohmann::json SimNeighbourhood::fastTiming() {
     return {{"connectReportDelayMs", 10}, {"ackTimeoutMs", 500},   {"reportRetries", 2},
             {"statusIntervalMs", 0},      {"fotaTimeoutMs", 3000}, {"installMs", 20},
@@ -62,30 +42,13 @@ SimNeighbourhood::SimNeighbourhood(const nlohmann::json& devices,
     if (!withServer) {
         args.push_back("--no-http");
     }
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    const int spawned =
-        posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        m_pid = -1;
+    if (!m_process.start(args, {.output = output})) {
         return;
     }
     // Ready once the neighbourhood answers (and the update server's address has been printed).
-    for (int i = 0; i < 2000 && !m_started; ++i) {
-        m_started = request("RADIO") == "OK" && (!withServer || readUpdateUrl(output));
-        if (!m_started) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
+    m_started = testing_support::eventually(
+        [&] { return request("RADIO") == "OK" && (!withServer || readUpdateUrl(output)); },
+        std::chrono::seconds(10));
 }
 
 bool SimNeighbourhood::readUpdateUrl(const std::string& outputFile) {
@@ -101,14 +64,7 @@ bool SimNeighbourhood::readUpdateUrl(const std::string& outputFile) {
 }
 
 SimNeighbourhood::~SimNeighbourhood() {
-    if (m_pid <= 0) {
-        return;
-    }
-    ::kill(m_pid, SIGTERM);
-    if (!waitForExit(m_pid, std::chrono::seconds(10))) {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-    }
+    m_process.stop(std::chrono::seconds(10));
 }
 
 std::string SimNeighbourhood::request(const std::string& line) const {

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/common/ChildProcess.h"
+
 namespace integration {
 
 // The built auralis-sim as a child process on a private socket in the test's sandbox, started
@@ -30,7 +32,7 @@ public:
     // The update server's address ("http://127.0.0.1:PORT"); empty without the server.
     const std::string& updateUrl() const { return m_updateUrl; }
     const std::filesystem::path& socket() const { return m_socket; }
-    pid_t pid() const { return m_pid; }
+    pid_t pid() const { return m_process.pid(); }
 
     // One request line; the whole answer without the trailing line end.
     std::string request(const std::string& line) const;
@@ -45,7 +47,7 @@ private:
     std::filesystem::path m_folder;
     std::filesystem::path m_socket;
     std::string m_updateUrl;
-    pid_t m_pid = -1;
+    testing_support::ChildProcess m_process;
     bool m_started = false;
 };
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "link/FrameCodec.h"
+#include "tests/common/Eventually.h"
 #include "tests/link/FakeBackend.h"
 #include "tests/link/LinkTestSupport.h"
 
@@ -373,9 +374,7 @@ TEST(FirmwareTransferTest, ReceiveWatchdogEndsASilentTransferAndAnyChunkKeepsItG
     transfer.link.handle.setConnection(transfer.link.ours);
     transfer.open();
     transfer.link.receiveFrame(0xBE, {0x01, 0x00, 0x00});
-    for (int i = 0; i < 200 && transfer.link.handle.runningThreads() > 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    testing_support::eventually([&] { return transfer.link.handle.runningThreads() == 0; });
     EXPECT_EQ(transfer.link.handle.runningThreads(), 0);
     EXPECT_EQ(transfer.events.count("OnDeviceDisconnected"), 1);
 }

@@ -6,6 +6,7 @@
 
 #include "link/FrameCodec.h"
 #include "link/FrameDecoder.h"
+#include "tests/common/Eventually.h"
 #include "tests/link/FakeBackend.h"
 #include "tests/link/LinkTestSupport.h"
 
@@ -42,10 +43,7 @@ struct Session {
     ~Session() { EXPECT_TRUE(handle.shutdown()); }
 
     bool waitForThreads(int count) {
-        for (int i = 0; i < 2000 && handle.runningThreads() > count; ++i) {
-            std::this_thread::sleep_for(1ms);
-        }
-        return handle.runningThreads() <= count;
+        return testing_support::eventually([&] { return handle.runningThreads() <= count; });
     }
 
     EventRecorder events;
@@ -70,10 +68,8 @@ public:
 
     // Waits (at most five seconds) until this many probes were answered.
     bool waitForProbes(int count) {
-        for (int i = 0; i < 5000 && m_answered.load() < count; ++i) {
-            std::this_thread::sleep_for(1ms);
-        }
-        return m_answered.load() >= count;
+        return testing_support::eventually([&] { return m_answered.load() >= count; },
+                                           std::chrono::seconds(5));
     }
 
 private:

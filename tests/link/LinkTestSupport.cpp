@@ -62,80 +62,75 @@ void LinkUnderTest::receiveFrame(uint8_t id, const Bytes& payload, bool response
     receive(devlink::buildFrame(m_generation, id, payload, response));
 }
 
-void EventRecorder::add(std::string text) {
-    std::lock_guard lock(m_mutex);
-    m_events.push_back(std::move(text));
-    m_added.notify_all();
-}
+namespace {
 
-void EventRecorder::OnDeviceStatusChange(DeviceStatus status) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_statuses.push_back(status);
+std::string textOf(const LinkEvent& event) {
+    using Kind = LinkEvent::Kind;
+    const auto flag = [&] { return std::to_string(event.flag ? 1 : 0); };
+    const std::string number = std::to_string(event.number);
+    switch (event.kind) {
+        case Kind::Status:
+            return "OnDeviceStatusChange(" + std::to_string(event.status.batteryLeft) + "," +
+                   std::to_string(event.status.batteryRight) + ")";
+        case Kind::Connected:
+            return "OnDeviceConnected(" + flag() + ")";
+        case Kind::Disconnected:
+            return "OnDeviceDisconnected(" + number + ")";
+        case Kind::FotaState:
+            return "OnFotaStateChange(" + number + ")";
+        case Kind::Versions:
+            return "OnDeviceVersionChange(" + event.left + "," + event.right + ")";
+        case Kind::VersionMismatch:
+            return "OnDeviceVersionMismatch()";
+        case Kind::FotaError:
+            return "OnFotaError(" + number + ")";
+        case Kind::Progress:
+            return "OnDownloadProgressChange(" + number + "," + std::to_string(event.bytes) + ")";
+        case Kind::Finish:
+            return "OnDownloadFinish(" + flag() + "," + number + ")";
+        case Kind::Support:
+            return "OnCheckBluetoothResponse(" + flag() + ")";
+        case Kind::Serials:
+            return "OnDeviceIMEIChange(" + flag() + "," + event.left + "," + event.right + ")";
+        case Kind::Found:
+            return "OnDeviceFindChange(" + std::to_string(event.devices.size()) + ")";
     }
-    add("OnDeviceStatusChange(" + std::to_string(status.batteryLeft) + "," +
-        std::to_string(status.batteryRight) + ")");
+    return "?";
 }
 
-void EventRecorder::OnDeviceConnected(bool isConnected, BluetoothDevice* device) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_lastConnected = device;
+}  // namespace
+
+void EventRecorder::record(const LinkEvent& event) {
+    if (event.kind == LinkEvent::Kind::Status) {
+        m_statuses.push_back(event.status);
+    } else if (event.kind == LinkEvent::Kind::Connected) {
+        m_lastConnected = event.device;
+    } else if (event.kind == LinkEvent::Kind::Found) {
+        m_foundMaps.push_back(event.devices);
     }
-    add("OnDeviceConnected(" + std::to_string(isConnected ? 1 : 0) + ")");
+    m_events.push_back(textOf(event));
 }
 
-void EventRecorder::OnDeviceDisconnected(int error) {
-    add("OnDeviceDisconnected(" + std::to_string(error) + ")");
-}
-
-void EventRecorder::OnFotaStateChange(int state) {
-    add("OnFotaStateChange(" + std::to_string(state) + ")");
-}
-
-void EventRecorder::OnDeviceVersionChange(std::string left, std::string right) {
-    add("OnDeviceVersionChange(" + left + "," + right + ")");
-}
-
-void EventRecorder::OnDeviceVersionMismatch() {
-    add("OnDeviceVersionMismatch()");
-}
-
-void EventRecorder::OnFotaError(int errCode) {
-    add("OnFotaError(" + std::to_string(errCode) + ")");
-}
-
-void EventRecorder::OnDownloadProgressChange(int percent, uint64_t bytes) {
-    add("OnDownloadProgressChange(" + std::to_string(percent) + "," + std::to_string(bytes) + ")");
-}
-
-void EventRecorder::OnDownloadFinish(bool success, int errorCode) {
-    add("OnDownloadFinish(" + std::to_string(success ? 1 : 0) + "," + std::to_string(errorCode) +
-        ")");
-}
-
-void EventRecorder::OnCheckBluetoothResponse(bool isSupport) {
-    add("OnCheckBluetoothResponse(" + std::to_string(isSupport ? 1 : 0) + ")");
-}
-
-void EventRecorder::OnDeviceIMEIChange(bool valid, std::string left, std::string right) {
-    add("OnDeviceIMEIChange(" + std::to_string(valid ? 1 : 0) + "," + left + "," + right + ")");
-}
-
-void EventRecorder::OnDeviceFindChange(std::map<uint64_t, BluetoothDevice*> devices) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_foundMaps.push_back(devices);
+void EventRecorder::takeUntil(Clock::time_point deadline) {
+    while (std::optional<LinkEvent> event = next(deadline)) {
+        record(*event);
     }
-    add("OnDeviceFindChange(" + std::to_string(devices.size()) + ")");
 }
 
-std::vector<std::string> EventRecorder::events() const {
-    std::lock_guard lock(m_mutex);
+int EventRecorder::seen(const std::string& prefix) const {
+    int found = 0;
+    for (const std::string& event : m_events) {
+        found += event.rfind(prefix, 0) == 0 ? 1 : 0;
+    }
+    return found;
+}
+
+std::vector<std::string> EventRecorder::events() {
+    takeUntil(Clock::now());
     return m_events;
 }
 
-std::vector<std::string> EventRecorder::matching(const std::string& prefix) const {
+std::vector<std::string> EventRecorder::matching(const std::string& prefix) {
     std::vector<std::string> found;
     for (const std::string& event : events()) {
         if (event.rfind(prefix, 0) == 0) {
@@ -145,30 +140,31 @@ std::vector<std::string> EventRecorder::matching(const std::string& prefix) cons
     return found;
 }
 
-bool EventRecorder::waitFor(const std::string& prefix, int n,
-                            std::chrono::milliseconds timeout) const {
-    std::unique_lock lock(m_mutex);
-    return m_added.wait_for(lock, timeout, [&] {
-        int seen = 0;
-        for (const std::string& event : m_events) {
-            seen += event.rfind(prefix, 0) == 0 ? 1 : 0;
+bool EventRecorder::waitFor(const std::string& prefix, int n, std::chrono::milliseconds timeout) {
+    const Clock::time_point deadline = Clock::now() + timeout;
+    takeUntil(Clock::now());
+    while (seen(prefix) < n) {
+        std::optional<LinkEvent> event = next(deadline);
+        if (!event) {
+            return false;
         }
-        return seen >= n;
-    });
+        record(*event);
+    }
+    return true;
 }
 
-std::vector<std::map<uint64_t, BluetoothDevice*>> EventRecorder::foundMaps() const {
-    std::lock_guard lock(m_mutex);
+std::vector<std::map<uint64_t, BluetoothDevice*>> EventRecorder::foundMaps() {
+    takeUntil(Clock::now());
     return m_foundMaps;
 }
 
-std::vector<DeviceStatus> EventRecorder::statuses() const {
-    std::lock_guard lock(m_mutex);
+std::vector<DeviceStatus> EventRecorder::statuses() {
+    takeUntil(Clock::now());
     return m_statuses;
 }
 
-BluetoothDevice* EventRecorder::lastConnectedDevice() const {
-    std::lock_guard lock(m_mutex);
+BluetoothDevice* EventRecorder::lastConnectedDevice() {
+    takeUntil(Clock::now());
     return m_lastConnected;
 }
 
@@ -200,6 +196,20 @@ Bytes join(std::initializer_list<Bytes> parts) {
         out.insert(out.end(), part.begin(), part.end());
     }
     return out;
+}
+
+LinkTimings simLinkTimings(std::chrono::milliseconds aliveWait,
+                           std::chrono::milliseconds receiveWatchdog) {
+    LinkTimings timings;
+    timings.supportCheckPause = std::chrono::milliseconds(10);
+    timings.discoveryPause = std::chrono::milliseconds(30);
+    timings.lookupFailurePause = std::chrono::milliseconds(10);
+    timings.aliveWait = aliveWait;
+    timings.alivePauseStep = std::chrono::milliseconds(10);
+    timings.alivePauseSteps = 5;
+    timings.receiveWatchdog = receiveWatchdog;
+    timings.fotaOpenPause = std::chrono::milliseconds(0);
+    return timings;
 }
 
 }  // namespace link_test

@@ -11,6 +11,7 @@
 
 #include "link/BluetoothHandle.h"
 #include "link/FrameDecoder.h"
+#include "link/LinkEventQueue.h"
 #include "platform/bluetooth/FdConnection.h"
 
 namespace link_test {
@@ -79,39 +80,28 @@ private:
     devlink::Generation m_generation;
 };
 
-// Records every event of the link with its arguments as text ("OnDownloadFinish(0,14)"), from
-// any thread, and lets a test wait for events with a time-out.
-class EventRecorder : public IBluetoothHandleDelegate {
+// Every event of the link, queued as it arrives from any thread and kept in order as text
+// ("OnDownloadFinish(0,14)") so that a test can look back at them and wait for more with a
+// time-out. Read from the test's thread only.
+class EventRecorder : public LinkEventQueue {
 public:
-    void OnDeviceStatusChange(DeviceStatus status) override;
-    void OnDeviceConnected(bool isConnected, BluetoothDevice* device) override;
-    void OnDeviceDisconnected(int error) override;
-    void OnFotaStateChange(int state) override;
-    void OnDeviceVersionChange(std::string left, std::string right) override;
-    void OnDeviceVersionMismatch() override;
-    void OnFotaError(int errCode) override;
-    void OnDownloadProgressChange(int percent, uint64_t bytes) override;
-    void OnDownloadFinish(bool success, int errorCode) override;
-    void OnCheckBluetoothResponse(bool isSupport) override;
-    void OnDeviceIMEIChange(bool valid, std::string left, std::string right) override;
-    void OnDeviceFindChange(std::map<uint64_t, BluetoothDevice*> devices) override;
-
-    std::vector<std::string> events() const;
+    std::vector<std::string> events();
     // Events whose text starts with prefix.
-    std::vector<std::string> matching(const std::string& prefix) const;
-    int count(const std::string& prefix) const { return static_cast<int>(matching(prefix).size()); }
+    std::vector<std::string> matching(const std::string& prefix);
+    int count(const std::string& prefix) { return static_cast<int>(matching(prefix).size()); }
     // Waits until at least n events start with prefix. False on time-out.
     bool waitFor(const std::string& prefix, int n = 1,
-                 std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
-    std::vector<std::map<uint64_t, BluetoothDevice*>> foundMaps() const;
-    std::vector<DeviceStatus> statuses() const;
-    BluetoothDevice* lastConnectedDevice() const;
+                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    std::vector<std::map<uint64_t, BluetoothDevice*>> foundMaps();
+    std::vector<DeviceStatus> statuses();
+    BluetoothDevice* lastConnectedDevice();
 
 private:
-    void add(std::string text);
+    // Takes the queued events until the deadline has passed (now: only those already queued).
+    void takeUntil(Clock::time_point deadline);
+    void record(const LinkEvent& event);
+    int seen(const std::string& prefix) const;
 
-    mutable std::mutex m_mutex;
-    mutable std::condition_variable m_added;
     std::vector<std::string> m_events;
     std::vector<std::map<uint64_t, BluetoothDevice*>> m_foundMaps;
     std::vector<DeviceStatus> m_statuses;
@@ -131,5 +121,11 @@ struct TestPackage {
 };
 
 Bytes join(std::initializer_list<Bytes> parts);
+
+// Link timings for tests against auralis-sim: short pauses, an alive check every aliveWait and
+// a receive watchdog of receiveWatchdog.
+LinkTimings simLinkTimings(
+    std::chrono::milliseconds aliveWait = std::chrono::milliseconds(500),
+    std::chrono::milliseconds receiveWatchdog = std::chrono::milliseconds(1500));
 
 }  // namespace link_test

@@ -9,22 +9,12 @@
 #include <functional>
 #include <thread>
 
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 
 using platform::InstanceSignal;
 using namespace std::chrono_literals;
-
-namespace {
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(5ms);
-    }
-    return done();
-}
-
-}  // namespace
+using testing_support::eventually;
 
 TEST(InstanceSignalTest, KnockReachesTheListenerAndNobodyAnswersAfterItStops) {
     const auto folder = testing_support::makeTempFolder("knock");
@@ -39,9 +29,9 @@ TEST(InstanceSignalTest, KnockReachesTheListenerAndNobodyAnswersAfterItStops) {
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
 
     EXPECT_TRUE(InstanceSignal::knock(path));
-    EXPECT_TRUE(WaitUntil([&] { return knocks.load() >= 1; }));
+    EXPECT_TRUE(eventually([&] { return knocks.load() >= 1; }, 5s));
     EXPECT_TRUE(InstanceSignal::knock(path));
-    EXPECT_TRUE(WaitUntil([&] { return knocks.load() >= 2; }));
+    EXPECT_TRUE(eventually([&] { return knocks.load() >= 2; }, 5s));
 
     signal.stop();
     EXPECT_FALSE(std::filesystem::exists(path));

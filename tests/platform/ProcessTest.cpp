@@ -6,6 +6,7 @@
 #include <fstream>
 #include <thread>
 
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 
 namespace fs = std::filesystem;
@@ -13,13 +14,12 @@ namespace fs = std::filesystem;
 namespace {
 
 bool waitForFile(const fs::path& path) {
-    for (int i = 0; i < 500; ++i) {
-        if (fs::exists(path) && fs::file_size(path) > 0) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return testing_support::eventually(
+        [&] {
+            std::error_code error;
+            return fs::file_size(path, error) > 0 && !error;
+        },
+        std::chrono::seconds(5));
 }
 
 std::string readAll(const fs::path& path) {

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "tests/common/Eventually.h"
+
 namespace testing_support {
 
 LocalHttpServer::LocalHttpServer() {
@@ -25,9 +27,7 @@ LocalHttpServer::~LocalHttpServer() {
 void LocalHttpServer::start() {
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
     // stop() is ignored until the server runs; wait for that so a quick stop cannot be lost.
-    for (int i = 0; i < 5000 && !m_server.is_running(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    testing_support::eventually([this] { return m_server.is_running(); }, std::chrono::seconds(5));
 }
 
 void LocalHttpServer::stop() {

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "link/MessageIds.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/sim/SimTestClient.h"
 
@@ -216,9 +217,7 @@ TEST(EarbudLinkTest, FaultsSilenceCorruptionSplitAndDrop) {
     EXPECT_FALSE(emergency->response);
     link.sendBytes(devlink::buildFrame(Generation::Second, MSG_ID_FOTA2_EMERGENCY,
                                        std::vector<uint8_t>{0x00}, true));
-    for (int i = 0; i < 200 && info(sim, kSecond)["acknowledgements"] != 2; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    testing_support::eventually([&] { return info(sim, kSecond)["acknowledgements"] == 2; });
 
     ASSERT_EQ(sim.ctl(std::string("DROP ") + kSecond), "OK");
     EXPECT_TRUE(link.waitClosed());

@@ -14,6 +14,7 @@
 #include "sim/NeighbourhoodServer.h"
 
 #include "sim/Generation.h"
+#include "tests/common/Eventually.h"
 #include "tests/sim/SimTestClient.h"
 
 namespace {
@@ -193,11 +194,8 @@ TEST(NeighbourhoodProtocolTest, IdleConnectionsBeyondTheLimitAreRefusedWithoutAT
     }
     // The served clients' threads end when their connections close; then requests get through.
     std::string answer;
-    for (int i = 0; i < 500 && answer != "OK\n"; ++i) {
+    EXPECT_TRUE(testing_support::eventually([&] {
         answer = request(sim.socket(), "RADIO");
-        if (answer != "OK\n") {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
-    EXPECT_EQ(answer, "OK\n");
+        return answer == "OK\n";
+    })) << answer;
 }

@@ -1,8 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Paths.h"
+#include "tests/common/ChildProcess.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/sim/SimTestClient.h"
 
@@ -21,31 +22,18 @@ public:
     explicit SimProcess(const std::vector<std::string>& arguments) {
         const std::string program = (platform::paths::executableFolder() / "auralis-sim").string();
         int out[2];
-        if (::pipe(out) != 0) {
+        if (::pipe2(out, O_CLOEXEC) != 0) {
             return;
         }
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            ::close(out[0]);
-            ::close(out[1]);
-            std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-            for (const std::string& argument : arguments) {
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            }
-            argv.push_back(nullptr);
-            ::execv(program.c_str(), argv.data());
-            ::_exit(127);
-        }
+        std::vector<std::string> args = {program};
+        args.insert(args.end(), arguments.begin(), arguments.end());
+        m_process.start(args, {.outputFd = out[1]});
         ::close(out[1]);
         m_out = out[0];
     }
 
     ~SimProcess() {
-        if (m_pid > 0 && !m_exited) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
+        m_process.signal(SIGKILL, std::chrono::seconds(10));
         if (m_out >= 0) {
             ::close(m_out);
         }
@@ -64,7 +52,6 @@ public:
         }
     }
 
-    // Sends the signal and returns the exit status (-1 when the program did not end normally).
     // Everything the program writes until it closes its output.
     std::string readAll() {
         std::string text;
@@ -82,25 +69,20 @@ public:
         }
     }
 
-    int stop(int signal) {
-        ::kill(m_pid, signal);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-        m_exited = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    // Sends the signal and returns the exit status (-1 when the program did not end normally).
+    // Sends the signal and returns the exit status (-1 when the program did not end normally).
+    int stop(int signal) { return normalExit(m_process.signal(signal, std::chrono::seconds(30))); }
 
-    int wait() {
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-        m_exited = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    int wait() { return normalExit(m_process.wait(std::chrono::seconds(30))); }
 
 private:
-    pid_t m_pid = -1;
+    // The program's own exit code; -1 when a signal ended it or it did not end in time.
+    static int normalExit(std::optional<int> code) {
+        return code.has_value() && *code < 128 ? *code : -1;
+    }
+
+    testing_support::ChildProcess m_process;
     int m_out = -1;
-    bool m_exited = false;
 };
 
 TEST(SimProgramTest, DemoRunsBothGenerationsAndANewerUpdateAndStopsCleanly) {

@@ -17,6 +17,7 @@
 
 #include "fota/PackageWriter.h"
 #include "platform/bluetooth/sim/SimBackend.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/integration/SimNeighbourhood.h"
 #include "tests/link/LinkTestSupport.h"
@@ -60,25 +61,9 @@ Usage usageNow() {
     return usage;
 }
 
+// Hundreds of cycles on a busy machine: a longer bound than the default.
 bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 30s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
-LinkTimings soakTimings() {
-    LinkTimings timings;
-    timings.aliveWait = 500ms;
-    timings.alivePauseStep = 5ms;
-    timings.alivePauseSteps = 2;
-    timings.receiveWatchdog = 5000ms;
-    timings.fotaOpenPause = 0ms;
-    return timings;
+    return testing_support::eventually(condition, limit);
 }
 
 FileInfo writePackage() {
@@ -108,7 +93,7 @@ TEST(SoakTest, ConnectCyclesAndTransfersLeaveNothingBehind) {
     ASSERT_TRUE(sim.started());
     EventRecorder events;
     BluetoothHandle handle(std::make_shared<platform::bluetooth::SimBackend>(sim.socket()));
-    handle.setTimings(soakTimings());
+    handle.setTimings(link_test::simLinkTimings(500ms, 5000ms));
     handle.setDelegate(&events);
     BluetoothDevice device("Auralis+ (4F2A)", kPlus);
     const auto started = std::chrono::steady_clock::now();

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <thread>
 
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/CHtmlDlg.h"
@@ -95,9 +96,8 @@ TEST_F(HtmlDialogTest, ShowsTheFileAndOpensItInTheBrowser) {
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(dynamic_cast<SCommonButton*>(button)->GetText(), "Open in browser");
     dialog.ButtonClicked(button);
-    for (int i = 0; i < 500 && !(fs::exists(opened) && fs::file_size(opened) > 0); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    testing_support::eventually([&] { return fs::exists(opened) && fs::file_size(opened) > 0; },
+                                std::chrono::seconds(5));
     std::ifstream in(opened);
     const std::string url(std::istreambuf_iterator<char>(in), {});
     EXPECT_EQ(url, "file://" + page.string());

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/TickCount.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/IScrollBarDelegate.h"
@@ -243,9 +244,8 @@ TEST_F(WidgetTest, HyperlinkOpensItsTargetOnAClickInside) {
     backend.injectButtonDown(WindowId(), 20, 20);
     backend.injectButtonUp(WindowId(), 25, 22);
     Pump();
-    for (int i = 0; i < 500 && !(fs::exists(out) && fs::file_size(out) > 0); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    testing_support::eventually([&] { return fs::exists(out) && fs::file_size(out) > 0; },
+                                std::chrono::seconds(5));
     std::ifstream in(out);
     const std::string opened(std::istreambuf_iterator<char>(in), {});
     EXPECT_EQ(opened, "file:///opt/auralis/licence.html\n");

@@ -27,17 +27,6 @@ constexpr auto kStepInterval = std::chrono::milliseconds(10);
 
 }  // namespace
 
-bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return pred();
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
 UpdateClientHarness::UpdateClientHarness()
     : m_sim(std::make_unique<integration::SimNeighbourhood>(nlohmann::json::array(),
                                                             nlohmann::json::object())),
@@ -169,7 +158,7 @@ bool UpdateClientHarness::holds(SPopupDialog& dialog, const std::string& content
 }
 
 bool UpdateClientHarness::mainProgramStarted(std::chrono::milliseconds limit) const {
-    return WaitUntil([&] { return fs::exists(m_install / "main.log"); }, limit);
+    return testing_support::eventually([&] { return fs::exists(m_install / "main.log"); }, limit);
 }
 
 int UpdateClientHarness::logLines(const std::string& text) const {
@@ -188,7 +177,7 @@ int UpdateClientHarness::logLines(const std::string& text) const {
 
 std::string UpdateClientHarness::installerLog(std::chrono::milliseconds limit) const {
     const fs::path log = m_install / "installer.log";
-    WaitUntil([&] { return !ReadFile(log).empty(); }, limit);
+    testing_support::eventually([&] { return !ReadFile(log).empty(); }, limit);
     return ReadFile(log);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/window/headless/HeadlessBackend.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/integration/SimNeighbourhood.h"
 
@@ -19,10 +20,6 @@ class SUpdatePanel;
 }  // namespace updater
 
 namespace updater_test {
-
-// Waits until pred is true, at most `limit`; returns pred's last value.
-bool WaitUntil(const std::function<bool()>& pred,
-               std::chrono::milliseconds limit = std::chrono::seconds(20));
 
 // A client run in this process on the headless backend, against auralis-sim's update server,
 // with a temporary install folder whose "AuralisManager" is a stand-in script that records

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,6 +13,7 @@
 
 #include "platform/Paths.h"
 #include "services/WebApiData.h"
+#include "tests/common/ChildProcess.h"
 #include "tests/updater/UpdateClientHarness.h"
 #include "ui/SPopupDialog.h"
 #include "updater/SGUIMain.h"
@@ -124,12 +124,15 @@ TEST_F(UpdateClientTest, FourthNetworkFailureShowsTheNoticeAndRunsNothing) {
     EXPECT_EQ(client.logLines("Internet connection try count="), 3);
     // The user was told where to get the update: the download page opens, and neither the
     // installer nor the main program runs; the broken downloads left nothing behind.
-    ASSERT_TRUE(WaitUntil([&] { return fs::exists(opened); }));
+    ASSERT_TRUE(
+        testing_support::eventually([&] { return fs::exists(opened); }, std::chrono::seconds(20)));
     std::string page;
-    WaitUntil([&] {
-        std::getline(std::ifstream(opened), page);
-        return !page.empty();
-    });
+    testing_support::eventually(
+        [&] {
+            std::getline(std::ifstream(opened), page);
+            return !page.empty();
+        },
+        std::chrono::seconds(20));
     EXPECT_EQ(page, updater::STesselDownloadDlg::kDefaultDownloadPage);
     EXPECT_EQ(client.logLines(mainProgramLine()), 0);
     EXPECT_FALSE(fs::exists(client.installFolder() / "installer.log"));
@@ -297,19 +300,12 @@ TEST_F(UpdateClientTest, MissingParameterShowsParameterEmptyAndNoWindow) {
     EXPECT_FALSE(fs::exists(client.installFolder() / "main.log"));
 
     // The program itself ends with a non-zero status.
-    const std::string command =
-        "AURALIS_WINDOW_BACKEND=headless '" +
-        (platform::paths::executableFolder() / "AuralisManagerUpdateClient").string() +
-        "' /v 9.9.9 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof(buffer), pipe) != nullptr) {
-        output += buffer;
-    }
-    const int status = ::pclose(pipe);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << status;
+    const testing_support::ProgramRun run = testing_support::runProgram(
+        {(platform::paths::executableFolder() / "AuralisManagerUpdateClient").string(), "/v",
+         "9.9.9"},
+        {.extraEnvironment = {"AURALIS_WINDOW_BACKEND=headless"}});
+    const std::string output = run.out + run.err;
+    EXPECT_TRUE(run.exitCode > 0 && run.exitCode < 128) << run.exitCode;
     EXPECT_NE(output.find("Parameter empty."), std::string::npos) << output;
 }
 

@@ -31,6 +31,7 @@
 #include "tools/appshots/ShotFrame.h"
 #include "tools/appshots/TextFitReport.h"
 #include "tools/appshots/UpdateShots.h"
+#include "tools/common/ShotFolderArgument.h"
 #include "ui/SDispatcher.h"
 #include "ui/SGUIApp.h"
 #include "ui/SItemList.h"
@@ -371,18 +372,10 @@ int main(int argc, char** argv) {
         "usage: auralis-appshots OUT_DIR\n"
         "  writes the program's screens and dialogs as PNG pictures into OUT_DIR\n"
         "  at zoom 1, 1.5 and 2 (AURALIS_SHOT_ZOOMS=\"1 2\" picks fewer)\n";
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(kUsage, stdout);
-        return 0;
+    fs::path folder;
+    if (const int exitCode = tools::shotFolderArgument(argc, argv, kUsage, folder); exitCode >= 0) {
+        return exitCode;
     }
-    // A folder name that starts with a dash is taken for a mistyped option, not created.
-    if (argc != 2 || argv[1][0] == '-' || argv[1][0] == '\0') {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-    const fs::path folder = argv[1];
-    std::error_code ignored;
-    fs::create_directories(folder, ignored);
     platform::ManualTickSource clock;
     platform::window::HeadlessBackend backend;
     SGUIApp app(backend);

@@ -23,6 +23,7 @@
 #include "platform/window/headless/HeadlessBackend.h"
 #include "services/SLocale.h"
 #include "services/WebApiData.h"
+#include "tools/common/ShotFolderArgument.h"
 #include "ui/SDispatcher.h"
 #include "ui/SGUIApp.h"
 #include "ui/SMessageDialog.h"
@@ -191,18 +192,10 @@ int main(int argc, char** argv) {
     constexpr const char* kUsage =
         "usage: auralis-updatershots OUT_DIR\n"
         "  writes the program's screens and dialogs as PNG pictures into OUT_DIR\n";
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(kUsage, stdout);
-        return 0;
+    fs::path folder;
+    if (const int exitCode = tools::shotFolderArgument(argc, argv, kUsage, folder); exitCode >= 0) {
+        return exitCode;
     }
-    // A folder name that starts with a dash is taken for a mistyped option, not created.
-    if (argc != 2 || argv[1][0] == '-' || argv[1][0] == '\0') {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-    const fs::path folder = argv[1];
-    std::error_code ignored;
-    fs::create_directories(folder, ignored);
     SilentPort port;
     const std::string address = "http://127.0.0.1:" + std::to_string(port.port()) +
                                 "/app/download/LumoraAuralisManagerSetup-1.1.0.sh";

@@ -20,6 +20,7 @@
 #include "base/Log.h"
 #include "platform/bluetooth/FdConnection.h"
 #include "platform/bluetooth/bluez/BluezStandInRfcommDialer.h"
+#include "tests/common/Eventually.h"
 #include "tests/platform/bluetooth/bluez/MockBluez.h"
 
 namespace {
@@ -91,28 +92,11 @@ protected:
     }
 
     bool waitForLinkState(const std::string& wanted) {
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (std::chrono::steady_clock::now() < deadline) {
+        return testing_support::eventually([&] {
             const std::vector<std::string> state = bluez_test::MockBluez::strings(
                 m_mock.control("LinkState", {"string:" + std::string(kEarbudsPath)}));
-            if (!state.empty() && state.front() == wanted) {
-                return true;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return false;
-    }
-
-    template <typename Predicate>
-    static bool waitUntil(Predicate predicate) {
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (!predicate()) {
-            if (std::chrono::steady_clock::now() >= deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return true;
+            return !state.empty() && state.front() == wanted;
+        });
     }
 
     // Scans until a report holds exactly these devices (each scan waits for news itself).
@@ -121,7 +105,7 @@ protected:
         std::vector<DiscoveredDevice> sorted = wanted;
         std::sort(sorted.begin(), sorted.end(),
                   [](const auto& a, const auto& b) { return a.address < b.address; });
-        return waitUntil([&] {
+        return testing_support::eventually([&] {
             const bt::ScanResult scan = scanner.scan();
             return scan.code == bt::kOk && scan.devices == sorted;
         });
@@ -219,7 +203,7 @@ TEST_F(BluezBackendTest, DiscoveryYieldsDevicesInRangeAndPairedOnesOverClassicTr
     EXPECT_EQ(scan.devices, (std::vector<DiscoveredDevice>{{"Auralis+ (4F2A)", kEarbuds}}));
 
     // Scans that stop coming end the session.
-    EXPECT_TRUE(waitUntil([&] {
+    EXPECT_TRUE(testing_support::eventually([&] {
         return m_mock.property("/org/bluez/hci0", "org.bluez.Adapter1", "Discovering") ==
                "boolean false";
     }));
@@ -439,7 +423,7 @@ TEST_F(BluezBackendTest, AnotherScannersLeftoverRssiIsNotPresence) {
     m_mock.control("StartOtherScanner", {"string:hci0"});
     m_mock.addDevice(kEarbudsText, "Auralis+ (4F2A)");
     m_mock.addDevice(kSpeakerText, "Kitchen speaker");
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(testing_support::eventually([&] {
         bool ok = false;
         m_mock.call(kEarbudsPath, "org.freedesktop.DBus.Properties.Get",
                     {"string:org.bluez.Device1", "string:RSSI"}, &ok);

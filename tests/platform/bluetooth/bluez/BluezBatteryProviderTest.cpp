@@ -66,8 +66,9 @@ protected:
         const bluez_test::ProgramRun run =
             bluez_test::runProgram({"dbus-send", "--bus=" + m_mock.busAddress(), "--print-reply",
                                     "--dest=" + provider.busName(), BluezBatteryProvider::kRootPath,
-                                    "org.freedesktop.DBus.ObjectManager.GetManagedObjects"});
-        EXPECT_EQ(run.exitCode, 0) << run.out;
+                                    "org.freedesktop.DBus.ObjectManager.GetManagedObjects"},
+                                   {.searchPath = true});
+        EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
         return run.out;
     }
 

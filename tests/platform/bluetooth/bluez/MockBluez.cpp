@@ -11,12 +11,18 @@
 #include <iterator>
 #include <thread>
 
+#include "tests/common/Eventually.h"
+
 namespace bluez_test {
 namespace {
 
 // Python and the bus start slowly on a busy machine (sanitizer builds run beside us).
 constexpr std::chrono::seconds kStartBound{20};
-constexpr std::chrono::milliseconds kPollStep{20};
+
+// A helper program's start: found on $PATH, no input, its output appended to logFile.
+testing_support::ChildOptions logTo(const std::filesystem::path& logFile) {
+    return {.output = logFile, .appendOutput = true, .inputFromNull = true, .searchPath = true};
+}
 
 std::filesystem::path newFolder() {
     return testing_support::makeTempFolder("bluez");
@@ -37,18 +43,6 @@ bool canConnect(const std::filesystem::path& socketPath) {
     return connected;
 }
 
-template <typename Predicate>
-bool waitFor(Predicate predicate) {
-    const auto deadline = std::chrono::steady_clock::now() + kStartBound;
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(kPollStep);
-    }
-    return true;
-}
-
 }  // namespace
 
 MockBluez::MockBluez()
@@ -65,10 +59,11 @@ bool MockBluez::startBus() {
     std::filesystem::remove(m_folder / "bus");
     if (!m_bus.start(
             {"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + m_busAddress},
-            m_folder / "dbus-daemon.log")) {
+            logTo(m_folder / "dbus-daemon.log"))) {
         return false;
     }
-    return waitFor([this] { return canConnect(m_folder / "bus"); });
+    return testing_support::eventually([this] { return canConnect(m_folder / "bus"); },
+                                       kStartBound);
 }
 
 void MockBluez::stopBus() {
@@ -78,15 +73,19 @@ void MockBluez::stopBus() {
 bool MockBluez::startBluez() {
     if (!m_bluez.start({"/usr/bin/python3", "-m", "dbusmock", "--system", "--template",
                         AURALIS_BLUEZ_TEMPLATE},
-                       m_folder / "bluez-mock.log")) {
+                       logTo(m_folder / "bluez-mock.log"))) {
         return false;
     }
-    const bool owned = waitFor([this] {
-        const ProgramRun run = runProgram(
-            {"dbus-send", "--bus=" + m_busAddress, "--print-reply", "--dest=org.freedesktop.DBus",
-             "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:org.bluez"});
-        return run.exitCode == 0 && run.out.find("boolean true") != std::string::npos;
-    });
+    const bool owned = testing_support::eventually(
+        [this] {
+            const ProgramRun run =
+                runProgram({"dbus-send", "--bus=" + m_busAddress, "--print-reply",
+                            "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                            "org.freedesktop.DBus.NameHasOwner", "string:org.bluez"},
+                           {.searchPath = true});
+            return run.exitCode == 0 && run.out.find("boolean true") != std::string::npos;
+        },
+        kStartBound);
     if (owned) {
         setTimeScale(kTimeScale);
     }
@@ -107,7 +106,7 @@ std::string MockBluez::call(const std::string& path, const std::string& interfac
         "dbus-send", "--bus=" + m_busAddress, "--print-reply", "--dest=org.bluez",
         path,        interfaceAndMethod};
     argv.insert(argv.end(), args.begin(), args.end());
-    const ProgramRun run = runProgram(argv);
+    const ProgramRun run = runProgram(argv, {.searchPath = true});
     if (ok != nullptr) {
         *ok = run.exitCode == 0;
     }

@@ -5,10 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/ChildProcess.h"
 #include "tests/common/TestSandbox.h"
-#include "tests/platform/bluetooth/bluez/ChildProcess.h"
 
 namespace bluez_test {
+
+using testing_support::ChildProcess;
+using testing_support::ProgramRun;
+using testing_support::runProgram;
 
 // A private "system" bus (its own dbus-daemon) with a mock BlueZ on it: python-dbusmock's
 // bluez5 template extended by auralis_bluez_template.py. DBUS_SYSTEM_BUS_ADDRESS points at the

@@ -12,9 +12,7 @@
 
 #include "link/IBluetoothHandleDelegate.h"
 
-namespace ctl {
-
-// One event of the device link, as a command sees it.
+// One event of the device link, as a value that can wait in a queue.
 struct LinkEvent {
     enum class Kind {
         Status,           // status
@@ -41,10 +39,10 @@ struct LinkEvent {
     std::map<uint64_t, BluetoothDevice*> devices;
 };
 
-// The delegate of a command's link: queues every event (they arrive on the link's threads) for
-// the command's own thread, which takes them in order. Declare it before the link so that it
-// outlives the link's threads.
-class LinkEvents final : public IBluetoothHandleDelegate {
+// A delegate that queues every event of a link (they arrive on the link's threads) for one
+// consumer thread, which takes them in order: auralis-ctl's commands and the tests use it.
+// Declare it before the link so that it outlives the link's threads.
+class LinkEventQueue : public IBluetoothHandleDelegate {
 public:
     using Clock = std::chrono::steady_clock;
 
@@ -52,7 +50,7 @@ public:
     std::optional<LinkEvent> next(Clock::time_point deadline);
 
     // A second receiver that gets every event too, on the link's thread, before it is queued (so
-    // the command's thread sees an event only after that receiver has). Null: none. The receiver
+    // the consumer sees an event only after that receiver has). Null: none. The receiver
     // must outlive the link's threads (shut the link down before it goes).
     void alsoTell(IBluetoothHandleDelegate* receiver) { m_also.store(receiver); }
 
@@ -70,6 +68,9 @@ public:
     void OnDeviceFindChange(std::map<uint64_t, BluetoothDevice*> devices) override;
 
 private:
+    // Hands an event to the second receiver, if there is one.
+    template <typename Method, typename... Args>
+    void tellAlso(Method method, const Args&... args);
     void push(LinkEvent event);
 
     std::mutex m_mutex;
@@ -77,5 +78,3 @@ private:
     std::deque<LinkEvent> m_events;
     std::atomic<IBluetoothHandleDelegate*> m_also{nullptr};
 };
-
-}  // namespace ctl

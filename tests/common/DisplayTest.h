@@ -1,0 +1,55 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "tests/common/TestSandbox.h"
+#include "tests/common/VirtualDisplay.h"
+
+namespace testing_support {
+
+// A test on an X server of its own (see VirtualDisplay) in a fresh folder, driven with xdotool;
+// skipped where Xvfb or xdotool is missing. A fixture that sets up more after
+// DisplayTest::SetUp() returns early when IsSkipped() or HasFatalFailure().
+class DisplayTest : public ::testing::Test {
+protected:
+    explicit DisplayTest(std::string folderPrefix) : m_folderPrefix(std::move(folderPrefix)) {}
+
+    void SetUp() override {
+        m_xvfb = findOnPath("Xvfb");
+        m_xdotool = findOnPath("xdotool");
+        if (!m_xvfb || !m_xdotool) {
+            GTEST_SKIP() << "needs Xvfb and xdotool (Debian packages xvfb, xdotool)";
+        }
+        m_folder = makeTempFolder(m_folderPrefix);
+        ASSERT_TRUE(m_display.start(*m_xvfb, m_folder, m_screenSize)) << "Xvfb did not start";
+        m_displayName = m_display.name();
+    }
+
+    // One xdotool command on the display (bounded); its output.
+    std::string Xdotool(const std::string& arguments) {
+        return m_display.xdotool(*m_xdotool, arguments);
+    }
+
+    // The id of the first window with that title, polled until it exists.
+    std::string FindWindow(const std::string& title) {
+        return m_display.findWindow(*m_xdotool, title);
+    }
+
+    std::filesystem::path m_folder;
+    std::string m_displayName;
+    // Xvfb's screen (WIDTHxHEIGHTxDEPTH); a fixture that needs more room sets it before SetUp.
+    std::string m_screenSize = "1024x768x24";
+
+private:
+    std::string m_folderPrefix;
+    std::optional<std::filesystem::path> m_xvfb;
+    std::optional<std::filesystem::path> m_xdotool;
+    VirtualDisplay m_display;
+};
+
+}  // namespace testing_support
