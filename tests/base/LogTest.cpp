@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Paths.h"
 #include "tests/common/TestSandbox.h"
 
 namespace fs = std::filesystem;
@@ -205,21 +207,17 @@ TEST(LogTest, ASymbolicLinkInPlaceOfTheFileIsNotFollowed) {
     EXPECT_TRUE(services::log::currentFile().empty());
 }
 
+// The dying process is a fresh program (see LogCrashHelper.cpp), never a fork of this one.
 TEST(LogTest, AFatalSignalWritesTheBufferedTail) {
     const fs::path folder = testing_support::makeTempFolder("log");
-    // Nothing waiting, so the background writer holds no lock the child could inherit.
-    services::log::flush();
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        services::log::configure(
-            {.folder = folder, .name = "crash", .flushDelay = std::chrono::hours(1)});
-        services::log::installFatalSignalFlush();
-        _Log(LOG_INFO, "A::b", 1, "the last words");
-        std::abort();
-    }
+    const std::string helper = (platform::paths::executableFolder() / "log_crash_helper").string();
+    std::vector<char*> argv = {const_cast<char*>(helper.c_str()), const_cast<char*>(folder.c_str()),
+                               nullptr};
+    pid_t child = -1;
+    ASSERT_EQ(::posix_spawn(&child, helper.c_str(), nullptr, nullptr, argv.data(), environ), 0)
+        << helper;
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) << "status " << status;
     EXPECT_NE(readAll(folder / "crash.log").find("the last words"), std::string::npos);
 }
