@@ -16,7 +16,13 @@ uint64_t g_nextSerial = 1;  // UI thread only
 SAnimatable::SAnimatable() = default;
 
 SAnimatable::~SAnimatable() {
-    SAnimationDriver::Instance().Unregister(this);
+    // A widget is registered exactly while it has animations (StartAnimation registers,
+    // StopAnimation unregisters the last). One that has none is left out of the driver's
+    // registry, which belongs to the UI thread: the start-up worker builds and destroys a
+    // version-check dialog that is never shown.
+    if (!animations.empty()) {
+        SAnimationDriver::Instance().Unregister(this);
+    }
 }
 
 void SAnimatable::OnAnimate(int, double, double) {}

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Paths.h"
+#include "tests/common/ChildProcess.h"
 #include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 
@@ -200,21 +201,12 @@ TEST(LogTest, ASymbolicLinkInPlaceOfTheFileIsNotFollowed) {
     EXPECT_TRUE(services::log::currentFile().empty());
 }
 
+// The dying process is a fresh program (see LogCrashHelper.cpp), never a fork of this one.
 TEST(LogTest, AFatalSignalWritesTheBufferedTail) {
     const fs::path folder = testing_support::makeTempFolder("log");
-    // Nothing waiting, so the background writer holds no lock the child could inherit.
-    services::log::flush();
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        services::log::configure(
-            {.folder = folder, .name = "crash", .flushDelay = std::chrono::hours(1)});
-        services::log::installFatalSignalFlush();
-        _Log(LOG_INFO, "A::b", 1, "the last words");
-        std::abort();
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT);
+    const fs::path helper = platform::paths::executableFolder() / "log_crash_helper";
+    const testing_support::ProgramRun run =
+        testing_support::runProgram({helper.string(), folder.string()});
+    EXPECT_EQ(run.exitCode, 128 + SIGABRT) << run.err;
     EXPECT_NE(readAll(folder / "crash.log").find("the last words"), std::string::npos);
 }

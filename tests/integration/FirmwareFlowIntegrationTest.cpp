@@ -123,6 +123,11 @@ protected:
     // Connects to the pair and waits until the flow knows its version.
     bool connect(const Pair& pair) {
         if (!device || device->address != pair.value) {
+            // The link's threads may still read the pair it was last connected to; it stays
+            // alive until the link has shut down.
+            if (device) {
+                earlierDevices.push_back(std::move(device));
+            }
             device = std::make_unique<BluetoothDevice>(pair.name, pair.value);
         }
         const int before = linkEvents.count("OnDeviceConnected(1)");
@@ -152,6 +157,7 @@ protected:
     std::unique_ptr<FirmwareUpdateFlow> flow;
     BothReceivers receivers;
     std::unique_ptr<BluetoothDevice> device;
+    std::vector<std::unique_ptr<BluetoothDevice>> earlierDevices;
 };
 
 }  // namespace

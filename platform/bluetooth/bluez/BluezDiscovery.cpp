@@ -51,17 +51,12 @@ BluezDiscovery::~BluezDiscovery() {
 
 ScanResult BluezDiscovery::report(const std::shared_ptr<BluezSession>& session,
                                   const std::string& adapterPath) {
-    bool needStart = false;
     {
         std::lock_guard lock(m_mutex);
         m_lastUse = Clock::now();
-        needStart = !m_running || m_session != session || m_adapter != adapterPath;
     }
-    if (needStart) {
-        stop();
-        if (const int code = start(session, adapterPath); code != kOk) {
-            return {.code = code, .devices = {}};
-        }
+    if (const int code = ensureStarted(session, adapterPath); code != kOk) {
+        return {.code = code, .devices = {}};
     }
     std::unique_lock lock(m_mutex);
     Clock::time_point deadline = Clock::now() + m_options.discoveryWindow;
@@ -81,6 +76,19 @@ ScanResult BluezDiscovery::report(const std::shared_ptr<BluezSession>& session,
     m_lastReport = result.devices;
     m_lastUse = Clock::now();
     return result;
+}
+
+int BluezDiscovery::ensureStarted(const std::shared_ptr<BluezSession>& session,
+                                  const std::string& adapterPath) {
+    std::lock_guard sessionLock(m_sessionMutex);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_running && m_session == session && m_adapter == adapterPath) {
+            return kOk;
+        }
+    }
+    endSession();
+    return start(session, adapterPath);
 }
 
 int BluezDiscovery::start(const std::shared_ptr<BluezSession>& session,
@@ -182,6 +190,11 @@ void BluezDiscovery::seed(BluezSession& session) {
 }
 
 void BluezDiscovery::stop() {
+    std::lock_guard sessionLock(m_sessionMutex);
+    endSession();
+}
+
+void BluezDiscovery::endSession() {
     std::shared_ptr<BluezSession> session;
     bool running = false;
     std::string adapter;

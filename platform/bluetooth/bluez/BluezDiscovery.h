@@ -62,7 +62,10 @@ private:
         std::chrono::steady_clock::time_point lastHeard;
     };
 
+    // Under m_sessionMutex: the session begins and ends in one piece.
+    int ensureStarted(const std::shared_ptr<BluezSession>& session, const std::string& adapterPath);
     int start(const std::shared_ptr<BluezSession>& session, const std::string& adapterPath);
+    void endSession();
     bool subscribe(BluezSession& session);
     void seed(BluezSession& session);
     void dropSubscriptions(BluezSession& session);
@@ -79,6 +82,11 @@ private:
     std::vector<DiscoveredDevice> presentLocked(std::chrono::steady_clock::time_point now) const;
 
     const BluezOptions m_options;
+    // Held while a session starts or ends, never on the bus connection's thread. The idle watch
+    // may end the session while a scan starts the next one; interleaved, the scan's new
+    // subscriptions would be dropped (or the old ones destroyed off the bus thread, under
+    // m_mutex, which the signal handlers take while sd-bus holds its own lock).
+    std::mutex m_sessionMutex;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::shared_ptr<BluezSession> m_session;

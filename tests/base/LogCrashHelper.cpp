@@ -1,0 +1,24 @@
+// A program that dies with lines still in the log's buffer, for LogTest: it logs one quiet line
+// into FOLDER/crash.log (which starts the background writer, here with an hour's delay) and
+// aborts at once. The fatal-signal flush must write the line before the process ends.
+//
+// It is a program of its own, started with exec, because a child forked from the multi-threaded
+// test process may inherit the log's lock held by a thread that does not exist in the child.
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "base/Log.h"
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: log_crash_helper FOLDER\n");
+        return 2;
+    }
+    services::log::configure(
+        {.folder = argv[1], .name = "crash", .flushDelay = std::chrono::hours(1)});
+    services::log::installFatalSignalFlush();
+    _Log(LOG_INFO, "A::b", 1, "the last words");
+    std::abort();
+}
