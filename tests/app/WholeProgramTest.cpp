@@ -771,13 +771,12 @@ TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
     const int dx = window->x < 200 ? 40 : -40;
     const int dy = 60;
     const Point grip{window->x + dialog->x + 100, window->y + dialog->y + 22};
-    // A quick drag: the steps come faster than the compositor confirms each move (a dialog
-    // moved that way once stopped after the first step).
+    // A drag in four steps, each given time to reach the program on a loaded machine.
     Xdotool("mousemove " + std::to_string(grip.x) + " " + std::to_string(grip.y));
     std::string drag = "mousedown 1 sleep 0.3";
     for (int step = 1; step <= 4; ++step) {
         drag += " mousemove " + std::to_string(grip.x + dx * step / 4) + " " +
-                std::to_string(grip.y + dy * step / 4) + " sleep 0.05";
+                std::to_string(grip.y + dy * step / 4) + " sleep 0.2";
     }
     Xdotool(drag + " sleep 0.3 mouseup 1");
     const int left = window->x + dialog->x + 20;
