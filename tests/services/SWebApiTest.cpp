@@ -424,20 +424,23 @@ TEST_F(SWebApiTest, TwoDownloadsToOneTargetBothCompleteAndLeaveNothingElse) {
 }
 
 TEST_F(SWebApiTest, ADownloadBeyondTheLimitIsRefusedAndLeavesNothing) {
-    const std::string body = patternBody(200000);
-    m_http.server().Get("/endless.bin", [&](const httplib::Request&, httplib::Response& response) {
-        // No announced length: the limit alone bounds what is stored.
-        response.set_chunked_content_provider(
-            "application/octet-stream", [&](std::size_t offset, httplib::DataSink& sink) {
-                if (offset < body.size()) {
-                    sink.write(body.data() + offset,
-                               std::min<std::size_t>(16384, body.size() - offset));
-                } else {
-                    sink.done();
-                }
-                return true;
-            });
-    });
+    // The server's thread may still be writing after the client gave up and the test body
+    // has ended: it shares the body rather than borrowing it.
+    const auto body = std::make_shared<const std::string>(patternBody(200000));
+    m_http.server().Get(
+        "/endless.bin", [body](const httplib::Request&, httplib::Response& response) {
+            // No announced length: the limit alone bounds what is stored.
+            response.set_chunked_content_provider(
+                "application/octet-stream", [body](std::size_t offset, httplib::DataSink& sink) {
+                    if (offset < body->size()) {
+                        sink.write(body->data() + offset,
+                                   std::min<std::size_t>(16384, body->size() - offset));
+                    } else {
+                        sink.done();
+                    }
+                    return true;
+                });
+        });
     m_http.start();
     const fs::path path = target("big.temp");
     Recorder recorder;
