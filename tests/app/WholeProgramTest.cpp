@@ -385,56 +385,6 @@ INSTANTIATE_TEST_SUITE_P(WithAndWithoutCompositor, PopupCornerTest, ::testing::B
                              return info.param ? "Composited" : "Shaped";
                          });
 
-// The program on SDL's Wayland driver, under weston. Weston runs nested in the test's Xvfb
-// (its X11 backend): its headless backend offers no seat, and SDL 2.26's Wayland driver
-// crashes while starting without one. The program must start natively (not through
-// XWayland), show its window, answer a second start and end cleanly.
-TEST_F(WholeProgramTest, RunsNativelyUnderAWaylandCompositor) {
-    const std::optional<fs::path> weston = findOnPath("weston");
-    if (!weston) {
-        GTEST_SKIP() << "needs weston (Debian package weston)";
-    }
-    const fs::path runtime = m_folder / "wayland-runtime";
-    fs::create_directories(runtime);
-    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
-    const std::string socket = "auralis-test-wayland";
-    ChildProcess compositor(
-        {weston->string(), "--backend=x11-backend.so", "--use-pixman", "--socket=" + socket,
-         "--width=1024", "--height=768", "--idle-time=0", "--no-config"},
-        {.extraEnvironment = {"DISPLAY=" + m_displayName, "XDG_RUNTIME_DIR=" + runtime.string()},
-         .output = m_folder / "weston.log"});
-    ASSERT_TRUE(compositor.running());
-    if (!eventually([&] { return fs::exists(runtime / socket); }, 20s)) {
-        GTEST_SKIP() << "weston did not start here: " << compositor.output();
-    }
-
-    SimNeighbourhood sim(json::array());
-    ASSERT_TRUE(sim.started());
-    const fs::path program = platform::paths::executableFolder() / "AuralisManager";
-    const std::vector<std::string> environment = {
-        "DISPLAY=", "WAYLAND_DISPLAY=" + socket, "XDG_RUNTIME_DIR=" + runtime.string(),
-        "SDL_VIDEODRIVER=wayland", "AURALIS_BACKEND=sim",
-        "AURALIS_SIM_SOCKET=" + sim.socket().string(), "AURALIS_WINDOW_BACKEND=sdl",
-        "AURALIS_LOG_STDERR=1", "AURALIS_OFFLINE=1", "AURALIS_LANG=en-US",
-        // SDL 2.26's Wayland driver leaves a few
-        // allocations of its own at exit; leaks stay
-        // checked in every X11 run of the program.
-        "ASAN_OPTIONS=detect_leaks=0"};
-    ChildProcess first({program.string()},
-                       {.extraEnvironment = environment, .output = m_folder / "wayland.log"});
-    ASSERT_TRUE(first.running());
-    auto logged = [&](const std::string& line) { return Logged(first, line); };
-    ASSERT_TRUE(logged("Main window shown")) << first.output() << compositor.output();
-    EXPECT_NE(first.output().find("SDL video driver wayland"), std::string::npos) << first.output();
-
-    ChildProcess second({program.string()}, {.extraEnvironment = environment,
-                                             .output = m_folder / "wayland-second.log"});
-    const std::optional<int> status = second.wait(10s);
-    ASSERT_TRUE(status.has_value());
-    EXPECT_EQ(*status, 0) << second.output();
-    EXPECT_TRUE(logged("Second start: main window brought to the front")) << first.output();
-}
-
 // The program as a user works it under weston (nested in Xvfb, as above): input goes in through
 // the X window weston draws its output in, which weston hands to its Wayland clients; the
 // program's log and the screen's pixels tell what happened. At output scale 1 and 2.
@@ -506,23 +456,45 @@ protected:
         }
     }
 
+    // The program on the compositor with SDL's Wayland driver, against the sim.
+    ChildOptions WaylandProgramOptions(const SimNeighbourhood& sim, const std::string& output) {
+        return {.extraEnvironment = {"DISPLAY=", "WAYLAND_DISPLAY=" + m_socket,
+                                     "XDG_RUNTIME_DIR=" + m_runtime.string(),
+                                     "SDL_VIDEODRIVER=wayland", "AURALIS_BACKEND=sim",
+                                     "AURALIS_SIM_SOCKET=" + sim.socket().string(),
+                                     "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
+                                     "AURALIS_LOG_LEVEL=debug", "AURALIS_OFFLINE=1",
+                                     "AURALIS_LANG=en-US",
+                                     // SDL 2.26's Wayland driver leaves a few allocations of its
+                                     // own at exit; leaks stay checked in every X11 run.
+                                     "ASAN_OPTIONS=detect_leaks=0"},
+                .output = m_folder / output};
+    }
+
     void StartWaylandProgram(const SimNeighbourhood& sim) {
-        const fs::path program = platform::paths::executableFolder() / "AuralisManager";
-        m_program = std::make_unique<ChildProcess>(
-            std::vector<std::string>{program.string()},
-            ChildOptions{
-                .extraEnvironment =
-                    {"DISPLAY=", "WAYLAND_DISPLAY=" + m_socket,
-                     "XDG_RUNTIME_DIR=" + m_runtime.string(), "SDL_VIDEODRIVER=wayland",
-                     "AURALIS_BACKEND=sim", "AURALIS_SIM_SOCKET=" + sim.socket().string(),
-                     "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
-                     "AURALIS_LOG_LEVEL=debug", "AURALIS_OFFLINE=1", "AURALIS_LANG=en-US",
-                     // SDL 2.26's Wayland driver leaves a few allocations of its own at exit.
-                     "ASAN_OPTIONS=detect_leaks=0"},
-                .output = m_folder / "wayland.log"});
+        m_program = std::make_unique<ChildProcess>(std::vector<std::string>{ProgramPath().string()},
+                                                   WaylandProgramOptions(sim, "wayland.log"));
         ASSERT_TRUE(m_program->running());
         ASSERT_TRUE(Logged("Main window shown")) << m_program->output() << m_compositor->output();
     }
+
+    // weston, the sim with these pairs and the program on them; false when the test was skipped
+    // (no weston) or failed on the way.
+    bool StartSession(int scale, int width, int height, const json& pairs = json::array()) {
+        StartCompositor(scale, width, height);
+        if (IsSkipped() || HasFatalFailure()) {
+            return false;
+        }
+        m_sim = std::make_unique<SimNeighbourhood>(pairs);
+        EXPECT_TRUE(m_sim->started());
+        if (!m_sim->started()) {
+            return false;
+        }
+        StartWaylandProgram(*m_sim);
+        return !HasFatalFailure();
+    }
+
+    static fs::path ProgramPath() { return platform::paths::executableFolder() / "AuralisManager"; }
 
     bool Logged(const std::string& line, std::size_t from = 0) {
         return eventually([&] { return m_program->output().find(line, from) != std::string::npos; },
@@ -683,19 +655,32 @@ protected:
     fs::path m_runtime;
     const std::string m_socket = "auralis-test-wayland";
     std::unique_ptr<ChildProcess> m_compositor;
+    std::unique_ptr<SimNeighbourhood> m_sim;
     std::unique_ptr<ChildProcess> m_program;
 };
+
+// The program runs natively with SDL's Wayland driver (not through XWayland), and a second start
+// raises the first window and ends at once. Weston runs nested in the test's Xvfb: its headless
+// backend offers no seat, and SDL 2.26's Wayland driver crashes while starting without one.
+TEST_F(WaylandSessionTest, RunsNativelyAndASecondStartRaisesTheWindow) {
+    if (!StartSession(1, 1024, 768)) {
+        return;
+    }
+    EXPECT_TRUE(Logged("SDL video driver wayland")) << m_program->output();
+    ChildProcess second({ProgramPath().string()},
+                        WaylandProgramOptions(*m_sim, "wayland-second.log"));
+    const std::optional<int> status = second.wait(10s);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 0) << second.output();
+    EXPECT_TRUE(Logged("Second start: main window brought to the front")) << m_program->output();
+}
 
 // A press in the title bar hands the move to the compositor (the window's hit test), and the
 // window follows the pointer.
 TEST_F(WaylandSessionTest, DraggingTheTitleBarMovesTheWindow) {
-    StartCompositor(1, 1024, 768);
-    if (IsSkipped() || HasFatalFailure()) {
+    if (!StartSession(1, 1024, 768)) {
         return;
     }
-    SimNeighbourhood sim(json::array());
-    ASSERT_TRUE(sim.started());
-    ASSERT_NO_FATAL_FAILURE(StartWaylandProgram(sim));
     const std::optional<Point> start = WaitForMainWindow();
     ASSERT_TRUE(start.has_value()) << "the main window is not on the screen";
     // Towards the middle of the output, so that the whole move fits on it.
@@ -729,15 +714,9 @@ TEST_F(WaylandSessionTest, DraggingTheTitleBarMovesTheWindow) {
 // through the menu entry and the dialog's close button; the pairing list opens over the window and
 // its arrows and Return choose a pair.
 TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
-    StartCompositor(1, 1024, 768);
-    if (IsSkipped() || HasFatalFailure()) {
+    if (!StartSession(1, 1024, 768, TwoPairs())) {
         return;
     }
-    SimNeighbourhood sim(
-        json::array({{{"address", "70:5A:B6:01:4F:2A"}, {"name", "Auralis+ (4F2A)"}},
-                     {{"address", "70:5A:B6:00:77:A0"}, {"name", "Auralis (77A0)"}}}));
-    ASSERT_TRUE(sim.started());
-    ASSERT_NO_FATAL_FAILURE(StartWaylandProgram(sim));
     const std::optional<Point> window = WaitForMainWindow();
     ASSERT_TRUE(window.has_value()) << "the main window is not on the screen";
 
@@ -853,13 +832,9 @@ TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
 // it again: the window is 2 x 424 pixels wide on the screen, and its menu is drawn at that
 // density under its button.
 TEST_F(WaylandSessionTest, ScaledOutputDrawsTheWindowAtItsDensity) {
-    StartCompositor(2, 600, 700);
-    if (IsSkipped() || HasFatalFailure()) {
+    if (!StartSession(2, 600, 700)) {
         return;
     }
-    SimNeighbourhood sim(json::array());
-    ASSERT_TRUE(sim.started());
-    ASSERT_NO_FATAL_FAILURE(StartWaylandProgram(sim));
     EXPECT_TRUE(Logged("the output has 2 pixels per unit")) << m_program->output();
     EXPECT_TRUE(Logged("zoom 2.00 from the desktop's scale setting")) << m_program->output();
     EXPECT_EQ(m_program->output().find("zoom 2.00 ->"), std::string::npos) << m_program->output();
