@@ -53,6 +53,37 @@ bool plainText(const std::string& text) {
            });
 }
 
+// The version an installer file installs: from the label its self-extracting header carries
+// ("Auralis Manager 1.2.3"), else from its file name ("AuralisManagerSetup-1.2.3.run"). Empty
+// when neither tells.
+std::string installerFileVersion(const std::vector<uint8_t>& bytes,
+                                 const std::filesystem::path& file) {
+    constexpr std::size_t kHeaderBytes = 64 * 1024;
+    const std::string head(bytes.begin(),
+                           bytes.begin() + static_cast<std::ptrdiff_t>(
+                                               std::min(bytes.size(), kHeaderBytes)));
+    const std::string label = "label=\"Auralis Manager ";
+    if (const std::size_t at = head.find(label); at != std::string::npos) {
+        const std::size_t start = at + label.size();
+        const std::size_t end = head.find('"', start);
+        if (end != std::string::npos && plainText(head.substr(start, end - start))) {
+            return head.substr(start, end - start);
+        }
+    }
+    const std::string name = file.filename().string();
+    const std::string prefix = "AuralisManagerSetup-";
+    const std::string suffix = ".run";
+    if (name.starts_with(prefix) && name.ends_with(suffix) &&
+        name.size() > prefix.size() + suffix.size()) {
+        const std::string version =
+            name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+        if (plainText(version)) {
+            return version;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 UpdateServer::UpdateServer(UpdateServerSettings settings, const Neighbourhood* neighbourhood)
@@ -94,6 +125,16 @@ bool UpdateServer::start(std::string* error) {
             }
             m_installer = std::make_shared<const std::vector<uint8_t>>(
                 std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            // The offer names the version the installer really installs: an installer of the
+            // running version offered as a newer one would be offered again after every update.
+            const std::string version = installerFileVersion(*m_installer, m_settings.app.installer);
+            if (version.empty()) {
+                *error = "cannot tell which version the installer " +
+                         m_settings.app.installer.string() +
+                         " installs (its label or its name AuralisManagerSetup-VERSION.run)";
+                return false;
+            }
+            m_settings.app.version = version;
         }
     }
     m_server = std::make_unique<httplib::Server>();
@@ -308,19 +349,36 @@ void UpdateServer::appLatest(httplib::Response& response) {
 }
 
 std::string UpdateServer::installerScript(const std::string& version) const {
+    // Like the real installer it ends by starting the program it "installed", from the folder
+    // the update client names; as nothing was installed, that program is told to report the
+    // new version, so the demo does not offer the same update again.
     return "#!/bin/sh\n"
            "# Installer of Auralis Manager " +
            version +
-           " as served by auralis-sim.\n"
-           "# It installs nothing: it reports how it was started and ends successfully.\n"
+           " as served by auralis-sim (a demo).\n"
+           "# It installs nothing: it says so, records how it was started and starts the program\n"
+           "# again as the new version, as a real installer starts the version it installed.\n"
            "echo \"Auralis Manager " +
            version +
-           " installer (auralis-sim): $*\"\n"
+           " installer (auralis-sim): $* - a demo: nothing is installed\"\n"
            "if [ -n \"$AURALIS_SIM_INSTALL_LOG\" ]; then\n"
            "  printf '%s %s\\n' \"" +
            version +
            "\" \"$*\" >> \"$AURALIS_SIM_INSTALL_LOG\"\n"
            "fi\n"
+           "program=\"${AURALIS_INSTALL_FOLDER:-}/AuralisManager\"\n"
+           "case \"$*\" in\n"
+           "  '/z\"liveupdate\"' | /zliveupdate)\n"
+           "    if [ -n \"${AURALIS_INSTALL_FOLDER:-}\" ] && [ -x \"$program\" ]; then\n"
+           "      echo \"Starting Auralis Manager again, as version " +
+           version +
+           ": $program\"\n"
+           "      AURALIS_LOCAL_VERSION='" +
+           version +
+           "' setsid \"$program\" </dev/null >/dev/null 2>&1 &\n"
+           "    fi\n"
+           "    ;;\n"
+           "esac\n"
            "exit 0\n";
 }
 

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "base/Log.h"
 #include "services/EnvironVar.h"
@@ -37,7 +39,42 @@ std::string SGUIMain::ReadArgument(const std::vector<std::string>& arguments,
 }
 
 bool SGUIMain::IsFolderWritable(const std::string& folder) {
-    return !folder.empty() && ::access(folder.c_str(), W_OK | X_OK) == 0;
+    return !folder.empty() && ::access(folder.c_str(), W_OK | X_OK) == 0 &&
+           !IsPackageFolder(folder, kDpkgInfoFolder);
+}
+
+bool SGUIMain::IsPackageFolder(const std::string& folder, const std::string& dpkgInfoFolder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path wanted = fs::weakly_canonical(folder, error);
+    if (error || wanted.empty()) {
+        return false;
+    }
+    // "auralis-manager.list", or "auralis-manager:amd64.list" on a multi-arch system.
+    const std::string plain = std::string(kPackageName) + ".list";
+    const std::string qualified = std::string(kPackageName) + ":";
+    for (fs::directory_iterator it(dpkgInfoFolder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name != plain && !(name.starts_with(qualified) && name.ends_with(".list"))) {
+            continue;
+        }
+        std::ifstream list(it->path());
+        for (std::string line; std::getline(list, line);) {
+            if (!line.empty() && fs::path(line) == wanted) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void SGUIMain::StopOnSignal(int signal) {
+    _Log(LOG_INFO, "SGUIMain::StopOnSignal", __LINE__,
+         "signal %d: the download stops and nothing is started", signal);
+    m_mainFrame.StopForExit();
+    services::log::flush();
+    std::_Exit(128 + signal);
 }
 
 int SGUIMain::InitInstance() {

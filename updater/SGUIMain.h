@@ -34,8 +34,17 @@ public:
     void SetWritableCheck(std::function<bool(const std::string&)> check) {
         m_isWritable = std::move(check);
     }
-    // Whether the user may write into folder (the installer installs there).
+    // Whether the installer may replace the copy in folder: the user can write to it and no
+    // system package owns it (dpkg's file lists in dpkgInfoFolder name it). A package's files
+    // are the package tool's alone, even for root.
     static bool IsFolderWritable(const std::string& folder);
+    static bool IsPackageFolder(const std::string& folder, const std::string& dpkgInfoFolder);
+    static constexpr const char* kDpkgInfoFolder = "/var/lib/dpkg/info";
+    static constexpr const char* kPackageName = "auralis-manager";
+
+    // A stop request (SIGTERM, SIGINT, SIGHUP), on the UI thread: the download is cancelled and
+    // its partial file removed, nothing is started, and the process ends with 128 + signal.
+    [[noreturn]] void StopOnSignal(int signal);
 
     const std::string& GetVersion() const { return m_version; }
     const std::string& GetDownloadUrl() const { return m_downLoadUrl; }

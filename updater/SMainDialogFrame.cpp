@@ -69,6 +69,7 @@ void SMainDialogFrame::ShowMainWindow() {
 void SMainDialogFrame::OnCreateContent() {
     // The user leaves only through the panel's cancel button.
     GetTitleBar().GetCloseButton().SetVisible(0);
+    GetContentArea().SetBackgroundColor(kContentBackground);
     // Made hidden: showing it with the window is its first show, which starts the download.
     m_panel.Create("update Panel", &GetContentArea(), SMargin(0, 0, 0, 0), SSize(), 0);
 }
@@ -89,6 +90,12 @@ void SMainDialogFrame::OnDestroy() {
     // No callback may run once the window is gone; the web API's threads end here.
     m_panel.StopWebApi();
     SDialogFrame::OnDestroy();
+}
+
+void SMainDialogFrame::StopForExit() {
+    m_panel.PrepareForExit();
+    ReleaseSenders();
+    m_panel.StopWebApi();
 }
 
 void SMainDialogFrame::ReleaseSenders() {
@@ -166,6 +173,9 @@ intptr_t SMainDialogFrame::OnUpdateMessage(int action, intptr_t value) {
             return 0;
         case kActionNotice:
             m_panel.ShowNetworkNotice();
+            return 0;
+        case kActionInstallFailed:
+            m_panel.ShowInstallFailure(static_cast<int>(value));
             return 0;
         default:
             return 0;

@@ -22,8 +22,11 @@ class SMainDialogFrame : public SDialogFrame {
 public:
     static constexpr int kUpdateMessage = 0x0464;
     enum : int { kActionFailure = 1, kActionRestart = 2, kActionNotice = 4 };
+    // Our own: the installation did not happen (value: the panel's reason).
+    enum : int { kActionInstallFailed = 5 };
     static constexpr double kWidth = 400;
     static constexpr double kHeight = 180;
+    static constexpr uint32_t kContentBackground = 0x00EBEBEBu;
 
     SMainDialogFrame();
     ~SMainDialogFrame() override;
@@ -44,6 +47,9 @@ public:
 
     void OnCreateContent() override;
     void OnDestroy() override;
+    // The process is about to end: answers what waits for the UI thread, stops the download
+    // (its partial file goes) and starts nothing more.
+    void StopForExit();
     // A close request from the desktop (the window manager's close, Alt+F4) is the user's
     // cancel: it asks the cancel question instead of dropping the download silently.
     void OnClose() override;

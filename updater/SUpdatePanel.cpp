@@ -1,6 +1,7 @@
 #include "updater/SUpdatePanel.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <thread>
 
 #include "base/Log.h"
+#include "platform/Paths.h"
 #include "platform/Process.h"
 #include "services/SLocale.h"
 #include "services/SUtil.h"
@@ -16,6 +18,7 @@
 #include "ui/SImage.h"
 #include "ui/SMessageDialog.h"
 #include "ui/TextFlags.h"
+#include "updater/InstallerCheck.h"
 #include "updater/InstallerFileName.h"
 #include "updater/SMainDialogFrame.h"
 #include "updater/STesselDownloadDlg.h"
@@ -28,7 +31,7 @@ namespace fs = std::filesystem;
 constexpr uint32_t kWhite = 0x00FFFFFFu;
 constexpr uint32_t kTextColour = 0x00222222u;
 constexpr uint32_t kVersionColour = 0x00A4774Fu;
-constexpr int kCancelStyle = 12;
+constexpr uint32_t kCancelCaption = 0x00C5C5C5u;
 constexpr int kFileFont = 113;
 constexpr int kTextFont = 112;
 constexpr int kCancelFont = 115;
@@ -40,7 +43,6 @@ constexpr double kPercentRightInset = 55;
 constexpr double kPercentWidth = 40;
 constexpr double kVersionTop = 80;
 constexpr double kVersionBottom = 130;
-constexpr auto kRetryPause = std::chrono::milliseconds(100);
 constexpr fs::perms kInstallerMode = fs::perms::owner_all;  // 0700
 
 // Message dialog kinds: OK/Cancel asks whether to stop, Yes/No offers the retry.
@@ -59,6 +61,7 @@ SUpdatePanel::SUpdatePanel() = default;
 
 SUpdatePanel::~SUpdatePanel() {
     StopWebApi();
+    StopWaitingForInstaller();
     SUpdatePanel* self = this;
     s_instance.compare_exchange_strong(self, nullptr);
 }
@@ -67,8 +70,18 @@ void SUpdatePanel::SetRequest(const UpdateRequest& request) {
     m_request = request;
     m_fileName = InstallerFileName::FromAddress(request.address);
     const std::string folder = SUtil::GetUserTempFolder();
-    m_installerPath = folder + "/" + m_fileName;
-    m_tempPath = m_installerPath + ".temp";
+    if (folder.empty()) {
+        // Never a path from an empty folder (that would be the file system's root).
+        m_refusedTempFolder = platform::paths::tempFolder().string();
+        m_installerPath.clear();
+        m_tempPath.clear();
+        _Log(LOG_ERROR, "SUpdatePanel::SetRequest", __LINE__,
+             "temporary folder %s refused: nothing is downloaded", m_refusedTempFolder.c_str());
+    } else {
+        m_refusedTempFolder.clear();
+        m_installerPath = folder + "/" + m_fileName;
+        m_tempPath = m_installerPath + ".temp";
+    }
     m_versionLabel = AfxGetStrRes("MSG_Version") + " : " + request.version;
     SetFileLabel(m_fileName);
 }
@@ -105,15 +118,15 @@ void SUpdatePanel::OnCreate() {
 
     m_cancelButton.Create("Cancel Button", this, SMargin(-1, -1, -1, 10), SSize(124, 31));
     m_cancelButton.SetText(AfxGetStrRes("MNU_Zephiro_Cancel"));
-    // The usual caption style: a light grey caption would read as a disabled button.
-    m_cancelButton.SetStyle(kCancelStyle);
     m_cancelButton.SetFont(kCancelFont);
+    m_cancelButton.SetTextColor(kCancelCaption);
     m_cancelButton.SetCornerRadius(12);
     m_cancelButton.SetEnabled(1);
     m_cancelButton.SetDelegate(this);
 
     m_webApi =
         std::make_unique<SWebApi>([](WEBAPI_DATA* data) { return WebApiCallback(data); }, true);
+    m_webApi->SetMaxDownloadBytes(kMaxInstallerBytes);
 }
 
 void SUpdatePanel::OnPaint(SDC& dc) {
@@ -133,6 +146,10 @@ void SUpdatePanel::OnPaint(SDC& dc) {
 void SUpdatePanel::OnFirstShow() {
     if (!m_request.installFolderWritable) {
         SDispatcher::GetInstance()->Post(this, INVOKE_PACKAGE_NOTICE);
+        return;
+    }
+    if (!m_refusedTempFolder.empty()) {
+        SDispatcher::GetInstance()->Post(this, INVOKE_NO_TEMP_FOLDER);
         return;
     }
     std::lock_guard lock(m_lock);
@@ -165,8 +182,11 @@ bool SUpdatePanel::OnWebApi(std::unique_lock<std::recursive_mutex>& lock, const 
                 return true;
             }
             const std::uint32_t length = static_cast<std::uint32_t>(data->progress->curLength);
-            // The amount received so far; it is not a rate, so no "per second" after it.
-            SetFileLabel(m_fileName + " (" + SUtil::GetFileLengthString(length) + ")");
+            if (data->progress->totalLength > 0) {
+                m_announcedLength.store(data->progress->totalLength);
+            }
+            SetFileLabel(m_fileName + " (" + SUtil::GetFileLengthString(length) + "/" +
+                         AfxGetStrRes("MNU_Second2") + ")");
             m_percent.store(std::clamp(data->progress->percent, 0, 100));
             PostProgress();
             return true;
@@ -190,7 +210,13 @@ bool SUpdatePanel::OnWebApi(std::unique_lock<std::recursive_mutex>& lock, const 
 bool SUpdatePanel::OnNetworkError(std::unique_lock<std::recursive_mutex>& lock) {
     if (m_retryCount.load() < kNetworkRetries) {
         const int count = ++m_retryCount;
-        std::this_thread::sleep_for(kRetryPause);
+        // The pause lets go of the lock: the user may cancel meanwhile.
+        lock.unlock();
+        std::this_thread::sleep_for(kRetryPauses[count - 1]);
+        lock.lock();
+        if (m_cancelled.load() != 0) {
+            return false;
+        }
         _Log(LOG_INFO, "SUpdatePanel::WebApiCallback", __LINE__, "Internet connection try count=%d",
              count);
         if (m_owner != nullptr) {
@@ -205,9 +231,10 @@ bool SUpdatePanel::OnNetworkError(std::unique_lock<std::recursive_mutex>& lock) 
         m_owner->SendUpdateMessage(SMainDialogFrame::kActionNotice, 0);
     }
     lock.lock();
-    // The user was told where to get the new version: the main program is not restarted.
-    m_percent.store(100);
-    ChangePhase(PH_STOP);
+    // Whatever the answer, the user keeps the program they had.
+    m_phase.store(PH_STOP);
+    StartMainProgram("SUpdatePanel::ChangePhase");
+    PostClose();
     return false;
 }
 
@@ -251,51 +278,107 @@ void SUpdatePanel::ChangePhase(int phase) {
 }
 
 void SUpdatePanel::StartDownload() {
-    if (m_webApi) {
+    m_announcedLength.store(0);
+    if (m_webApi && !m_tempPath.empty()) {
         m_webApi->GetDownLoad(m_request.address, m_tempPath);
     }
 }
 
 void SUpdatePanel::Install() {
     const char* method = "SUpdatePanel::ChangePhase";
+    if (StartInstaller(method)) {
+        StopWaitingForInstaller();
+        m_stopWaiting.store(false);
+        m_installerWaiter = std::thread([this] { WaitForInstaller(); });
+    }
+}
+
+bool SUpdatePanel::StartInstaller(const char* method) {
     std::error_code error;
+    const InstallerCheck::Verdict verdict =
+        InstallerCheck::Check(m_tempPath, m_announcedLength.load());
+    if (verdict != InstallerCheck::Verdict::Ok) {
+        _Log(LOG_WARNING, method, __LINE__, "downloaded installer refused: %s (%s)",
+             InstallerCheck::Describe(verdict), m_tempPath.c_str());
+        fs::remove(m_tempPath, error);
+        ReportInstallFailure(kInstallerDamaged);
+        return false;
+    }
     // remove() never follows a link: whatever sits at the installer's name goes, not its target.
     if (fs::symlink_status(m_installerPath, error).type() != fs::file_type::not_found) {
         if (!fs::remove(m_installerPath, error) || error) {
             _Log(LOG_WARNING, method, __LINE__, "[%s] DeleteFile fail - (%d)%s", method,
                  ErrnoOf(error), m_installerPath.c_str());
-            GiveUpInstalling(method);
-            return;
+            fs::remove(m_tempPath, error);
+            ReportInstallFailure(kInstallerFailed);
+            return false;
         }
     }
     fs::rename(m_tempPath, m_installerPath, error);
     if (error) {
         _Log(LOG_WARNING, method, __LINE__, "[%s] MoveFile fail - (%d)%s", method, ErrnoOf(error),
              m_installerPath.c_str());
-        GiveUpInstalling(method);
-        return;
+        fs::remove(m_tempPath, error);
+        ReportInstallFailure(kInstallerFailed);
+        return false;
     }
     fs::permissions(m_installerPath, kInstallerMode, fs::perm_options::replace, error);
     if (error) {
         _Log(LOG_WARNING, method, __LINE__, "[%s] chmod fail - (%d)%s", method, ErrnoOf(error),
              m_installerPath.c_str());
-        GiveUpInstalling(method);
-        return;
+        fs::remove(m_installerPath, error);
+        ReportInstallFailure(kInstallerFailed);
+        return false;
     }
     _Log(LOG_INFO, method, __LINE__, "[%s] ShellExecute = %s", method, m_installerPath.c_str());
-    if (!platform::process::spawn(m_installerPath, {kInstallerArgument})) {
-        _Log(LOG_WARNING, method, __LINE__, "installer could not be started: %s",
-             m_installerPath.c_str());
-        GiveUpInstalling(method);
+    const int started = m_installer.Start(m_installerPath, {kInstallerArgument});
+    if (started != 0) {
+        _Log(LOG_WARNING, method, __LINE__, "installer could not be started (%d: %s): %s",
+             started, std::strerror(started), m_installerPath.c_str());
+        // What cannot run is of no use to anyone: it goes.
+        fs::remove(m_installerPath, error);
+        ReportInstallFailure(started == ENOEXEC ? kInstallerDamaged : kInstallerFailed);
+        return false;
+    }
+    return true;
+}
+
+void SUpdatePanel::WaitForInstaller() {
+    const int status = m_installer.Wait(kInstallerWait, m_stopWaiting);
+    if (m_stopWaiting.load()) {
         return;
     }
+    if (status == InstallerProcess::kStillRunning) {
+        _Log(LOG_WARNING, "SUpdatePanel::WaitForInstaller", __LINE__,
+             "the installer still runs; the client closes and leaves it to finish");
+        PostClose();
+        return;
+    }
+    if (status != 0) {
+        _Log(LOG_WARNING, "SUpdatePanel::WaitForInstaller", __LINE__,
+             "the installer ended with status %d", status);
+        ReportInstallFailure(kInstallerFailed);
+        return;
+    }
+    _Log(LOG_INFO, "SUpdatePanel::WaitForInstaller", __LINE__, "the installer finished");
     PostClose();
 }
 
-void SUpdatePanel::GiveUpInstalling(const char* method) {
-    // Nothing was installed: the user gets the program they had back.
-    StartMainProgram(method);
-    PostClose();
+void SUpdatePanel::StopWaitingForInstaller() {
+    m_stopWaiting.store(true);
+    if (m_installerWaiter.joinable() &&
+        m_installerWaiter.get_id() != std::this_thread::get_id()) {
+        m_installerWaiter.join();
+    }
+}
+
+void SUpdatePanel::ReportInstallFailure(int why) {
+    if (m_owner != nullptr) {
+        m_owner->PostUpdateMessage(SMainDialogFrame::kActionInstallFailed, why);
+    } else {
+        StartMainProgram("SUpdatePanel::ChangePhase");
+        PostClose();
+    }
 }
 
 void SUpdatePanel::StopAndClose(const char* method) {
@@ -351,6 +434,23 @@ void SUpdatePanel::ShowNetworkNotice() {
     STesselDownloadDlg::Show(m_owner, WindowTitle());
 }
 
+void SUpdatePanel::ShowInstallFailure(int why) {
+    const char* key =
+        why == kInstallerDamaged ? "MSG_Zephiro_InstallerDamaged" : "MSG_Zephiro_InstallerFailed";
+    SMessageDialog::Show(m_owner, WindowTitle(), AfxGetStrRes(key), 0);
+    std::lock_guard lock(m_lock);
+    m_phase.store(PH_STOP);
+    StartMainProgram("SUpdatePanel::ChangePhase");
+    PostClose();
+}
+
+void SUpdatePanel::ShowNoTempFolder() {
+    SMessageDialog::Show(m_owner, WindowTitle(),
+                         AfxGetStrResFormat("MSG_Zephiro_NoTempFolder", 1, m_refusedTempFolder), 0);
+    std::lock_guard lock(m_lock);
+    ChangePhase(PH_STOP);
+}
+
 void SUpdatePanel::ShowPackageNotice() {
     SMessageDialog::Show(m_owner, WindowTitle(), AfxGetStrRes("MSG_Zephiro_UpdateByPackage"), 0);
     std::lock_guard lock(m_lock);
@@ -366,6 +466,7 @@ void SUpdatePanel::StopWebApi() {
         api = std::move(m_webApi);
     }
     api.reset();
+    StopWaitingForInstaller();
 }
 
 void SUpdatePanel::RequestCancel() {
@@ -413,6 +514,9 @@ void SUpdatePanel::Dispatcher_Invoked(SInvokeArgument* argument) {
             break;
         case INVOKE_PACKAGE_NOTICE:
             ShowPackageNotice();
+            break;
+        case INVOKE_NO_TEMP_FOLDER:
+            ShowNoTempFolder();
             break;
         default:
             break;

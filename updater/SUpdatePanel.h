@@ -1,10 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "services/SWebApi.h"
 #include "services/WebApiData.h"
@@ -13,6 +15,7 @@
 #include "ui/SCommonButton.h"
 #include "ui/SCommonProgressBar.h"
 #include "ui/SWindowBase.h"
+#include "updater/InstallerProcess.h"
 
 class SImage;
 
@@ -47,11 +50,26 @@ public:
         // Our own: progress reached the UI thread; the install folder is not writable.
         INVOKE_SHOW_PROGRESS = 2223,
         INVOKE_PACKAGE_NOTICE = 2224,
+        // The temporary folder is refused: nothing can be downloaded.
+        INVOKE_NO_TEMP_FOLDER = 2225,
     };
+    // Why an installation did not happen, as the update message's value.
+    enum : int { kInstallerDamaged = 1, kInstallerFailed = 2 };
     enum : int { PH_DOWNLOAD = 1, PH_INSTALL = 2, PH_STOP = 3 };
     static constexpr int kNetworkRetries = 3;
     static constexpr int kResultRetry = 6;
     static constexpr int kResultOk = 1;
+    // Pauses before the network retries, growing so that a short outage can pass: 3.5 s in all.
+    static constexpr std::chrono::milliseconds kRetryPauses[kNetworkRetries] = {
+        std::chrono::milliseconds(500), std::chrono::milliseconds(1000),
+        std::chrono::milliseconds(2000)};
+    // The largest installer accepted. Today's self-extracting installer is about 8 MB; eight
+    // times that leaves room for growth, while a server that sends without end cannot fill
+    // the user's disk.
+    static constexpr std::uint64_t kMaxInstallerBytes = 64ull * 1024 * 1024;
+    // How long the client waits for the installer before it closes regardless (the installer
+    // goes on without it).
+    static constexpr std::chrono::minutes kInstallerWait{10};
     // The one argument the installer is run with, quotes included.
     static constexpr const char* kInstallerArgument = "/z\"liveupdate\"";
     static constexpr const char* kMainProgram = "AuralisManager";
@@ -76,12 +94,18 @@ public:
     bool AskRetryAfterFailure();
     void RestartDownload();
     void ShowNetworkNotice();
+    // The installation did not happen (kInstallerDamaged or kInstallerFailed): says so, then
+    // starts the old program again and closes.
+    void ShowInstallFailure(int why);
 
     // UI thread: what the cancel button does (asks first), while the button is enabled.
     void RequestCancel();
 
-    // UI thread, when the window goes: no callback runs once this returns.
+    // UI thread, when the window goes: no callback runs once this returns, and the client no
+    // longer waits for a running installer.
     void StopWebApi();
+    // Nothing is started from now on (the process is ending).
+    void PrepareForExit() { m_mainProgramStarted.store(true); }
 
     // ---- state, for the window's paint and for tests
     int GetPercent() const { return m_percent.load(); }
@@ -115,8 +139,6 @@ private:
     bool OnOtherError(std::unique_lock<std::recursive_mutex>& lock, const WEBAPI_DATA* data);
     void StartDownload();
     void Install();
-    // The downloaded installer cannot be put in place or run.
-    void GiveUpInstalling(const char* method);
     // Starts the main program unless the download reached 100 %, then closes the window.
     void StopAndClose(const char* method);
     void StartMainProgram(const char* method);
@@ -125,6 +147,13 @@ private:
     void SetFileLabel(const std::string& label);
     void OnCancelButton();
     void ShowPackageNotice();
+    void ShowNoTempFolder();
+    // Worker thread: checks the download, puts it in place and starts it. False after a
+    // failure that was reported to the user.
+    bool StartInstaller(const char* method);
+    void ReportInstallFailure(int why);
+    void WaitForInstaller();
+    void StopWaitingForInstaller();
 
     static std::atomic<SUpdatePanel*> s_instance;
 
@@ -133,6 +162,8 @@ private:
     std::string m_tempPath;
     std::string m_installerPath;
     std::string m_versionLabel;
+    // The temporary folder that was refused, when it was; no download path exists then.
+    std::string m_refusedTempFolder;
 
     SCommonProgressBar m_progressBar;
     SCommonButton m_cancelButton;
@@ -148,6 +179,8 @@ private:
     std::atomic<int> m_retryChosen{0};
     std::atomic<int> m_retryCount{0};
     std::atomic<bool> m_progressPending{false};
+    // The length the server announced for the running download; 0 when it gave none.
+    std::atomic<std::uint64_t> m_announcedLength{0};
     // A callback that arrives after a cancel stops again; the main program starts once.
     std::atomic<bool> m_mainProgramStarted{false};
 
@@ -155,6 +188,10 @@ private:
     // nested loop on the UI thread may deliver a restart, which takes it again.
     std::recursive_mutex m_lock;
     std::unique_ptr<SWebApi> m_webApi;
+
+    InstallerProcess m_installer;
+    std::thread m_installerWaiter;
+    std::atomic<bool> m_stopWaiting{false};
 };
 
 }  // namespace updater

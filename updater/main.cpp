@@ -1,8 +1,14 @@
 // AuralisManagerUpdateClient: downloads a new version of Auralis Manager and runs its installer.
 
+#include <pthread.h>
+#include <signal.h>
+
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "auralis/Version.h"
@@ -42,6 +48,32 @@ std::string FirstUnknownOption() {
     return {};
 }
 
+// The stop requests the client handles itself, so that a download stopped by one leaves no
+// partial file behind.
+sigset_t StopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+// Blocked in every thread (so before any is made); one thread takes them and has the UI thread
+// stop. Should the UI thread not get to it, the process ends anyway a little later.
+void HandleStopSignals(platform::window::Backend& backend, updater::SGUIMain& app) {
+    std::thread([&backend, &app] {
+        const sigset_t set = StopSignals();
+        int signal = 0;
+        if (sigwait(&set, &signal) != 0) {
+            return;
+        }
+        backend.postCall([&app, signal] { app.StopOnSignal(signal); });
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        std::_Exit(128 + signal);
+    }).detach();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,6 +104,8 @@ int main(int argc, char** argv) {
         services::log::configure(options);
     }
 
+    const sigset_t stopSignals = StopSignals();
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::unique_ptr<platform::window::Backend> backend = platform::window::createBackend("sdl");
     if (!backend) {
         std::fprintf(stderr,
@@ -80,6 +114,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     updater::SGUIMain app(*backend);
+    HandleStopSignals(*backend, app);
     if (app.InitInstance() == 0) {
         app.ExitInstance();
         return 2;

@@ -64,7 +64,8 @@ protected:
                       m_install / "AuralisManagerUpdateClient");
         fs::create_directory_symlink(built / "res", m_install / "res");
         std::ofstream(m_install / "AuralisManager")
-            << "#!/bin/sh\necho started >> \"" << (m_install / "main.log").string() << "\"\n";
+            << "#!/bin/sh\necho \"started version ${AURALIS_LOCAL_VERSION:-}\" >> \""
+            << (m_install / "main.log").string() << "\"\n";
         fs::permissions(m_install / "AuralisManager", fs::perms::owner_all);
     }
 
@@ -110,7 +111,11 @@ TEST_F(ClientProgramTest, DownloadsAndRunsTheInstallerThenEnds) {
     EXPECT_EQ(*status, 0);
     EXPECT_TRUE(eventually([&] { return !ReadFile(InstallLog()).empty(); }, 20s));
     EXPECT_EQ(ReadFile(InstallLog()), "9.9.9 /z\"liveupdate\"\n");
-    EXPECT_FALSE(fs::exists(m_install / "main.log"));
+    // The installer, not the client, starts the program again: as the new version.
+    EXPECT_TRUE(eventually([&] { return !ReadFile(m_install / "main.log").empty(); }, 20s));
+    EXPECT_EQ(ReadFile(m_install / "main.log").find("started"), 0u);
+    EXPECT_NE(ReadFile(m_install / "main.log").find("version 9.9.9"), std::string::npos)
+        << ReadFile(m_install / "main.log");
 }
 
 TEST_F(ClientProgramTest, CancelWithTheMouseStartsTheMainProgramAgain) {

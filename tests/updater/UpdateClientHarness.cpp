@@ -32,7 +32,9 @@ UpdateClientHarness::UpdateClientHarness()
                                                             nlohmann::json::object())),
       m_install(testing_support::makeTempFolder("install")) {
     const fs::path program = m_install / "AuralisManager";
-    std::ofstream(program) << "#!/bin/sh\necho \"started $*\" >> \""
+    // Each start records the version it was told to report and the virtual earbuds it got.
+    std::ofstream(program) << "#!/bin/sh\necho \"started $* as ${AURALIS_LOCAL_VERSION:-} "
+                              "with ${AURALIS_SIM_SOCKET:-}\" >> \""
                            << (m_install / "main.log").string() << "\"\n";
     fs::permissions(program, fs::perms::owner_all);
     m_installLogEnv = std::make_unique<testing_support::ScopedEnv>(
@@ -114,6 +116,10 @@ updater::SUpdatePanel& UpdateClientHarness::panel() {
     return m_app->GetMainWindow().GetUpdatePanel();
 }
 
+updater::SMainDialogFrame& UpdateClientHarness::window() {
+    return m_app->GetMainWindow();
+}
+
 void UpdateClientHarness::requestClose() {
     m_backend->injectCloseRequest(m_app->GetMainWindow().GetWindow()->id());
 }
@@ -159,6 +165,17 @@ bool UpdateClientHarness::holds(SPopupDialog& dialog, const std::string& content
 
 bool UpdateClientHarness::mainProgramStarted(std::chrono::milliseconds limit) const {
     return testing_support::eventually([&] { return fs::exists(m_install / "main.log"); }, limit);
+}
+
+std::string UpdateClientHarness::mainLog(std::chrono::milliseconds limit) const {
+    std::string text;
+    testing_support::eventually(
+        [&] {
+            text = ReadFile(m_install / "main.log");
+            return !text.empty();
+        },
+        limit);
+    return text;
 }
 
 int UpdateClientHarness::logLines(const std::string& text) const {

@@ -16,6 +16,7 @@ class SPopupDialog;
 
 namespace updater {
 class SGUIMain;
+class SMainDialogFrame;
 class SUpdatePanel;
 }  // namespace updater
 
@@ -44,6 +45,7 @@ public:
 
     // ---- inside a step
     updater::SUpdatePanel& panel();
+    updater::SMainDialogFrame& window();
     // The desktop asks the client's window to close (the window manager's close button).
     void requestClose();
     // The newest open popup dialog that has not started closing, once its opening zoom has
@@ -59,6 +61,8 @@ public:
     bool timedOut() const { return m_timedOut; }
     // The stand-in main program was started (waits a little for the detached start).
     bool mainProgramStarted(std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+    // What the stand-in main program recorded of its starts (waits a little for the first).
+    std::string mainLog(std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
     // Log lines written during the run that contain text.
     int logLines(const std::string& text) const;
     std::string installerLog(std::chrono::milliseconds limit = std::chrono::seconds(10)) const;

@@ -6,7 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
+#include <optional>
 
 #include <filesystem>
 #include <fstream>
@@ -87,6 +89,34 @@ TEST_F(UpdateClientTest, CleanDownloadRunsTheInstallerWithItsOneArgument) {
     EXPECT_EQ(FilesIn(client.tempFolder()), Captions{installer.filename().string()});
     EXPECT_EQ(fs::status(installer).permissions() & fs::perms::all, fs::perms::owner_all);
     EXPECT_EQ(client.logLines(mainProgramLine()), 0);
+    // The demo's installer installs nothing but, like a real one, starts the program again:
+    // as the version it stands for, with the same virtual earbuds.
+    const char* socket = std::getenv("AURALIS_SIM_SOCKET");
+    EXPECT_EQ(client.mainLog(), "started  as 9.9.9 with " +
+                                    std::string(socket != nullptr ? socket : "") + "\n");
+    EXPECT_EQ(client.logLines("the installer finished"), 1);
+}
+
+// What the user reads while the installer comes: the name, the amount so far in the form
+// "(12 KB/s)", and the window's own colours.
+TEST_F(UpdateClientTest, ProgressLabelAndColoursAreTheClientsOwn) {
+    SilentServer server;
+    std::string label;
+    uint32_t caption = 0;
+    uint32_t background = 0;
+    client.run(Arguments("9.9.9", server.address()), [&](UpdateClientHarness& h) {
+        updater::SUpdatePanel& panel = h.panel();
+        WEBAPI_PROGRESS progress{4096, 2048, 50};
+        WEBAPI_DATA data{WRT_PROGRESS, 0, 0, nullptr, &progress};
+        updater::SUpdatePanel::WebApiCallback(&data);
+        label = panel.GetFileLabel();
+        caption = panel.GetCancelButton().CaptionColor(0);
+        background = h.window().GetContentArea().GetBackgroundColor();
+        h.window().CloseDialog(0);
+    });
+    EXPECT_EQ(label, "LumoraAuralisManagerSetup-9.9.9.sh (2 KB/s)");
+    EXPECT_EQ(caption, 0x00C5C5C5u);
+    EXPECT_EQ(background, 0x00EBEBEBu);
 }
 
 TEST_F(UpdateClientTest, ThreeDroppedConnectionsAreRetriedThenTheInstallerRuns) {
@@ -99,33 +129,48 @@ TEST_F(UpdateClientTest, ThreeDroppedConnectionsAreRetriedThenTheInstallerRuns) 
     EXPECT_EQ(client.logLines("Internet connection try count=4"), 0);
 }
 
-TEST_F(UpdateClientTest, FourthNetworkFailureShowsTheNoticeAndRunsNothing) {
-    ASSERT_EQ(client.sim().ctl("SERVER drops=4"), "OK");
+// The fourth network failure shows the notice; whichever answer the user gives, the retries
+// came after growing pauses, nothing was installed and the old program runs again.
+TEST_F(UpdateClientTest, FourthNetworkFailureShowsTheNoticeThenTheOldProgramRunsAgain) {
     const fs::path opened = client.installFolder() / "opened.txt";
     const fs::path opener = client.installFolder() / "open-url";
     std::ofstream(opener) << "#!/bin/sh\necho \"$1\" > \"" << opened.string() << "\"\n";
     fs::permissions(opener, fs::perms::owner_all);
     testing_support::ScopedEnv openUrl("AURALIS_OPEN_URL", opener.string());
 
-    int notices = 0;
-    ASSERT_EQ(client.run(Arguments("9.9.9", client.installerAddress()),
-                         [&](UpdateClientHarness& h) {
-                             SPopupDialog* dialog = h.readyDialog();
-                             if (dialog != nullptr &&
-                                 UpdateClientHarness::holds(*dialog, "STesselDownloadDlg")) {
-                                 EXPECT_EQ(UpdateClientHarness::captions(*dialog), kNoticeButtons);
-                                 ++notices;
-                                 UpdateClientHarness::press(*dialog, "Yes");
-                             }
-                         }),
-              1);
-    EXPECT_FALSE(client.timedOut());
-    EXPECT_EQ(notices, 1);
-    EXPECT_EQ(client.logLines("Internet connection try count="), 3);
-    // The user was told where to get the update: the download page opens, and neither the
-    // installer nor the main program runs; the broken downloads left nothing behind.
-    ASSERT_TRUE(
-        testing_support::eventually([&] { return fs::exists(opened); }, std::chrono::seconds(20)));
+    for (const std::string answer : {"Yes", "No"}) {
+        SCOPED_TRACE(answer);
+        fs::remove(client.installFolder() / "main.log");
+        ASSERT_EQ(client.sim().ctl("SERVER drops=4"), "OK");
+        int notices = 0;
+        const auto begin = std::chrono::steady_clock::now();
+        std::chrono::steady_clock::duration untilNotice{};
+        ASSERT_EQ(client.run(Arguments("9.9.9", client.installerAddress()),
+                             [&](UpdateClientHarness& h) {
+                                 SPopupDialog* dialog = h.readyDialog();
+                                 if (dialog != nullptr &&
+                                     UpdateClientHarness::holds(*dialog, "STesselDownloadDlg")) {
+                                     EXPECT_EQ(UpdateClientHarness::captions(*dialog),
+                                               kNoticeButtons);
+                                     if (notices++ == 0) {
+                                         untilNotice = std::chrono::steady_clock::now() - begin;
+                                     }
+                                     UpdateClientHarness::press(*dialog, answer);
+                                 }
+                             }),
+                  1);
+        EXPECT_FALSE(client.timedOut());
+        EXPECT_EQ(notices, 1);
+        EXPECT_EQ(client.logLines("Internet connection try count="), 3);
+        // 0.5 + 1 + 2 s of pauses: a short outage can pass before the user is told.
+        EXPECT_GE(untilNotice, std::chrono::milliseconds(3500));
+        EXPECT_LT(untilNotice, std::chrono::seconds(20));
+        EXPECT_TRUE(client.mainProgramStarted());
+        EXPECT_EQ(client.logLines(mainProgramLine()), 1);
+        EXPECT_FALSE(fs::exists(client.installFolder() / "installer.log"));
+        EXPECT_TRUE(FilesIn(client.tempFolder()).empty());
+    }
+    // Only Yes opened the download page.
     std::string page;
     testing_support::eventually(
         [&] {
@@ -134,9 +179,6 @@ TEST_F(UpdateClientTest, FourthNetworkFailureShowsTheNoticeAndRunsNothing) {
         },
         std::chrono::seconds(20));
     EXPECT_EQ(page, updater::STesselDownloadDlg::kDefaultDownloadPage);
-    EXPECT_EQ(client.logLines(mainProgramLine()), 0);
-    EXPECT_FALSE(fs::exists(client.installFolder() / "installer.log"));
-    EXPECT_TRUE(FilesIn(client.tempFolder()).empty());
 }
 
 TEST_F(UpdateClientTest, ServerErrorOffersRetryAndRetrySucceeds) {
@@ -276,7 +318,16 @@ TEST_F(UpdateClientTest, InstallerThatCannotBePutInPlaceRunsNothingAndRestarts) 
     const fs::path blocking = client.tempFolder() / "LumoraAuralisManagerSetup-9.9.9.sh";
     fs::create_directory(blocking);
     std::ofstream(blocking / "keep") << "x";
-    client.run(Arguments("9.9.9", client.installerAddress()));
+    int messages = 0;
+    client.run(Arguments("9.9.9", client.installerAddress()), [&](UpdateClientHarness& h) {
+        SPopupDialog* dialog = h.readyDialog();
+        if (dialog != nullptr && UpdateClientHarness::captions(*dialog) == Captions{"OK"}) {
+            ++messages;
+            UpdateClientHarness::press(*dialog, "OK");
+        }
+    });
+    EXPECT_FALSE(client.timedOut());
+    EXPECT_EQ(messages, 1);
     EXPECT_EQ(client.logLines("DeleteFile fail"), 1);
     EXPECT_TRUE(client.mainProgramStarted());
     EXPECT_FALSE(fs::exists(client.installFolder() / "installer.log"));
@@ -325,6 +376,25 @@ TEST_F(UpdateClientTest, NotWritableInstallFolderExplainsThePackageToolAndRestar
     EXPECT_TRUE(client.mainProgramStarted());
     EXPECT_TRUE(FilesIn(client.tempFolder()).empty());
     EXPECT_FALSE(fs::exists(client.installFolder() / "installer.log"));
+}
+
+// A stop request from the desktop (log-out, kill) during the download: the client ends with the
+// signal's status, and no partial file is left in the temporary folder.
+TEST_F(UpdateClientTest, StopSignalDuringTheDownloadLeavesNoPartialFile) {
+    SilentServer server;
+    const fs::path temp = testing_support::makeTempFolder("signal-temp");
+    testing_support::ChildProcess program(
+        {(platform::paths::executableFolder() / "AuralisManagerUpdateClient").string(), "/v",
+         "9.9.9", "/u", server.address()},
+        {.extraEnvironment = {"AURALIS_WINDOW_BACKEND=headless",
+                              "AURALIS_TEMP_DIR=" + temp.string()},
+         .inputFromNull = true});
+    ASSERT_TRUE(testing_support::eventually([&] { return !fs::is_empty(temp); },
+                                            std::chrono::seconds(30)));
+    const std::optional<int> status = program.signal(SIGTERM, std::chrono::seconds(10));
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 128 + SIGTERM);
+    EXPECT_EQ(FilesIn(temp), std::vector<std::string>{});
 }
 
 }  // namespace
