@@ -24,7 +24,8 @@ case "$old" in
 esac
 [ -x "$prefix/bin/AuralisManager" ] || fail "no AuralisManager in $prefix/bin"
 entry="$prefix/share/applications/com.auralis.AuralisManager.desktop"
-grep -q "^Exec=$prefix/bin/AuralisManager$" "$entry" && grep -q "^Exec=$prefix/bin/auralis-manager-try$" "$entry" ||
+grep -qxF "Exec=\"$prefix/bin/AuralisManager\"" "$entry" &&
+  grep -qxF "Exec=\"$prefix/bin/auralis-manager-try\"" "$entry" ||
   fail "the menu entry does not start the per-user copy: $(grep Exec "$entry")"
 
 # The update server serves the installer the build made.
