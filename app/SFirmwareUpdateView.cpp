@@ -13,6 +13,7 @@
 #include "fota/FirmwareVersionText.h"
 #include "fota/ReleaseNotesLanguage.h"
 #include "link/BluetoothDevice.h"
+#include "platform/Paths.h"
 #include "services/EnvironVar.h"
 #include "services/SLocale.h"
 #include "services/SUtil.h"
@@ -581,8 +582,8 @@ void SFirmwareUpdateView::StoreProgress(int percent, uint64_t bytes) {
     }
 }
 
-void SFirmwareUpdateView::OnFlowInternetUnavailable(int /*error*/) {
-    PostId(INVOKE_INTERNET_UNAVAILABLE);
+void SFirmwareUpdateView::OnFlowInternetUnavailable(int error) {
+    PostId(INVOKE_INTERNET_UNAVAILABLE, error);
 }
 
 void SFirmwareUpdateView::OnFlowBluetoothUnavailable() {
@@ -641,7 +642,7 @@ void SFirmwareUpdateView::Dispatcher_Invoked(SInvokeArgument* argument) {
             }
             break;
         case INVOKE_INTERNET_UNAVAILABLE:
-            OnInternetUnavailableInvoked();
+            OnInternetUnavailableInvoked(a);
             break;
         case INVOKE_COPY_FW_FINISH:
             OnCopyFinishInvoked(a, b);
@@ -788,10 +789,13 @@ void SFirmwareUpdateView::OnCopyFinishInvoked(int success, int reason) {
     }
 }
 
-void SFirmwareUpdateView::OnInternetUnavailableInvoked() {
+void SFirmwareUpdateView::OnInternetUnavailableInvoked(int error) {
     m_checking = false;
     ShowMessage(AfxGetStrRes("MNU_FirmwareUpdateTitle"),
-                AfxGetStrRes("MSG_InternetUnavailableDescription"));
+                error == WEBAPI_ERROR_NO_TEMP_FOLDER
+                    ? AfxGetStrResFormat("MSG_Zephiro_NoTempFolder", 1,
+                                         platform::paths::tempFolder().string())
+                    : AfxGetStrRes("MSG_InternetUnavailableDescription"));
     SetViewState(kStateCheck);
 }
 

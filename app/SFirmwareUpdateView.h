@@ -184,7 +184,8 @@ private:
     void OnProgressInvoked();
     void OnShowCurrentVersionInvoked();
     void OnCopyFinishInvoked(int success, int reason);
-    void OnInternetUnavailableInvoked();
+    // error: the web API's code; a refused temporary folder has its own message.
+    void OnInternetUnavailableInvoked(int error = 0);
     void OnBluetoothUnavailableInvoked();
     void OnDeviceLostInvoked();
     void OnPhaseInvoked(int phase);

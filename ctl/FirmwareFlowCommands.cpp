@@ -11,6 +11,7 @@
 #include "ctl/TerminalText.h"
 #include "ctl/UpdateProgress.h"
 #include "fota/FirmwareUpdateFlow.h"
+#include "platform/Paths.h"
 #include "platform/bluetooth/BluetoothAddress.h"
 #include "services/WebApiData.h"
 
@@ -214,6 +215,13 @@ int followUpdate(FlowSession& session, const FirmwareOffer& offer, Output& outpu
                 break;
             case Kind::InternetUnavailable:
                 download.end();
+                if (event->number == WEBAPI_ERROR_NO_TEMP_FOLDER) {
+                    return refuse(output, "no-temp-folder",
+                                  "nothing was downloaded: the download folder " +
+                                      platform::paths::tempFolder().string() +
+                                      " is refused (it must be a folder of your own that "
+                                      "others cannot write to; AURALIS_TEMP_DIR names another)");
+                }
                 return refuse(output, "no-network",
                               "the download failed: " + serverProblem(event->number));
             case Kind::PackageRefused:

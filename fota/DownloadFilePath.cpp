@@ -44,7 +44,13 @@ std::string GetDownLoadFilePath(const std::string& url, bool temporary) {
         _Log(LOG_INFO, "SFirmwareUpdateView::GetDownLoadFilePath", __LINE__,
              "GetDownLoadFilePath: Can not find file name in url: %s", url.c_str());
     }
-    return SUtil::GetUserTempFolder() + "/" + name + (temporary ? ".temp" : "");
+    const std::string folder = SUtil::GetUserTempFolder();
+    if (folder.empty()) {
+        _Log(LOG_ERROR, "SFirmwareUpdateView::GetDownLoadFilePath", __LINE__,
+             "the temporary folder is refused: no download path");
+        return {};
+    }
+    return folder + "/" + name + (temporary ? ".temp" : "");
 }
 
 }  // namespace fota

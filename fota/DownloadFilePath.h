@@ -18,8 +18,10 @@ constexpr std::size_t kMaxPackageFileNameLength = 200;
 std::string safePackageFileName(const std::string& url);
 
 // "<temporary folder>/<name>.temp" (temporary) or "<temporary folder>/<name>" (final), the name
-// from safePackageFileName. Without a usable name the temporary file is ".temp" and the final
-// path is the folder itself followed by '/', which no rename can replace: the flow refuses it.
+// from safePackageFileName. Empty when the temporary folder is refused: no path is ever built
+// from an empty folder (it would name the file system's root). Without a usable name the temporary
+// file is ".temp" and the final path is the folder itself followed by '/', which no rename can
+// replace: the flow refuses it.
 std::string GetDownLoadFilePath(const std::string& url, bool temporary);
 
 }  // namespace fota

@@ -190,6 +190,17 @@ void FirmwareUpdateFlow::handleFinish(bool success, int reason, uint64_t reports
         }
     } else if (success) {
         EnvironVar::SetLastTimeUpdateFW(nowSeconds());
+        // The earbuds have it: the package is of no further use in the temporary folder (after
+        // a failure it stays, to be sent again).
+        std::string sent;
+        {
+            std::lock_guard lock(m_mutex);
+            sent.swap(m_keptPackage);
+        }
+        if (!sent.empty()) {
+            std::error_code ignored;
+            fs::remove(sent, ignored);
+        }
         changePhase(PH_COPY_COMPLETE);
     }
     endUpdate();
@@ -290,6 +301,13 @@ bool FirmwareUpdateFlow::StartDownload() {
     }
     const std::string finalPath = fota::GetDownLoadFilePath(url, false);
     const std::string temporary = fota::GetDownLoadFilePath(url, true);
+    if (finalPath.empty() || temporary.empty()) {
+        endUpdate();
+        if (delegate() != nullptr) {
+            delegate()->OnFlowInternetUnavailable(WEBAPI_ERROR_NO_TEMP_FOLDER);
+        }
+        return true;
+    }
     {
         std::lock_guard lock(m_mutex);
         m_keptPackage = finalPath;

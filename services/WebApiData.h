@@ -25,6 +25,9 @@ enum WEBAPI_ERROR_CODE : int {
     // No update server configured, the server cannot be reached, or the connection broke
     // (detail: the libcurl code, 0 when no server is configured).
     WEBAPI_ERROR_NETWORK = 6,
+    // The temporary folder for downloads is refused (shared or someone else's): nothing was
+    // requested. Never from SWebApi itself; the callers that build the download path report it.
+    WEBAPI_ERROR_NO_TEMP_FOLDER = 30,
     // Codes of 400 and above are the HTTP status the server answered with.
 };
 

@@ -59,9 +59,8 @@ bool plainText(const std::string& text) {
 std::string installerFileVersion(const std::vector<uint8_t>& bytes,
                                  const std::filesystem::path& file) {
     constexpr std::size_t kHeaderBytes = 64 * 1024;
-    const std::string head(bytes.begin(),
-                           bytes.begin() + static_cast<std::ptrdiff_t>(
-                                               std::min(bytes.size(), kHeaderBytes)));
+    const std::string head(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                              bytes.size(), kHeaderBytes)));
     const std::string label = "label=\"Auralis Manager ";
     if (const std::size_t at = head.find(label); at != std::string::npos) {
         const std::size_t start = at + label.size();
@@ -127,7 +126,8 @@ bool UpdateServer::start(std::string* error) {
                 std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
             // The offer names the version the installer really installs: an installer of the
             // running version offered as a newer one would be offered again after every update.
-            const std::string version = installerFileVersion(*m_installer, m_settings.app.installer);
+            const std::string version =
+                installerFileVersion(*m_installer, m_settings.app.installer);
             if (version.empty()) {
                 *error = "cannot tell which version the installer " +
                          m_settings.app.installer.string() +

@@ -14,11 +14,11 @@ class InstallerCheck {
 public:
     enum class Verdict {
         Ok,
-        Unreadable,     // cannot be opened or read
-        Empty,          // no bytes at all
-        WrongLength,    // the length differs from the announced one
-        NotAProgram,    // neither ELF nor a script with an interpreter line
-        TruncatedElf,   // an ELF header whose tables reach past the end of the file
+        Unreadable,    // cannot be opened or read
+        Empty,         // no bytes at all
+        WrongLength,   // the length differs from the announced one
+        NotAProgram,   // neither ELF nor a script with an interpreter line
+        TruncatedElf,  // an ELF header whose tables reach past the end of the file
     };
 
     // announcedLength 0: the server did not say.

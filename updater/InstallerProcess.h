@@ -1,9 +1,9 @@
 #pragma once
 
+#include <sys/types.h>
 #include <atomic>
 #include <chrono>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace updater {

@@ -333,8 +333,8 @@ bool SUpdatePanel::StartInstaller(const char* method) {
     _Log(LOG_INFO, method, __LINE__, "[%s] ShellExecute = %s", method, m_installerPath.c_str());
     const int started = m_installer.Start(m_installerPath, {kInstallerArgument});
     if (started != 0) {
-        _Log(LOG_WARNING, method, __LINE__, "installer could not be started (%d: %s): %s",
-             started, std::strerror(started), m_installerPath.c_str());
+        _Log(LOG_WARNING, method, __LINE__, "installer could not be started (%d: %s): %s", started,
+             std::strerror(started), m_installerPath.c_str());
         // What cannot run is of no use to anyone: it goes.
         fs::remove(m_installerPath, error);
         ReportInstallFailure(started == ENOEXEC ? kInstallerDamaged : kInstallerFailed);
@@ -366,8 +366,7 @@ void SUpdatePanel::WaitForInstaller() {
 
 void SUpdatePanel::StopWaitingForInstaller() {
     m_stopWaiting.store(true);
-    if (m_installerWaiter.joinable() &&
-        m_installerWaiter.get_id() != std::this_thread::get_id()) {
+    if (m_installerWaiter.joinable() && m_installerWaiter.get_id() != std::this_thread::get_id()) {
         m_installerWaiter.join();
     }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "services/EnvironVar.h"
@@ -103,6 +105,11 @@ TEST_F(CtlFirmwareFlowTest, UpdateLatestDownloadsThenTransfers) {
     EXPECT_EQ(objects[firstProgress]["event"], "progress");
     EXPECT_EQ(objects.back(), json::parse(R"({"event":"finish","success":true,"reason":0})"));
     EXPECT_EQ(m_sim.info(kFirst)["updates"], 1);
+    // The package the earbuds now run is not kept in the temporary folder.
+    const char* temp = std::getenv("AURALIS_TEMP_DIR");
+    ASSERT_NE(temp, nullptr);
+    EXPECT_FALSE(
+        std::filesystem::exists(std::filesystem::path(temp) / "Auralis_VX-R170_1.5.0.bin"));
 }
 
 TEST_F(CtlFirmwareFlowTest, UpToDateLeavesTheEarbudsAlone) {
@@ -113,6 +120,25 @@ TEST_F(CtlFirmwareFlowTest, UpToDateLeavesTheEarbudsAlone) {
     run = runCtl({"--backend", "sim", "fw", "update", kPlus, "--latest"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.out.find("Already up to date"), std::string::npos);
+    EXPECT_EQ(m_sim.info(kPlus)["updates"], 0);
+}
+
+// A shared download folder (anyone may write, sticky, like /tmp) is refused: the update says so
+// and downloads nothing, neither there nor at the file system's root.
+TEST_F(CtlFirmwareFlowTest, RefusedDownloadFolderDownloadsNothing) {
+    const std::filesystem::path shared = testing_support::makeTempFolder("shared-temp");
+    std::filesystem::permissions(shared,
+                                 std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+    testing_support::ScopedEnv temp("AURALIS_TEMP_DIR", shared.string());
+    const auto run = ctl({"fw", "update", kPlus, "--latest"});
+    EXPECT_EQ(run.exitCode, 1);
+    const auto objects = jsonLines(run.out);
+    ASSERT_FALSE(objects.empty()) << run.out;
+    EXPECT_EQ(objects.back(), json::parse(R"({"event":"refused","why":"no-temp-folder"})"));
+    EXPECT_NE(run.err.find(shared.string()), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::is_empty(shared));
+    EXPECT_FALSE(std::filesystem::exists("/Auralis_VX-R175_2.2.0.bin.temp"));
+    EXPECT_FALSE(std::filesystem::exists("/Auralis_VX-R175_2.2.0.bin"));
     EXPECT_EQ(m_sim.info(kPlus)["updates"], 0);
 }
 

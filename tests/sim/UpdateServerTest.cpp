@@ -143,10 +143,12 @@ TEST(UpdateServerTest, ApplicationAnswerAndInstaller) {
     EXPECT_EQ(missing->status, 404);
 }
 
-TEST(UpdateServerTest, ServesTheGivenInstallerByteForByteAndRefusesAMissingOne) {
+// The given installer is served byte for byte, and the offer names the version it installs (its
+// self-extracting label, else its file name), so a copy of that version is not offered it again.
+TEST(UpdateServerTest, ServesTheGivenInstallerAndOffersTheVersionItInstalls) {
     const auto folder = testing_support::makeTempFolder("built-installer");
-    const auto file = folder / "AuralisManagerSetup.run";
-    std::string bytes = "#!/bin/sh\nexit 0\n";
+    const auto file = folder / "setup.run";
+    std::string bytes = "#!/bin/sh\nlabel=\"Auralis Manager " AURALIS_VERSION "\"\nexit 0\n";
     bytes.push_back('\0');
     bytes += std::string(70000, '\xA5');
     std::ofstream(file, std::ios::binary) << bytes;
@@ -155,18 +157,37 @@ TEST(UpdateServerTest, ServesTheGivenInstallerByteForByteAndRefusesAMissingOne) 
     withInstaller.server.app.installer = file;
     SimRunner sim(withInstaller);
     httplib::Client client(sim.url());
-    const std::string url = getJson(client, "/app/latest")["url"];
+    const nlohmann::json answer = getJson(client, "/app/latest");
+    EXPECT_EQ(answer["version"], AURALIS_VERSION);
+    const std::string url = answer["url"];
     const auto installer = client.Get(pathOf(url, sim.url()).c_str());
     ASSERT_TRUE(installer);
     ASSERT_EQ(installer->status, 200);
     EXPECT_EQ(installer->body, bytes);
 
-    sim::UpdateServerSettings missing;
-    missing.app.installer = folder / "no-such-installer.run";
-    sim::UpdateServer server(missing, nullptr);
-    std::string error;
-    EXPECT_FALSE(server.start(&error));
-    EXPECT_NE(error.find("no-such-installer.run"), std::string::npos) << error;
+    const auto start = [](const std::filesystem::path& installerFile, std::string* version) {
+        sim::UpdateServerSettings settings;
+        settings.app.installer = installerFile;
+        sim::UpdateServer server(settings, nullptr);
+        std::string error;
+        if (!server.start(&error)) {
+            return error;
+        }
+        httplib::Client local(server.baseUrl());
+        *version = getJson(local, "/app/latest")["version"];
+        return std::string();
+    };
+    std::string version;
+    const auto named = folder / "AuralisManagerSetup-2.3.4.run";
+    std::ofstream(named) << "#!/bin/sh\nexit 0\n";
+    EXPECT_EQ(start(named, &version), "");
+    EXPECT_EQ(version, "2.3.4");
+
+    const auto unnamed = folder / "setup-unknown.run";
+    std::ofstream(unnamed) << "#!/bin/sh\nexit 0\n";
+    EXPECT_NE(start(unnamed, &version).find("cannot tell which version"), std::string::npos);
+    const std::string missing = start(folder / "no-such-installer.run", &version);
+    EXPECT_NE(missing.find("no-such-installer.run"), std::string::npos) << missing;
 }
 
 TEST(UpdateServerTest, ScenarioSwitchesNoNewerAndServerError) {

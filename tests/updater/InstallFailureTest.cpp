@@ -77,8 +77,8 @@ private:
             }
             std::size_t sent = 0;
             while (sent < m_answer.size()) {
-                const ssize_t put = ::send(client, m_answer.data() + sent, m_answer.size() - sent,
-                                           MSG_NOSIGNAL);
+                const ssize_t put =
+                    ::send(client, m_answer.data() + sent, m_answer.size() - sent, MSG_NOSIGNAL);
                 if (put <= 0) {
                     break;
                 }
@@ -102,7 +102,8 @@ std::string WithLength(const std::string& body, const std::string& type) {
 }
 
 std::string WithoutLength(const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n" +
+    return "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nConnection: "
+           "close\r\n\r\n" +
            body;
 }
 
@@ -123,8 +124,8 @@ std::string ForeignElfProgram() {
 struct FailureCase {
     const char* name;
     std::string answer;
-    const char* logged;   // the client's log line that names the cause
-    bool junkRemoved;     // nothing of the download is left in the temporary folder
+    const char* logged;  // the client's log line that names the cause
+    bool junkRemoved;    // nothing of the download is left in the temporary folder
 };
 
 TEST(InstallFailureTest, EveryFailedInstallationIsToldAndTheOldProgramRunsAgain) {

@@ -92,8 +92,8 @@ TEST_F(UpdateClientTest, CleanDownloadRunsTheInstallerWithItsOneArgument) {
     // The demo's installer installs nothing but, like a real one, starts the program again:
     // as the version it stands for, with the same virtual earbuds.
     const char* socket = std::getenv("AURALIS_SIM_SOCKET");
-    EXPECT_EQ(client.mainLog(), "started  as 9.9.9 with " +
-                                    std::string(socket != nullptr ? socket : "") + "\n");
+    EXPECT_EQ(client.mainLog(),
+              "started  as 9.9.9 with " + std::string(socket != nullptr ? socket : "") + "\n");
     EXPECT_EQ(client.logLines("the installer finished"), 1);
 }
 
@@ -389,8 +389,8 @@ TEST_F(UpdateClientTest, StopSignalDuringTheDownloadLeavesNoPartialFile) {
         {.extraEnvironment = {"AURALIS_WINDOW_BACKEND=headless",
                               "AURALIS_TEMP_DIR=" + temp.string()},
          .inputFromNull = true});
-    ASSERT_TRUE(testing_support::eventually([&] { return !fs::is_empty(temp); },
-                                            std::chrono::seconds(30)));
+    ASSERT_TRUE(
+        testing_support::eventually([&] { return !fs::is_empty(temp); }, std::chrono::seconds(30)));
     const std::optional<int> status = program.signal(SIGTERM, std::chrono::seconds(10));
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 128 + SIGTERM);
