@@ -63,9 +63,9 @@ public:
     static constexpr std::chrono::milliseconds kRetryPauses[kNetworkRetries] = {
         std::chrono::milliseconds(500), std::chrono::milliseconds(1000),
         std::chrono::milliseconds(2000)};
-    // The largest installer accepted. Today's self-extracting installer is about 8 MB; eight
-    // times that leaves room for growth, while a server that sends without end cannot fill
-    // the user's disk.
+    // The largest installer accepted. Today's self-extracting installer is about 3 MB (9 MB
+    // unpacked); twenty times that leaves room for growth, while a server that sends without
+    // end cannot fill the user's disk.
     static constexpr std::uint64_t kMaxInstallerBytes = 64ull * 1024 * 1024;
     // How long the client waits for the installer before it closes regardless (the installer
     // goes on without it).

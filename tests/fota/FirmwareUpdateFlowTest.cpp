@@ -129,6 +129,26 @@ TEST(FirmwareUpdateFlowTest, ReasonFourteenEntersQuitBeforeItIsReported) {
     EnvironVar::SetUpdateFWStatus(1);
 }
 
+// A shared download folder (anyone may write, sticky) is refused: the update ends at once with
+// its own code, and nothing is written anywhere (not at the file system's root either).
+TEST(FirmwareUpdateFlowTest, RefusedTemporaryFolderEndsTheUpdateBeforeAnyDownload) {
+    EnvironVar::SetUpdateFWStatus(1);
+    const std::filesystem::path shared = testing_support::makeTempFolder("shared-temp");
+    std::filesystem::permissions(shared,
+                                 std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+    testing_support::ScopedEnv temp("AURALIS_TEMP_DIR", shared.string());
+    FlowUnderTest rig;
+    rig.flow->AcceptAnswer(answer("9.9"));
+    EXPECT_TRUE(rig.flow->StartDownload());
+    ASSERT_TRUE(
+        rig.events.waitFor("Internet(" + std::to_string(WEBAPI_ERROR_NO_TEMP_FOLDER) + ")"));
+    EXPECT_EQ(rig.events.count("Phase(1)"), 0);
+    EXPECT_FALSE(rig.flow->busy());
+    EXPECT_TRUE(std::filesystem::is_empty(shared));
+    EXPECT_FALSE(std::filesystem::exists("/fw.bin.temp"));
+    EXPECT_FALSE(std::filesystem::exists("/fw.bin"));
+}
+
 TEST(FirmwareUpdateFlowTest, RefusalsThatNeedNoServer) {
     EnvironVar::SetUpdateFWStatus(1);
     FlowUnderTest rig;

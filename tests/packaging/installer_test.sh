@@ -72,7 +72,7 @@ install_into "$prefix"
 [ -f "$scratch/mine/precious" ] || fail "the folder the user's link pointed at lost its files"
 current="$(readlink "$prefix/lib/auralis-manager")"
 case "$current" in
-  auralis-manager-0.0.1.??????) ;;
+  auralis-manager-[0-9]*.??????) ;;
   *) fail "the link does not point at a program folder of ours: $current" ;;
 esac
 [ ! -e "$staged" ] || fail "a half-staged program folder of a killed run is still there"
