@@ -60,8 +60,10 @@ bool SGUIMain::IsPackageFolder(const std::string& folder, const std::string& dpk
             continue;
         }
         std::ifstream list(it->path());
+        // The folder itself, or the main program in it.
         for (std::string line; std::getline(list, line);) {
-            if (!line.empty() && fs::path(line) == wanted) {
+            const fs::path listed(line);
+            if (!line.empty() && (listed == wanted || listed == wanted / "AuralisManager")) {
                 return true;
             }
         }

@@ -227,6 +227,12 @@ TEST(InstallFailureTest, PackageOwnedFolderIsNeverUpdatedInPlace) {
     EXPECT_FALSE(updater::SGUIMain::IsPackageFolder(folder.string(), info.string()));
     std::ofstream(info / "other.list") << folder.string() << "\n";
     EXPECT_FALSE(updater::SGUIMain::IsPackageFolder(folder.string(), info.string()));
+    // A list that names only the files in the folder names it too.
+    std::ofstream(info / "auralis-manager.list") << "/.\n/usr\n"
+                                                 << (folder / "AuralisManager").string() << "\n";
+    EXPECT_TRUE(updater::SGUIMain::IsPackageFolder(folder.string(), info.string()));
+    std::filesystem::remove(info / "auralis-manager.list");
+    EXPECT_FALSE(updater::SGUIMain::IsPackageFolder(folder.string(), info.string()));
     std::ofstream(info / "auralis-manager:amd64.list") << "/.\n/usr\n" << folder.string() << "\n";
     EXPECT_TRUE(updater::SGUIMain::IsPackageFolder(folder.string(), info.string()));
     EXPECT_TRUE(updater::SGUIMain::IsPackageFolder(folder.string() + "/", info.string()));
