@@ -56,14 +56,9 @@ void printShortUsage(std::ostream& err, const CommandTable& table) {
     err << "Try 'auralis-ctl --help' for more.\n";
 }
 
-}  // namespace
-
-int runCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           bool outIsTerminal) {
-    const CommandTable table = buildTable();
-    const ParseResult parsed = OptionParser(table).parse(args);
-    Output output(out, err, parsed.invocation.global.json);
-    output.setTerminal(outIsTerminal);
+int runParsed(const CommandTable& table, const ParseResult& parsed, Output& output) {
+    std::ostream& out = output.out();
+    std::ostream& err = output.err();
     if (!parsed.error.empty()) {
         output.error(parsed.error);
         printShortUsage(err, table);
@@ -91,6 +86,19 @@ int runCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
         services::log::configure({.name = "auralis-ctl", .toStderr = true});
     }
     return parsed.command->run(parsed.invocation, output);
+}
+
+}  // namespace
+
+int runCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           bool outIsTerminal) {
+    const CommandTable table = buildTable();
+    const ParseResult parsed = OptionParser(table).parse(args);
+    Output output(out, err, parsed.invocation.global.json);
+    output.setTerminal(outIsTerminal);
+    const int exitCode = runParsed(table, parsed, output);
+    output.endCommand(exitCode);
+    return exitCode;
 }
 
 }  // namespace ctl
