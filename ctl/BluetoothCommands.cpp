@@ -229,10 +229,10 @@ int runStatus(const Invocation& invocation, Output& output) {
     }
     if (!report.status) {
         // Earbuds that never report are as good as unreachable.
+        output.error("no status report from the earbuds within " + std::to_string(*seconds) + " s");
         output.object(unreachable);
         output.line("Connected:  " + printable(device->name) + " (" +
                     formatAddress(device->address) + "), but no status report came");
-        output.error("no status report from the earbuds within " + std::to_string(*seconds) + " s");
         return kExitFailure;
     }
     printStatus(output, *device, report);
