@@ -1,17 +1,20 @@
 #include "ctl/Interruption.h"
 
-#include <atomic>
+#include <signal.h>
 
 namespace ctl {
 namespace {
 
 volatile std::sig_atomic_t g_requested = 0;
+// The handlers in place before, which a second signal goes to (the log's flush for SIGTERM).
+struct sigaction g_previousInt {};
+struct sigaction g_previousTerm {};
 
 void onSignal(int signal) {
     if (g_requested != 0) {
-        // Asked twice: the command did not end in order, so end the program as the signal would.
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
+        // Asked twice: the command did not end in order, so the signal does what it did before.
+        ::sigaction(signal, signal == SIGINT ? &g_previousInt : &g_previousTerm, nullptr);
+        ::raise(signal);
         return;
     }
     g_requested = 1;
@@ -24,13 +27,13 @@ Interruption::Interruption() {
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &m_oldInt);
-    sigaction(SIGTERM, &action, &m_oldTerm);
+    sigaction(SIGINT, &action, &g_previousInt);
+    sigaction(SIGTERM, &action, &g_previousTerm);
 }
 
 Interruption::~Interruption() {
-    sigaction(SIGINT, &m_oldInt, nullptr);
-    sigaction(SIGTERM, &m_oldTerm, nullptr);
+    sigaction(SIGINT, &g_previousInt, nullptr);
+    sigaction(SIGTERM, &g_previousTerm, nullptr);
 }
 
 bool Interruption::requested() {

@@ -7,6 +7,7 @@ namespace ctl {
 // While one exists, Ctrl-C (SIGINT) and SIGTERM no longer end the program at once: they set a
 // flag that the waits of the command's link look at, so that the command can end in order and
 // write its final object. A second signal while the flag is set ends the program as usual.
+// One at a time.
 class Interruption {
 public:
     Interruption();
@@ -16,10 +17,6 @@ public:
 
     // True once a signal came while an Interruption existed.
     static bool requested();
-
-private:
-    struct sigaction m_oldInt {};
-    struct sigaction m_oldTerm {};
 };
 
 }  // namespace ctl
