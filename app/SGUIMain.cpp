@@ -77,7 +77,18 @@ void SGUIMain::BringMainWindowForward() {
 }
 
 bool SGUIMain::CanOrvelTindraRun() {
-    if (m_instanceLock.tryAcquire()) {
+    using Outcome = platform::SingleInstanceLock::Outcome;
+    const Outcome outcome = m_instanceLock.acquire();
+    if (outcome == Outcome::Acquired) {
+        return true;
+    }
+    if (outcome == Outcome::Unavailable) {
+        // No private folder to hold the lock (no home, no runtime folder): run all the same, as
+        // without a user folder nothing is stored; only a second start is not noticed.
+        _Log(LOG_WARNING, "SGUIMain::CanOrvelTindraRun", __LINE__,
+             "no private folder for the instance lock %s: running without one (a second start "
+             "is not detected)",
+             m_instanceLock.lockFilePath().c_str());
         return true;
     }
     _Log(LOG_WARNING, "SGUIMain::CanOrvelTindraRun", __LINE__, "AuralisManager aready running");

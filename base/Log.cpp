@@ -106,6 +106,18 @@ public:
         }
     }
 
+    // From a signal handler, after emergencyFlush: one whole line straight to the file (and to
+    // stderr when the log goes there too).
+    void emergencyLine(const char* text, std::size_t length) {
+        const int fd = m_fd.load();
+        if (fd >= 0) {
+            writeAll(fd, text, length);
+        }
+        if (m_options.toStderr) {
+            writeAll(STDERR_FILENO, text, length);
+        }
+    }
+
     fs::path currentFile() {
         std::lock_guard lock(m_mutex);
         return m_fd.load() >= 0 ? m_path : fs::path();
@@ -271,12 +283,22 @@ std::atomic<int>& levelCell() {
 }
 
 constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTERM};
+// The local time's distance from UTC, taken when the handlers are installed: a signal handler
+// may not call localtime_r.
+std::atomic<long> g_utcOffsetSeconds{0};
+
+std::size_t lastLine(char* out, std::size_t capacity, int signal);
 struct sigaction g_previous[std::size(kFatalSignals)];
 
 void onFatalSignal(int signal, siginfo_t* info, void*) {
     const int savedErrno = errno;
     if (LogFile* file = g_logFile.load()) {
         file->emergencyFlush();
+        if (levelCell().load(std::memory_order_relaxed) <= LOG_WARNING) {
+            char line[160];
+            const std::size_t length = lastLine(line, sizeof(line), signal);
+            file->emergencyLine(line, length);
+        }
     }
     for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
         if (kFatalSignals[i] == signal) {
@@ -371,6 +393,77 @@ long currentThreadId() {
     return id;
 }
 
+// "YYYY-MM-DD HH:MM:SS.mmm" from the clock alone (no locale, no allocation): safe in a signal
+// handler. Days to a civil date as in the well-known days-from-civil inverse.
+void writeSignalSafeTimestamp(PrefixWriter& out) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const long long local = static_cast<long long>(now.tv_sec) + g_utcOffsetSeconds.load();
+    long long days = local / 86400;
+    long long second = local % 86400;
+    if (second < 0) {
+        second += 86400;
+        --days;
+    }
+    days += 719468;
+    const long long era = (days >= 0 ? days : days - 146096) / 146097;
+    const long long dayOfEra = days - era * 146097;
+    const long long yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const long long monthIndex = (5 * dayOfYear + 2) / 153;
+    const long long day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+    const long long month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+    const long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    out.number(static_cast<unsigned long>(year), 4);
+    out.character('-');
+    out.number(static_cast<unsigned long>(month), 2);
+    out.character('-');
+    out.number(static_cast<unsigned long>(day), 2);
+    out.character(' ');
+    out.number(static_cast<unsigned long>(second / 3600), 2);
+    out.character(':');
+    out.number(static_cast<unsigned long>(second / 60 % 60), 2);
+    out.character(':');
+    out.number(static_cast<unsigned long>(second % 60), 2);
+    out.character('.');
+    out.number(static_cast<unsigned long>(now.tv_nsec / 1000000), 3);
+}
+
+const char* signalName(int signal) {
+    switch (signal) {
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGSEGV:
+            return "SIGSEGV";
+        case SIGBUS:
+            return "SIGBUS";
+        case SIGFPE:
+            return "SIGFPE";
+        case SIGILL:
+            return "SIGILL";
+        case SIGABRT:
+            return "SIGABRT";
+        default:
+            return "a signal";
+    }
+}
+
+// The line a fatal signal leaves as the log's last: the log then shows how the program ended
+// rather than stopping in mid-story.
+std::size_t lastLine(char* out, std::size_t capacity, int signal) {
+    PrefixWriter line(out, capacity);
+    writeSignalSafeTimestamp(line);
+    line.text(" [");
+    line.number(static_cast<unsigned long>(::syscall(SYS_gettid)), 1);
+    line.text("] W log:0 the program ends on signal ");
+    line.number(static_cast<unsigned long>(signal), 1);
+    line.text(" (");
+    line.text(signalName(signal));
+    line.text(")\n");
+    return line.length();
+}
+
 }  // namespace
 
 void configure(const Options& options) {
@@ -435,6 +528,10 @@ void installFatalSignalFlush() {
     static std::once_flag once;
     std::call_once(once, [] {
         logFile();
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        g_utcOffsetSeconds.store(local.tm_gmtoff);
         for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
             struct sigaction action {};
             action.sa_sigaction = &onFatalSignal;

@@ -7,7 +7,9 @@
 #include "ctl/CommandArguments.h"
 #include "ctl/CtlLink.h"
 #include "ctl/FirmwareFlowCommands.h"
+#include "ctl/Interruption.h"
 #include "ctl/Output.h"
+#include "ctl/StatusWords.h"
 #include "ctl/TerminalText.h"
 #include "ctl/UpdateProgress.h"
 #include "fota/FileInfo.h"
@@ -26,6 +28,8 @@ constexpr int kDefaultScanSeconds = 10;
 constexpr int kDefaultConnectSeconds = 15;
 // Long enough to stand for "no deadline" (the link's own watchdogs end a dead link).
 constexpr std::chrono::hours kForever{24 * 365};
+// The one failure reason after which the earbuds are neither reset nor unpaired.
+constexpr int kFotaReasonNoReset = 14;
 
 Json statusObject(const DeviceStatus& status) {
     return {{"revision", status.messageRevision}, {"earType", status.earType},
@@ -35,15 +39,26 @@ Json statusObject(const DeviceStatus& status) {
             {"colorLeft", status.DeviceColorL},   {"colorRight", status.DeviceColorR}};
 }
 
-std::string statusLine(const DeviceStatus& status) {
-    char text[256];
-    std::snprintf(text, sizeof(text),
-                  "battery left %d %%, right %d %%, case %d %%; TWS status %d, primary %d, "
-                  "wearing 0x%02x, colours %d/%d, ear type %d, revision %d",
-                  status.batteryLeft, status.batteryRight, status.batteryCase, status.twsStatus,
-                  status.mainConnection, status.wearingDetection, status.DeviceColorL,
-                  status.DeviceColorR, status.earType, status.messageRevision);
-    return text;
+bool isSecondGeneration(const BluetoothDevice& device) {
+    return device.modelCode() != BluetoothHandle::kModelCodeFirst;
+}
+
+// What a failed update's reason means for the user, with the number kept for support. The
+// earbuds' own numbers carry no documented meaning beyond this: 14 ends the update without a
+// reset; every other refusal resets the earbuds and removes their pairing with this computer.
+std::string failureText(int reason) {
+    if (reason == BluetoothHandle::kFotaReasonPackageUnreadable) {
+        return "Firmware update failed: the package could not be read. The earbuds were not "
+               "changed.";
+    }
+    const std::string number = " (reason " + std::to_string(reason) + ", for support)";
+    if (reason == kFotaReasonNoReset) {
+        return "Firmware update failed: the earbuds ended the update without installing it" +
+               number + ". They were not reset: charge them and try again.";
+    }
+    return "Firmware update failed: the earbuds refused the update" + number +
+           ". They have been reset and unpaired from this computer: charge them, put them in "
+           "the case and take them out, pair them again, then try again.";
 }
 
 // Why a link ended, as people are told: closed by the earbuds' side, or given up for silence.
@@ -168,8 +183,16 @@ void printStatus(Output& output, const BluetoothDevice& device, const DeviceRepo
     output.line("Connected:  " + printable(device.name) + " (" + formatAddress(device.address) +
                 ")");
     output.line("Model:      " + device.modelCode());
-    output.line("Status:     " +
-                (report.status ? statusLine(status) : std::string("not reported")));
+    if (report.status) {
+        const StatusWords words(status, isSecondGeneration(device));
+        output.line("Status:     " + words.connection());
+        output.line("Batteries:  " + words.batteries());
+        output.line("Wearing:    " + words.wearing());
+        output.line("Colours:    " + words.colours());
+        output.line("Other:      " + words.rest());
+    } else {
+        output.line("Status:     not reported");
+    }
     output.line("Versions:   left " + printable(report.versionLeft) + ", right " +
                 printable(report.versionRight));
     output.line("Serials:    left " + printable(report.serialLeft) + ", right " +
@@ -206,10 +229,10 @@ int runStatus(const Invocation& invocation, Output& output) {
     }
     if (!report.status) {
         // Earbuds that never report are as good as unreachable.
+        output.error("no status report from the earbuds within " + std::to_string(*seconds) + " s");
         output.object(unreachable);
         output.line("Connected:  " + printable(device->name) + " (" +
                     formatAddress(device->address) + "), but no status report came");
-        output.error("no status report from the earbuds within " + std::to_string(*seconds) + " s");
         return kExitFailure;
     }
     printStatus(output, *device, report);
@@ -241,15 +264,20 @@ int runWatch(const Invocation& invocation, Output& output) {
                 Json object{{"event", "status"}};
                 object.update(statusObject(event->status));
                 output.object(object);
-                flushLine(output, "status:   " + statusLine(event->status));
+                flushLine(output,
+                          "status:   " +
+                              StatusWords(event->status, isSecondGeneration(*device)).oneLine());
                 break;
             }
             case Kind::Versions:
                 output.object({{"event", "versions"},
                                {"versionLeft", shown(event->left)},
                                {"versionRight", shown(event->right)}});
-                flushLine(output, "versions: left " + printable(event->left) + ", right " +
-                                      printable(event->right));
+                // Each earbud reports its own version; people see the line once both did.
+                if (!event->left.empty() && !event->right.empty()) {
+                    flushLine(output, "versions: left " + printable(event->left) + ", right " +
+                                          printable(event->right));
+                }
                 break;
             case Kind::Serials: {
                 // Every keep-alive probe brings the serial numbers again; show them on change.
@@ -267,6 +295,7 @@ int runWatch(const Invocation& invocation, Output& output) {
                 break;
             }
             case Kind::Disconnected:
+                output.error(lossText(link));
                 output.object({{"event", "disconnected"}, {"reason", event->number}});
                 flushLine(output, "disconnected (reason " + std::to_string(event->number) + ": " +
                                       lossText(link) + ")");
@@ -287,14 +316,17 @@ int runUnpair(const Invocation& invocation, Output& output) {
     }
     CtlLink link(invocation.global.backend);
     if (!link.checkBluetooth(output)) {
+        output.object({{"unpaired", false}, {"address", formatAddress(*address)}});
         return kExitFailure;
     }
     BluetoothDevice record("", *address);
     const int code = link.handle().RemoveDevice(&record);
-    output.object({{"unpaired", code == 0}, {"address", formatAddress(*address)}});
     if (code != 0) {
         output.error("cannot unpair " + formatAddress(*address) + ": " +
                      BluetoothHandle::formatError(code));
+    }
+    output.object({{"unpaired", code == 0}, {"address", formatAddress(*address)}});
+    if (code != 0) {
         return kExitFailure;
     }
     output.line("Unpaired " + formatAddress(*address) + ".");
@@ -319,6 +351,12 @@ int runUpdateFile(const Invocation& invocation, Output& output) {
         return fail(BluetoothHandle::kFotaReasonPackageUnreadable);
     }
     const FileInfo& package = verdict.info;
+    // From here on Ctrl-C ends the command in order, with its final object.
+    const Interruption interruption;
+    const auto interrupted = [&output, &fail](const std::string& when) {
+        output.error("interrupted " + when);
+        return fail(kFinishReasonInterrupted);
+    };
     uint64_t total = 0;
     for (const fota::EntryRecord& entry : package.entries) {
         total += entry.size;
@@ -328,7 +366,8 @@ int runUpdateFile(const Invocation& invocation, Output& output) {
     BluetoothDevice* device =
         link.checkAndConnect(*address, std::chrono::seconds(kDefaultConnectSeconds), output);
     if (device == nullptr) {
-        return fail(kFinishReasonLinkLost);
+        return Interruption::requested() ? fail(kFinishReasonInterrupted)
+                                         : fail(kFinishReasonLinkLost);
     }
     output.line("Updating " + printable(device->name) + " (" + formatAddress(*address) +
                 ", model " + device->modelCode() + ") with " + path + ": " +
@@ -348,22 +387,26 @@ int runUpdateFile(const Invocation& invocation, Output& output) {
             progress.report(event->number, event->bytes);
         } else if (event->kind == Kind::Finish) {
             progress.end();
+            if (!event->flag && output.json()) {
+                output.error(failureText(event->number));
+            }
             output.object(
                 {{"event", "finish"}, {"success", event->flag}, {"reason", event->number}});
             if (event->flag) {
                 output.line("Firmware update finished: the earbuds report success.");
                 return kExitSuccess;
             }
-            output.line(event->number == BluetoothHandle::kFotaReasonPackageUnreadable
-                            ? "Firmware update failed: the package could not be read."
-                            : "Firmware update failed: the earbuds report reason " +
-                                  std::to_string(event->number) + ".");
+            output.line(failureText(event->number));
             return kExitFailure;
         } else if (event->kind == Kind::Disconnected) {
             progress.end();
             output.error(lossText(link) + " during the update");
             return fail(kFinishReasonLinkLost);
         }
+    }
+    progress.end();
+    if (Interruption::requested()) {
+        return interrupted("during the transfer; the earbuds keep the firmware they had");
     }
     return fail(kFinishReasonLinkLost);
 }

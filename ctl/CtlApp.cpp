@@ -1,5 +1,7 @@
 #include "ctl/CtlApp.h"
 
+#include <algorithm>
+
 #include "auralis/Version.h"
 #include "base/Log.h"
 #include "ctl/BluetoothCommands.h"
@@ -56,14 +58,16 @@ void printShortUsage(std::ostream& err, const CommandTable& table) {
     err << "Try 'auralis-ctl --help' for more.\n";
 }
 
-}  // namespace
+// --json anywhere among the options, also after the word that made the command line wrong: a
+// script that asked for JSON gets its error as JSON.
+bool asksForJson(const std::vector<std::string>& args) {
+    const auto end = std::find(args.begin(), args.end(), "--");
+    return std::find(args.begin(), end, "--json") != end;
+}
 
-int runCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           bool outIsTerminal) {
-    const CommandTable table = buildTable();
-    const ParseResult parsed = OptionParser(table).parse(args);
-    Output output(out, err, parsed.invocation.global.json);
-    output.setTerminal(outIsTerminal);
+int runParsed(const CommandTable& table, const ParseResult& parsed, Output& output) {
+    std::ostream& out = output.out();
+    std::ostream& err = output.err();
     if (!parsed.error.empty()) {
         output.error(parsed.error);
         printShortUsage(err, table);
@@ -91,6 +95,19 @@ int runCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
         services::log::configure({.name = "auralis-ctl", .toStderr = true});
     }
     return parsed.command->run(parsed.invocation, output);
+}
+
+}  // namespace
+
+int runCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           bool outIsTerminal) {
+    const CommandTable table = buildTable();
+    const ParseResult parsed = OptionParser(table).parse(args);
+    Output output(out, err, parsed.invocation.global.json || asksForJson(args));
+    output.setTerminal(outIsTerminal);
+    const int exitCode = runParsed(table, parsed, output);
+    output.endCommand(exitCode);
+    return exitCode;
 }
 
 }  // namespace ctl

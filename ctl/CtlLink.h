@@ -28,7 +28,8 @@ public:
     // Every link event also goes to receiver (see LinkEventQueue::alsoTell).
     void alsoTell(IBluetoothHandleDelegate* receiver) { m_events.alsoTell(receiver); }
 
-    // The next event, events held back while connecting first; nothing after the deadline.
+    // The next event, events held back while connecting first; nothing after the deadline or
+    // once the command is interrupted.
     std::optional<LinkEvent> next(Clock::time_point deadline);
 
     // Runs the link's support check. False, after saying so on stderr, when there is no
@@ -46,6 +47,10 @@ public:
                                      Clock::time_point* deadline = nullptr);
 
 private:
+    // The next event of the link, nothing after the deadline or once the command is
+    // interrupted (see Interruption).
+    std::optional<LinkEvent> waitForEvent(Clock::time_point deadline);
+
     std::string m_backendName;
     std::deque<LinkEvent> m_heldBack;
     // Declared before the link: the link's threads deliver into it until the link is gone.

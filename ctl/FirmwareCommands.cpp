@@ -87,23 +87,28 @@ std::optional<std::string> unreadable(const std::string& path) {
 // A package that could not be looked at or written: the final object says so, as it does for
 // an unsound one, and stderr says why.
 int noPackage(Output& output, const std::string& reason) {
-    output.object({{"valid", false}, {"reason", reason}});
     output.error(reason);
+    output.object({{"valid", false}, {"reason", reason}});
     return kExitFailure;
 }
 
 int runInfo(const Invocation& invocation, Output& output) {
     const std::string& path = invocation.args[0];
     if (const auto problem = unreadable(path)) {
-        return noPackage(output, *problem);
-    }
-    const fota::PackageVerdict verdict = fota::checkPackage(path);
-    printInfo(output, path, verdict);
-    if (!verdict.valid) {
-        output.error(path + " is not a valid firmware package: " + verdict.reason);
+        // A file that cannot be looked at still gets every field, zero, so that scripts read the
+        // same object whatever went wrong.
+        output.error(*problem);
+        fota::PackageVerdict nothing;
+        nothing.reason = *problem;
+        output.object(describe(nothing));
         return kExitFailure;
     }
-    return kExitSuccess;
+    const fota::PackageVerdict verdict = fota::checkPackage(path);
+    if (!verdict.valid) {
+        output.error(path + " is not a valid firmware package: " + verdict.reason);
+    }
+    printInfo(output, path, verdict);
+    return verdict.valid ? kExitSuccess : kExitFailure;
 }
 
 // "ID=FILE" with a decimal or 0x-prefixed id of 0..255 (ids travel in one byte).
@@ -134,15 +139,35 @@ bool parseEntryArgument(const std::string& arg, uint32_t& id, std::string& path,
     return true;
 }
 
-bool readWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
+// The entry file's bytes, refused before anything is read when the file is larger than an entry
+// can be (the size is checked first, and the read is bounded by it).
+bool readEntryFile(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
     if (const auto problem = unreadable(path)) {
         error = *problem;
         return false;
     }
+    const std::string tooLarge = path + " is larger than an entry can be (16 MiB less one byte)";
+    std::error_code sizeError;
+    const std::uintmax_t size = fs::file_size(path, sizeError);
+    if (sizeError) {
+        error = "cannot read " + path + ": " + sizeError.message();
+        return false;
+    }
+    if (size > fota::kMaxTransferEntrySize) {
+        error = tooLarge;
+        return false;
+    }
+    // One byte more than the size, to notice a file that grows while it is read.
     std::ifstream in(path, std::ios::binary);
-    data.assign(std::istreambuf_iterator<char>(in), {});
+    data.resize(static_cast<std::size_t>(size) + 1);
+    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
     if (in.bad()) {
         error = "cannot read " + path;
+        return false;
+    }
+    data.resize(static_cast<std::size_t>(in.gcount()));
+    if (data.size() > size) {
+        error = path + " changed while it was read";
         return false;
     }
     return true;
@@ -173,12 +198,8 @@ int runPack(const Invocation& invocation, Output& output) {
     for (const Input& input : inputs) {
         std::vector<uint8_t> data;
         std::string error;
-        if (!readWholeFile(input.path, data, error)) {
+        if (!readEntryFile(input.path, data, error)) {
             return noPackage(output, error);
-        }
-        if (data.size() > fota::kMaxTransferEntrySize) {
-            return noPackage(output,
-                             input.path + " is larger than an entry can be (16 MiB less one byte)");
         }
         if (input.id > fota::kMaxRequestableId) {
             output.warning("entry id " + std::to_string(input.id) +

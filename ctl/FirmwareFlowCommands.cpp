@@ -129,12 +129,12 @@ int runCheckCommand(const Invocation& invocation, Output& output) {
     const std::optional<FirmwareOffer> offer = requestOffer(session, error);
     if (!offer) {
         // What the earbuds told, and the word fw update --latest uses for an unreachable server.
+        output.error(serverProblem(error));
         output.object({{"model", device->modelCode()},
                        {"current", shown(session.flow().currentVersion())},
                        {"latest", nullptr},
                        {"newer", false},
                        {"why", "no-network"}});
-        output.error(serverProblem(error));
         return kExitFailure;
     }
     output.object({{"model", device->modelCode()},
@@ -159,8 +159,8 @@ int runCheckCommand(const Invocation& invocation, Output& output) {
 }
 
 int refuse(Output& output, const char* why, const std::string& message) {
-    output.object({{"event", "refused"}, {"why", why}});
     output.error(message);
+    output.object({{"event", "refused"}, {"why", why}});
     return kExitFailure;
 }
 
@@ -243,6 +243,9 @@ int followUpdate(FlowSession& session, const FirmwareOffer& offer, Output& outpu
                 return linkLost(output);
             case Kind::Finish:
                 transfer.end();
+                if (!event->flag && output.json()) {
+                    output.error(finishText(event->flag, event->number));
+                }
                 output.object(
                     {{"event", "finish"}, {"success", event->flag}, {"reason", event->number}});
                 output.line(finishText(event->flag, event->number));

@@ -11,14 +11,36 @@ void Output::line(const std::string& text) {
 }
 
 void Output::object(const Json& value) {
-    if (m_json) {
-        m_out << value.dump() << '\n';
-        m_out.flush();
+    if (!m_json) {
+        return;
     }
+    if (!m_pendingError.empty() && value.is_object() && !value.contains("error")) {
+        Json carried = value;
+        carried["error"] = m_pendingError;
+        m_out << carried.dump() << '\n';
+    } else {
+        m_out << value.dump() << '\n';
+    }
+    m_out.flush();
+    m_lastObjectHadError =
+        value.is_object() && (value.contains("error") || !m_pendingError.empty());
+    m_pendingError.clear();
 }
 
 void Output::error(const std::string& text) {
     m_err << "auralis-ctl: " << text << '\n';
+    m_pendingError = text;
+    m_lastError = text;
+}
+
+void Output::endCommand(int exitCode) {
+    if (!m_json || exitCode == 0 || m_lastObjectHadError) {
+        return;
+    }
+    const std::string text = m_lastError.empty() ? "the command failed" : m_lastError;
+    m_out << Json{{"error", text}}.dump() << '\n';
+    m_out.flush();
+    m_lastObjectHadError = true;
 }
 
 void Output::warning(const std::string& text) {

@@ -27,9 +27,15 @@ public:
     void line(const std::string& text);
     // One JSON object on a line of its own (JSON mode only).
     void object(const Json& value);
-    // An error or warning on stderr, in both modes.
+    // An error or warning on stderr, in both modes. With --json an error's text also goes into
+    // the next object written (as "error"), unless that object names one of its own.
     void error(const std::string& text);
     void warning(const std::string& text);
+
+    // Called once the command has ended with exitCode: with --json, a failed command whose last
+    // object did not carry an "error" ends with {"error": the last error's text}, so a script
+    // reading the last line always learns what went wrong.
+    void endCommand(int exitCode);
 
     std::ostream& out() { return m_out; }
     std::ostream& err() { return m_err; }
@@ -41,6 +47,10 @@ private:
     std::ostream& m_err;
     bool m_json;
     bool m_terminal = false;
+    // The last error's text, until an object carries it.
+    std::string m_pendingError;
+    std::string m_lastError;
+    bool m_lastObjectHadError = false;
 };
 
 }  // namespace ctl

@@ -10,7 +10,7 @@ UpdateProgress::UpdateProgress(Output& output, uint64_t total, std::string event
       m_total(total),
       m_event(std::move(event)),
       m_label(std::move(label)),
-      m_bar(output.out(), verb) {}
+      m_bar(output.out(), verb, total) {}
 
 void UpdateProgress::report(int percent, uint64_t bytes) {
     const bool percentChanged = percent != m_percent;

@@ -13,6 +13,9 @@ class Output;
 // without the earbuds' verdict: the link could not be made or was lost (the earbuds stopped
 // answering or closed it). The earbuds' own reasons are 0 and up, -1 an unreadable package.
 constexpr int kFinishReasonLinkLost = -2;
+// The "reason" when the user interrupted the update (Ctrl-C, SIGTERM) before the earbuds'
+// verdict.
+constexpr int kFinishReasonInterrupted = -3;
 
 // Shows one stage of a firmware update (the download, the transfer): a bar on a terminal,
 // a line per tenth otherwise, and in JSON an object {"event": event, "percent", "bytes"}

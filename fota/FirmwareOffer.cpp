@@ -1,5 +1,6 @@
 #include "fota/FirmwareOffer.h"
 
+#include "fota/NotesLength.h"
 #include "fota/ReleaseNotesLanguage.h"
 #include "services/WebApiData.h"
 
@@ -19,6 +20,7 @@ FirmwareOffer FirmwareOffer::fromAnswer(const WEBAPI_FIRMWARE_VERSION& answer,
     offer.extra = answer.extra;
     offer.notesKorean = answer.notesKorean;
     offer.notes = fota::releaseNotesFor(answer.notes, language);
-    offer.shownNotes = language == kKoreanLanguage ? offer.notesKorean : offer.notes;
+    offer.shownNotes =
+        fota::limitNotesForScreen(language == kKoreanLanguage ? offer.notesKorean : offer.notes);
     return offer;
 }

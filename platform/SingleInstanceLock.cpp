@@ -19,27 +19,28 @@ std::filesystem::path SingleInstanceLock::lockFilePath() const {
     if (folder.empty()) {
         folder = paths::userFolder();
     }
-    return folder / m_name;
+    // Without either folder there is no place for the lock: the name alone (no parent).
+    return folder.empty() ? std::filesystem::path(m_name) : folder / m_name;
 }
 
-bool SingleInstanceLock::tryAcquire() {
+SingleInstanceLock::Outcome SingleInstanceLock::acquire() {
     if (m_fd >= 0) {
-        return true;
+        return Outcome::Acquired;
     }
     const std::filesystem::path path = lockFilePath();
-    if (!paths::ensurePrivateFolder(path.parent_path())) {
-        return false;
+    if (path.parent_path().empty() || !paths::ensurePrivateFolder(path.parent_path())) {
+        return Outcome::Unavailable;
     }
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
-        return false;
+        return Outcome::Unavailable;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
-        return false;
+        return Outcome::HeldElsewhere;
     }
     m_fd = fd;
-    return true;
+    return Outcome::Acquired;
 }
 
 void SingleInstanceLock::release() {

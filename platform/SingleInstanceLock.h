@@ -15,9 +15,15 @@ public:
     SingleInstanceLock(const SingleInstanceLock&) = delete;
     SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
+    enum class Outcome {
+        Acquired,       // this object now holds the lock
+        HeldElsewhere,  // another process holds it
+        Unavailable,    // there is no private folder for the lock file, or it cannot be opened
+    };
+    Outcome acquire();
     // True when this object now holds the lock; false when another holder has it or the lock
     // file cannot be opened.
-    bool tryAcquire();
+    bool tryAcquire() { return acquire() == Outcome::Acquired; }
     void release();
     bool held() const { return m_fd >= 0; }
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -66,13 +67,59 @@ bool AtomicFile::write(const std::filesystem::path& path, std::string_view conte
     return false;
 }
 
-bool AtomicFile::read(const std::filesystem::path& path, std::string& content) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+bool AtomicFile::read(const std::filesystem::path& path, std::string& content, std::uintmax_t limit,
+                      std::string* why) {
+    const auto refuse = [&](const std::string& reason) {
+        if (why != nullptr) {
+            *why = reason;
+        }
         return false;
+    };
+    // Not blocking: opening a named pipe without a writer would otherwise wait for one.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return refuse(std::strerror(errno));
     }
-    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return refuse(std::strerror(error));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return refuse(S_ISDIR(info.st_mode)
+                          ? "it is a folder"
+                          : "it is not a regular file (a pipe, device or socket)");
+    }
+    if (static_cast<std::uintmax_t>(info.st_size) > limit) {
+        ::close(fd);
+        return refuse("it is larger than " + std::to_string(limit) + " bytes");
+    }
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof(buffer));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            return refuse(std::strerror(error));
+        }
+        if (got == 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+        if (text.size() > limit) {
+            ::close(fd);
+            return refuse("it is larger than " + std::to_string(limit) + " bytes");
+        }
+    }
+    ::close(fd);
+    content = std::move(text);
+    return true;
 }
 
 }  // namespace services

@@ -19,6 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kFlagsFile = "flags.json";
+// Far above the flags file the program writes (some hundred bytes); a larger one is not read.
+constexpr std::uintmax_t kMaxFlagsSize = 1u << 20;
 
 struct Flags {
     int notify = 1;
@@ -69,14 +71,27 @@ private:
         }
         m_loaded = true;
         m_flags = Flags();
-        std::string text;
-        if (!services::AtomicFile::read(file(), text)) {
+        m_storable = true;
+        const fs::path path = file();
+        std::error_code error;
+        const fs::file_type type =
+            path.empty() ? fs::file_type::not_found : fs::status(path, error).type();
+        if (type == fs::file_type::not_found) {
             return;  // first start: the defaults
+        }
+        std::string text;
+        std::string why;
+        if (!services::AtomicFile::read(path, text, kMaxFlagsSize, &why)) {
+            // What cannot be read (a folder, pipe or device in its place, a file far too large
+            // to be ours) is left alone: the flags live in memory.
+            m_storable = false;
+            _Log(LOG_WARNING, "EnvironVar::load", __LINE__, "cannot read %s (%s), using defaults",
+                 path.c_str(), why.c_str());
+            return;
         }
         const nlohmann::json object = nlohmann::json::parse(text, nullptr, false);
         if (!object.is_object()) {
-            _Log(LOG_WARNING, "EnvironVar::load", __LINE__, "unreadable %s, using defaults",
-                 file().c_str());
+            keepDamagedCopy(path, text);
             return;
         }
         m_flags.notify = readInt(object, "notify", m_flags.notify);
@@ -90,7 +105,19 @@ private:
         m_flags.multiPopup = readInt(object, "multiPopup", m_flags.multiPopup);
     }
 
+    // A damaged file is kept beside it as flags.json.bad before the defaults replace it.
+    static void keepDamagedCopy(const fs::path& path, const std::string& text) {
+        fs::path copy = path;
+        copy += ".bad";
+        const bool kept = services::AtomicFile::write(copy, text);
+        _Log(LOG_WARNING, "EnvironVar::load", __LINE__, "unreadable %s, using defaults%s",
+             path.c_str(), kept ? " (kept as .bad)" : "; no copy could be kept");
+    }
+
     void save() {
+        if (!m_storable) {
+            return;
+        }
         const nlohmann::json object = {
             {"notify", m_flags.notify},
             {"notifyFirmware", m_flags.notifyFirmware},
@@ -106,6 +133,8 @@ private:
 
     std::mutex m_mutex;
     bool m_loaded = false;
+    // False while something other than a file stands where the flags belong.
+    bool m_storable = true;
     Flags m_flags;
 };
 

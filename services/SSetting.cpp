@@ -14,6 +14,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kDefaultSection = "Update";
+// Far above any settings file the program writes (some hundred bytes); a larger file is not
+// one of ours and is not read into memory.
+constexpr std::uintmax_t kMaxSettingsSize = 1u << 20;
 
 using Sections = std::map<std::string, std::map<std::string, std::string>>;
 
@@ -60,7 +63,12 @@ bool SSetting::Load(const std::string& path, int /*flags*/) {
     } else if (status.type() == fs::file_type::not_found) {
         sections[kDefaultSection];
         writeDefault = true;
-    } else if (!services::AtomicFile::read(path, text) || !parseSettings(text, sections)) {
+    } else if (std::string why; !services::AtomicFile::read(path, text, kMaxSettingsSize, &why)) {
+        _Log(LOG_WARNING, "SSetting::Load", __LINE__,
+             "cannot read settings file %s (%s); defaults are used, the file is left as it is",
+             path.c_str(), why.c_str());
+        ok = false;
+    } else if (!parseSettings(text, sections)) {
         _Log(LOG_WARNING, "SSetting::Load", __LINE__, "cannot read settings file %s; left as it is",
              path.c_str());
         sections.clear();
@@ -121,7 +129,16 @@ bool SSetting::Save() {
         keepBadFile = m_loadFailed;
     }
     std::error_code error;
-    if (keepBadFile && fs::exists(path, error)) {
+    const fs::file_type type = fs::status(path, error).type();
+    if (type != fs::file_type::not_found && type != fs::file_type::regular &&
+        type != fs::file_type::none) {
+        // A folder, pipe or device where the file should be: not ours to replace or copy
+        // (copying a pipe would wait for a writer); the settings stay in memory.
+        _Log(LOG_WARNING, "SSetting::Save", __LINE__,
+             "%s is not a regular file; settings are not stored", path.c_str());
+        return false;
+    }
+    if (keepBadFile && type == fs::file_type::regular) {
         fs::copy_file(path, path + ".bad", fs::copy_options::overwrite_existing, error);
         if (error) {
             _Log(LOG_WARNING, "SSetting::Save", __LINE__, "cannot keep bad settings file %s",

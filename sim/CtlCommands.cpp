@@ -14,6 +14,12 @@
 namespace sim {
 namespace {
 
+// A device's name, versions and serials are the test's bytes, not always UTF-8: such bytes are
+// written as U+FFFD rather than ending the simulator (the library throws on them by default).
+std::string printed(const nlohmann::json& value) {
+    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 std::string upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -369,14 +375,14 @@ std::string CtlCommands::info(const Words& words) {
             all.push_back(device->info());
         }
         return "OK " +
-               nlohmann::json{{"radio", m_neighbourhood.radioOn()}, {"devices", all}}.dump();
+               printed(nlohmann::json{{"radio", m_neighbourhood.radioOn()}, {"devices", all}});
     }
     std::string answer;
     const auto device = deviceFor(m_neighbourhood, words, answer);
     if (!device) {
         return answer;
     }
-    return "OK " + device->info().dump();
+    return "OK " + printed(device->info());
 }
 
 std::string CtlCommands::server(const Words& words) {

@@ -22,7 +22,11 @@ constexpr std::size_t kWrongSizeExtra = 1000;
 constexpr std::size_t kMaxVersionLength = 64;
 
 void answerJson(httplib::Response& response, const nlohmann::ordered_json& json) {
-    response.set_content(json.dump(), "application/json; charset=utf-8");
+    // Release notes or versions given as arbitrary bytes are sent with U+FFFD for what is not
+    // UTF-8, rather than ending the server.
+    response.set_content(
+        json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace),
+        "application/json; charset=utf-8");
 }
 
 // The package with its first entry moved past the end of the file: structurally unsound, whatever

@@ -47,6 +47,14 @@ const std::filesystem::path& sandbox() {
     return folder;
 }
 
+namespace {
+
+// Made as the program starts, before any target's own objects can log: an unconfigured log
+// would open its file in the user's real log folder.
+[[maybe_unused]] const bool g_sandboxAtStart = !sandbox().empty();
+
+}  // namespace
+
 void writeFile(const std::filesystem::path& path, const uint8_t* data, std::size_t size) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -39,10 +39,10 @@ class SilentDelegate final : public IBluetoothHandleDelegate {};
 // execution. Every input starts from the link's fresh state (resetReceivedState), so an input
 // behaves the same alone as after any other.
 struct Fixture {
-    Fixture() {
-        fuzz_support::sandbox();
-        handle.setDelegate(&delegate);
-    }
+    Fixture() { handle.setDelegate(&delegate); }
+    // First of all members: the link logs as it is made, and the log must already point into
+    // the sandbox (and be quiet) by then, never at the user's own log folder.
+    const std::filesystem::path& sandbox = fuzz_support::sandbox();
     std::shared_ptr<DiscardingConnection> connection = std::make_shared<DiscardingConnection>();
     BluetoothDevice first{"Auralis (77A0)", 1};
     BluetoothDevice second{"Auralis+ (4F2A)", 2};

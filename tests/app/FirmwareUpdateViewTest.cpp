@@ -156,6 +156,23 @@ TEST_F(FirmwareViewTest, TheFirstStateShowsTheVersionAndTheCheckButtonOnly) {
     EXPECT_EQ(view.GetBadge().GetOwnVisible(), 0);
 }
 
+TEST_F(FirmwareViewTest, HugeReleaseNotesStillShowShortened) {
+    ReportVersions("1.5.0", "1.5.0");
+    serverAnswer = Answer("2.2.0");
+    std::string notes;
+    while (notes.size() < 900 * 1024) {
+        notes += "Improves the connection to phones of every kind. ";
+    }
+    serverAnswer->notes = {{"ENG", notes}};
+    ASSERT_TRUE(CheckAndWaitFor(SFirmwareUpdateView::kStateAvailable));
+    const std::string shown = view.GetDescriptionLabel().GetText();
+    EXPECT_LT(shown.size(), 2000u);
+    EXPECT_EQ(shown.substr(shown.size() - 3), "\xE2\x80\xA6");
+    // Measured and drawable: a text box is drawn only up to 4000 pixels, at zoom 4 as well.
+    EXPECT_GT(view.GetNotesHeight(), 20);
+    EXPECT_LT(view.GetNotesHeight() * 4, 4000);
+}
+
 TEST_F(FirmwareViewTest, ACheckWithNewerFirmwareShowsVersionSizeAndNotes) {
     Offer();
     EXPECT_EQ(checks, 1);

@@ -2,6 +2,7 @@
 // "next work" messages, the synchronous question to the UI thread, and the single instance.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <mutex>
@@ -16,6 +17,7 @@
 #include "platform/window/headless/HeadlessBackend.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/common/Eventually.h"
+#include "tests/common/TestSandbox.h"
 #include "ui/SCommandLine.h"
 #include "ui/SDispatcher.h"
 
@@ -165,6 +167,30 @@ TEST(SGUIMainTest, ASecondInstanceEndsSilentlyAndTheFirstGoesOn) {
     next.GetMainWindow().Destroy();
     next.ExitInstance();
     EXPECT_TRUE(third.tryAcquire());
+    link.shutdown(5s);
+}
+
+TEST(SGUIMainTest, WithoutAnyPrivateFolderTheProgramStillShowsItsWindow) {
+    // No runtime folder, and a user folder that is refused (shared and sticky): there is no
+    // place for the instance lock, which must not be taken for another instance.
+    const std::filesystem::path shared = testing_support::makeTempFolder("sharedconfig");
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    const testing_support::ScopedEnv runtime("XDG_RUNTIME_DIR", "");
+    const testing_support::ScopedEnv config("AURALIS_CONFIG_DIR", shared.string());
+    app_test::MarkLogStart();
+    SCommandLine::SetArguments({});
+    platform::window::HeadlessBackend backend;
+    BluetoothHandle link;
+    {
+        SGUIMain main(backend);
+        main.SetBluetoothHandle(&link);
+        ASSERT_EQ(main.InitInstance(), 1);
+        EXPECT_TRUE(main.GetMainWindow().IsWindow());
+        main.GetMainWindow().Destroy();
+        main.ExitInstance();
+    }
+    EXPECT_EQ(app_test::CountInLog("aready running"), 0);
+    EXPECT_EQ(app_test::CountInLog("running without one"), 1);
     link.shutdown(5s);
 }
 

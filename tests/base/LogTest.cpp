@@ -210,3 +210,24 @@ TEST(LogTest, AFatalSignalWritesTheBufferedTail) {
     EXPECT_EQ(run.exitCode, 128 + SIGABRT) << run.err;
     EXPECT_NE(readAll(folder / "crash.log").find("the last words"), std::string::npos);
 }
+
+TEST(LogTest, SigtermLeavesALastLineSayingHowTheProgramEnded) {
+    const fs::path folder = testing_support::makeTempFolder("log");
+    const fs::path helper = platform::paths::executableFolder() / "log_crash_helper";
+    const testing_support::ProgramRun run =
+        testing_support::runProgram({helper.string(), folder.string(), "term"});
+    EXPECT_EQ(run.exitCode, 128 + SIGTERM) << run.err;
+    const std::string text = readAll(folder / "crash.log");
+    const std::size_t words = text.find("the last words");
+    const std::size_t last = text.find("the program ends on signal 15 (SIGTERM)\n");
+    ASSERT_NE(words, std::string::npos) << text;
+    ASSERT_NE(last, std::string::npos) << text;
+    EXPECT_LT(words, last);
+    // The last line looks like every other: date and time to the millisecond, then the thread.
+    const std::string line = text.substr(text.rfind('\n', last) + 1);
+    EXPECT_TRUE(std::regex_search(
+        line, std::regex(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} \[\d+\] W )")))
+        << line;
+    // The same day as the line the program logged normally.
+    EXPECT_EQ(line.substr(0, 10), text.substr(0, 10));
+}

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -41,6 +42,20 @@ void expectUnusable(const ctl_test::Run& run, const std::string& why) {
 
 }  // namespace
 
+TEST(CtlFileFinalObjectTest, PackRefusesAnOversizedInputBeforeReadingIt) {
+    const fs::path folder = testing_support::makeTempFolder("ctlhugeentry");
+    // A sparse file of 1 GiB: reading it would take a gigabyte of memory and some seconds.
+    const fs::path huge = folder / "huge.bin";
+    std::ofstream(huge, std::ios::binary).close();
+    fs::resize_file(huge, 1ull << 30);
+    const auto started = std::chrono::steady_clock::now();
+    const ctl_test::Run run =
+        runCtl({"--json", "fw", "pack", (folder / "out.bin").string(), "1=" + huge.string()});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+    expectUnusable(run, "larger than an entry can be");
+    EXPECT_FALSE(fs::exists(folder / "out.bin"));
+}
+
 TEST(CtlFileFinalObjectTest, InfoAndPackOnUnusableFilesEndWithAnInvalidObject) {
     const fs::path folder = testing_support::makeTempFolder("ctlfinalfile");
     const fs::path pipe = folder / "pipe";
@@ -58,6 +73,13 @@ TEST(CtlFileFinalObjectTest, InfoAndPackOnUnusableFilesEndWithAnInvalidObject) {
             why);
     }
     EXPECT_FALSE(fs::exists(folder / "out.bin"));
+
+    // fw info keeps every field of its object, zero, beside the reason.
+    const json info = finalObject(runCtl({"--json", "fw", "info", (folder / "gone").string()}).out);
+    for (const char* field : {"magic", "totalSize", "entryCount", "fileCrc32"}) {
+        EXPECT_EQ(info.value(field, -1), 0) << field << ": " << info.dump();
+    }
+    EXPECT_EQ(info.value("entries", json()), json::array());
 
     // An output that cannot be replaced (a pipe) ends the same way.
     expectUnusable(runCtl({"--json", "fw", "pack", pipe.string(), "1=" + entry.string()}),

@@ -31,4 +31,13 @@ nlohmann::json lastObject(const std::string& text) {
     return objects.empty() ? nlohmann::json(nlohmann::json::value_t::discarded) : objects.back();
 }
 
+nlohmann::json withoutError(nlohmann::json object) {
+    if (!object.is_object() || !object.contains("error") || !object["error"].is_string() ||
+        object["error"].get<std::string>().empty()) {
+        return nullptr;
+    }
+    object.erase("error");
+    return object;
+}
+
 }  // namespace integration

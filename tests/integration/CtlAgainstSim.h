@@ -35,4 +35,8 @@ std::vector<nlohmann::json> jsonLines(const std::string& text);
 // The last line of text, parsed (discarded when there is none or it is not JSON).
 nlohmann::json lastObject(const std::string& text);
 
+// A failure's object without its "error" text (null when it has none, so that a comparison
+// with the expected object fails).
+nlohmann::json withoutError(nlohmann::json object);
+
 }  // namespace integration
