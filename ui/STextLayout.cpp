@@ -110,6 +110,22 @@ bool IsRightToLeftCharacter(gunichar c) {
     }
 }
 
+bool HasRightToLeftCharacter(const std::string& text) {
+    const char* at = text.c_str();
+    const char* end = at + text.size();
+    while (at < end) {
+        const gunichar c = g_utf8_get_char_validated(at, end - at);
+        if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) {
+            return false;
+        }
+        if (IsRightToLeftCharacter(c)) {
+            return true;
+        }
+        at = g_utf8_next_char(at);
+    }
+    return false;
+}
+
 // A letter of a left-to-right script (Latin, Cyrillic, Hangul, Han...), or a mark that
 // turns text left to right. Digits and punctuation are neither.
 bool IsLeftToRightCharacter(gunichar c) {
@@ -203,7 +219,9 @@ bool OverflowsItsWidth(PangoLayout* layout) {
 }  // namespace
 
 std::string STextLayout::KeepLeftToRight(const std::string& run) {
-    if (!SFontTable::Instance().IsRightToLeft()) {
+    // A run with right-to-left letters of its own (a date with Arabic month names) reads
+    // right to left like its sentence and is left alone.
+    if (!SFontTable::Instance().IsRightToLeft() || HasRightToLeftCharacter(run)) {
         return run;
     }
     static const std::string kMark = "\xE2\x80\x8E";  // U+200E LEFT-TO-RIGHT MARK

@@ -70,7 +70,8 @@ public:
     static const cairo_font_options_t* FontOptions();
     // A run that must read left to right inside a right-to-left sentence (a size with its
     // unit, "98 KB"; "12 KB/98 KB"), held together by left-to-right marks while the program
-    // reads right to left; unchanged otherwise.
+    // reads right to left; unchanged otherwise, and when the run has right-to-left letters of
+    // its own (a date with Arabic month names reads right to left like its sentence).
     static std::string KeepLeftToRight(const std::string& run);
 
 private:

@@ -184,6 +184,9 @@ TEST_F(TextTest, MirroredTextKeepsSizesAndNamesInTheirReadingOrder) {
     EXPECT_LT(nine, kilo);
     EXPECT_LT(kilo, marked.CharacterLeft(0));  // the caption reads first, from the right
     EXPECT_EQ(marked.UnknownGlyphs(), 0);
+    // A date written with Arabic month names reads right to left like its sentence.
+    const std::string date = "\u062F\u064A\u0633 08, 2026";
+    EXPECT_EQ(STextLayout::KeepLeftToRight(date), date);
 
     SFontTable::Instance().SetLanguage("en-US");
     EXPECT_EQ(STextLayout::KeepLeftToRight("98 KB"), "98 KB");
