@@ -937,12 +937,10 @@ void SWindowBase::Render(SDC& dc) {
         return;
     }
     const int clipDepth = rendering->GetClipDepth();
-    // The context draws in this widget's direction, which a widget keeping physical sides
-    // turns back to left to right for its whole subtree.
+    // The context draws in this widget's direction (the window's, unless the widget or an
+    // ancestor keeps physical sides), whatever the context was made with.
     const int mirrored = dc.mirrored;
-    if (mirrored != 0 && !IsRightToLeft()) {
-        dc.mirrored = 0;
-    }
+    dc.mirrored = IsRightToLeft() ? 1 : 0;
     if ((m_ownLayer != 0 || IsAnimating() != 0) && !ScrollableInChain()) {
         const SRect frame = GetRect(kRectInFrame, 0);
         const SRect clip = frame.Offset(-dc.origin.x * dc.scale, -dc.origin.y * dc.scale);

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ISizeListener.h"
 #include "ui/SFontTable.h"
+#include "ui/SMainPanel.h"
 #include "ui/SWindowAgent.h"
 
 namespace ui_test {
@@ -93,6 +95,37 @@ TEST_F(LayoutTest, RightToLeftMirrorsRowsButNotASubtreeKeepingPhysicalSides) {
     EXPECT_EQ(PresentedPixel(75, 70) & 0xFFFFFFu, 0xFF0000u);
     EXPECT_EQ(PresentedPixel(165, 70) & 0xFFFFFFu, 0x0000FFu);
     SFontTable::Instance().SetLanguage("en-US");
+}
+
+// A card drawn from corner and edge pictures, which are not turned over in a mirrored
+// window, looks the same there: its rounded corners and shadow stay on the outside.
+TEST_F(LayoutTest, ACardOfSlicesLooksTheSameInAMirroredWindow) {
+    CreateFrame(200, 100);
+    frame.root.SetBackgroundColor(0x00FFFFFFu);
+    SMainPanel card;
+    card.LoadPopupSlices();
+    ASSERT_EQ(card.Create("Card", &frame.root, SMargin(20, 10, 20, 10), SSize()), 1);
+    auto pixels = [&] {
+        frame.root.Invalidate();
+        Pump();
+        std::vector<uint32_t> all;
+        for (int y = 0; y < 100; ++y) {
+            for (int x = 0; x < 200; ++x) {
+                all.push_back(PresentedPixel(x, y));
+            }
+        }
+        return all;
+    };
+    const std::vector<uint32_t> leftToRight = pixels();
+    // The shadow and border are drawn: not all white.
+    EXPECT_GT(std::count_if(leftToRight.begin(), leftToRight.end(),
+                            [](uint32_t pixel) { return pixel != 0xFFFFFFFFu; }),
+              100);
+    SFontTable::Instance().SetLanguage("ar-AE");
+    const std::vector<uint32_t> rightToLeft = pixels();
+    SFontTable::Instance().SetLanguage("en-US");
+    EXPECT_TRUE(leftToRight == rightToLeft);
+    card.Destroy();
 }
 
 TEST_F(LayoutTest, RectangleKindsAtAZoomFactor) {
