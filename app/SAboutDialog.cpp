@@ -1,17 +1,13 @@
 #include "app/SAboutDialog.h"
 
 #include "services/SLocale.h"
-#include "ui/SGUIApp.h"
 
 namespace {
 // UI thread only.
 SAboutDialog* g_open = nullptr;
 }  // namespace
 
-SAboutDialog::SAboutDialog() {
-    // The dialog reads in the program's direction.
-    rightToLeft = SGUIApp::IsRightToLeft() ? 1 : 0;
-}
+SAboutDialog::SAboutDialog() = default;
 
 SAboutDialog::~SAboutDialog() {
     Destroy();

@@ -172,6 +172,9 @@ void SDeviceCluster::ConfigureBatteryLabel(SLabel& label) {
 }
 
 void SDeviceCluster::OnCreate() {
+    // The earbud pictures show the left bud on the left; their batteries stay beside them
+    // when the window reads right to left.
+    SetKeepsPhysicalSides(1);
     LoadPictures();
     const SSize battery(kBatterySize, kBatterySize);
     const SSize label(kLabelWidth, kLabelHeight);

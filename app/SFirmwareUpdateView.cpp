@@ -24,6 +24,7 @@
 #include "ui/SMessageDialog.h"
 #include "ui/SPalette.h"
 #include "ui/SPopupDialog.h"
+#include "ui/STextLayout.h"
 #include "ui/SWindowAgent.h"
 #include "ui/SWindowFrame.h"
 #include "ui/TextFlags.h"
@@ -366,7 +367,8 @@ void SFirmwareUpdateView::RefreshLastUpdate() {
         m_lastUpdateLabel.SetVisible(0);
         return;
     }
-    m_lastUpdateLabel.SetText(AfxGetStrRes("MSG_LastUpdate") + ": " + date);
+    m_lastUpdateLabel.SetText(AfxGetStrRes("MSG_LastUpdate") + ": " +
+                              STextLayout::KeepLeftToRight(date));
     m_lastUpdateLabel.SetVisible(1);
 }
 
@@ -677,7 +679,8 @@ void SFirmwareUpdateView::ShowOffer(const FirmwareOffer& offer) {
     m_checking = false;
     m_sizeText = offer.sizeText;
     m_versionLabel.SetText(AfxGetStrRes("MSG_Version") + ": " + offer.newVersion);
-    m_sizeLabel.SetText(AfxGetStrRes("MNU_Size") + ": " + offer.sizeText);
+    m_sizeLabel.SetText(AfxGetStrRes("MNU_Size") + ": " +
+                        STextLayout::KeepLeftToRight(offer.sizeText));
     m_descriptionLabel.SetText(offer.shownNotes);
     const double width =
         std::max(1.0, (GetSize().width > 0 ? GetSize().width : kFallbackWidth) - 2 * kSide);
@@ -707,7 +710,8 @@ void SFirmwareUpdateView::OnProgressInvoked() {
     }
     m_progressBar.SetPos(percent);
     m_percentLabel.SetText(std::to_string(percent) + "%");
-    m_counterLabel.SetText(SUtil::GetStringSizeFromByte(bytes) + "/" + m_sizeText);
+    m_counterLabel.SetText(
+        STextLayout::KeepLeftToRight(SUtil::GetStringSizeFromByte(bytes) + "/" + m_sizeText));
 }
 
 void SFirmwareUpdateView::OnShowCurrentVersionInvoked() {

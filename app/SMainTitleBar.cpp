@@ -62,7 +62,9 @@ void SMainTitleBar::BuildWindowMenu() {
         separator,
         {0, kCommandAbout, AfxGetStrRes("MNU_AboutPCSoftware"), 0},
         separator,
-        {SMenuEntry::kStateDisabled, kCommandSyncEarBuds, AfxGetStrRes("MNU_SyncEarBuds"), 0},
+        // Enabled: it lets the user change pairs (the main frame greys it out while an
+        // update runs).
+        {0, kCommandSyncEarBuds, AfxGetStrRes("MNU_SyncEarBuds"), 0},
         separator,
     };
 }

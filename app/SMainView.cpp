@@ -9,6 +9,7 @@
 #include "app/SAboutDialog.h"
 #include "app/SBluetoothDevicesPopup.h"
 #include "base/Log.h"
+#include "fota/FirmwareUpdateFlow.h"
 #include "link/BluetoothDevice.h"
 #include "link/BluetoothHandle.h"
 #include "platform/Thread.h"
@@ -210,6 +211,34 @@ void SMainView::OnConnectButtonClick() {
     _Log(LOG_INFO, "SMainView::OnConnectButtonClick", __LINE__, "OnConnectButtonClick");
     m_findPending.store(false);
     UpdateMainView(kViewConnecting);
+    m_link->CheckSupportBluetooth();
+}
+
+bool SMainView::CanChooseOtherEarbuds() {
+    SFirmwareUpdateView& firmware = FirmwareView();
+    const int updateState = firmware.GetViewState();
+    const FirmwareUpdateFlow* flow = firmware.GetFlow();
+    const bool updating = updateState == SFirmwareUpdateView::kStateDownloading ||
+                          updateState == SFirmwareUpdateView::kStateCopying ||
+                          (flow != nullptr && flow->busy()) || m_reconnectRunning.load();
+    return !updating && m_shownViewType != kViewConnecting;
+}
+
+void SMainView::ChooseOtherEarbuds() {
+    if (!CanChooseOtherEarbuds()) {
+        _Log(LOG_INFO, "SMainView::ChooseOtherEarbuds", __LINE__,
+             "Not now: an update or a connection is under way");
+        return;
+    }
+    _Log(LOG_INFO, "SMainView::ChooseOtherEarbuds", __LINE__,
+         "Closing the link to the connected pair to choose other earbuds");
+    // The connecting screen first: the closed link's last events then reach no home screen.
+    m_findPending.store(false);
+    UpdateMainView(kViewConnecting);
+    m_batteryIndicator.OnDisconnected();
+    m_link->DisConnectToDevice();
+    // Nothing the screen showed for the previous pair carries over to the next.
+    FirmwareView().SetViewState(SFirmwareUpdateView::kStateCheck);
     m_link->CheckSupportBluetooth();
 }
 

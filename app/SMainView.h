@@ -101,6 +101,14 @@ public:
     void OnConnectButtonClick() override;
     void ReconnectDevice(BluetoothDevice* device) override;
 
+    // Closes the link to the connected pair and runs the connect flow again (search, the
+    // device list when several pairs are in range, connect), so the user can change pairs
+    // without restarting. Does nothing while CanChooseOtherEarbuds is false. UI thread.
+    void ChooseOtherEarbuds();
+    // False while a firmware update runs (download, transfer, or the reconnect after it) and
+    // while a search or connection is already under way. UI thread.
+    bool CanChooseOtherEarbuds();
+
     // ---- IButtonDelegate
     void ButtonClicked(SButton* button) override;
 

@@ -206,17 +206,33 @@ void SWindowMainFrame::OpenWindowMenu(SButton* anchor) {
     const SRect below = anchor->GetRect(SWindowBase::kRectOnScreen, 1);
     const double zoomFactor = SDispatcher::GetZoomFactor();
     const double inset = (SMenuPanel::kInsetSide - 2) * zoomFactor;
-    double left = below.left - inset;
     // A menu that would hang past the window's right edge is lined up with the button's right
-    // edge instead, so it stays over the window it belongs to.
+    // edge instead, so it stays over the window it belongs to. Right to left the menu opens
+    // from the button's right edge, towards the window's inside.
     const double width = SMenuFrame::SizeFor(*menu).width * zoomFactor;
     const platform::window::Rect window = GetWindow()->screenRect();
+    const double fromLeftEdge = below.left - inset;
+    const double fromRightEdge = below.right + inset - width;
+    double left = anchor->PlacedRightToLeft() ? fromRightEdge : fromLeftEdge;
     if (left + width > window.x + window.width) {
-        left = below.right + inset - width;
+        left = fromRightEdge;
+    } else if (left < window.x) {
+        left = fromLeftEdge;
     }
+    RefreshChooseEarbudsEntry(*menu);
     m_menuFrame.ResetState();
     if (m_menuFrame.Open(this, menu, static_cast<int>(left), static_cast<int>(below.bottom)) == 0) {
         anchor->SetChecked(0);
+    }
+}
+
+void SWindowMainFrame::RefreshChooseEarbudsEntry(SMenuDefinition& menu) {
+    if (SMenuEntry* entry = menu.FindCommand(SMainTitleBar::kCommandSyncEarBuds)) {
+        if (m_mainView.CanChooseOtherEarbuds()) {
+            entry->state &= ~SMenuEntry::kStateDisabled;
+        } else {
+            entry->state |= SMenuEntry::kStateDisabled;
+        }
     }
 }
 
@@ -232,6 +248,11 @@ void SWindowMainFrame::OpenAboutDialog() {
 int SWindowMainFrame::OnCommand(int commandId) {
     if ((commandId & 0xFFFF) == SMainTitleBar::kCommandAbout) {
         OpenAboutDialog();
+        return 1;
+    }
+    if ((commandId & 0xFFFF) == SMainTitleBar::kCommandSyncEarBuds) {
+        CloseWindowMenu();
+        m_mainView.ChooseOtherEarbuds();
         return 1;
     }
     return 0;

@@ -103,6 +103,8 @@ private:
     void CloseWindowBaseFinder();
     void OnDimTimer(uint32_t id);
     bool IsOverMenuAnchor(int x, int y);
+    // Greys out the entry for choosing other earbuds while the main view cannot change pairs.
+    void RefreshChooseEarbudsEntry(SMenuDefinition& menu);
     void SetDimLevel(int level);
 
     SMainPanel m_root;

@@ -17,9 +17,12 @@ std::unique_ptr<SImage> Load(const char* folder, const char* name) {
 // Left cap, stretched middle and right cap over [left, right] of the widget's height.
 void DrawThreeSlice(SDC& dc, const std::array<const SImage*, 3>& slices, double left, double right,
                     double height) {
-    const SImage* leftCap = slices[0];
+    // In a mirrored context local left lands on the physical right; the caps, which are not
+    // turned over, swap places so each keeps its rounded side outwards.
+    const bool mirrored = dc.mirrored != 0;
+    const SImage* leftCap = mirrored ? slices[2] : slices[0];
     const SImage* middle = slices[1];
-    const SImage* rightCap = slices[2];
+    const SImage* rightCap = mirrored ? slices[0] : slices[2];
     auto capWidth = [height](const SImage* image) {
         return image != nullptr && image->GetHeight() > 0
                    ? image->GetWidth() * height / image->GetHeight()

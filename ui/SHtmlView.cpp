@@ -132,6 +132,9 @@ bool SHtmlView::LoadFile(const std::string& path) {
 void SHtmlView::OnCreate() {
     SCustomSView::OnCreate();
     m_page->Create("HtmlPage", this, SMargin(0, 0, 0, -1), SSize(0, 1));
+    // The pages shown (the licence notice) are written left to right, in English: their text
+    // keeps its own layout in a mirrored window; only the view around it is mirrored.
+    m_page->SetKeepsPhysicalSides(1);
 }
 
 int SHtmlView::ArrangeChildren() {

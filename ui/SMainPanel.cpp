@@ -1,6 +1,8 @@
 #include "ui/SMainPanel.h"
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "ui/SDC.h"
 #include "ui/SImage.h"
@@ -35,8 +37,16 @@ std::array<const SImage*, 8> SMainPanel::Pointers(const Slices& slices) {
     return pointers;
 }
 
-void SMainPanel::DrawSlices(SDC& dc, const std::array<const SImage*, 8>& slices, const SRect& box,
+void SMainPanel::DrawSlices(SDC& dc, const std::array<const SImage*, 8>& drawn, const SRect& box,
                             uint32_t fill) {
+    // A mirrored context puts local left on the physical right, but pictures are not turned
+    // over: the left corners and edge go where they then land on the physical left.
+    std::array<const SImage*, 8> slices = drawn;
+    if (dc.mirrored != 0) {
+        std::swap(slices[0], slices[2]);
+        std::swap(slices[3], slices[4]);
+        std::swap(slices[5], slices[7]);
+    }
     auto width = [&](std::size_t i) { return slices[i] ? slices[i]->GetWidth() : 0.0; };
     auto height = [&](std::size_t i) { return slices[i] ? slices[i]->GetHeight() : 0.0; };
     const double left = std::max(width(0), width(5));

@@ -57,12 +57,14 @@ void SMenuItem::OnPaint(SDC& dc) {
                          own.bottom - kHighlightInset);
         dc.DrawRoundRect(band, m_pressed != 0 ? SPalette::kPressWash : SPalette::kHoverWash, 0, 4);
     }
+    double captionLeft = own.left + kPadding;
     if (entry->IsChecked() && m_check != nullptr) {
-        const double x = own.left + (kCheckColumn - m_check->GetWidth()) / 2 + kPadding / 2;
+        const double x = captionLeft + (kCheckColumn - m_check->GetWidth()) / 2;
         const double y = own.top + (own.Height() - m_check->GetHeight()) / 2;
         dc.DrawImage(m_check, x, y, choosable ? 1.0 : 0.4);
+        captionLeft += kCheckColumn;
     }
-    const SRect text(own.left + kCheckColumn + kPadding, own.top, own.right - kPadding, own.bottom);
+    const SRect text(captionLeft, own.top, own.right - kPadding, own.bottom);
     dc.DrawText(entry->caption, text, kCaptionFormat, kFont,
                 choosable ? SPalette::kText : SPalette::kTextDisabled);
 }

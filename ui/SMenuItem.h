@@ -9,9 +9,10 @@ class IMenuItemDelegate;
 class SImage;
 
 // One row of a drop-down menu, drawn from its entry: a separator line, or the caption 8 units in
-// from each side of its text column, with the check picture in the column before it while the
-// entry has the check-mark bit. Disabled captions are grey and cannot be chosen. The entry is
-// read at every paint, so a state changed while the menu is open shows at once.
+// from each side of the row. While the entry has the check-mark bit the check picture stands
+// 8 units in and the caption follows it. The row is wide enough for the check either way.
+// Disabled captions are grey and cannot be chosen. The entry is read at every paint, so a
+// state changed while the menu is open shows at once.
 class SMenuItem : public SWindowBase {
 public:
     static constexpr double kPadding = 8;

@@ -85,6 +85,83 @@ bool ReadsRightToLeft(PangoContext* context, const std::string& text) {
     return rtl;
 }
 
+// A character of a script written right to left, or a mark that turns text right to left.
+bool IsRightToLeftCharacter(gunichar c) {
+    switch (c) {
+        case 0x200F:  // right-to-left mark
+        case 0x202B:  // right-to-left embedding
+        case 0x202E:  // right-to-left override
+        case 0x2067:  // right-to-left isolate
+            return true;
+        default:
+            break;
+    }
+    switch (g_unichar_get_script(c)) {
+        case G_UNICODE_SCRIPT_ARABIC:
+        case G_UNICODE_SCRIPT_HEBREW:
+        case G_UNICODE_SCRIPT_SYRIAC:
+        case G_UNICODE_SCRIPT_THAANA:
+        case G_UNICODE_SCRIPT_NKO:
+        case G_UNICODE_SCRIPT_SAMARITAN:
+        case G_UNICODE_SCRIPT_MANDAIC:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool HasRightToLeftCharacter(const std::string& text) {
+    const char* at = text.c_str();
+    const char* end = at + text.size();
+    while (at < end) {
+        const gunichar c = g_utf8_get_char_validated(at, end - at);
+        if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) {
+            return false;
+        }
+        if (IsRightToLeftCharacter(c)) {
+            return true;
+        }
+        at = g_utf8_next_char(at);
+    }
+    return false;
+}
+
+// A letter of a left-to-right script (Latin, Cyrillic, Hangul, Han...), or a mark that
+// turns text left to right. Digits and punctuation are neither.
+bool IsLeftToRightCharacter(gunichar c) {
+    switch (c) {
+        case 0x200E:  // left-to-right mark
+        case 0x202A:  // left-to-right embedding
+        case 0x202D:  // left-to-right override
+        case 0x2066:  // left-to-right isolate
+            return true;
+        default:
+            return g_unichar_isalpha(c) != FALSE;
+    }
+}
+
+// Whether a text in a mirrored window gets a right-to-left paragraph: unless it holds only
+// left-to-right letters ("98 KB", a pair's name "Auralis2 (Blue)"), which keep their own order
+// and are only aligned to the right. A translation that quotes a Latin name first still reads
+// right to left, and a text without letters (a percentage) follows the window.
+bool MirroredTextReadsRightToLeft(const std::string& text) {
+    bool leftToRight = false;
+    const char* at = text.c_str();
+    const char* end = at + text.size();
+    while (at < end) {
+        const gunichar c = g_utf8_get_char_validated(at, end - at);
+        if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) {
+            return true;  // not UTF-8: the window's direction
+        }
+        if (IsRightToLeftCharacter(c)) {
+            return true;
+        }
+        leftToRight = leftToRight || IsLeftToRightCharacter(c);
+        at = g_utf8_next_char(at);
+    }
+    return !leftToRight;
+}
+
 // Korean is written with spaces between words (eojeol) and wraps at them, like English, while
 // Unicode's line breaking rules let Hangul break between any two syllables (as Chinese and
 // Japanese do). A language tag of Korean keeps each space-free word in one piece.
@@ -141,6 +218,16 @@ bool OverflowsItsWidth(PangoLayout* layout) {
 
 }  // namespace
 
+std::string STextLayout::KeepLeftToRight(const std::string& run) {
+    // A run with right-to-left letters of its own (a date with Arabic month names) reads
+    // right to left like its sentence and is left alone.
+    if (!SFontTable::Instance().IsRightToLeft() || HasRightToLeftCharacter(run)) {
+        return run;
+    }
+    static const std::string kMark = "\xE2\x80\x8E";  // U+200E LEFT-TO-RIGHT MARK
+    return kMark + run + kMark;
+}
+
 const cairo_font_options_t* STextLayout::FontOptions() {
     static cairo_font_options_t* options = [] {
         cairo_font_options_t* created = cairo_font_options_create();
@@ -161,10 +248,12 @@ STextLayout::STextLayout(cairo_t* cr, const std::string& text, unsigned format,
     SetContextLanguage(context);
     const bool singleLine = (format & DT_SINGLELINE) != 0;
     const std::string shown = singleLine ? SingleLine(text) : text;
-    // A mirrored context reads right to left; elsewhere an Arabic or Hebrew text still needs its
-    // own paragraph direction, or its punctuation and mixed runs land on the wrong side.
+    // A mirrored context reads right to left (save texts of left-to-right letters only);
+    // elsewhere an Arabic or Hebrew text still needs its own paragraph direction, or its
+    // punctuation and mixed runs land on the wrong side.
     const bool rightToLeft =
-        mirrored || (format & DT_RTLREADING) != 0 || ReadsRightToLeft(context, shown);
+        (format & DT_RTLREADING) != 0 ||
+        (mirrored ? MirroredTextReadsRightToLeft(shown) : ReadsRightToLeft(context, shown));
     pango_context_set_base_dir(context, rightToLeft ? PANGO_DIRECTION_RTL : PANGO_DIRECTION_LTR);
     m_layout = pango_layout_new(context);
     // The paragraph direction follows the context, so alignment stays physical: a mirrored
@@ -285,6 +374,14 @@ std::vector<std::string> STextLayout::Lines() const {
         }
     }
     return lines;
+}
+
+double STextLayout::CharacterLeft(std::size_t byteIndex) const {
+    PangoRectangle position;
+    pango_layout_index_to_pos(m_layout, static_cast<int>(byteIndex), &position);
+    // A right-to-left character's rectangle has its origin at its right edge (negative width).
+    const int left = std::min(position.x, position.x + position.width);
+    return static_cast<double>(left) / PANGO_SCALE + m_offsetX;
 }
 
 void STextLayout::Draw(cairo_t* cr, double x, double y, uint32_t colour) const {

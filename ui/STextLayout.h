@@ -25,8 +25,10 @@
 //                      (DT_HIDEPREFIX drops the underline)
 //   DT_NOCLIP          drawing may leave the box (else it is clipped to it)
 //   DT_CALCRECT        measuring: the natural extent, ellipsis flags ignored
-//   DT_RTLREADING      right-to-left paragraph direction (always so in mirrored contexts;
-//                      elsewhere the text's first strong character decides)
+//   DT_RTLREADING      right-to-left paragraph direction (in mirrored contexts so for every
+//                      text but one of left-to-right letters only, which keeps its order
+//                      and is aligned to the right; elsewhere the first strong character
+//                      decides)
 // Font options are pinned (grey antialiasing, slight hinting, unhinted metrics) so the same
 // text gives the same pixels and the same measurements everywhere. UI thread only.
 class STextLayout {
@@ -49,6 +51,9 @@ public:
     int UnknownGlyphs() const;
     // The visible text after '&' prefixes were processed.
     std::string VisibleText() const;
+    // Where the character at `byteIndex` of the visible text lands: its left edge in pixels
+    // from the box's left (the reading order of mixed-direction text is checked with it).
+    double CharacterLeft(std::size_t byteIndex) const;
     // The visible text of each laid out line, in order (a line keeps its trailing space).
     std::vector<std::string> Lines() const;
 
@@ -63,6 +68,11 @@ public:
 
     // The pinned font options (owned by the class).
     static const cairo_font_options_t* FontOptions();
+    // A run that must read left to right inside a right-to-left sentence (a size with its
+    // unit, "98 KB"; "12 KB/98 KB"), held together by left-to-right marks while the program
+    // reads right to left; unchanged otherwise, and when the run has right-to-left letters of
+    // its own (a date with Arabic month names reads right to left like its sentence).
+    static std::string KeepLeftToRight(const std::string& run);
 
 private:
     PangoLayout* m_layout = nullptr;

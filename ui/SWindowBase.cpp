@@ -195,8 +195,17 @@ double SWindowBase::GetZoom() {
 }
 
 bool SWindowBase::IsRightToLeft() {
+    for (const SWindowBase* widget = this; widget != nullptr; widget = widget->m_parent) {
+        if (widget->m_keepsPhysicalSides != 0) {
+            return false;
+        }
+    }
     SWindowAgent* agent = GetAgent();
     return agent != nullptr && agent->IsRightToLeft();
+}
+
+bool SWindowBase::PlacedRightToLeft() {
+    return m_parent != nullptr ? m_parent->IsRightToLeft() : IsRightToLeft();
 }
 
 SSize SWindowBase::ParentExtent() {
@@ -215,7 +224,7 @@ SRect SWindowBase::ComputeLayoutRect() {
     SRect rect;
     LayoutAxis(m_margin.left, m_margin.right, m_size.width, extent.width, rect.left, rect.right);
     LayoutAxis(m_margin.top, m_margin.bottom, m_size.height, extent.height, rect.top, rect.bottom);
-    const bool rightToLeft = IsRightToLeft();
+    const bool rightToLeft = PlacedRightToLeft();
     if (rightToLeft) {
         const double left = extent.width - rect.right;
         rect.right = extent.width - rect.left;
@@ -253,7 +262,7 @@ SRect SWindowBase::GetRect(int kind, int refresh) {
     SRect inParent = layout;
     if (m_parent != nullptr && m_parent->IsScrollable() != 0 && m_fixed == 0) {
         const SPoint& scroll = m_parent->m_scrollOffset;
-        const double dx = IsRightToLeft() ? scroll.x : -scroll.x;
+        const double dx = PlacedRightToLeft() ? scroll.x : -scroll.x;
         inParent = inParent.Offset(dx, -scroll.y);
     }
     if (kind == kRectInParent) {
@@ -928,6 +937,10 @@ void SWindowBase::Render(SDC& dc) {
         return;
     }
     const int clipDepth = rendering->GetClipDepth();
+    // The context draws in this widget's direction (the window's, unless the widget or an
+    // ancestor keeps physical sides), whatever the context was made with.
+    const int mirrored = dc.mirrored;
+    dc.mirrored = IsRightToLeft() ? 1 : 0;
     if ((m_ownLayer != 0 || IsAnimating() != 0) && !ScrollableInChain()) {
         const SRect frame = GetRect(kRectInFrame, 0);
         const SRect clip = frame.Offset(-dc.origin.x * dc.scale, -dc.origin.y * dc.scale);
@@ -947,6 +960,7 @@ void SWindowBase::Render(SDC& dc) {
             OnDrawFocusRing(dc);
         }
     }
+    dc.mirrored = mirrored;
     rendering->RestoreClipDepth(clipDepth);
 }
 

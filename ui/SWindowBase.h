@@ -124,8 +124,16 @@ public:
     // A point in frame client pixels in the widget's local logical units.
     SPoint ClientToLocal(const SPoint& framePixels);
     double GetZoom();
-    // Whether this widget's tree is laid out right to left (frame switch and process flag).
+    // Whether this widget's content (its own drawing and its children's places) is laid out
+    // right to left: the frame's switch and the process flag are on, and neither this widget
+    // nor an ancestor keeps physical sides. The widget's own place follows its parent.
     bool IsRightToLeft();
+    // Whether the widget's own place in its parent is mirrored (the parent's content is).
+    bool PlacedRightToLeft();
+    // Keeps this widget's content left to right in a mirrored window: pictures whose left
+    // and right stand for physical sides (the left earbud) and what is placed beside them.
+    void SetKeepsPhysicalSides(int keeps) { m_keepsPhysicalSides = keeps; }
+    int KeepsPhysicalSides() const { return m_keepsPhysicalSides; }
 
     // ---- state
     virtual void SetVisible(int visible);
@@ -265,6 +273,7 @@ protected:
     int m_firstShown = 0;
     int m_ownLayer = 0;
     int m_clipChildren = 0;
+    int m_keepsPhysicalSides = 0;
     SWindowAgent* m_host = nullptr;
     SPoint m_scrollOffset;
     std::vector<SWindowBase*> m_children;

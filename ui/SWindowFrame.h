@@ -114,7 +114,9 @@ public:
     SSize designSize;
     SSize logicalSize;
     int plainWindow = 1;
-    int rightToLeft = 0;
+    // Every window reads in the program's direction: mirrored while the process-wide
+    // right-to-left flag is set. A window that must stay left to right clears it.
+    int rightToLeft = 1;
     int zoomMode = 0;
     double zoom = 1.0;
     int inspectorAttached = 0;

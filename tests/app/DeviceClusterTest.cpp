@@ -6,7 +6,9 @@
 
 #include "app/SDeviceCluster.h"
 #include "app/SHomeView.h"
+#include "fota/FirmwareUpdateFlow.h"
 #include "tests/app/ScreenTestSupport.h"
+#include "ui/SFontTable.h"
 #include "ui/SImage.h"
 
 namespace app_test {
@@ -232,6 +234,52 @@ TEST_F(DeviceClusterTest, TheClusterPaintsWhiteAndTheNameIsCentred) {
     const SRect name = Cluster().GetNameLabel().GetRect(SWindowBase::kRectInParent, 0);
     EXPECT_NEAR((name.left + name.right) / 2, 204, 1);
     EXPECT_EQ(PresentedPixel(5, 5), 0xFFFFFFFFu);
+}
+
+// In Arabic the home screen mirrors, save the pictures of the left and right earbud, which stay
+// on their physical sides with their batteries; the firmware panel's progress row changes
+// sides and a size keeps its order inside the Arabic caption.
+TEST_F(DeviceClusterTest, InARightToLeftLanguageTheBudsKeepTheirSidesWhileTheRestMirrors) {
+    auto frameRect = [](SWindowBase& widget) {
+        return widget.GetRect(SWindowBase::kRectInFrame, 0);
+    };
+    SFirmwareUpdateView& firmware = home.GetFirmwareUpdateView();
+    Cluster().SetDevice("Auralis2 (Blue)", "VX-R175");
+    Report(Status(80, 20, 60, 1, 1, 258));
+    firmware.OnFlowPhaseChange(FirmwareUpdateFlow::PH_DOWNLOAD);
+    firmware.OnFlowDownloadProgress(42, 126000);
+    Advance(100);
+    const SRect leftBattery = frameRect(Cluster().GetBatteryImageL());
+    const SRect rightBattery = frameRect(Cluster().GetBatteryImageR());
+    const SRect leftLevel = frameRect(Cluster().GetBatteryLabelL());
+    const SRect percent = frameRect(firmware.GetPercentLabel());
+    const SRect counter = frameRect(firmware.GetCounterLabel());
+    ASSERT_LT(leftBattery.left, rightBattery.left);
+
+    struct EnglishAgainAfterwards {
+        ~EnglishAgainAfterwards() { SFontTable::Instance().SetLanguage("en-US"); }
+    } english;
+    SFontTable::Instance().SetLanguage("ar-AE");
+    Advance(100);
+    EXPECT_EQ(frameRect(Cluster().GetBatteryImageL()), leftBattery);
+    EXPECT_EQ(frameRect(Cluster().GetBatteryImageR()), rightBattery);
+    EXPECT_EQ(frameRect(Cluster().GetBatteryLabelL()), leftLevel);
+    EXPECT_EQ(Cluster().GetBatteryLabelL().GetText(), "80%");
+    // The progress row: each label where the other side's mirror image puts it.
+    const double width = 408;
+    EXPECT_DOUBLE_EQ(frameRect(firmware.GetPercentLabel()).left, width - percent.right);
+    EXPECT_DOUBLE_EQ(frameRect(firmware.GetCounterLabel()).right, width - counter.left);
+
+    FirmwareOffer offer;
+    offer.currentVersion = "1.5.0";
+    offer.newVersion = "2.2.0";
+    offer.sizeText = "98 KB";
+    offer.offered = offer.newer = true;
+    firmware.ShowOffer(offer);
+    Advance(100);
+    const std::string mark = "\u200E";
+    EXPECT_NE(firmware.GetSizeLabel().GetText().find(mark + "98 KB" + mark), std::string::npos)
+        << firmware.GetSizeLabel().GetText();
 }
 
 }  // namespace

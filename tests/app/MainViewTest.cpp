@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/SBluetoothDevicesPopup.h"
+#include "app/SMainTitleBar.h"
 #include "link/BluetoothDevice.h"
 #include "link/BluetoothHandle.h"
 #include "platform/bluetooth/sim/SimBackend.h"
@@ -355,6 +356,82 @@ TEST_F(MainViewTest, ADeviceThatStopsBeingBusyDuringThePauseIsConnected) {
     holder->close();
     ASSERT_TRUE(ReachView(SMainView::kViewHome, 10s));
     EXPECT_TRUE(View().GetFailureCounts().empty());
+}
+
+// ---------------------------------------------------------------- choosing other earbuds
+
+// The window menu's entry for choosing other earbuds, with its greyed state as the menu
+// would show it now.
+SMenuEntry* ChooseEarbudsEntry(SWindowMainFrame& frame) {
+    SMenuDefinition* menu = frame.GetTitleBar().GetMenu("WindowMenu");
+    return menu != nullptr ? menu->FindCommand(SMainTitleBar::kCommandSyncEarBuds) : nullptr;
+}
+
+TEST_F(MainViewTest, ChoosingOtherEarbudsClosesTheLinkAndConnectsThePairPickedFromTheList) {
+    Start(json::array({Plus(), First()}));
+    std::vector<std::string> listed;
+    choose = [&](SBluetoothDevicesPopup&) -> std::optional<std::string> {
+        listed = ListedNames();
+        return std::string(kFirstKey);
+    };
+    PressConnect();
+    ASSERT_TRUE(ReachView(SMainView::kViewHome));
+    ASSERT_TRUE(Connected(kFirstText));
+    EXPECT_EQ(View().GetHomeView().GetDeviceCluster().GetModel(), "VX-R170");
+
+    // From the menu, as the user does: the entry is choosable while home shows a pair.
+    Click(frame->GetTitleBar().GetMenuButton());
+    ASSERT_TRUE(frame->GetMenuFrame().IsOpen());
+    ASSERT_NE(ChooseEarbudsEntry(*frame), nullptr);
+    EXPECT_FALSE(ChooseEarbudsEntry(*frame)->IsDisabled());
+    choose = [&](SBluetoothDevicesPopup&) -> std::optional<std::string> {
+        listed = ListedNames();
+        return std::string(kPlusKey);
+    };
+    frame->OnCommand(SMainTitleBar::kCommandSyncEarBuds);
+    EXPECT_FALSE(frame->GetMenuFrame().IsOpen());
+    EXPECT_EQ(View().GetViewType(), SMainView::kViewConnecting);
+    ASSERT_TRUE(ReachView(SMainView::kViewHome, 10s));
+    // The list offered both pairs again; the first pair was let go, the other one connected
+    // and home shows it.
+    EXPECT_EQ(popupRuns, 2);
+    EXPECT_EQ(listed.size(), 2u);
+    EXPECT_TRUE(PumpUntil([&] { return !Connected(kFirstText); }));
+    EXPECT_TRUE(Connected(kPlusText));
+    EXPECT_TRUE(
+        PumpUntil([&] { return View().GetHomeView().GetDeviceCluster().GetModel() == "VX-R175"; }));
+    EXPECT_EQ(View().GetHomeView().GetDeviceCluster().GetNameLabel().GetText(), "Auralis+ (4F2A)");
+    EXPECT_EQ(CountInLog("Closing the link to the connected pair"), 1);
+    // A choice the user withdraws leaves the user on the welcome screen, not on a dead link.
+    choose = nullptr;
+    frame->OnCommand(SMainTitleBar::kCommandSyncEarBuds);
+    ASSERT_TRUE(ReachView(SMainView::kViewWelcome, 10s));
+    EXPECT_TRUE(PumpUntil([&] { return !Connected(kPlusText); }));
+}
+
+TEST_F(MainViewTest, OtherEarbudsCannotBeChosenWhileAnUpdateRuns) {
+    Start(json::array({Plus()}));
+    PressConnect();
+    ASSERT_TRUE(ReachView(SMainView::kViewHome));
+    SFirmwareUpdateView& firmware = View().GetHomeView().GetFirmwareUpdateView();
+    for (int state : {SFirmwareUpdateView::kStateDownloading, SFirmwareUpdateView::kStateCopying}) {
+        firmware.SetViewState(state);
+        Click(frame->GetTitleBar().GetMenuButton());
+        ASSERT_TRUE(frame->GetMenuFrame().IsOpen());
+        EXPECT_TRUE(ChooseEarbudsEntry(*frame)->IsDisabled()) << state;
+        Click(frame->GetTitleBar().GetMenuButton());
+        // Even a command that gets through leaves the pair connected and home shown.
+        frame->OnCommand(SMainTitleBar::kCommandSyncEarBuds);
+        EXPECT_EQ(View().GetViewType(), SMainView::kViewHome) << state;
+    }
+    PumpFor(200ms);
+    EXPECT_TRUE(Connected(kPlusText));
+    EXPECT_EQ(CountInLog("Closing the link to the connected pair"), 0);
+    // Once the update is over the entry is choosable again.
+    firmware.SetViewState(SFirmwareUpdateView::kStateCheck);
+    Click(frame->GetTitleBar().GetMenuButton());
+    ASSERT_TRUE(frame->GetMenuFrame().IsOpen());
+    EXPECT_FALSE(ChooseEarbudsEntry(*frame)->IsDisabled());
 }
 
 // ---------------------------------------------------------------- connect results

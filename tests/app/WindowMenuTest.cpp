@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "app/AboutTesselPanel.h"
@@ -97,7 +98,7 @@ TEST_F(WindowMenuTest, DisabledEntriesAndSeparatorsCannotBeChosen) {
     OpenMenu();
     ClickItem(0);  // 605
     ClickItem(1);  // separator
-    ClickItem(4);  // 608
+    ClickItem(3);  // separator
     PumpFor(10ms);
     EXPECT_TRUE(Menu().IsOpen());
     EXPECT_TRUE(recorder.commands.empty());
@@ -121,8 +122,15 @@ TEST_F(WindowMenuTest, TheArrowsHighlightOnlyChoosableEntriesAndReturnChoosesOne
     PumpFor(5ms);
     EXPECT_EQ(Menu().GetKeyItem(), 2);  // 605 is greyed and 1 is a separator
     EXPECT_EQ(Menu().GetItem(2)->HasKeyHighlight(), 1);
-    backend.injectKeyDown(id, keys::kDown);  // the others are greyed: round to the same one
+    backend.injectKeyDown(id, keys::kDown);  // over the separator to 608
+    PumpFor(5ms);
+    EXPECT_EQ(Menu().GetKeyItem(), 4);
+    EXPECT_EQ(Menu().GetItem(2)->HasKeyHighlight(), 0);
+    backend.injectKeyDown(id, keys::kDown);  // round past the greyed 605 to 604
+    PumpFor(5ms);
+    EXPECT_EQ(Menu().GetKeyItem(), 2);
     backend.injectKeyDown(id, keys::kUp);
+    backend.injectKeyDown(id, keys::kDown);
     PumpFor(5ms);
     EXPECT_EQ(Menu().GetKeyItem(), 2);
     EXPECT_TRUE(Menu().IsOpen());
@@ -175,36 +183,53 @@ TEST_F(WindowMenuTest, ClosesOnASecondPressEscapeFocusLossAndAPressElsewhere) {
     EXPECT_TRUE(recorder.commands.empty());
 }
 
-TEST_F(WindowMenuTest, TheAboutEntryCarriesTheCheckPictureOnlyWhileANewerVersionIsKnown) {
-    auto accentPixels = [&] {
+TEST_F(WindowMenuTest, CaptionsStandEightUnitsInAndTheCheckPictureComesBeforeItsCaption) {
+    // Pixels of the about entry's row between `from` and `to` units from its left edge that
+    // match `wanted` (red, green, blue).
+    auto countPixels = [&](double from, double to,
+                           const std::function<bool(int, int, int)>& wanted) {
         SMenuItem* about = Menu().GetItem(2);
         const SRect rect = about->GetRect(SWindowBase::kRectInFrame, 0);
+        const double zoom = about->GetZoom();
         cairo_surface_t* surface = backend.window(Menu().GetWindow()->id())->lastFrame();
         cairo_surface_flush(surface);
         const unsigned char* data = cairo_image_surface_get_data(surface);
         const int stride = cairo_image_surface_get_stride(surface);
         int count = 0;
         for (int y = static_cast<int>(rect.top); y < static_cast<int>(rect.bottom); ++y) {
-            for (int x = static_cast<int>(rect.left);
-                 x < static_cast<int>(rect.left + SMenuItem::kCheckColumn + 4); ++x) {
+            for (int x = static_cast<int>(rect.left + from * zoom);
+                 x < static_cast<int>(rect.left + to * zoom); ++x) {
                 const uint32_t pixel =
                     *reinterpret_cast<const uint32_t*>(data + y * stride + x * 4) & 0xFFFFFF;
-                const int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
-                count += (r > 200 && g > 90 && g < 180 && b < 90) ? 1 : 0;
+                count += wanted((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF) ? 1 : 0;
             }
         }
         return count;
     };
-    frame->OnUserMessage(SWindowMainFrame::kUpdateMarkMessage, 1);
+    auto accent = [](int r, int g, int b) { return r > 200 && g > 90 && g < 180 && b < 90; };
+    auto ink = [](int r, int g, int b) { return r < 120 && g < 120 && b < 120; };
+    const double pad = SMenuItem::kPadding;
+    const double checkEnd = pad + SMenuItem::kCheckColumn;
+
     OpenMenu();
     PumpFor(20ms);
+    // No check: the caption's first letter starts 8 units in, nothing stands before it.
+    EXPECT_EQ(countPixels(0, pad - 1, ink), 0);
+    EXPECT_GT(countPixels(pad, pad + 6, ink), 0);
+    EXPECT_EQ(countPixels(0, checkEnd, accent), 0);
+    frame->OnUserMessage(SWindowMainFrame::kUpdateMarkMessage, 1);
+    PumpFor(20ms);
+    // A newer version known, also while the menu is open: the check picture 8 units in, the
+    // caption after it.
     EXPECT_TRUE(Menu().GetItem(2)->GetEntry()->IsChecked());
-    EXPECT_GT(accentPixels(), 10);
-    // A later check that found nothing clears it, also while the menu is open.
+    EXPECT_GT(countPixels(pad, checkEnd, accent), 10);
+    EXPECT_EQ(countPixels(0, pad - 1, accent), 0);
+    EXPECT_GT(countPixels(checkEnd, checkEnd + 6, ink), 0);
+    // A later check that found nothing clears it.
     frame->OnUserMessage(SWindowMainFrame::kUpdateMarkMessage, 0);
     PumpFor(20ms);
     EXPECT_FALSE(Menu().GetItem(2)->GetEntry()->IsChecked());
-    EXPECT_EQ(accentPixels(), 0);
+    EXPECT_EQ(countPixels(0, checkEnd, accent), 0);
 }
 
 class AboutDialogTest : public app_test::MainFrameTest {

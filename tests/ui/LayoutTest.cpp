@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ISizeListener.h"
 #include "ui/SFontTable.h"
+#include "ui/SMainPanel.h"
 #include "ui/SWindowAgent.h"
 
 namespace ui_test {
@@ -51,6 +53,79 @@ TEST_F(LayoutTest, RightToLeftMirrorsInTheParent) {
     // The frame switch alone does not mirror.
     SFontTable::Instance().SetLanguage("en-US");
     EXPECT_EQ(child->GetRect(SWindowBase::kRectInParent, 0).left, 10);
+}
+
+// A window in a right-to-left language: a row's children change sides without any switch of
+// the window's own, a subtree that keeps physical sides (pictures of a left and a right
+// earbud with their batteries) stays as laid out, both in geometry and in what is drawn, and
+// clicks inside it reach the same local points as in a left-to-right window.
+TEST_F(LayoutTest, RightToLeftMirrorsRowsButNotASubtreeKeepingPhysicalSides) {
+    SFontTable::Instance().SetLanguage("ar-AE");
+    CreateFrame(200, 100);
+    frame.root.SetBackgroundColor(0x00FFFFFFu);
+    auto* row = AddChild(&frame.root, "Row", SMargin(0, 0, 0, -1), SSize(0, 40));
+    auto* leading = AddChild(row, "Leading", SMargin(10, 0, -1, -1), SSize(50, 20));
+    auto* trailing = AddChild(row, "Trailing", SMargin(-1, 0, 10, -1), SSize(30, 20));
+    EXPECT_EQ(leading->GetRect(SWindowBase::kRectInParent, 0), SRect(140, 0, 190, 20));
+    EXPECT_EQ(trailing->GetRect(SWindowBase::kRectInParent, 0), SRect(10, 0, 40, 20));
+
+    auto* buds = AddChild(&frame.root, "Buds", SMargin(20, 50, -1, -1), SSize(120, 40));
+    buds->SetKeepsPhysicalSides(1);
+    auto* left = AddChild(buds, "LeftBud", SMargin(0, 0, -1, -1), SSize(30, 40));
+    auto* right = AddChild(buds, "RightBud", SMargin(-1, 0, 0, -1), SSize(30, 40));
+    auto* battery = AddChild(left, "LeftBattery", SMargin(0, 0, -1, -1), SSize(10, 10));
+    left->SetBackgroundColor(0x000000FFu);   // red
+    right->SetBackgroundColor(0x00FF0000u);  // blue
+    // The subtree's own place is mirrored in its parent: 200 - 20 - 120 = 60.
+    EXPECT_EQ(buds->GetRect(SWindowBase::kRectInParent, 0), SRect(60, 50, 180, 90));
+    EXPECT_TRUE(row->IsRightToLeft());
+    EXPECT_TRUE(buds->PlacedRightToLeft());
+    EXPECT_FALSE(buds->IsRightToLeft());
+    EXPECT_FALSE(battery->IsRightToLeft());
+    // Inside it, left is left at every depth.
+    EXPECT_EQ(left->GetRect(SWindowBase::kRectInFrame, 0), SRect(60, 50, 90, 90));
+    EXPECT_EQ(right->GetRect(SWindowBase::kRectInFrame, 0), SRect(150, 50, 180, 90));
+    EXPECT_EQ(battery->GetRect(SWindowBase::kRectInFrame, 0), SRect(60, 50, 70, 60));
+    EXPECT_EQ(left->ClientToLocal(SPoint(65, 55)).x, 5);
+    EXPECT_EQ(leading->ClientToLocal(SPoint(185, 5)).x, 5);
+
+    // Drawn where the geometry says: red on the left, blue on the right.
+    frame.root.Invalidate();
+    Pump();
+    EXPECT_EQ(PresentedPixel(75, 70) & 0xFFFFFFu, 0xFF0000u);
+    EXPECT_EQ(PresentedPixel(165, 70) & 0xFFFFFFu, 0x0000FFu);
+    SFontTable::Instance().SetLanguage("en-US");
+}
+
+// A card drawn from corner and edge pictures, which are not turned over in a mirrored
+// window, looks the same there: its rounded corners and shadow stay on the outside.
+TEST_F(LayoutTest, ACardOfSlicesLooksTheSameInAMirroredWindow) {
+    CreateFrame(200, 100);
+    frame.root.SetBackgroundColor(0x00FFFFFFu);
+    SMainPanel card;
+    card.LoadPopupSlices();
+    ASSERT_EQ(card.Create("Card", &frame.root, SMargin(20, 10, 20, 10), SSize()), 1);
+    auto pixels = [&] {
+        frame.root.Invalidate();
+        Pump();
+        std::vector<uint32_t> all;
+        for (int y = 0; y < 100; ++y) {
+            for (int x = 0; x < 200; ++x) {
+                all.push_back(PresentedPixel(x, y));
+            }
+        }
+        return all;
+    };
+    const std::vector<uint32_t> leftToRight = pixels();
+    // The shadow and border are drawn: not all white.
+    EXPECT_GT(std::count_if(leftToRight.begin(), leftToRight.end(),
+                            [](uint32_t pixel) { return pixel != 0xFFFFFFFFu; }),
+              100);
+    SFontTable::Instance().SetLanguage("ar-AE");
+    const std::vector<uint32_t> rightToLeft = pixels();
+    SFontTable::Instance().SetLanguage("en-US");
+    EXPECT_TRUE(leftToRight == rightToLeft);
+    card.Destroy();
 }
 
 TEST_F(LayoutTest, RectangleKindsAtAZoomFactor) {

@@ -156,6 +156,44 @@ TEST_F(TextTest, ScriptsOfTheProductHaveGlyphs) {
 // Korean wraps at the spaces between words: at every width that holds the longest word, each
 // line but the last ends at a space and the words come out whole; a word longer than the line
 // is broken rather than drawn past the box.
+// In a window that reads right to left a size and a pair's name keep their own order, alone
+// and inside an Arabic sentence, where the size reads "KB 98" unless it is held together.
+TEST_F(TextTest, MirroredTextKeepsSizesAndNamesInTheirReadingOrder) {
+    SFontTable::Instance().SetLanguage("ar-AE");
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+    cairo_t* cr = cairo_create(surface);
+    const PangoFontDescription* font = SFontTable::Instance().GetFont(112, 1.0);
+    constexpr unsigned kLine = DT_SINGLELINE | DT_VCENTER;
+    constexpr double kBox = 300;
+
+    const STextLayout size(cr, "98 KB", kLine, font, kBox, 20, true);
+    EXPECT_LT(size.CharacterLeft(0), size.CharacterLeft(3));
+    EXPECT_NEAR(size.InkInBox().right, kBox, 2);  // aligned to the reading side
+    const std::string name = "Auralis2 (Blue)";
+    const STextLayout named(cr, name, kLine, font, kBox, 20, true);
+    EXPECT_GT(named.CharacterLeft(name.size() - 1), named.CharacterLeft(name.size() - 2));
+    EXPECT_GT(named.CharacterLeft(name.size() - 1), named.CharacterLeft(0));
+
+    const std::string caption = "\u0627\u0644\u062D\u062C\u0645: ";  // "Size: "
+    const STextLayout bare(cr, caption + "98 KB", kLine, font, kBox, 20, true);
+    EXPECT_GT(bare.CharacterLeft(caption.size()), bare.CharacterLeft(caption.size() + 3));
+    const std::string kept = STextLayout::KeepLeftToRight("98 KB");
+    const STextLayout marked(cr, caption + kept, kLine, font, kBox, 20, true);
+    const double nine = marked.CharacterLeft(caption.size() + kept.find('9'));
+    const double kilo = marked.CharacterLeft(caption.size() + kept.find('K'));
+    EXPECT_LT(nine, kilo);
+    EXPECT_LT(kilo, marked.CharacterLeft(0));  // the caption reads first, from the right
+    EXPECT_EQ(marked.UnknownGlyphs(), 0);
+    // A date written with Arabic month names reads right to left like its sentence.
+    const std::string date = "\u062F\u064A\u0633 08, 2026";
+    EXPECT_EQ(STextLayout::KeepLeftToRight(date), date);
+
+    SFontTable::Instance().SetLanguage("en-US");
+    EXPECT_EQ(STextLayout::KeepLeftToRight("98 KB"), "98 KB");
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+}
+
 TEST_F(TextTest, KoreanWrapsBetweenWordsNotInsideThem) {
     SFontTable::Instance().SetLanguage("ko-KR");
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
