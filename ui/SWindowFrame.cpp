@@ -77,6 +77,9 @@ int SWindowFrame::Create(const SFrameOptions& options) {
         static_cast<int>(options.rect.Width()), static_cast<int>(options.rect.Height())};
     native.centered = options.centered;
     native.style = options.style;
+    if (options.owner != nullptr) {
+        native.owner = options.owner->GetWindow();
+    }
     m_window = dispatcher->GetBackend().createWindow(native);
     if (!m_window) {
         return 0;
@@ -185,8 +188,9 @@ int SWindowFrame::DoModal(const SFrameOptions& options) {
         modalOwner->EnableWindow(true);
         modalOwner->m_modalChild = nullptr;
         modalOwner->OnModalState(0);
+        // The keyboard goes back to the window the dialog belonged to.
         if (modalOwner->m_window) {
-            modalOwner->m_window->raise();
+            modalOwner->m_window->takeFocus();
         }
     }
     Destroy();
