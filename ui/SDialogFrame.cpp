@@ -148,6 +148,7 @@ void SDialogFrame::ShowDialog() {
     }
     StartOpeningAnimation();
     Show();
+    GetWindow()->takeFocus();
 }
 
 int SDialogFrame::DoModal(SWindowFrame* ownerFrame, const std::string& title, const SSize& size) {

@@ -176,6 +176,9 @@ int SWindowFrame::DoModal(const SFrameOptions& options) {
     SWindowFrame* modalOwner = options.owner != nullptr ? options.owner : owner;
     modalLoop.Reset();
     Show();
+    // Window managers differ in whether a new window gets the keyboard; a modal window always
+    // needs it, or Escape and Return would go to the owner it blocks.
+    m_window->takeFocus();
     if (modalOwner != nullptr) {
         modalOwner->EnableWindow(false);
         modalOwner->m_modalChild = this;

@@ -336,7 +336,6 @@ std::unique_ptr<Window> SdlBackend::createWindow(const WindowOptions& options) {
         return nullptr;
     }
     if (x11Dialog) {
-        window->setDialog(true);
         // Transient for its owner: kept over it, placed by it, and not listed as a program of
         // its own in the window list and task switcher.
         if (options.owner != nullptr) {

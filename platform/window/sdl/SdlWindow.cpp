@@ -52,11 +52,6 @@ void SdlWindow::show() {
         return;
     }
     SDL_ShowWindow(m_window);
-    if (m_dialog) {
-        // Window managers differ in whether a new window gets the keyboard; a dialog always
-        // needs it, or Escape and Return would go to the owner it blocks.
-        takeFocus();
-    }
 }
 
 void SdlWindow::hide() {

@@ -47,8 +47,6 @@ public:
     void setWholeShape();
 
     SDL_Window* native() const { return m_window; }
-    // A dialog takes the keyboard focus whenever it shows.
-    void setDialog(bool dialog) { m_dialog = dialog; }
     bool isWaylandPopup() const { return m_popup != nullptr; }
     // A dialog shown as a Wayland popup: its parent's keys are meant for it.
     bool takesParentKeys() const { return m_popup != nullptr && m_takesKeys && isVisible(); }
@@ -82,7 +80,6 @@ private:
     Rect m_popupRect;
     SDL_Window* m_popupParent = nullptr;
     bool m_takesKeys = false;
-    bool m_dialog = false;
     // Shows a popup on the window with the keyboard (or the pointer), or as a window of its own
     // when there is none.
     void showPopup();
