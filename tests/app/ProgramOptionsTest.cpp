@@ -98,7 +98,7 @@ TEST(ProgramOptionsTest, MainProgramKeepsItsSwitchesAndRefusesAnythingElse) {
 TEST(ProgramOptionsTest, WithoutADisplayTheProgramSaysSoAndEnds) {
     const fs::path folder = testing_support::makeTempFolder("nodisplay");
     fs::create_directories(folder / "runtime");
-    fs::permissions(folder / "runtime", fs::perms::owner_all, fs::perms::replace);
+    fs::permissions(folder / "runtime", fs::perms::owner_all, fs::perm_options::replace);
     testing_support::ChildProcess child(
         {(platform::paths::executableFolder() / "AuralisManager").string()},
         {.extraEnvironment = {"AURALIS_WINDOW_BACKEND=sdl", "AURALIS_OFFLINE=1",
