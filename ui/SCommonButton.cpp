@@ -131,7 +131,7 @@ void SCommonButton::OnDrawFocusRing(SDC& dc) {
     const SRect inner(ring.left + gap, ring.top + gap, ring.right - gap, ring.bottom - gap);
     if (!inner.IsEmpty()) {
         const double innerHalf = std::min(inner.Width(), inner.Height()) / 2;
-        dc.DrawRoundRect(inner, SColor::Make(0xFF, 0xFF, 0xFF), kFocusRingWidth / 2,
+        dc.DrawRoundRect(inner, SColor::Make(0xFF, 0xFF, 0xFF), kFocusRingWidth,
                          std::clamp(radius - gap, 0.0, innerHalf));
     }
 }
