@@ -2,9 +2,10 @@
 // screen: each dialog is typed as a dialog, transient for the window it belongs to, titled in the
 // user's language, wholly on the screen and holding the keyboard focus; Escape closes it and the
 // focus goes back to its owner. One program start per window manager walks the start-up
-// question, About, its "latest version" notice and the licence page. The window manager's
-// answers (xprop, xwininfo, xdotool) are the oracle. Skipped where a window manager or the X
-// utilities are missing.
+// question, About, its "latest version" notice, the licence page and the pairing list, whose
+// arrows and Return must reach it once the window manager gave it the keyboard. The window
+// manager's answers (xprop, xwininfo, xdotool) are the oracle. Skipped where a window manager or
+// the X utilities are missing.
 
 #include <gtest/gtest.h>
 
@@ -205,6 +206,25 @@ TEST_P(WindowManagerDialogTest, DialogsAreFocusedTransientDialogsOnTheScreenAndE
     ExpectEscapeCloses(licence, about);
 
     ExpectEscapeCloses(about, m_main);
+
+    // The pairing list: once it opens (and took the keyboard), Down and Return choose a pair.
+    // The button takes presses once the main window's dimming has faded.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        ClickAt(m_main, 212, 451);
+        if (eventually([&] { return !Xdotool("search --name '^Pair Bluetooth earbuds$'").empty(); },
+                       2s)) {
+            break;
+        }
+    }
+    const std::string list = FindWindow("Pair Bluetooth earbuds");
+    ASSERT_FALSE(list.empty()) << m_program->output();
+    ExpectProperDialog(list, m_main);
+    std::this_thread::sleep_for(300ms);
+    Xdotool("key Down");
+    Xdotool("key Return");
+    EXPECT_TRUE(eventually(
+        [&] { return m_program->output().find("Connected to device[") != std::string::npos; }, 20s))
+        << m_program->output();
     m_program->stop();
 }
 
