@@ -74,7 +74,8 @@ protected:
             return;
         }
         if (!StartWindowManager("openbox")) {
-            GTEST_SKIP() << "needs openbox (Debian package openbox) and xprop (x11-utils)";
+            GTEST_SKIP() << "needs openbox (Debian package openbox) and xprop (x11-utils): "
+                         << WindowManagerOutput();
         }
     }
 

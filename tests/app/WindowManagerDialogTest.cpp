@@ -51,7 +51,8 @@ protected:
             GTEST_SKIP() << "needs xprop and xwininfo (Debian package x11-utils)";
         }
         if (!StartWindowManager(GetParam())) {
-            GTEST_SKIP() << GetParam() << " is not installed or did not start";
+            GTEST_SKIP() << GetParam()
+                         << " is not installed or did not start: " << WindowManagerOutput();
         }
     }
 

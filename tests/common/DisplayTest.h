@@ -59,17 +59,29 @@ protected:
         if (!program || !findOnPath("xprop")) {
             return false;
         }
-        m_windowManager = std::make_unique<ChildProcess>(
-            std::vector<std::string>{program->string()},
-            ChildOptions{.extraEnvironment = {"DISPLAY=" + m_displayName},
-                         .output = m_folder / (name + ".log")});
-        return m_windowManager->running() &&
-               eventually(
-                   [&] {
-                       return RunClient("xprop", "-root _NET_SUPPORTING_WM_CHECK")
-                                  .find("window id") != std::string::npos;
-                   },
-                   std::chrono::seconds(20));
+        // A second try on a loaded machine, where a start has been seen to miss the wait.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            m_windowManager = std::make_unique<ChildProcess>(
+                std::vector<std::string>{program->string()},
+                ChildOptions{.extraEnvironment = {"DISPLAY=" + m_displayName},
+                             .output = m_folder / (name + ".log"),
+                             .appendOutput = true});
+            if (m_windowManager->running() &&
+                eventually(
+                    [&] {
+                        return RunClient("xprop", "-root _NET_SUPPORTING_WM_CHECK")
+                                   .find("window id") != std::string::npos;
+                    },
+                    std::chrono::seconds(20))) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // What the window manager wrote (why it did not start).
+    std::string WindowManagerOutput() const {
+        return m_windowManager ? m_windowManager->output() : std::string();
     }
 
     std::filesystem::path m_folder;
