@@ -720,7 +720,13 @@ TEST_F(WaylandSessionTest, DraggingTheTitleBarMovesTheWindow) {
     std::optional<Point> now;
     bool moved = false;
     for (int attempt = 0; attempt < 3 && !moved; ++attempt) {
-        Xdotool("mousemove " + std::to_string(grip.x) + " " + std::to_string(grip.y));
+        // The pointer rests on the grip, and moves there once more, before the press: the
+        // window's hit test reads where the client last saw the pointer, and a press that
+        // arrives before the compositor's motion would be tested at a stale point.
+        Xdotool("mousemove " + std::to_string(grip.x) + " " + std::to_string(grip.y) +
+                " sleep 0.3 mousemove " + std::to_string(grip.x + 1) + " " +
+                std::to_string(grip.y) + " sleep 0.2 mousemove " + std::to_string(grip.x) + " " +
+                std::to_string(grip.y) + " sleep 0.3");
         Xdotool("mousedown 1 sleep 0.3 mousemove " + std::to_string(grip.x + dx / 3) + " " +
                 std::to_string(grip.y + dy / 3) + " sleep 0.2 mousemove " +
                 std::to_string(grip.x + dx) + " " + std::to_string(grip.y + dy) +
