@@ -1,5 +1,7 @@
 #include "app/SGUIMain.h"
 
+#include <cstdio>
+
 #include "base/Log.h"
 #include "services/EnvironVar.h"
 #include "services/SLocale.h"
@@ -42,6 +44,7 @@ int SGUIMain::InitInstance() {
     SetMainFrame(&m_mainFrame);
     if (m_mainFrame.CreateMainFrame() == 0) {
         _Log(LOG_WARNING, "SGUIMain::InitInstance", __LINE__, "main window could not be created");
+        m_startFailed = true;
         return 0;
     }
     LogPlatformNoOp("application icon");
@@ -72,6 +75,12 @@ void SGUIMain::BringMainWindowForward() {
     }
     window->show();
     window->raise();
+    if (!window->isVisible()) {
+        _Log(LOG_WARNING, "SGUIMain::BringMainWindowForward", __LINE__,
+             "Second start: the main window cannot be shown");
+        return;
+    }
+    m_secondStart.answerWindowShown();
     _Log(LOG_INFO, "SGUIMain::BringMainWindowForward", __LINE__,
          "Second start: main window brought to the front");
 }
@@ -92,10 +101,23 @@ bool SGUIMain::CanOrvelTindraRun() {
         return true;
     }
     _Log(LOG_WARNING, "SGUIMain::CanOrvelTindraRun", __LINE__, "AuralisManager aready running");
-    if (platform::InstanceSignal::knock(m_secondStart.path())) {
+    using Result = platform::InstanceSignal::KnockResult;
+    const Result result =
+        platform::InstanceSignal::knockAndWait(m_secondStart.path(), kHandOverWait);
+    if (result == Result::WindowShown) {
         _Log(LOG_INFO, "SGUIMain::CanOrvelTindraRun", __LINE__,
              "asked the running instance to bring its window to the front");
+        return false;
     }
+    // The user started the program and would see nothing: say why, and end with an error.
+    const char* why = result == Result::NobodyListens
+                          ? "another copy holds the single-instance lock but does not answer"
+                          : "the running copy did not show its window within a second";
+    _Log(LOG_ERROR, "SGUIMain::CanOrvelTindraRun", __LINE__, "%s (lock %s)", why,
+         m_instanceLock.lockFilePath().c_str());
+    std::fprintf(stderr, "AuralisManager: %s (lock %s)\n", why,
+                 m_instanceLock.lockFilePath().c_str());
+    m_startFailed = true;
     return false;
 }
 

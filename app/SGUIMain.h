@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,8 @@ class BluetoothHandle;
 class SGUIMain : public SGUIApp {
 public:
     static constexpr const char* kInstanceLockName = "AuralisMutex";
+    // How long a second start waits for the running copy to show its window.
+    static constexpr std::chrono::milliseconds kHandOverWait{1000};
 
     // The program's arguments are SCommandLine's (main sets them).
     explicit SGUIMain(platform::window::Backend& backend);
@@ -25,6 +28,10 @@ public:
     // second instance, a window that could not be made).
     int InitInstance() override;
     int ExitInstance() override;
+
+    // After InitInstance returned 0: true when the start failed in a way the user must hear of
+    // (the program ends with an error), false for a second start the running copy answered.
+    bool StartFailed() const { return m_startFailed; }
 
     SWindowMainFrame& GetMainWindow() { return m_mainFrame; }
     // The link the connection controller drives (tests); the process-wide one otherwise.
@@ -44,4 +51,5 @@ private:
     // Beside the lock file: "AuralisMutex.raise".
     platform::InstanceSignal m_secondStart{m_instanceLock.lockFilePath().string() + ".raise"};
     SWindowMainFrame m_mainFrame;
+    bool m_startFailed = false;
 };

@@ -81,9 +81,11 @@ int main(int argc, char** argv) {
     {
         SGUIMain app(*backend);
         if (app.InitInstance() == 0) {
-            // A second instance or a window that could not be made: nothing was shown.
+            // A second start the running copy answered ends quietly; a main window that could
+            // not be made, or a hand-over that showed nothing, is an error.
+            const bool failed = app.StartFailed();
             app.ExitInstance();
-            return 0;
+            return failed ? 1 : 0;
         }
         status = app.Run();
     }

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <thread>
 
 namespace platform {
 
@@ -82,6 +83,7 @@ void InstanceSignal::stop() {
         [[maybe_unused]] const ssize_t written = ::write(m_stop, &one, sizeof(one));
         m_thread.join();
         ::unlink(m_path.c_str());
+        ::unlink(answerPath(m_path).c_str());
     }
     closeFd(m_pipe);
     closeFd(m_keepOpen);
@@ -102,6 +104,55 @@ bool InstanceSignal::knock(const std::filesystem::path& path) {
     }
     ::close(fd);
     return sent;
+}
+
+std::filesystem::path InstanceSignal::answerPath(const std::filesystem::path& pipe) {
+    return pipe.string() + ".shown";
+}
+
+std::string InstanceSignal::readAnswer(const std::filesystem::path& pipe) {
+    const int fd = ::open(answerPath(pipe).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        return {};
+    }
+    char text[64];
+    const ssize_t length = ::read(fd, text, sizeof(text));
+    ::close(fd);
+    return length > 0 ? std::string(text, static_cast<std::size_t>(length)) : std::string();
+}
+
+void InstanceSignal::answerWindowShown() {
+    // A token no earlier answer used: the process and a clock that only moves forward.
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    const std::string token =
+        std::to_string(::getpid()) + ":" +
+        std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+    const int fd = ::open(answerPath(m_path).c_str(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        return;
+    }
+    [[maybe_unused]] const ssize_t written = ::write(fd, token.data(), token.size());
+    ::close(fd);
+}
+
+InstanceSignal::KnockResult InstanceSignal::knockAndWait(const std::filesystem::path& path,
+                                                         std::chrono::milliseconds wait) {
+    const std::string before = readAnswer(path);
+    if (!knock(path)) {
+        return KnockResult::NobodyListens;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        const std::string now = readAnswer(path);
+        if (!now.empty() && now != before) {
+            return KnockResult::WindowShown;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return KnockResult::NoAnswer;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 }  // namespace platform

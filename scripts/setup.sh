@@ -13,6 +13,9 @@ packages=(
   libsdbus-c++-dev libsystemd-dev librsvg2-dev
   # run and test
   ca-certificates dbus python3-dbusmock python3-dbus xvfb xauth xdotool x11-apps imagemagick openbox
+  # the dialog tests under a second window manager, and the X utilities that ask the window
+  # manager about a window (xprop, xwininfo)
+  metacity x11-utils
   xfonts-base fonts-dejavu-core fonts-noto-core fonts-noto-cjk xdg-utils
   # the firmware screen writes dates in the user's language (ko_KR.UTF-8, en_US.UTF-8, ...)
   locales-all

@@ -123,6 +123,17 @@ void SCommonButton::OnDrawFocusRing(SDC& dc) {
     const double half = std::min(ring.Width(), ring.Height()) / 2;
     const double radius = m_radius < 0 ? half : std::clamp(m_radius - inset, 0.0, half);
     dc.DrawRoundRect(ring, SPalette::kFocusRing, kFocusRingWidth, radius);
+    if (!HasFilledFace()) {
+        return;
+    }
+    // A blue ring does not show on a blue face: a white one inside it marks the focus there.
+    const double gap = kFocusRingWidth * 1.5;
+    const SRect inner(ring.left + gap, ring.top + gap, ring.right - gap, ring.bottom - gap);
+    if (!inner.IsEmpty()) {
+        const double innerHalf = std::min(inner.Width(), inner.Height()) / 2;
+        dc.DrawRoundRect(inner, SColor::Make(0xFF, 0xFF, 0xFF), kFocusRingWidth,
+                         std::clamp(radius - gap, 0.0, innerHalf));
+    }
 }
 
 void SCommonButton::OnPaint(SDC& dc) {

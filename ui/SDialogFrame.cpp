@@ -6,6 +6,7 @@
 
 #include "base/Log.h"
 #include "platform/window/Keys.h"
+#include "services/SLocale.h"
 #include "ui/SButton.h"
 #include "ui/SDC.h"
 #include "ui/SDispatcher.h"
@@ -64,19 +65,42 @@ int SDialogFrame::CreateDialog(SWindowFrame* ownerFrame, const std::string& titl
     const int width = static_cast<int>(std::ceil((size.width + 2 * kShadow) * zoom));
     const int height = static_cast<int>(std::ceil((size.height + 2 * kShadow) * zoom));
     SFrameOptions options;
-    options.title = "Modal Dialog";
-    options.owner = ownerFrame;
+    // The window list, task switcher and screen readers name the window by this title.
+    options.title = title.empty() ? AfxGetStrRes("MNU_AuralisManager") : title;
+    options.owner = ownerFrame != nullptr && ownerFrame->IsWindow() ? ownerFrame : nullptr;
     options.style = platform::window::kStyleBorderless | platform::window::kStyleSkipTaskbar |
-                    platform::window::kStyleTranslucent;
-    if (ownerFrame != nullptr && ownerFrame->IsWindow()) {
-        const platform::window::Rect area = ownerFrame->GetWindow()->screenRect();
-        options.rect = SRect::FromSize(area.x + (area.width - width) / 2,
-                                       area.y + (area.height - height) / 2, width, height);
-    } else {
-        options.rect = SRect::FromSize(0, 0, width, height);
-        options.centered = true;
-    }
+                    platform::window::kStyleTranslucent | platform::window::kStyleDialog;
+    const platform::window::Rect place = PlaceOverOwner(options.owner, width, height);
+    options.rect = SRect::FromSize(place.x, place.y, width, height);
     return Create(options);
+}
+
+platform::window::Rect SDialogFrame::PlaceOverOwner(SWindowFrame* ownerFrame, int width,
+                                                    int height) {
+    SDispatcher* dispatcher = SDispatcher::GetInstance();
+    platform::window::Rect owner{0, 0, 0, 0};
+    if (ownerFrame != nullptr && ownerFrame->IsWindow()) {
+        owner = ownerFrame->GetWindow()->screenRect();
+    }
+    const platform::window::Point centre{owner.x + owner.width / 2, owner.y + owner.height / 2};
+    const platform::window::Rect area = dispatcher != nullptr
+                                            ? dispatcher->GetBackend().displayBoundsNear(centre)
+                                            : platform::window::Rect{0, 0, width, height};
+    if (owner.width <= 0 || owner.height <= 0) {
+        owner = area;
+    }
+    return FitInArea(platform::window::Rect{owner.x + (owner.width - width) / 2,
+                                            owner.y + (owner.height - height) / 2, width, height},
+                     area);
+}
+
+platform::window::Rect SDialogFrame::FitInArea(platform::window::Rect rect,
+                                               const platform::window::Rect& area) {
+    // Wholly inside the work area; one larger than the area keeps its top left corner (and
+    // with it the title row) on the screen.
+    rect.x = std::max(area.x, std::min(rect.x, area.x + area.width - rect.width));
+    rect.y = std::max(area.y, std::min(rect.y, area.y + area.height - rect.height));
+    return rect;
 }
 
 int SDialogFrame::OnCreate() {
@@ -124,6 +148,7 @@ void SDialogFrame::ShowDialog() {
     }
     StartOpeningAnimation();
     Show();
+    GetWindow()->takeFocus();
 }
 
 int SDialogFrame::DoModal(SWindowFrame* ownerFrame, const std::string& title, const SSize& size) {
@@ -228,6 +253,12 @@ void SDialogFrame::ButtonClicked(SButton* button) {
 }
 
 void SDialogFrame::OnDestroy() {
+    // A dialog shown without a modal run of its own gives the keyboard back here (DoModal
+    // does so itself once the owner is enabled again).
+    if (!IsModalRunning() && owner != nullptr && owner->IsWindow() && GetWindow() != nullptr &&
+        GetWindow()->isVisible()) {
+        owner->GetWindow()->takeFocus();
+    }
     closedEvent.signal();
     std::erase_if(g_openDialogs, [this](const OpenDialog& open) { return open.dialog == this; });
     m_root.SetSuspended(0);

@@ -37,6 +37,11 @@ public:
     // The largest card, in logical units at the current zoom, whose window (shadow included)
     // fits the work area of the screen.
     static SSize LargestCard();
+    // Where a dialog window `width` x `height` pixels opens: centred over its owner (the work
+    // area without one) and moved wholly into the work area of the owner's screen.
+    static platform::window::Rect PlaceOverOwner(SWindowFrame* ownerFrame, int width, int height);
+    static platform::window::Rect FitInArea(platform::window::Rect rect,
+                                            const platform::window::Rect& area);
 
     // Creates the window (hidden) for a dialog `size` logical units large, centred over the
     // owner (or the screen). Returns 1 on success.

@@ -49,6 +49,35 @@ void CollectFocusable(SWindowBase* widget, std::vector<SWindowBase*>& out) {
     }
 }
 
+// Whether `a` comes before `b` when the window is read: the upper row first, and in one row
+// (the two overlap vertically by half the smaller height) the one the line starts with.
+bool ReadsBefore(const SRect& a, const SRect& b, bool rightToLeft) {
+    const double overlap = std::min(a.bottom, b.bottom) - std::max(a.top, b.top);
+    const double half = std::min(a.Height(), b.Height()) / 2;
+    if (overlap < half || half <= 0) {
+        return a.top < b.top;
+    }
+    return rightToLeft ? a.right > b.right : a.left < b.left;
+}
+
+// Sorts the focusable widgets into reading order. An insertion sort: it keeps the tree's order
+// among equals and needs no strict ordering from the row test, and a window has few of them.
+void SortInReadingOrder(std::vector<SWindowBase*>& widgets, bool rightToLeft) {
+    std::vector<SRect> rects;
+    rects.reserve(widgets.size());
+    for (SWindowBase* widget : widgets) {
+        rects.push_back(widget->GetRect(SWindowBase::kRectInFrame, 0));
+    }
+    for (std::size_t i = 1; i < widgets.size(); ++i) {
+        std::size_t j = i;
+        while (j > 0 && ReadsBefore(rects[j], rects[j - 1], rightToLeft)) {
+            std::swap(rects[j], rects[j - 1]);
+            std::swap(widgets[j], widgets[j - 1]);
+            --j;
+        }
+    }
+}
+
 }  // namespace
 
 SWindowAgent::SWindowAgent(SWindowFrame* frame) : m_frame(frame) {}
@@ -414,6 +443,7 @@ void SWindowAgent::OnDropFiles(const std::vector<std::string>& files, int x, int
 SWindowBase* SWindowAgent::NextFocusable(SWindowBase* from, bool backwards) const {
     std::vector<SWindowBase*> order;
     CollectFocusable(m_root, order);
+    SortInReadingOrder(order, IsRightToLeft());
     if (order.empty()) {
         return nullptr;
     }

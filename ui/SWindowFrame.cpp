@@ -77,6 +77,9 @@ int SWindowFrame::Create(const SFrameOptions& options) {
         static_cast<int>(options.rect.Width()), static_cast<int>(options.rect.Height())};
     native.centered = options.centered;
     native.style = options.style;
+    if (options.owner != nullptr) {
+        native.owner = options.owner->GetWindow();
+    }
     m_window = dispatcher->GetBackend().createWindow(native);
     if (!m_window) {
         return 0;
@@ -173,6 +176,9 @@ int SWindowFrame::DoModal(const SFrameOptions& options) {
     SWindowFrame* modalOwner = options.owner != nullptr ? options.owner : owner;
     modalLoop.Reset();
     Show();
+    // Window managers differ in whether a new window gets the keyboard; a modal window always
+    // needs it, or Escape and Return would go to the owner it blocks.
+    m_window->takeFocus();
     if (modalOwner != nullptr) {
         modalOwner->EnableWindow(false);
         modalOwner->m_modalChild = this;
@@ -185,8 +191,9 @@ int SWindowFrame::DoModal(const SFrameOptions& options) {
         modalOwner->EnableWindow(true);
         modalOwner->m_modalChild = nullptr;
         modalOwner->OnModalState(0);
+        // The keyboard goes back to the window the dialog belonged to.
         if (modalOwner->m_window) {
-            modalOwner->m_window->raise();
+            modalOwner->m_window->takeFocus();
         }
     }
     Destroy();

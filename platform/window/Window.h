@@ -20,11 +20,15 @@ public:
     virtual HitCode onHitTest(Point client) = 0;
 };
 
+class Window;
+
 struct WindowOptions {
-    std::string title;
+    std::string title;      // the window list's and task switcher's name for it
     Rect rect;              // screen position and client size in pixels
     bool centered = false;  // ignore rect.x/y and centre on the primary display
     uint32_t style = kStyleBorderless;
+    // The window a dialog, menu or tooltip belongs to; null for a window of its own.
+    Window* owner = nullptr;
 };
 
 // A native top-level window. Created hidden by Backend::createWindow; every operation is for the
@@ -40,6 +44,9 @@ public:
     virtual void hide() = 0;
     virtual bool isVisible() const = 0;
     virtual void raise() = 0;
+    // Raises the window and gives it the keyboard focus (a dialog that opened, an owner its
+    // dialog gave back to). Popups that never take the keyboard ignore it.
+    virtual void takeFocus() { raise(); }
     // Minimises the window to the desktop's task bar or dock (the title bar's minimise button).
     virtual void minimize() = 0;
     virtual bool isMinimized() const = 0;

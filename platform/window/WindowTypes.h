@@ -38,6 +38,10 @@ enum Style : uint32_t {
     // (rounded corners, shadows) show the desktop behind; elsewhere the window takes the shape
     // of its opaque pixels.
     kStyleTranslucent = 1u << 7,
+    // A dialog of its owner window (WindowOptions::owner): the window manager keeps it over the
+    // owner, lists it with the owner rather than as a program of its own, and gives it the
+    // keyboard when it shows.
+    kStyleDialog = 1u << 8,
 };
 
 // How a window shows the transparent pixels of its picture.

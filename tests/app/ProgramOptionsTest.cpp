@@ -8,6 +8,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -90,4 +91,25 @@ TEST(ProgramOptionsTest, MainProgramKeepsItsSwitchesAndRefusesAnythingElse) {
     EXPECT_EQ(dashValue.status, 2);
     EXPECT_NE(dashValue.output.find("unknown option --bogus"), std::string::npos)
         << dashValue.output;
+}
+
+// Without a display the program must not run unseen on a driver that draws nowhere: it says so
+// and ends with an error, so the next start on the desktop is not turned away by its lock.
+TEST(ProgramOptionsTest, WithoutADisplayTheProgramSaysSoAndEnds) {
+    const fs::path folder = testing_support::makeTempFolder("nodisplay");
+    fs::create_directories(folder / "runtime");
+    fs::permissions(folder / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+    testing_support::ChildProcess child(
+        {(platform::paths::executableFolder() / "AuralisManager").string()},
+        {.extraEnvironment = {"AURALIS_WINDOW_BACKEND=sdl", "AURALIS_OFFLINE=1",
+                              "AURALIS_LOG_STDERR=1",
+                              "XDG_RUNTIME_DIR=" + (folder / "runtime").string()},
+         .removedEnvironment = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"},
+         .output = folder / "program.out",
+         .inputFromNull = true});
+    const std::optional<int> status = child.wait(std::chrono::seconds(20));
+    ASSERT_TRUE(status.has_value()) << "still running without a display: " << child.output();
+    EXPECT_NE(*status, 0);
+    EXPECT_NE(child.output().find("no display"), std::string::npos) << child.output();
+    EXPECT_EQ(child.output().find("Main window shown"), std::string::npos) << child.output();
 }

@@ -66,6 +66,22 @@ class WholeProgramTest : public testing_support::DisplayTest {
 protected:
     WholeProgramTest() : DisplayTest("whole") {}
 
+    // The program runs as on a desktop: under a window manager, which places, frames and
+    // focuses its windows (skipped without one installed).
+    void SetUp() override {
+        DisplayTest::SetUp();
+        if (IsSkipped() || HasFatalFailure() || !m_underWindowManager) {
+            return;
+        }
+        if (!StartWindowManager("openbox")) {
+            GTEST_SKIP() << "needs openbox (Debian package openbox) and xprop (x11-utils): "
+                         << WindowManagerOutput();
+        }
+    }
+
+    // The Wayland session's compositor runs in an X window of its own, which stays where it is.
+    bool m_underWindowManager = true;
+
     // Moves the pointer to a point of the window, waits a moment, and clicks there.
     void ClickAt(const std::string& window, int x, int y) {
         Xdotool("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y));
@@ -134,6 +150,19 @@ TEST_F(WholeProgramTest, ConnectPickAPairReachHomeAndFailWhenItGoesSilent) {
         EXPECT_EQ(*status, 0);
         EXPECT_NE(second->output().find("AuralisManager aready running"), std::string::npos);
         EXPECT_EQ(second->output().find("Main window shown"), std::string::npos);
+    }
+    // A running copy that shows no window (stopped here) does not turn a new start away in
+    // silence: the new start says why and ends with an error.
+    {
+        ASSERT_EQ(::kill(program->pid(), SIGSTOP), 0);
+        std::unique_ptr<ChildProcess> second = StartProgram(sim, "third.log");
+        const std::optional<int> status = second->wait(10s);
+        ::kill(program->pid(), SIGCONT);
+        ASSERT_TRUE(status.has_value());
+        EXPECT_NE(*status, 0);
+        EXPECT_NE(second->output().find("did not show its window within a second"),
+                  std::string::npos)
+            << second->output();
     }
 
     const std::string main = FindWindow("Auralis Manager");
@@ -342,8 +371,8 @@ TEST_P(PopupCornerTest, DeviceListCornerShowsTheMainWindowBehind) {
     auto logged = [&](const std::string& line) { return Logged(*program, line); };
     ASSERT_TRUE(PressUntilLogged(main, 212, 451, *program, "ShowBluetoothDevicesPopup\n"))
         << program->output();
-    ASSERT_TRUE(logged(composited ? "\"Modal Dialog\" has per-pixel transparency"
-                                  : "no compositor: \"Modal Dialog\" takes the shape"))
+    ASSERT_TRUE(logged(composited ? "\"Pair Bluetooth earbuds\" has per-pixel transparency"
+                                  : "no compositor: \"Pair Bluetooth earbuds\" takes the shape"))
         << program->output();
 
     const std::string list = FindWindow("Pair Bluetooth earbuds");
@@ -424,6 +453,7 @@ protected:
     void SetUp() override {
         // Room for weston's window at output scale 2 (twice its logical size).
         m_screenSize = "1280x1440x24";
+        m_underWindowManager = false;
         WholeProgramTest::SetUp();
     }
 
@@ -690,7 +720,13 @@ TEST_F(WaylandSessionTest, DraggingTheTitleBarMovesTheWindow) {
     std::optional<Point> now;
     bool moved = false;
     for (int attempt = 0; attempt < 3 && !moved; ++attempt) {
-        Xdotool("mousemove " + std::to_string(grip.x) + " " + std::to_string(grip.y));
+        // The pointer rests on the grip, and moves there once more, before the press: the
+        // window's hit test reads where the client last saw the pointer, and a press that
+        // arrives before the compositor's motion would be tested at a stale point.
+        Xdotool("mousemove " + std::to_string(grip.x) + " " + std::to_string(grip.y) +
+                " sleep 0.3 mousemove " + std::to_string(grip.x + 1) + " " +
+                std::to_string(grip.y) + " sleep 0.2 mousemove " + std::to_string(grip.x) + " " +
+                std::to_string(grip.y) + " sleep 0.3");
         Xdotool("mousedown 1 sleep 0.3 mousemove " + std::to_string(grip.x + dx / 3) + " " +
                 std::to_string(grip.y + dy / 3) + " sleep 0.2 mousemove " +
                 std::to_string(grip.x + dx) + " " + std::to_string(grip.y + dy) +
@@ -726,8 +762,8 @@ TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
     Xdotool("key Down");
     Xdotool("key Return");
     ASSERT_TRUE(Logged("popup \"Menu\" hidden", from)) << m_program->output();
-    ASSERT_TRUE(Logged("popup \"Modal Dialog\" ", from)) << m_program->output();
-    std::optional<Popup> dialog = LastPopup("Modal Dialog");
+    ASSERT_TRUE(Logged("popup \"About Auralis Manager\" ", from)) << m_program->output();
+    std::optional<Popup> dialog = LastPopup("About Auralis Manager");
     ASSERT_TRUE(dialog.has_value());
     EXPECT_NEAR(dialog->x + dialog->width / 2, kMainWidth / 2, 2);
     EXPECT_NEAR(dialog->y + dialog->height / 2, kMainHeight / 2, 2);
@@ -783,15 +819,15 @@ TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
 
     from = m_program->output().size();
     Xdotool("key Escape");
-    ASSERT_TRUE(Logged("popup \"Modal Dialog\" hidden", from)) << m_program->output();
+    ASSERT_TRUE(Logged("popup \"About Auralis Manager\" hidden", from)) << m_program->output();
 
     // Mouse: the about entry (the menu's second row), then the dialog's close button.
     const std::optional<Popup> menu = OpenMenu(*window);
     ASSERT_TRUE(menu.has_value());
     from = m_program->output().size();
     ClickScreen(window->x + menu->x + menu->width / 2, window->y + menu->y + 60);
-    ASSERT_TRUE(Logged("popup \"Modal Dialog\" ", from)) << m_program->output();
-    dialog = LastPopup("Modal Dialog");
+    ASSERT_TRUE(Logged("popup \"About Auralis Manager\" ", from)) << m_program->output();
+    dialog = LastPopup("About Auralis Manager");
     ASSERT_TRUE(dialog.has_value());
     from = m_program->output().size();
     // The close button sits 26 units in from the card's right edge, 22 down.
@@ -800,7 +836,7 @@ TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
         ClickScreen(window->x + dialog->x + dialog->width - 26, window->y + dialog->y + 22);
         closed = eventually(
             [&] {
-                return m_program->output().find("popup \"Modal Dialog\" hidden", from) !=
+                return m_program->output().find("popup \"About Auralis Manager\" hidden", from) !=
                        std::string::npos;
             },
             2s);

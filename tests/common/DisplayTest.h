@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "tests/common/ChildProcess.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/common/VirtualDisplay.h"
 
@@ -40,6 +44,46 @@ protected:
         return m_display.findWindow(*m_xdotool, title);
     }
 
+    // Runs an X client found on PATH (xprop, xwininfo) on the display; its output, empty when
+    // the program is missing.
+    std::string RunClient(const std::string& program, const std::string& arguments) {
+        const std::optional<std::filesystem::path> path = findOnPath(program);
+        return path ? m_display.xdotool(*path, arguments) : std::string();
+    }
+
+    // Starts a window manager (openbox, metacity) on the display and waits until it manages
+    // the screen, as on a desktop: windows are placed, framed and focused by it from then on.
+    // False when it is not installed or did not take over within 20 s.
+    bool StartWindowManager(const std::string& name) {
+        const std::optional<std::filesystem::path> program = findOnPath(name);
+        if (!program || !findOnPath("xprop")) {
+            return false;
+        }
+        // A second try on a loaded machine, where a start has been seen to miss the wait.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            m_windowManager = std::make_unique<ChildProcess>(
+                std::vector<std::string>{program->string()},
+                ChildOptions{.extraEnvironment = {"DISPLAY=" + m_displayName},
+                             .output = m_folder / (name + ".log"),
+                             .appendOutput = true});
+            if (m_windowManager->running() &&
+                eventually(
+                    [&] {
+                        return RunClient("xprop", "-root _NET_SUPPORTING_WM_CHECK")
+                                   .find("window id") != std::string::npos;
+                    },
+                    std::chrono::seconds(20))) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // What the window manager wrote (why it did not start).
+    std::string WindowManagerOutput() const {
+        return m_windowManager ? m_windowManager->output() : std::string();
+    }
+
     std::filesystem::path m_folder;
     std::string m_displayName;
     // Xvfb's screen (WIDTHxHEIGHTxDEPTH); a fixture that needs more room sets it before SetUp.
@@ -50,6 +94,7 @@ private:
     std::optional<std::filesystem::path> m_xvfb;
     std::optional<std::filesystem::path> m_xdotool;
     VirtualDisplay m_display;
+    std::unique_ptr<ChildProcess> m_windowManager;
 };
 
 }  // namespace testing_support

@@ -50,3 +50,31 @@ TEST(InstanceSignalTest, KnockOnAPipeNobodyReadsOrOnAPlainFileFailsAtOnce) {
     EXPECT_FALSE(InstanceSignal::knock(plain));
     EXPECT_FALSE(InstanceSignal::knock(folder / "missing.raise"));
 }
+
+// A second start waits for the running instance to say its window shows: it hears of it when the
+// listener answers, gives up after the wait when it does not, and knows at once when nobody
+// listens. An answer given before the knock does not count for it.
+TEST(InstanceSignalTest, KnockAndWaitTellsAnAnsweredKnockFromASilentOne) {
+    const auto folder = testing_support::makeTempFolder("knock");
+    const auto path = folder / "AuralisMutex.raise";
+    using Result = InstanceSignal::KnockResult;
+    EXPECT_EQ(InstanceSignal::knockAndWait(path, 2s), Result::NobodyListens);
+
+    std::atomic<bool> answering{false};
+    InstanceSignal signal(path);
+    ASSERT_TRUE(signal.listen([&] {
+        if (answering) {
+            signal.answerWindowShown();
+        }
+    }));
+    signal.answerWindowShown();  // an earlier knock's answer
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(InstanceSignal::knockAndWait(path, 300ms), Result::NoAnswer);
+    EXPECT_GE(std::chrono::steady_clock::now() - before, 300ms);
+
+    answering = true;
+    EXPECT_EQ(InstanceSignal::knockAndWait(path, 5s), Result::WindowShown);
+    EXPECT_EQ(InstanceSignal::knockAndWait(path, 5s), Result::WindowShown);
+    signal.stop();
+    EXPECT_EQ(InstanceSignal::knockAndWait(path, 2s), Result::NobodyListens);
+}

@@ -92,7 +92,7 @@ TEST_F(DialogTest, WindowIsTheSizeAskedForPlusItsShadowAndZoomsInBlockingInput) 
     ASSERT_EQ(dialog.CreateDialog(&frame, "Title", SSize(360, 160)), 1);
     EXPECT_EQ(dialog.GetWindow()->screenRect().width, 376);
     EXPECT_EQ(dialog.GetWindow()->screenRect().height, 176);
-    EXPECT_EQ(backend.window(IdOf(dialog))->title(), "Modal Dialog");
+    EXPECT_EQ(backend.window(IdOf(dialog))->title(), "Title");
     const SRect content = dialog.GetContentArea().GetRect(SWindowBase::kRectInFrame, 0);
     EXPECT_EQ(content, SRect(8, 36, 368, 160));
     EXPECT_EQ(dialog.GetTitleBar().GetTitle(), "Title");
@@ -314,6 +314,59 @@ TEST_F(DialogTest, TheOwnerIsInItsModalStateWhileTheDialogRuns) {
     EXPECT_EQ(seen, (std::vector<int>{1}));
     EXPECT_EQ(owner.states, (std::vector<int>{1, 0}));
     EXPECT_TRUE(owner.GetWindow()->isEnabled());
+}
+
+// A message box over an owner that hangs off the bottom right of a small screen: the dialog is
+// a dialog window of that owner with its own title, lies wholly in the work area, and holds the
+// keyboard while it runs; the owner gets the keyboard back when it closes.
+TEST_F(DialogTest, ADialogBelongsToItsOwnerStaysOnTheScreenAndHandsTheKeyboardBack) {
+    backend.setDisplayBounds(platform::window::Rect{0, 0, 800, 600});
+    OwnerFrame owner;
+    SFrameOptions options;
+    options.rect = SRect::FromSize(600, 450, 400, 300);
+    ASSERT_EQ(owner.Create(options), 1);
+    owner.Show();
+    owner.GetWindow()->takeFocus();
+
+    platform::window::HeadlessWindow* shown = nullptr;
+    bool focusedWhileOpen = false;
+    RunInLoop([&] {
+        if (shown == nullptr && !SDialogFrame::GetOpenDialogs().empty()) {
+            SDialogFrame* dialog = SDialogFrame::GetOpenDialogs().back();
+            shown = backend.window(IdOf(*dialog));
+            focusedWhileOpen = backend.focusedWindow() == shown->id();
+            EXPECT_EQ(shown->ownerId(), owner.GetWindow()->id());
+            EXPECT_NE(shown->style() & platform::window::kStyleDialog, 0u);
+            EXPECT_EQ(shown->title(), "Delete?");
+            const platform::window::Rect place = shown->screenRect();
+            EXPECT_GE(place.x, 0);
+            EXPECT_GE(place.y, 0);
+            EXPECT_LE(place.x + place.width, 800);
+            EXPECT_LE(place.y + place.height, 600);
+            dialog->CloseDialog(0);
+        }
+        return shown != nullptr;
+    });
+    SMessageDialog::Show(&owner, "Delete?", "Text");
+    Pump();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(focusedWhileOpen) << "the dialog did not take the keyboard";
+    EXPECT_EQ(backend.focusedWindow(), owner.GetWindow()->id());
+}
+
+TEST_F(DialogTest, PlacementCentresOnTheOwnerAndKeepsTheTitleRowOnTheScreen) {
+    const platform::window::Rect area{0, 30, 1280, 870};
+    // Centred where it fits.
+    EXPECT_EQ(SDialogFrame::FitInArea({100, 200, 300, 200}, area),
+              (platform::window::Rect{100, 200, 300, 200}));
+    // Pushed in from the right and the bottom, and from the panel at the top.
+    EXPECT_EQ(SDialogFrame::FitInArea({1100, 800, 300, 200}, area),
+              (platform::window::Rect{980, 700, 300, 200}));
+    EXPECT_EQ(SDialogFrame::FitInArea({-50, 0, 300, 200}, area),
+              (platform::window::Rect{0, 30, 300, 200}));
+    // Larger than the work area: the top left corner (the title row) stays on it.
+    EXPECT_EQ(SDialogFrame::FitInArea({-200, -100, 1400, 1000}, area),
+              (platform::window::Rect{0, 30, 1400, 1000}));
 }
 
 class WorkerPanel : public SPopupPanelBase {};

@@ -12,6 +12,7 @@
 #include "platform/window/Keys.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ITListViewDelegate.h"
+#include "ui/SCommonButton.h"
 #include "ui/SDispatcher.h"
 #include "ui/SMessageTextPanel.h"
 #include "ui/SPopupDialog.h"
@@ -163,6 +164,48 @@ TEST_F(KeyboardTest, EscapeClosesAPlainDialogOnlyWhileItShowsItsCloseButton) {
     EXPECT_EQ(plain.IsClosing(), 1);
     Advance(SDialogFrame::kZoomMs + 40);
     EXPECT_FALSE(plain.IsWindow());
+}
+
+// Tab follows the window's reading order, whatever order its widgets were made in; on a blue
+// (filled) button, where the blue ring would not show, a white line inside it marks the focus.
+TEST_F(KeyboardTest, TabFollowsTheReadingOrderAndTheRingShowsOnABlueButton) {
+    frame.agent.tabNavigation = 1;
+    SCommonButton bottom;
+    SCommonButton topRight;
+    SCommonButton topLeft;
+    ASSERT_EQ(bottom.Create("Bottom", &frame.root, SMargin(20, 300, -1, -1), SSize(160, 40)), 1);
+    ASSERT_EQ(topRight.Create("TopRight", &frame.root, SMargin(300, 24, -1, -1), SSize(160, 40)),
+              1);
+    ASSERT_EQ(topLeft.Create("TopLeft", &frame.root, SMargin(20, 20, -1, -1), SSize(160, 40)), 1);
+    for (SCommonButton* button : {&bottom, &topRight, &topLeft}) {
+        button->SetText("Go");
+        button->SetTextColor(0x00FFFFFF);  // a white caption: the face is filled blue
+        ASSERT_TRUE(button->HasFilledFace());
+    }
+    Pump();
+    std::vector<SWindowBase*> order;
+    for (int i = 0; i < 3; ++i) {
+        Key(frame, keys::kTab);
+        order.push_back(frame.agent.GetFocus());
+    }
+    EXPECT_EQ(order, (std::vector<SWindowBase*>{&topLeft, &topRight, &bottom}));
+    Key(frame, keys::kTab, platform::window::kModShift);
+    EXPECT_EQ(frame.agent.GetFocus(), &topRight);
+
+    // Focused: a white line inside the edge; the unfocused button is blue at the same place.
+    Advance(20);
+    auto white = [](uint32_t argb) {
+        return ((argb >> 16) & 0xFF) > 0xD0 && ((argb >> 8) & 0xFF) > 0xD0 && (argb & 0xFF) > 0xD0;
+    };
+    const SRect focused = topRight.GetRect(SWindowBase::kRectInFrame, 0);
+    const SRect other = topLeft.GetRect(SWindowBase::kRectInFrame, 0);
+    const int x = static_cast<int>((focused.left + focused.right) / 2);
+    const int otherX = static_cast<int>((other.left + other.right) / 2);
+    EXPECT_TRUE(white(PresentedPixel(x, static_cast<int>(focused.top) + 4)));
+    EXPECT_FALSE(white(PresentedPixel(otherX, static_cast<int>(other.top) + 4)));
+    for (SCommonButton* button : {&bottom, &topRight, &topLeft}) {
+        button->Destroy();
+    }
 }
 
 TEST_F(KeyboardTest, TabSkipsButtonsInsideHiddenPanels) {

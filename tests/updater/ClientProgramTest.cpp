@@ -127,10 +127,19 @@ TEST_F(ClientProgramTest, CancelWithTheMouseStartsTheMainProgramAgain) {
     ASSERT_FALSE(window.empty()) << Output();
     // The cancel button: 124 x 31, centred 10 above the bottom of the 400 x 144 panel, which
     // sits 8 right of and 36 below the window's corner.
-    auto questionShown = [&] { return !Xdotool("search --name '^Modal Dialog$'").empty(); };
+    // The question carries the window's title: it is the other window of that name.
+    std::string question;
+    auto questionShown = [&] {
+        std::istringstream ids(Xdotool("search --name '^Auralis Manager Update$'"));
+        for (std::string id; std::getline(ids, id);) {
+            if (!id.empty() && id != window) {
+                question = id;
+            }
+        }
+        return !question.empty();
+    };
     ASSERT_TRUE(ClickUntil(window, 208, 154, questionShown)) << Output();
     // The question (360 x 160, OK left of Cancel in the button row at its bottom).
-    const std::string question = FindWindow("Modal Dialog");
     auto ended = [&] { return client->wait(10ms).has_value(); };
     ASSERT_TRUE(ClickUntil(question, 123, 140, ended)) << Output();
     EXPECT_TRUE(eventually([&] { return fs::exists(m_install / "main.log"); }, 20s)) << Output();
@@ -156,7 +165,7 @@ TEST_F(ClientProgramTest, MainProgramHandsOverToTheClientWhichRunsTheInstaller) 
          .output = m_folder / "program.out"});
     ASSERT_TRUE(program.running());
     // The question (386 x 160): the update button is the left one of the row at its bottom.
-    const std::string question = FindWindow("Modal Dialog");
+    const std::string question = FindWindow("Auralis Manager Update");
     ASSERT_FALSE(question.empty()) << ReadFile(m_folder / "program.out");
     auto closed = [&] { return program.wait(10ms).has_value(); };
     ASSERT_TRUE(ClickUntil(question, 136, 140, closed)) << ReadFile(m_folder / "program.out");

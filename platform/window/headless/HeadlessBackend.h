@@ -75,6 +75,14 @@ public:
     const std::vector<SystemAction>& systemActions() const { return m_systemActions; }
     const std::vector<MessageBox>& messageBoxes() const { return m_messageBoxes; }
     bool nativeQueueEmpty() const { return m_native.empty(); }
+    // The window that last took the keyboard focus (Window::takeFocus); 0 when it went away.
+    WindowId focusedWindow() const { return m_focused; }
+    void setFocusedWindow(WindowId window) { m_focused = window; }
+    void windowGone(WindowId window) {
+        if (m_focused == window) {
+            m_focused = 0;
+        }
+    }
 
     // Used by HeadlessWindow.
     void queueNative(WindowEvent event);
@@ -98,6 +106,7 @@ private:
     int m_wheelLines = 3;
     bool m_hitTestSupported = false;
     bool m_compositing = true;
+    WindowId m_focused = 0;
     Point m_cursor;
 };
 

@@ -12,6 +12,9 @@ HeadlessWindow::HeadlessWindow(HeadlessBackend& backend, WindowId id, const Wind
       m_rect(options.rect),
       m_style(options.style),
       m_title(options.title) {
+    if (options.owner != nullptr) {
+        m_owner = options.owner->id();
+    }
     if ((options.style & kStyleTranslucent) != 0) {
         m_transparency = backend.compositing() ? Transparency::PerPixel : Transparency::Shape;
     }
@@ -23,6 +26,7 @@ HeadlessWindow::HeadlessWindow(HeadlessBackend& backend, WindowId id, const Wind
 }
 
 HeadlessWindow::~HeadlessWindow() {
+    m_headless.windowGone(id());
     if (m_frame != nullptr) {
         cairo_surface_destroy(m_frame);
     }
@@ -46,6 +50,13 @@ void HeadlessWindow::show() {
     m_visible = true;
     queue(WindowEvent::Type::Shown);
     queue(WindowEvent::Type::Exposed);
+}
+
+void HeadlessWindow::takeFocus() {
+    raise();
+    if ((m_style & (kStyleTooltip | kStylePopupMenu)) == 0) {
+        m_headless.setFocusedWindow(id());
+    }
 }
 
 void HeadlessWindow::hide() {

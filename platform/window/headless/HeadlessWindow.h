@@ -18,6 +18,7 @@ public:
     void hide() override;
     bool isVisible() const override { return m_visible; }
     void raise() override { ++m_raiseCount; }
+    void takeFocus() override;
     void minimize() override { m_minimized = true; }
     bool isMinimized() const override { return m_minimized; }
     void setTitle(const std::string& title) override { m_title = title; }
@@ -44,6 +45,8 @@ public:
     int leaveTrackingRequests() const { return m_leaveRequests; }
     bool hitTestEnabled() const { return m_hitTest; }
     uint32_t style() const { return m_style; }
+    // The window this one was made for (a dialog's owner); 0 for a window of its own.
+    WindowId ownerId() const { return m_owner; }
     // With Transparency::Shape, the shape the last picture gave the window.
     const ShapeMask& shape() const { return m_shape; }
 
@@ -53,6 +56,7 @@ private:
     HeadlessBackend& m_headless;
     Rect m_rect;
     uint32_t m_style;
+    WindowId m_owner = 0;
     std::string m_title;
     bool m_visible = false;
     bool m_captured = false;

@@ -196,6 +196,23 @@ bool onWayland() {
     return driver != nullptr && std::strcmp(driver, "wayland") == 0;
 }
 
+bool onX11() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && std::strcmp(driver, "x11") == 0;
+}
+
+// SDL's drivers that show nothing: taken only when the environment names them
+// (SDL_VIDEODRIVER), never as the fallback of a start without a display.
+bool drawsNowhere(const char* driver) {
+    return driver == nullptr || std::strcmp(driver, "offscreen") == 0 ||
+           std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "evdev") == 0;
+}
+
+bool chosenByEnvironment(const char* driver) {
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    return driver != nullptr && asked != nullptr && std::strstr(asked, driver) != nullptr;
+}
+
 // SDL lists a Wayland output's full-resolution mode first and gives the desktop mode in the
 // logical size windows are laid out in; a whole-number ratio is the output's scale. Fractional
 // ones are left to the compositor.
@@ -230,6 +247,16 @@ std::unique_ptr<SdlBackend> SdlBackend::create() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         _Log(LOG_WARNING, "SdlBackend::create", __LINE__, "SDL video cannot start: %s",
              SDL_GetError());
+        return nullptr;
+    }
+    // Without a display SDL may settle on a driver that shows nothing: the program would run
+    // unseen and hold the single-instance lock against every later start on the desktop.
+    if (const char* video = SDL_GetCurrentVideoDriver();
+        drawsNowhere(video) && !chosenByEnvironment(video)) {
+        _Log(LOG_WARNING, "SdlBackend::create", __LINE__,
+             "no display: SDL offers only its \"%s\" driver, which shows nothing",
+             video != nullptr ? video : "(none)");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return nullptr;
     }
     // Windows show pictures drawn by cairo: on X11 the plain window surface (shared memory)
@@ -296,8 +323,37 @@ std::unique_ptr<Window> SdlBackend::createWindow(const WindowOptions& options) {
             return window;
         }
     }
+    // The window type is read when SDL makes the X window: set for this window only.
+    const bool x11Dialog = onX11() && (options.style & kStyleDialog) != 0;
+    if (x11Dialog) {
+        SDL_SetHint(SDL_HINT_X11_WINDOW_TYPE, "_NET_WM_WINDOW_TYPE_DIALOG");
+    }
+    std::unique_ptr<SdlWindow> window = createDesktopWindow(options, x, y);
+    if (x11Dialog) {
+        SDL_ResetHint(SDL_HINT_X11_WINDOW_TYPE);
+    }
+    if (window == nullptr) {
+        return nullptr;
+    }
+    if (x11Dialog) {
+        // Transient for its owner: kept over it, placed by it, and not listed as a program of
+        // its own in the window list and task switcher.
+        if (options.owner != nullptr) {
+            if (SDL_SetWindowModalFor(window->native(),
+                                      static_cast<SdlWindow*>(options.owner)->native()) != 0) {
+                _Log(LOG_INFO, "SdlBackend::createWindow", __LINE__,
+                     "\"%s\" cannot be made transient for its owner: %s", options.title.c_str(),
+                     SDL_GetError());
+            }
+        }
+    }
+    return window;
+}
+
+std::unique_ptr<SdlWindow> SdlBackend::createDesktopWindow(const WindowOptions& options, int x,
+                                                           int y) {
     if ((options.style & kStyleTranslucent) != 0) {
-        if (std::unique_ptr<Window> window = createTranslucentWindow(options, x, y)) {
+        if (std::unique_ptr<SdlWindow> window = createTranslucentWindow(options, x, y)) {
             return window;
         }
     }
@@ -380,8 +436,8 @@ SDL_Window* SdlBackend::popupParentFor(const SdlWindow* popup) {
     return nullptr;
 }
 
-std::unique_ptr<Window> SdlBackend::createTranslucentWindow(const WindowOptions& options, int x,
-                                                            int y) {
+std::unique_ptr<SdlWindow> SdlBackend::createTranslucentWindow(const WindowOptions& options, int x,
+                                                               int y) {
     const char* driver = SDL_GetCurrentVideoDriver();
     const uint32_t flags = toSdlFlags(options.style);
     if (driver != nullptr && std::strcmp(driver, "wayland") == 0) {

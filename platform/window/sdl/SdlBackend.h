@@ -11,6 +11,7 @@
 
 #include "platform/window/BackendBase.h"
 #include "platform/window/WindowTypes.h"
+#include "platform/window/sdl/SdlWindow.h"
 
 namespace platform::window {
 
@@ -66,7 +67,9 @@ private:
     WindowId keyTarget(WindowId focused);
     // A window whose picture's alpha is kept (per pixel or as a shape); null when the display
     // offers neither, and the caller makes an ordinary one.
-    std::unique_ptr<Window> createTranslucentWindow(const WindowOptions& options, int x, int y);
+    std::unique_ptr<SdlWindow> createTranslucentWindow(const WindowOptions& options, int x, int y);
+    // An ordinary desktop window (translucent where asked and possible) at x,y.
+    std::unique_ptr<SdlWindow> createDesktopWindow(const WindowOptions& options, int x, int y);
     // Menus and tooltips on Wayland (see WaylandShell); null when the compositor cannot map
     // them, and the caller makes an ordinary window.
     std::unique_ptr<Window> createWaylandPopup(const WindowOptions& options);

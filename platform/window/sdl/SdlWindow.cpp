@@ -128,6 +128,20 @@ void SdlWindow::raise() {
     SDL_RaiseWindow(m_window);
 }
 
+void SdlWindow::takeFocus() {
+    if (m_popup) {
+        return;  // a Wayland popup receives its parent's keys (see SdlBackend::keyTarget)
+    }
+    raise();
+    // Raising asks the window manager to activate the window; the focus is also set directly,
+    // for window managers that refuse activation to a program (focus-stealing prevention) and
+    // for a display without one. Only X11 lets a program set the focus itself.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr && std::strcmp(driver, "x11") == 0 && isVisible()) {
+        SDL_SetWindowInputFocus(m_window);
+    }
+}
+
 void SdlWindow::minimize() {
     SDL_MinimizeWindow(m_window);
 }

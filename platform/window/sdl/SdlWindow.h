@@ -27,6 +27,7 @@ public:
     void hide() override;
     bool isVisible() const override;
     void raise() override;
+    void takeFocus() override;
     void minimize() override;
     bool isMinimized() const override;
     void setTitle(const std::string& title) override;
