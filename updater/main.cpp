@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "a11y/AccessibilityBridge.h"
 #include "auralis/Version.h"
 #include "base/Log.h"
 #include "platform/window/Backend.h"
@@ -80,6 +81,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     updater::SGUIMain app(*backend);
+    // On the desktop's accessibility bus when it has one; nothing runs otherwise.
+    const auto accessibility =
+        a11y::AccessibilityBridge::Start(app.GetDispatcher(), "AuralisManagerUpdateClient");
     if (app.InitInstance() == 0) {
         app.ExitInstance();
         return 2;
