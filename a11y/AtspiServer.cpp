@@ -108,6 +108,16 @@ AccessibleNode AtspiServer::NodeOf(uint32_t id) {
 }
 
 void AtspiServer::Embed() {
+    // Clients ask the cache first; an empty one makes them ask each object, which always
+    // answers from the newest snapshot.
+    m_cache = sdbus::createObject(m_connection, "/org/a11y/atspi/cache");
+    using CacheItem =
+        sdbus::Struct<Reference, Reference, Reference, int32_t, int32_t, std::vector<std::string>,
+                      std::string, uint32_t, std::string, std::vector<uint32_t>>;
+    m_cache->registerMethod("GetItems").onInterface("org.a11y.atspi.Cache").implementedAs([] {
+        return std::vector<CacheItem>{};
+    });
+    m_cache->finishRegistration();
     auto registry = sdbus::createProxy(m_connection, "org.a11y.atspi.Registry", kRootPath);
     registry->callMethodAsync("Embed")
         .onInterface("org.a11y.atspi.Socket")

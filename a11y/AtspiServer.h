@@ -57,6 +57,7 @@ private:
     SnapshotPtr m_snapshot;  // what the exported objects show
     std::map<uint32_t, std::unique_ptr<Exported>> m_objects;
     std::unique_ptr<sdbus::IProxy> m_registry;
+    std::unique_ptr<sdbus::IObject> m_cache;
     int32_t m_applicationId = 0;
 };
 

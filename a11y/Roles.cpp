@@ -43,11 +43,12 @@ struct StateEntry {
 };
 
 constexpr StateEntry kStates[] = {
-    {state::kActive, "active"},     {state::kChecked, "checked"},
-    {state::kEnabled, "enabled"},   {state::kFocusable, "focusable"},
-    {state::kFocused, "focused"},   {state::kModal, "modal"},
-    {state::kSelected, "selected"}, {state::kSensitive, "sensitive"},
-    {state::kShowing, "showing"},   {state::kVisible, "visible"},
+    {state::kActive, "active"},       {state::kChecked, "checked"},
+    {state::kEnabled, "enabled"},     {state::kFocusable, "focusable"},
+    {state::kFocused, "focused"},     {state::kModal, "modal"},
+    {state::kPressed, "pressed"},     {state::kSelected, "selected"},
+    {state::kSensitive, "sensitive"}, {state::kShowing, "showing"},
+    {state::kVisible, "visible"},
 };
 
 }  // namespace

@@ -11,6 +11,7 @@ constexpr int kFocusable = 11;
 constexpr int kFocused = 12;
 constexpr int kModal = 16;
 constexpr int kMultiLine = 17;
+constexpr int kPressed = 20;
 constexpr int kSelectable = 22;
 constexpr int kSelected = 23;
 constexpr int kSensitive = 24;

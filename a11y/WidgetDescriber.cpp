@@ -67,6 +67,23 @@ bool HoldsMessage(SWindowBase* widget) {
     return false;
 }
 
+// The caption a dialog's own title bar shows, empty when it has none.
+std::string DialogCaption(SWindowBase* widget) {
+    if (widget == nullptr) {
+        return {};
+    }
+    if (auto* label = dynamic_cast<SLabel*>(widget);
+        label != nullptr && label->GetName() == "DialogTitle") {
+        return label->GetText();
+    }
+    for (SWindowBase* child : widget->GetChildren()) {
+        if (std::string caption = DialogCaption(child); !caption.empty()) {
+            return caption;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 void WidgetDescriber::Describe(SWindowBase& widget, AccessibleNode& node) {
@@ -92,7 +109,12 @@ void WidgetDescriber::Describe(SWindowBase& widget, AccessibleNode& node) {
 void WidgetDescriber::DescribeStates(SWindowBase& widget, AccessibleNode& node) {
     Set(node, state::kVisible);
     Set(node, state::kShowing);
-    const bool enabled = widget.GetEnabled() != 0;
+    // Pictures, texts and panels are disabled only to let the pointer through to what lies
+    // behind them; to a reader they are as usable as anything else.
+    const bool passive = dynamic_cast<SButton*>(&widget) == nullptr &&
+                         dynamic_cast<SMenuItem*>(&widget) == nullptr &&
+                         dynamic_cast<SHyperlinkButton*>(&widget) == nullptr;
+    const bool enabled = passive || widget.GetEnabled() != 0;
     Set(node, state::kEnabled, enabled);
     Set(node, state::kSensitive, enabled);
     if (widget.IsFocusable() != 0) {
@@ -140,10 +162,14 @@ bool WidgetDescriber::DescribeButton(SWindowBase& widget, AccessibleNode& node) 
     if (node.name.empty()) {
         node.name = caption;
     }
-    if (dynamic_cast<SCheckButton*>(&widget) != nullptr || button->GetType() == SButton::kToggle) {
+    if (dynamic_cast<SCheckButton*>(&widget) != nullptr) {
         node.role = role::kCheckBox;
         Set(node, state::kCheckable);
         Set(node, state::kChecked, button->GetChecked() != 0);
+    } else if (button->GetType() == SButton::kToggle) {
+        // A button that stays down while what it opened is open (the window menu).
+        node.role = role::kPushButton;
+        Set(node, state::kPressed, button->GetChecked() != 0);
     } else {
         node.role =
             dynamic_cast<SLinkButton*>(&widget) != nullptr ? role::kLink : role::kPushButton;
@@ -240,6 +266,9 @@ void WidgetDescriber::DescribeFrame(SWindowFrame& frame, AccessibleNode& node) {
     } else if (dynamic_cast<SDialogFrame*>(&frame) != nullptr) {
         node.role = HoldsMessage(root) ? role::kAlert : role::kDialog;
         node.className = "SDialogFrame";
+        if (std::string caption = DialogCaption(root); !caption.empty()) {
+            node.name = std::move(caption);
+        }
     } else {
         node.role = role::kFrame;
         node.className = "SWindowFrame";
