@@ -11,6 +11,7 @@
 #include <sdbus-c++/sdbus-c++.h>
 
 #include "a11y/AtspiServer.h"
+#include "a11y/States.h"
 #include "base/Log.h"
 #include "ui/SDispatcher.h"
 #include "ui/SInvokeArgument.h"
@@ -194,7 +195,9 @@ SnapshotPtr AccessibilityBridge::Fresh() {
 bool AccessibilityBridge::RequestAction(uint32_t id, int index) {
     const SnapshotPtr tree = Fresh();
     const AccessibleNode* node = tree->Find(id);
-    if (node == nullptr || index < 0 || index >= static_cast<int>(node->actions.size())) {
+    // What a user could not press now (disabled, or under a modal dialog) is refused.
+    if (node == nullptr || index < 0 || index >= static_cast<int>(node->actions.size()) ||
+        !node->HasState(state::kSensitive)) {
         return false;
     }
     m_dispatcher.Post(this, std::make_unique<NodeRequest>(kAction, id, index));

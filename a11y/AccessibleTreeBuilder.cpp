@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "a11y/Roles.h"
+#include "a11y/States.h"
 #include "a11y/WidgetDescriber.h"
 #include "platform/window/Keys.h"
 #include "services/SLocale.h"
@@ -107,6 +108,10 @@ uint32_t AccessibleTreeBuilder::AddWidget(SWindowBase& widget, uint32_t parent, 
     node.parent = parent;
     node.window = window;
     WidgetDescriber::Describe(widget, node);
+    // A window that a modal dialog disabled takes no input: nothing in it can be used now.
+    if (!node.actions.empty() && !snapshot.nodes[window].HasState(state::kEnabled)) {
+        node.states &= ~((uint64_t{1} << state::kEnabled) | (uint64_t{1} << state::kSensitive));
+    }
     node.inWindow = ToExtents(widget.GetRect(SWindowBase::kRectInFrame, 0));
     node.onScreen = Shifted(node.inWindow, windowOnScreen);
     m_targets[id] = Target{nullptr, &widget, -1};
@@ -144,27 +149,29 @@ void AccessibleTreeBuilder::AddRows(SWindowBase& widget, AccessibleNode& node,
     }
 }
 
-bool AccessibleTreeBuilder::IsLive(const Target& target) const {
-    // A target is only touched while the current windows still hold it: a fresh Build
-    // precedes every action, so a widget destroyed since is not in m_targets any more.
-    return target.frame != nullptr || target.widget != nullptr;
+bool AccessibleTreeBuilder::InEnabledWindow(const Target& target) {
+    // A user cannot press anything in a window that a modal dialog disabled; neither can a
+    // client of the bus.
+    SWindowAgent* agent = target.widget != nullptr ? target.widget->GetAgent() : nullptr;
+    SWindowFrame* frame = agent != nullptr ? agent->GetFrame() : nullptr;
+    return frame != nullptr && frame->GetWindow() != nullptr && frame->GetWindow()->isEnabled();
 }
 
 bool AccessibleTreeBuilder::DoAction(uint32_t id, int index) {
     Build();
     const auto it = m_targets.find(id);
-    if (it == m_targets.end() || index != 0 || !IsLive(it->second)) {
+    if (it == m_targets.end() || index != 0) {
         return false;
     }
     const Target target = it->second;
     namespace keys = platform::window::keys;
-    if (target.row >= 0) {
+    if (target.row >= 0 && InEnabledWindow(target)) {
         auto* table = static_cast<STTableView*>(target.widget);
         table->SetSelectedRow(target.row);
         table->KeyDown(keys::kReturn, 0);
         return true;
     }
-    if (target.widget == nullptr || target.widget->GetEnabled() == 0) {
+    if (target.widget == nullptr || target.widget->GetEnabled() == 0 || !InEnabledWindow(target)) {
         return false;
     }
     if (auto* item = dynamic_cast<SMenuItem*>(target.widget)) {

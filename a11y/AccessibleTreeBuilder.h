@@ -43,7 +43,7 @@ private:
                        const Extents& windowOnScreen, AccessibleSnapshot& snapshot);
     void AddRows(SWindowBase& table, AccessibleNode& node, const Extents& windowOnScreen,
                  AccessibleSnapshot& snapshot);
-    bool IsLive(const Target& target) const;
+    static bool InEnabledWindow(const Target& target);
 
     SDispatcher& m_dispatcher;
     std::string m_applicationName;

@@ -88,13 +88,15 @@ std::vector<AccessibleEvent> DiffSnapshots(const AccessibleSnapshot& before,
     std::vector<AccessibleEvent> events;
     std::vector<AccessibleEvent> focus;
     for (const auto& [id, node] : after.nodes) {
-        const AccessibleNode* old = before.Find(id);
-        if (old == nullptr && IsWindow(node)) {
+        if (before.Find(id) == nullptr && IsWindow(node)) {
             events.push_back(Make(id, "Window", "Create"));
             if (node.HasState(state::kActive)) {
                 events.push_back(Make(id, "Window", "Activate"));
             }
         }
+    }
+    for (const auto& [id, node] : after.nodes) {
+        const AccessibleNode* old = before.Find(id);
         ChildrenAdded(before, node, events);
         if (old != nullptr) {
             Changes(*old, node, events);

@@ -67,8 +67,17 @@ bool TextSegments::IsBreakBefore(int offset, Unit unit) const {
             return true;
         case Unit::Word:
             return IsSpace(before) && !IsSpace(here) && here != '\n';
-        case Unit::Sentence:
-            return (EndsSentence(before) || before == '\n') && !IsSpace(here);
+        case Unit::Sentence: {
+            // After the closing mark and the spaces that follow it.
+            if (IsSpace(here) || here == '\n') {
+                return false;
+            }
+            int mark = offset - 1;
+            while (mark > 0 && IsSpace(Code(mark))) {
+                --mark;
+            }
+            return EndsSentence(Code(mark)) || Code(mark) == '\n';
+        }
         case Unit::Line:
         case Unit::Paragraph:
             return before == '\n';

@@ -98,6 +98,11 @@ void WidgetDescriber::Describe(SWindowBase& widget, AccessibleNode& node) {
         if (const uint32_t role = RoleFromName(asked); role != 0) {
             node.role = role;
         }
+        // A widget that draws its own text and asks to be read as a label reads that text.
+        if (node.role == role::kLabel && !node.hasText) {
+            node.hasText = true;
+            node.text = node.name;
+        }
     }
     if (widget.GetAccessibleLevel() >= 0 && !node.hasValue) {
         node.hasValue = true;

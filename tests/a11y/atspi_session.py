@@ -60,6 +60,13 @@ def application(name, timeout=10.0):
     return wait_for("application " + name + " on the desktop", find, timeout)
 
 
+def window_of(acc):
+    """The window (a child of the application) that holds acc."""
+    while acc.parent is not None and role_name(acc.parent) != "application":
+        acc = acc.parent
+    return acc
+
+
 def find(root, role=None, name=None, ident=None):
     for acc in walk(root):
         if role is not None and role_name(acc) != role:
