@@ -26,7 +26,7 @@ using Clock = std::chrono::steady_clock;
 // waits at most, and how often the tree is compared for events while the bridge runs.
 constexpr auto kFreshEnough = std::chrono::milliseconds(60);
 constexpr auto kWaitForUi = std::chrono::milliseconds(250);
-constexpr int kEventPollMs = 150;
+constexpr int kEventPollMs = 100;
 
 enum InvokeId : int32_t { kSnapshot = 1, kAction = 2, kFocus = 3 };
 

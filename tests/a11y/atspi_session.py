@@ -84,8 +84,11 @@ def wait_find(root, role=None, name=None, ident=None, timeout=10.0):
     return wait_for(what, lambda: find(root, role, name, ident), timeout)
 
 
-def press(acc):
-    """Performs the accessible's first action (click, jump)."""
+def press(acc, timeout=5.0):
+    """Performs the accessible's first action (click, jump) once it can be used: a window
+    under a modal dialog becomes usable again only when the dialog has gone."""
+    wait_for("%s %r to be usable" % (role_name(acc), acc.name),
+             lambda: "sensitive" in states(acc), timeout)
     action = acc.queryAction()
     if action.nActions < 1:
         raise AssertionError("%s %r has no action" % (role_name(acc), acc.name))
