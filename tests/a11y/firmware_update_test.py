@@ -1,6 +1,6 @@
 """A whole firmware update of a connected pair, driven only through accessible actions (no
 coordinates), with what a screen reader would announce checked in order: the check, the copy to
-the earbuds and its progress, the result dialog with its message, and the new version.
+the earbuds, the result dialog with its message, and the new version.
 
 usage (inside run-under-session.sh): firmware_update_test.py BIN_DIR"""
 
@@ -62,8 +62,9 @@ def main(bin_dir):
         events.pump(0.5)
         spoken = announcements(events)
         expected = ["window: Earbud software update",  # the check
+                    # Progress the sim makes within one comparison of the trees (100 ms) is
+                    # not told step by step, so only the phases are certain here.
                     "Copying the update to your earbuds…",
-                    "100%",
                     "window: " + result.name]
         assert in_order(spoken, expected), "announced: %r" % spoken
         events.close()
