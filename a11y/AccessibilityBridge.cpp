@@ -4,6 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <utility>
@@ -22,11 +23,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How old a snapshot may be before a client's question waits for a new one, how long it
-// waits at most, and how often the tree is compared for events while the bridge runs.
+// How old a snapshot may be before a client's question waits for a new one, and how long it
+// waits at most.
 constexpr auto kFreshEnough = std::chrono::milliseconds(60);
 constexpr auto kWaitForUi = std::chrono::milliseconds(250);
-constexpr int kEventPollMs = 100;
+// How often the tree is compared for events while someone listens: every 100 ms for 3 s after
+// a change, then once a second.
+constexpr std::chrono::milliseconds kBusyPoll(100);
+constexpr std::chrono::milliseconds kRestingPoll(1000);
+constexpr std::chrono::seconds kBusyFor(3);
 
 enum InvokeId : int32_t { kSnapshot = 1, kAction = 2, kFocus = 3 };
 
@@ -51,9 +56,12 @@ std::string AccessibilityBusAddress() {
     return address;
 }
 
-int PollTimeoutMs(uint64_t deadlineUsec) {
+// The wait for the bus or a wake-up: until the bus's own deadline, and while someone listens
+// no longer than the shortest comparison interval; without a listener, indefinitely.
+int PollTimeoutMs(uint64_t deadlineUsec, bool listened) {
+    const int cap = listened ? static_cast<int>(kBusyPoll.count()) : -1;
     if (deadlineUsec == UINT64_MAX) {
-        return kEventPollMs;
+        return cap;
     }
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -63,7 +71,10 @@ int PollTimeoutMs(uint64_t deadlineUsec) {
         return 0;
     }
     const uint64_t waitMs = (deadlineUsec - nowUsec + 999) / 1000;
-    return waitMs < static_cast<uint64_t>(kEventPollMs) ? static_cast<int>(waitMs) : kEventPollMs;
+    if (cap >= 0 && waitMs >= static_cast<uint64_t>(cap)) {
+        return cap;
+    }
+    return static_cast<int>(std::min<uint64_t>(waitMs, 60000));
 }
 
 }  // namespace
@@ -126,10 +137,11 @@ void AccessibilityBridge::Serve(sdbus::IConnection& connection) {
     _Log(LOG_INFO, "a11y", __LINE__, "On the accessibility bus as %s",
          connection.getUniqueName().c_str());
     auto lastPoll = Clock::now();
+    auto lastChange = Clock::now();
     while (!m_stop) {
         const sdbus::IConnection::PollData data = connection.getEventLoopPollData();
         pollfd fds[2] = {{data.fd, data.events, 0}, {m_wakeFd, POLLIN, 0}};
-        poll(fds, 2, PollTimeoutMs(data.timeout_usec));
+        poll(fds, 2, PollTimeoutMs(data.timeout_usec, server.HasListeners()));
         uint64_t drained = 0;
         while (read(m_wakeFd, &drained, sizeof drained) > 0) {
         }
@@ -138,12 +150,17 @@ void AccessibilityBridge::Serve(sdbus::IConnection& connection) {
                 server.Apply(pending);
             }
         }
-        if (Clock::now() - lastPoll >= std::chrono::milliseconds(kEventPollMs)) {
+        // Changes are looked for only while someone listens: often while the screen changes,
+        // rarely while it rests.
+        const auto interval = Clock::now() - lastChange < kBusyFor ? kBusyPoll : kRestingPoll;
+        if (server.HasListeners() && Clock::now() - lastPoll >= interval) {
             lastPoll = Clock::now();
             RequestSnapshot();
         }
         if (SnapshotPtr pending = TakePending()) {
-            server.Apply(pending);
+            if (server.Apply(pending) != 0) {
+                lastChange = Clock::now();
+            }
         }
     }
 }

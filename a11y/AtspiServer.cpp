@@ -108,6 +108,7 @@ AccessibleNode AtspiServer::NodeOf(uint32_t id) {
 }
 
 void AtspiServer::Embed() {
+    WatchListeners();
     // Clients ask the cache first; an empty one makes them ask each object, which always
     // answers from the newest snapshot.
     m_cache = sdbus::createObject(m_connection, "/org/a11y/atspi/cache");
@@ -139,7 +140,7 @@ unsigned AtspiServer::InterfaceMask(const AccessibleNode& node) {
            (node.hasValue ? kBitValue : 0u);
 }
 
-void AtspiServer::Apply(const SnapshotPtr& snapshot) {
+std::size_t AtspiServer::Apply(const SnapshotPtr& snapshot) {
     const SnapshotPtr before = m_snapshot;
     m_snapshot = snapshot;
     for (const auto& [id, node] : snapshot->nodes) {
@@ -149,12 +150,43 @@ void AtspiServer::Apply(const SnapshotPtr& snapshot) {
             Export(node);
         }
     }
-    for (const AccessibleEvent& event : DiffSnapshots(*before, *snapshot)) {
+    const std::vector<AccessibleEvent> events = DiffSnapshots(*before, *snapshot);
+    for (const AccessibleEvent& event : events) {
         Emit(event);
     }
     for (auto it = m_objects.begin(); it != m_objects.end();) {
         it = snapshot->Find(it->first) == nullptr ? m_objects.erase(it) : std::next(it);
     }
+    return events.size();
+}
+
+void AtspiServer::WatchListeners() {
+    // The registry knows who listens to which events; while nobody does, the bridge need not
+    // look for changes at all.
+    using Listener = sdbus::Struct<std::string, std::string>;
+    m_registryEvents =
+        sdbus::createProxy(m_connection, "org.a11y.atspi.Registry", "/org/a11y/atspi/registry");
+    m_registryEvents->uponSignal("EventListenerRegistered")
+        .onInterface("org.a11y.atspi.Registry")
+        .call([this](const std::string& client, const std::string& event) {
+            m_listeners.emplace(client, event);
+        });
+    m_registryEvents->uponSignal("EventListenerDeregistered")
+        .onInterface("org.a11y.atspi.Registry")
+        .call([this](const std::string& client, const std::string& event) {
+            m_listeners.erase({client, event});
+        });
+    m_registryEvents->finishRegistration();
+    m_registryEvents->callMethodAsync("GetRegisteredEvents")
+        .onInterface("org.a11y.atspi.Registry")
+        .uponReplyInvoke([this](const sdbus::Error* error, const std::vector<Listener>& listeners) {
+            if (error != nullptr) {
+                return;
+            }
+            for (const Listener& listener : listeners) {
+                m_listeners.emplace(std::get<0>(listener), std::get<1>(listener));
+            }
+        });
 }
 
 void AtspiServer::Export(const AccessibleNode& node) {

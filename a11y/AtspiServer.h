@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,11 @@ public:
 
     // Embeds the application root in the registry (the answer arrives later on the loop).
     void Embed();
-    // Makes the exported objects match the snapshot and raises the events of the change.
-    void Apply(const SnapshotPtr& snapshot);
+    // Makes the exported objects match the snapshot and raises the events of the change;
+    // returns how many events that were.
+    std::size_t Apply(const SnapshotPtr& snapshot);
+    // Whether any client of the registry listens to events (a screen reader runs).
+    bool HasListeners() const { return !m_listeners.empty(); }
 
     using Reference = sdbus::Struct<std::string, sdbus::ObjectPath>;
     static std::string PathOf(uint32_t id);
@@ -48,6 +52,7 @@ private:
     void RegisterValue(sdbus::IObject& object, uint32_t id);
     void RegisterApplication(sdbus::IObject& object);
     void Emit(const AccessibleEvent& event);
+    void WatchListeners();
     static unsigned InterfaceMask(const AccessibleNode& node);
 
     sdbus::IConnection& m_connection;
@@ -58,6 +63,8 @@ private:
     std::map<uint32_t, std::unique_ptr<Exported>> m_objects;
     std::unique_ptr<sdbus::IProxy> m_registry;
     std::unique_ptr<sdbus::IObject> m_cache;
+    std::unique_ptr<sdbus::IProxy> m_registryEvents;
+    std::set<std::pair<std::string, std::string>> m_listeners;  // (client, event kind)
     int32_t m_applicationId = 0;
 };
 

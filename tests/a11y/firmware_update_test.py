@@ -56,6 +56,7 @@ def main(bin_dir):
         message = " ".join(s.text_of(label) for label in s.walk(result)
                            if s.role_name(label) == "label")
         assert "The update is complete." in message, message
+        result_name = result.name
         s.press(s.find(result, "push button", "OK"))
         # The earbuds restart and reconnect: the home screen is shown anew.
         s.wait_find(app, "label", "Current software version: 2.2.0", timeout=30)
@@ -65,7 +66,7 @@ def main(bin_dir):
                     # Progress the sim makes within one comparison of the trees (100 ms) is
                     # not told step by step, so only the phases are certain here.
                     "Copying the update to your earbuds…",
-                    "window: " + result.name]
+                    "window: " + result_name]
         assert in_order(spoken, expected), "announced: %r" % spoken
         events.close()
     except Exception:
