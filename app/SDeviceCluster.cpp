@@ -277,7 +277,9 @@ void SDeviceCluster::ApplySecondGeneration(const DeviceStatus& status) {
     if (leftDim) {
         SetNotInEar(m_staticImgBatteryL, m_lbBatteryL, "MSG_A11yLeftNotInEar");
     } else {
-        SetBattery(m_staticImgBatteryL, m_lbBatteryL, levelLeft, "MSG_A11yLeftEarbud");
+        // One level shown for both buds is read as theirs.
+        SetBattery(m_staticImgBatteryL, m_lbBatteryL, levelLeft,
+                   merged != 0 ? "MSG_A11yBothEarbuds" : "MSG_A11yLeftEarbud");
     }
     if (rightDim) {
         SetNotInEar(m_staticImgBatteryR, m_lbBatteryR, "MSG_A11yRightNotInEar");
