@@ -1,5 +1,5 @@
 """Walks the main program's screens and dialogs on the accessibility bus as a screen reader
-would, in German: the welcome screen, the pairing list, the home screen of a connected pair,
+would, in German: the welcome screen, the update offer (and Tab through it), the pairing list, the home screen of a connected pair,
 the window menu, the about dialog and the firmware check. Every widget a user can act on must
 have a role, a name in the active language and an action; pictures that carry information
 must be named; parent and child links must agree both ways.
@@ -7,6 +7,7 @@ must be named; parent and child links must agree both ways.
 usage (inside run-under-session.sh): accessible_tree_test.py BIN_DIR"""
 
 import os
+import subprocess
 import sys
 import tempfile
 import time
@@ -78,6 +79,22 @@ def main(bin_dir):
         expect("sensitive" not in s.states(connect), "connect usable under a modal dialog")
         expect(not connect.queryAction().doAction(0), "connect pressed under a modal dialog")
         check_subtree(app)
+
+        # Tab moves the keyboard focus through the offer, and the accessible focus follows it,
+        # announced as it goes.
+        events = s.EventLog()
+        focused = []
+        for _ in range(2):
+            subprocess.run(["xdotool", "key", "Tab"], check=True)
+            focused.append(s.wait_for("the focus to move", lambda: next(
+                (s.accessible_id(a) for a in s.walk(offer) if "focused" in s.states(a) and
+                 s.accessible_id(a) not in focused), None)))
+        events.pump(0.3)
+        expect(focused == ["CloseButton", "ReCheck"], "focus went %r" % focused)
+        gains = [source for kind, source, gained, _ in events.events
+                 if kind == "object:state-changed:focused" and gained]
+        expect(gains[-2:] == ["Schließen", "Nicht mehr erinnern"], "focus told %r" % gains)
+        events.close()
         s.press(s.find(offer, "push button", "Abbrechen"))
         s.wait_for("the offer to close", lambda: offer not in s.children(app))
 
