@@ -95,7 +95,20 @@ def main(bin_dir):
                  if kind == "object:state-changed:focused" and gained]
         expect(gains[-2:] == ["Schließen", "Nicht mehr erinnern"], "focus told %r" % gains)
         events.close()
-        s.press(s.find(offer, "push button", "Abbrechen"))
+
+        # Grab focus puts the keyboard focus where a client asks; the point inside a button
+        # finds that button, on the screen and in the window alike.
+        cancel = s.find(offer, "push button", "Abbrechen")
+        cancel.queryComponent().grabFocus()
+        s.wait_for("focus on Abbrechen", lambda: "focused" in s.states(cancel))
+        for coords in (s.pyatspi.DESKTOP_COORDS, s.pyatspi.WINDOW_COORDS):
+            box = cancel.queryComponent().getExtents(coords)
+            x, y = box.x + box.width // 2, box.y + box.height // 2
+            expect(cancel.queryComponent().contains(x, y, coords), "contains %r" % (box,))
+            hit = offer.queryComponent().getAccessibleAtPoint(x, y, coords)
+            expect(hit == cancel, "at %d,%d (%d): %s" % (x, y, coords,
+                                                          describe(hit) if hit else None))
+        s.press(cancel)
         s.wait_for("the offer to close", lambda: offer not in s.children(app))
 
         # The pairing list, reached as a user would.
