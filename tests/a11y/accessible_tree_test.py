@@ -82,6 +82,11 @@ def main(bin_dir):
 
         # Tab moves the keyboard focus through the offer, and the accessible focus follows it,
         # announced as it goes.
+        # Without a window manager a new window need not get the keyboard: give it to the
+        # offer's window (its native title is the toolkit's), as a window manager would.
+        subprocess.run(["xdotool", "search", "--sync", "--name", "^Modal Dialog$",
+                        "windowfocus"], check=True, timeout=10)
+        s.wait_for("the offer to have the keyboard", lambda: "active" in s.states(offer))
         events = s.EventLog()
         focused = []
         for _ in range(2):

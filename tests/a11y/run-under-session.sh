@@ -2,7 +2,13 @@
 # Runs a command on a private X display (Xvfb) inside a private D-Bus session, where the
 # accessibility bus and registry start on first use, with a private home and runtime folder.
 # usage: run-under-session.sh COMMAND [ARG...]
+# Exits 77 (a skip to ctest) when Xvfb, dbus-run-session or pyatspi is missing.
 set -eu
+for tool in Xvfb dbus-run-session; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is missing" >&2; exit 77; }
+done
+/usr/bin/python3 -c 'import pyatspi' 2>/dev/null ||
+    { echo "skipped: python3-pyatspi is missing" >&2; exit 77; }
 scratch=$(mktemp -d)
 trap 'kill "$xvfb" 2>/dev/null || true; rm -rf "$scratch"' EXIT INT TERM
 mkdir -p "$scratch/home" "$scratch/run"
