@@ -101,6 +101,9 @@ void SCheckFWVersionPopup::OnPaint(SDC& dc) {
     dc.FillRect(area, SPalette::kSurface);
     const SRect body(area.left + kBodySide, kBodyTop, area.right - kBodySide,
                      kBodyTop + kBodyHeight);
+    // What is drawn is what a screen reader reads.
+    SetAccessibleName(m_bodyText);
+    SetAccessibleRole("label");
     dc.DrawText(m_bodyText, body, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_END_ELLIPSIS,
                 kBodyFont, SPalette::kText);
 }

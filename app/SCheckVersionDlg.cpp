@@ -154,6 +154,9 @@ void SCheckVersionDlg::OnPaint(SDC& dc) {
     const SRect own = GetRect(kRectOwnLogical, 0);
     dc.FillRect(own, SPalette::kSurface);
     const double top = 8 + kLoadingSize + 6;
+    // What is drawn is what a screen reader reads.
+    SetAccessibleName(m_body);
+    SetAccessibleRole("label");
     dc.DrawText(m_body, SRect(kTextSide, top, own.right - kTextSide, top + 24),
                 DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX, kBodyFont,
                 SPalette::kText);

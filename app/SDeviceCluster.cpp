@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "services/SLocale.h"
 #include "ui/SDC.h"
 #include "ui/SImage.h"
 #include "ui/TextFlags.h"
@@ -195,6 +196,7 @@ void SDeviceCluster::OnCreate() {
     m_pnlSeparate.Create("_pnlSeparate", this, At(kSeparatorLeft, kSeparatorTop),
                          SSize(1, kSeparatorHeight), 0);
     m_pnlSeparate.SetBackgroundColor(kSeparator);
+    m_pnlSeparate.SetAccessibleRole("separator");
     // The case battery widgets carry the right battery's names, as they always have.
     m_staticImgCaseBattery.Create("_staticImgBatteryR", this, At(kCaseBatteryLeft, kBatteryTop),
                                   battery, 0);
@@ -203,6 +205,7 @@ void SDeviceCluster::OnCreate() {
         ConfigureBatteryLabel(*each);
     }
     m_staticImgEarBuds.SetImage(GetDevicePicture(kFirstGenerationPicture));
+    m_staticImgEarBuds.SetAccessibleName(AfxGetLocale()->GetString("MSG_A11yEarbuds"));
     m_built = true;
     ArrangeCluster();
 }
@@ -230,9 +233,22 @@ void SDeviceCluster::OnDeviceStatusChange(const DeviceStatus& status) {
     Invalidate();
 }
 
-void SDeviceCluster::SetBattery(SStaticImage& image, SLabel& label, int level) {
+void SDeviceCluster::SetBattery(SStaticImage& image, SLabel& label, int level,
+                                const char* nameKey) {
     label.SetText(PercentText(level));
     image.SetImage(GetBatteryPicture(BatteryPictureIndex(level)));
+    // Read out as "Left earbud, 64 %": the picture says which part, the level is its value.
+    const std::string number = std::to_string(level);
+    const std::string_view args[] = {number};
+    image.SetAccessibleName(SLocale::Format(AfxGetLocale()->GetString(nameKey), args));
+    image.SetAccessibleLevel(level);
+}
+
+void SDeviceCluster::SetNotInEar(SStaticImage& image, SLabel& label, const char* nameKey) {
+    label.SetText(std::string());
+    image.SetImage(GetBatteryPicture(kBatteryDisconnect));
+    image.SetAccessibleName(AfxGetLocale()->GetString(nameKey));
+    image.SetAccessibleLevel(-1);
 }
 
 void SDeviceCluster::ApplySecondGeneration(const DeviceStatus& status) {
@@ -252,7 +268,7 @@ void SDeviceCluster::ApplySecondGeneration(const DeviceStatus& status) {
         }
     }
 
-    SetBattery(m_staticImgCaseBattery, m_lbCaseBattery, status.batteryCase);
+    SetBattery(m_staticImgCaseBattery, m_lbCaseBattery, status.batteryCase, "MSG_A11yChargingCase");
 
     int levelLeft = status.batteryLeft;
     int levelRight = status.batteryRight;
@@ -262,16 +278,16 @@ void SDeviceCluster::ApplySecondGeneration(const DeviceStatus& status) {
         levelLeft = levelRight = std::min(levelLeft, levelRight);
     }
     if (leftDim) {
-        m_lbBatteryL.SetText(std::string());
-        m_staticImgBatteryL.SetImage(GetBatteryPicture(kBatteryDisconnect));
+        SetNotInEar(m_staticImgBatteryL, m_lbBatteryL, "MSG_A11yLeftNotInEar");
     } else {
-        SetBattery(m_staticImgBatteryL, m_lbBatteryL, levelLeft);
+        // One level shown for both buds is read as theirs.
+        SetBattery(m_staticImgBatteryL, m_lbBatteryL, levelLeft,
+                   merged != 0 ? "MSG_A11yBothEarbuds" : "MSG_A11yLeftEarbud");
     }
     if (rightDim) {
-        m_lbBatteryR.SetText(std::string());
-        m_staticImgBatteryR.SetImage(GetBatteryPicture(kBatteryDisconnect));
+        SetNotInEar(m_staticImgBatteryR, m_lbBatteryR, "MSG_A11yRightNotInEar");
     } else {
-        SetBattery(m_staticImgBatteryR, m_lbBatteryR, levelRight);
+        SetBattery(m_staticImgBatteryR, m_lbBatteryR, levelRight, "MSG_A11yRightEarbud");
     }
 
     const int caseHidden = (left != kPlacementInCase && right != kPlacementInCase) ? 1 : 0;
@@ -286,8 +302,8 @@ void SDeviceCluster::ApplySecondGeneration(const DeviceStatus& status) {
 void SDeviceCluster::ApplyOtherModel(const DeviceStatus& status) {
     m_staticImgEarBuds.SetImage(GetDevicePicture(kFirstGenerationPicture));
     m_staticImgEarBuds.SetSize(SSize(kFirstGenerationWidth, kFirstGenerationHeight));
-    SetBattery(m_staticImgBatteryL, m_lbBatteryL, status.batteryLeft);
-    SetBattery(m_staticImgBatteryR, m_lbBatteryR, status.batteryRight);
+    SetBattery(m_staticImgBatteryL, m_lbBatteryL, status.batteryLeft, "MSG_A11yLeftEarbud");
+    SetBattery(m_staticImgBatteryR, m_lbBatteryR, status.batteryRight, "MSG_A11yRightEarbud");
 }
 
 void SDeviceCluster::ArrangeCluster() {

@@ -90,7 +90,11 @@ private:
     void LoadPictures();
     void ApplySecondGeneration(const DeviceStatus& status);
     void ApplyOtherModel(const DeviceStatus& status);
-    void SetBattery(SStaticImage& image, SLabel& label, int level);
+    // A level beside its picture; nameKey names the picture for screen readers ("Left earbud, %1
+    // %").
+    void SetBattery(SStaticImage& image, SLabel& label, int level, const char* nameKey);
+    // The picture of a bud that is not worn: no level.
+    void SetNotInEar(SStaticImage& image, SLabel& label, const char* nameKey);
     bool IsSecondGenerationModel() const { return m_model == kModelSecond; }
     void ConfigureBatteryLabel(SLabel& label);
 

@@ -313,6 +313,8 @@ void SFirmwareUpdateView::SetViewState(int state) {
         m_availableLabel.SetText(AfxGetStrRes(state == kStateDownloading
                                                   ? "MSG_Kestrane_DownloadingSoftware"
                                                   : "MSG_Kestrane_CopyingingToEarbuds"));
+        // The bar is read out by the step it measures.
+        m_progressBar.SetAccessibleName(m_availableLabel.GetText());
         m_updateButton.SetVisible(0);
         m_progressPanel.SetVisible(1);
         m_progressBar.SetPos(0);

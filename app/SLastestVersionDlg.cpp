@@ -36,5 +36,8 @@ void SLastestVersionDlg::OnPaint(SDC& dc) {
                      SRect(kIconLeft, kIconTop, kIconLeft + kIconSize, kIconTop + kIconSize));
     }
     const SRect text(kIconLeft + kTextOffset, kIconTop + 5, own.right - kTextRight, own.bottom);
+    // What is drawn is what a screen reader reads.
+    SetAccessibleName(m_text);
+    SetAccessibleRole("label");
     dc.DrawText(m_text, text, DT_NOPREFIX, kFont, SPalette::kText);
 }

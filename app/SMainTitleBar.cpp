@@ -35,6 +35,7 @@ void SMainTitleBar::OnCreate() {
     m_logo.Create("Logo", this, SMargin(kLogoLeft, -1, -1, -1), logoSize);
     // The logo is part of the drag area, not a target of its own.
     m_logo.SetEnabled(0);
+    m_logo.SetAccessibleName(AfxGetLocale()->GetString("MNU_AuralisManager"));
 
     // Right to left: close, minimise, menu; each one button width further in.
     m_closeButton.SetImages("\\res\\Window\\window_close_nor.png");
@@ -51,6 +52,10 @@ void SMainTitleBar::OnCreate() {
     m_menuButton.SetType(SButton::kToggle);
     m_menuButton.Create("MenuButton", this, SMargin(-1, -1, 2 * kButtonSize, -1),
                         SSize(kButtonSize, kButtonSize));
+    // Icon-only buttons are named by what they do.
+    m_closeButton.SetAccessibleName(AfxGetLocale()->GetString("MNU_A11yClose"));
+    m_minButton.SetAccessibleName(AfxGetLocale()->GetString("MNU_A11yMinimize"));
+    m_menuButton.SetAccessibleName(AfxGetLocale()->GetString("MNU_A11yMenu"));
     BuildWindowMenu();
 }
 

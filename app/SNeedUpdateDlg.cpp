@@ -56,5 +56,8 @@ void SNeedUpdateDlg::OnPaint(SDC& dc) {
     if (needed.Height() < text.Height()) {
         text.top += (text.Height() - needed.Height()) / 2;
     }
+    // What is drawn is what a screen reader reads.
+    SetAccessibleName(m_text);
+    SetAccessibleRole("label");
     dc.DrawText(m_text, text, kTextFormat, kFont, SPalette::kText);
 }

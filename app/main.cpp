@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "a11y/AccessibilityBridge.h"
 #include "app/SGUIMain.h"
 #include "auralis/Version.h"
 #include "base/Log.h"
@@ -80,6 +81,9 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         SGUIMain app(*backend);
+        // On the desktop's accessibility bus when it has one; nothing runs otherwise.
+        const auto accessibility =
+            a11y::AccessibilityBridge::Start(app.GetDispatcher(), "AuralisManager");
         if (app.InitInstance() == 0) {
             // A second start the running copy answered ends quietly; a main window that could
             // not be made, or a hand-over that showed nothing, is an error.

@@ -30,6 +30,8 @@ packages=(
   libx11-dev
   # menus, tooltips and dialogs on Wayland are xdg popups the backend maps itself
   wayland-protocols libwayland-dev libwayland-bin
+  # the accessibility bus and registry, and the screen-reader side the accessibility tests drive
+  at-spi2-core python3-pyatspi
 )
 
 missing=()

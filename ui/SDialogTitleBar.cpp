@@ -1,5 +1,6 @@
 #include "ui/SDialogTitleBar.h"
 
+#include "services/SLocale.h"
 #include "ui/SPalette.h"
 
 void SDialogTitleBar::OnCreate() {
@@ -11,6 +12,7 @@ void SDialogTitleBar::OnCreate() {
     m_close.SetImages("\\res\\Window\\window_close_nor.png");
     m_close.SetHoverWash(SPalette::kHoverWash, 13);
     m_close.Create("CloseButton", this, SMargin(-1, 0, 4, -1), SSize(28, 28));
+    m_close.SetAccessibleName(AfxGetLocale()->GetString("MNU_A11yClose"));
 }
 
 int SDialogTitleBar::OnHitTestArea(const SMouseEventArgs&) {

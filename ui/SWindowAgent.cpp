@@ -420,6 +420,7 @@ void SWindowAgent::OnTimer(uint32_t id) {
 }
 
 void SWindowAgent::OnActivate(int state) {
+    m_active = state != 0;
     if (m_root == nullptr) {
         return;
     }

@@ -91,6 +91,8 @@ public:
     SWindowBase* GetCaptured() const { return m_captured; }
     void SetFocus(SWindowBase* widget);
     SWindowBase* GetFocus() const { return m_focus; }
+    // Whether the frame's window has the keyboard (the active window).
+    bool IsActive() const { return m_active; }
     // Whether the focus widget shows its focus ring: from the first key that moves the focus
     // (Tab, Shift+Tab, arrows) until the next mouse press, as desktop toolkits do.
     bool IsFocusRingShown() const { return m_focusRingShown; }
@@ -175,6 +177,7 @@ private:
     SWindowBase* m_hovered = nullptr;
     SWindowBase* m_focus = nullptr;
     bool m_focusRingShown = false;
+    bool m_active = false;
     SWindowBase* m_dropTargetWidget = nullptr;
     SPoint m_dragPoint{kNoDrag, kNoDrag};
     SWindowBase* m_pendingPaint = nullptr;

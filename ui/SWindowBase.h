@@ -174,6 +174,17 @@ public:
     SWindowAgent* GetAgent();
     virtual const char* GetClassName() const { return "SWindowBase"; }
 
+    // ---- what assistive technology reads
+    // A name for a widget whose meaning is not in a text of its own (a picture, an icon-only
+    // button), in the active language; a role name ("image", "label") where the class alone
+    // does not tell; a level (0-100, -1 none) for a picture that shows one.
+    void SetAccessibleName(const std::string& name) { m_accessibleName = name; }
+    const std::string& GetAccessibleName() const { return m_accessibleName; }
+    void SetAccessibleRole(const char* role) { m_accessibleRole = role; }
+    const char* GetAccessibleRole() const { return m_accessibleRole; }
+    void SetAccessibleLevel(int level) { m_accessibleLevel = level; }
+    int GetAccessibleLevel() const { return m_accessibleLevel; }
+
     // ---- services through the frame
     // Caller-chosen timer id on the frame's window. Returns the id, 0 on failure.
     uint32_t SetTimer(uint32_t id, uint32_t milliseconds);
@@ -287,4 +298,7 @@ protected:
     int m_focusable = 0;
     int m_created = 0;
     IDropTargetDelegate* m_dropTarget = nullptr;
+    std::string m_accessibleName;
+    const char* m_accessibleRole = nullptr;
+    int m_accessibleLevel = -1;
 };

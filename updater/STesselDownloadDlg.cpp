@@ -80,6 +80,9 @@ void STesselDownloadDlg::OnPaint(SDC& dc) {
     // Vertically centred: measured first, as word-wrapped text has no centring flag.
     const SSize size = SDC::MeasureText(m_text, kFont, kFormat, box.Width());
     const double top = box.top + std::max(0.0, (box.Height() - size.height) / 2);
+    // What is drawn is what a screen reader reads.
+    SetAccessibleName(m_text);
+    SetAccessibleRole("label");
     dc.DrawText(m_text, SRect(box.left, top, box.right, box.bottom), kFormat, kFont,
                 SPalette::kText);
 }

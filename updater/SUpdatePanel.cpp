@@ -133,6 +133,9 @@ void SUpdatePanel::OnPaint(SDC& dc) {
     const SRect own = GetRect(kRectOwnLogical, 0);
     dc.FillRect(own, kWhite);
     const std::string percent = std::to_string(m_percent.load()) + "%";
+    // A reader hears the bar by the file it downloads, and the version texts drawn below it.
+    m_progressBar.SetAccessibleName(GetFileLabel());
+    SetAccessibleName(m_versionLabel);
     dc.DrawText(GetFileLabel(), SRect(kSide, kLabelTop, own.right - kFileRightInset, kLabelBottom),
                 DT_SINGLELINE | DT_VCENTER | DT_WORD_ELLIPSIS | DT_NOPREFIX, kFileFont,
                 kTextColour);

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "a11y/AccessibilityBridge.h"
 #include "auralis/Version.h"
 #include "base/Log.h"
 #include "platform/window/Backend.h"
@@ -115,6 +116,9 @@ int main(int argc, char** argv) {
     }
     updater::SGUIMain app(*backend);
     HandleStopSignals(*backend, app);
+    // On the desktop's accessibility bus when it has one; nothing runs otherwise.
+    const auto accessibility =
+        a11y::AccessibilityBridge::Start(app.GetDispatcher(), "AuralisManagerUpdateClient");
     if (app.InitInstance() == 0) {
         app.ExitInstance();
         return 2;

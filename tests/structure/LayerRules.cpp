@@ -29,6 +29,7 @@ constexpr LayerPrefix kPrefixes[] = {
     {"link/", "link"},
     {"fota/FirmwareUpdateFlow.", "fota-flow"},
     {"ui/", "ui"},
+    {"a11y/", "a11y"},
     {"app/", "app"},
     {"updater/", "updater"},
     {"ctl/", "ctl"},
@@ -50,15 +51,16 @@ const LayerRule kRules[] = {
     {"link", {"fota", "services", "base", "platform", "seams"}},
     {"fota-flow", {"link", "fota", "services", "base", "platform", "seams"}},
     {"ui", {"services", "base", "platform", "seams"}},
-    {"app", {"ui", "fota-flow", "link", "fota", "services", "base", "platform", "seams"}},
-    {"updater", {"ui", "services", "base", "platform", "seams"}},
+    {"a11y", {"ui", "services", "base", "platform", "seams"}},
+    {"app", {"a11y", "ui", "fota-flow", "link", "fota", "services", "base", "platform", "seams"}},
+    {"updater", {"a11y", "ui", "services", "base", "platform", "seams"}},
     {"ctl", {"fota-flow", "link", "fota", "services", "base", "platform", "seams"}},
     {"sim", {"link", "fota", "services", "base", "platform", "seams"}},
     {"generated", {}},
 };
 
-constexpr std::string_view kLayeredFolders[] = {"platform", "base", "services", "fota", "link",
-                                                "ui",       "app",  "updater",  "ctl",  "sim"};
+constexpr std::string_view kLayeredFolders[] = {
+    "platform", "base", "services", "fota", "link", "ui", "a11y", "app", "updater", "ctl", "sim"};
 
 // The quoted header of an `#include "..."` line; empty for anything else.
 std::string_view quotedInclude(std::string_view line) {
