@@ -81,7 +81,7 @@ bool DesktopCompanion::KeepInTraySetting() {
 }
 
 void DesktopCompanion::SetKeepInTraySetting(bool on) {
-    SettingChild* section = AfxGetSetting()->GetSettingChild(kSettingSection);
+    SettingChild* section = AfxGetSetting()->AddSettingChild(kSettingSection);
     if (section == nullptr || !section->Update(kKeepInTrayKey, on ? "1" : "0")) {
         return;
     }
@@ -235,15 +235,22 @@ void DesktopCompanion::Refresh() {
         }
     }
     if (!show) {
-        m_session->hideTray();
+        std::lock_guard lock(m_mutex);
+        if (m_lastContent) {
+            m_lastContent.reset();
+            m_session->hideTray();
+        }
         return;
     }
     platform::desktop::TrayContent content =
         TrayPresenter::Build(pair, extras, KeepInTraySetting());
-    const auto [level, right] = LowestWornBud(pair);
-    (void)right;
-    content.icon = m_icons.Pixmaps(TrayIconSet::LevelStep(level));
-    m_session->showTray(content);
+    content.icon = m_icons.Pixmaps(TrayIconSet::LevelStep(LowestWornBud(pair).first));
+    // Most status reports change nothing the tray shows: the desktop thread is not woken then.
+    std::lock_guard lock(m_mutex);
+    if (m_lastContent != content) {
+        m_lastContent = content;
+        m_session->showTray(content);
+    }
 }
 
 void DesktopCompanion::Notify(const std::string& summary, const std::string& body) {

@@ -109,5 +109,6 @@ private:
     LowBatteryAlarm m_alarm;
     uint64_t m_alarmAddress = 0;
     bool m_restartExpected = false;  // the earbuds restart after a firmware update
+    std::optional<platform::desktop::TrayContent> m_lastContent;  // as last handed to the tray
     std::vector<std::pair<std::string, std::function<void()>>> m_extraActions;
 };
