@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "base/Log.h"
+#include "platform/Thread.h"
 #include "platform/desktop/dbus/DbusMenuObject.h"
 #include "platform/desktop/dbus/NotificationSender.h"
 #include "platform/desktop/dbus/SniTypes.h"
@@ -71,7 +72,10 @@ void DesktopSession::Impl::wish(const std::function<void()>& change) {
         if (!started) {
             started = true;
             wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-            thread = std::thread([this] { run(); });
+            thread = std::thread([this] {
+                setCurrentThreadName("desktop");
+                run();
+            });
         }
     }
     const uint64_t one = 1;
