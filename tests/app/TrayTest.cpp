@@ -186,7 +186,7 @@ protected:
             ++raised;
         };
         actions.quit = [this] { ++quits; };
-        actions.windowFocused = [] { return false; };
+        actions.windowFocused = [this] { return focused.load(); };
         actions.windowHidden = [this] { return !Window()->isVisible(); };
         Companion().Enable(std::move(actions));
     }
@@ -232,6 +232,7 @@ protected:
     std::unique_ptr<BluetoothHandle> link;
     std::atomic<int> raised{0};
     std::atomic<int> quits{0};
+    std::atomic<bool> focused{false};
 };
 
 // A connected second-generation pair: the item with its batteries; as the left bud runs down,
@@ -275,6 +276,27 @@ TEST_F(TrayProgramTest, SecondGenerationPairInTheTrayWithItsLowBatteryNotices) {
     EXPECT_TRUE(PumpUntil([&] { return raised.load() == 1 && Window()->isVisible(); }));
     server.clickDefault(server.notices()[1].id);
     EXPECT_TRUE(PumpUntil([&] { return raised.load() == 2; }));
+}
+
+// A firmware update that ends while the user looks elsewhere is announced, one watched on the
+// screen is not; the restart after a successful one is no lost pair.
+TEST_F(TrayProgramTest, FirmwareResultsInTheBackgroundAndTheRestartAfterwards) {
+    Start({{"address", kPlusText}, {"name", "Auralis+ (4F2A)"}, {"state", {{"wearing", 0x22}}}});
+    ConnectToHome();
+    ASSERT_TRUE(PumpUntil([&] { return Companion().TrayShown(); }));
+    focused = true;
+    Companion().OnFirmwareUpdateFinished(false);
+    focused = false;
+    Companion().OnFirmwareUpdateFinished(false);
+    Companion().OnFirmwareUpdateFinished(true);
+    ASSERT_TRUE(PumpUntil([&] { return server.notices().size() >= 2; }));
+    EXPECT_EQ(Summaries(), (std::vector<std::string>{"Update failed", "Earbud software update"}));
+
+    ASSERT_EQ(sim->ctl(std::string("SILENT ") + kPlusText + " ON"), "OK");
+    ASSERT_TRUE(PumpUntil([&] { return View().GetViewType() != SMainView::kViewHome; }));
+    PumpFor(300ms);
+    EXPECT_EQ(server.notices().size(), 2u);
+    EXPECT_TRUE(Companion().TrayShown());
 }
 
 // Closing with the setting on hides the window while the pair stays connected; losing the pair
