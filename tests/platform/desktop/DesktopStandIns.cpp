@@ -207,13 +207,19 @@ NotificationServerStandIn::NotificationServerStandIn(const std::string& busAddre
     const char* interface = "org.freedesktop.Notifications";
     m_object = sdbus::createObject(*m_connection, "/org/freedesktop/Notifications");
     m_object->registerMethod("Notify").onInterface(interface).implementedAs(
-        [this](const std::string& appName, uint32_t, const std::string& icon,
-               const std::string& summary, const std::string& body,
+        [this](sdbus::Result<uint32_t>&& result, const std::string& appName, uint32_t,
+               const std::string& icon, const std::string& summary, const std::string& body,
                const std::vector<std::string>& actions, const Properties&, int32_t) {
+            uint32_t id = 0;
+            {
+                std::lock_guard lock(m_mutex);
+                id = m_nextId++;
+            }
+            // Answered before the notice shows in notices(): a click a test makes on it then
+            // reaches the client after the id it belongs to.
+            result.returnResults(id);
             std::lock_guard lock(m_mutex);
-            const uint32_t id = m_nextId++;
             m_notices.push_back({id, appName, icon, summary, body, actions});
-            return id;
         });
     m_object->registerMethod("GetCapabilities").onInterface(interface).implementedAs([] {
         return std::vector<std::string>{"actions", "body"};
