@@ -211,10 +211,13 @@ protected:
     }
 
     bool TooltipReads(const std::string& text) {
-        return PumpUntil([&] {
-            return Companion().TrayShown() && Companion().Settle(1000) &&
-                   watcher.toolTip().text == text;
-        });
+        // Generous: each look is a round trip over the bus, slow under the sanitizers.
+        return PumpUntil(
+            [&] {
+                return Companion().TrayShown() && Companion().Settle(1000) &&
+                       watcher.toolTip().text == text;
+            },
+            20s);
     }
 
     std::vector<std::string> Summaries() {
