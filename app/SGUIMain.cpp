@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/Log.h"
+#include "link/BluetoothHandle.h"
 #include "services/EnvironVar.h"
 #include "services/SLocale.h"
 #include "services/SSetting.h"
@@ -53,7 +54,48 @@ int SGUIMain::InitInstance() {
     m_dispatcher.PaintDirtyAgents();
     _Log(LOG_INFO, "SGUIMain::InitInstance", __LINE__, "Main window shown");
     ListenForSecondStart();
+    EnableDesktopCompanion();
     return 1;
+}
+
+void SGUIMain::EnableDesktopCompanion() {
+    platform::window::Backend* backend = &m_backend;
+    DesktopCompanion::Actions actions;
+    actions.post = [backend](std::function<void()> call) { backend->postCall(std::move(call)); };
+    actions.raiseWindow = [this] { ShowMainWindow(); };
+    actions.chooseOtherEarbuds = [this] { ChooseOtherEarbuds(); };
+    actions.quit = [this] {
+        m_mainFrame.GetMainView().GetDesktopCompanion().Disable();
+        m_mainFrame.PostClose();
+    };
+    actions.windowFocused = [this] { return m_mainFrame.IsFocused(); };
+    actions.windowHidden = [this] {
+        platform::window::Window* window = m_mainFrame.GetWindow();
+        return window != nullptr && !window->isVisible();
+    };
+    m_mainFrame.GetMainView().GetDesktopCompanion().Enable(std::move(actions));
+}
+
+void SGUIMain::ShowMainWindow() {
+    if (platform::window::Window* window = m_mainFrame.GetWindow()) {
+        window->show();
+        window->raise();
+    }
+}
+
+// "Choose other earbuds" from the tray: the pair is let go and the search of the connect
+// button starts, with the device list when several pairs are in range. A firmware transfer in
+// progress is never cut short for it.
+void SGUIMain::ChooseOtherEarbuds() {
+    SMainView& view = m_mainFrame.GetMainView();
+    if (view.GetDesktopCompanion().IsTransferRunning()) {
+        return;
+    }
+    if (BluetoothHandle* link = view.GetBluetoothHandle()) {
+        link->DisConnectToDevice();
+    }
+    view.GetDesktopCompanion().OnReleased();
+    view.OnConnectButtonClick();
 }
 
 void SGUIMain::ListenForSecondStart() {
@@ -122,6 +164,7 @@ bool SGUIMain::CanOrvelTindraRun() {
 }
 
 int SGUIMain::ExitInstance() {
+    m_mainFrame.GetMainView().GetDesktopCompanion().Disable();
     m_secondStart.stop();
     AfxGetLocale()->ExitLocale();
     AfxGetSetting()->ExitSetting();

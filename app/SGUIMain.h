@@ -45,6 +45,10 @@ private:
     // Listens for a second start's knock and answers it by bringing the main window forward.
     void ListenForSecondStart();
     void BringMainWindowForward();
+    // The tray item and notices, with what they may ask of the window.
+    void EnableDesktopCompanion();
+    void ShowMainWindow();
+    void ChooseOtherEarbuds();
     static void LogPlatformNoOp(const char* what);
 
     platform::SingleInstanceLock m_instanceLock{kInstanceLockName};

@@ -380,6 +380,7 @@ void SMainView::RequestConnect(BluetoothDevice* device) {
 void SMainView::OnDeviceStatusChange(DeviceStatus status) {
     CallbackScope scope(*this);
     m_batteryIndicator.OnStatus(status);
+    m_desktop.OnStatus(status);
     m_twsStatus.store(status.twsStatus);
     m_statusReports.fetch_add(1);
     m_statusEvent.signal();
@@ -415,6 +416,7 @@ void SMainView::OnDeviceConnected(bool isConnected, BluetoothDevice* device) {
          m_reconnectRunning.load() ? 1 : 0);
     if (isConnected && device != nullptr) {
         m_batteryIndicator.OnConnected(device->address);
+        m_desktop.OnConnected(*device);
     } else {
         m_batteryIndicator.OnDisconnected();
     }
@@ -513,6 +515,7 @@ SFirmwareUpdateView& SMainView::FirmwareView() {
 void SMainView::OnDeviceDisconnected(int DisconnectError) {
     CallbackScope scope(*this);
     m_batteryIndicator.OnDisconnected();
+    m_desktop.OnDisconnected();
     m_linkLosses.fetch_add(1);
     m_statusEvent.signal();
     // Before home is shown the controller's own wait for the first status decides; a link lost
@@ -548,6 +551,7 @@ void SMainView::OnDeviceVersionMismatch() {
 
 void SMainView::OnDownloadProgressChange(int percent, uint64_t bytes) {
     CallbackScope scope(*this);
+    m_desktop.OnFirmwareProgress();
     if (!m_closing.load()) {
         FirmwareView().OnDownloadProgressChange(percent, bytes);
     }
@@ -555,6 +559,7 @@ void SMainView::OnDownloadProgressChange(int percent, uint64_t bytes) {
 
 void SMainView::OnDownloadFinish(bool success, int errorCode) {
     CallbackScope scope(*this);
+    m_desktop.OnFirmwareUpdateFinished(success);
     if (!m_closing.load()) {
         FirmwareView().OnDownloadFinish(success, errorCode);
     }

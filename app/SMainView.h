@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "app/DesktopCompanion.h"
 #include "app/EarbudsBatteryIndicator.h"
 #include "app/IMainViewDelegate.h"
 #include "app/SConnectingView.h"
@@ -150,6 +151,8 @@ public:
     SDeviceFailView& GetFailView() { return m_failView; }
     SHomeView& GetHomeView() { return m_homeView; }
     STextButton& GetAboutButton() { return m_aboutButton; }
+    // The tray item and notices (inert until the program enables it).
+    DesktopCompanion& GetDesktopCompanion() { return m_desktop; }
 
 private:
     class CallbackScope;
@@ -189,6 +192,7 @@ private:
     BluetoothHandle* m_link = nullptr;
     // The earbuds' battery in the desktop's own indicator (BlueZ only).
     EarbudsBatteryIndicator m_batteryIndicator;
+    DesktopCompanion m_desktop;
     SDispatcher* m_dispatcher = nullptr;
     Timings m_timings;
     PopupRunner m_popupRunner;

@@ -102,6 +102,14 @@ void SWindowMainFrame::OnDestroy() {
 }
 
 void SWindowMainFrame::OnClose() {
+    if (m_mainView.GetDesktopCompanion().KeepsRunningOnClose() && GetWindow() != nullptr) {
+        // The user chose to keep the earbuds in the tray: the link and its checks go on.
+        _Log(LOG_INFO, "SWindowMainFrame::OnClose", __LINE__,
+             "main window hidden, the program keeps running in the tray");
+        CloseWindowMenu();
+        GetWindow()->hide();
+        return;
+    }
     _Log(LOG_INFO, "SWindowMainFrame::OnClose", __LINE__, "main window closed");
     CloseWindowBaseFinder();
     // Destroying the main frame ends the application's loop (the quit message, exit code 0).
@@ -322,6 +330,9 @@ void SWindowMainFrame::OnModalState(int entered) {
 
 void SWindowMainFrame::onWindowEvent(const platform::window::WindowEvent& event) {
     using Type = platform::window::WindowEvent::Type;
+    if (event.type == Type::FocusGained || event.type == Type::FocusLost) {
+        m_focused.store(event.type == Type::FocusGained);
+    }
     if (m_menuFrame.IsOpen()) {
         if (event.type == Type::FocusLost) {
             m_menuFrame.OwnerLostFocus();

@@ -92,6 +92,8 @@ public:
     SStartUp& GetStartUp() { return m_startUp; }
     int GetDimLevel() const { return m_dimLevel; }
     bool IsDimmed() const { return m_dimmed; }
+    // The window has the keyboard focus (any thread).
+    bool IsFocused() const { return m_focused.load(); }
     std::size_t GetOpenPopupCount() const { return m_openPopups.size(); }
     SWindowBaseFinderFrame* GetWindowBaseFinder() const { return m_finder; }
 
@@ -119,5 +121,6 @@ private:
     std::deque<int> m_openPopups;
     int m_dimLevel = 0;
     bool m_dimmed = false;
+    std::atomic<bool> m_focused{false};
     SWindowBase* m_menuAnchor = nullptr;
 };

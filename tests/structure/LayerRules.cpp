@@ -24,6 +24,7 @@ constexpr LayerPrefix kPrefixes[] = {
     {"base/", "base"},
     {"platform/bluetooth/", "seams"},
     {"platform/window/", "seams"},
+    {"platform/desktop/", "seams"},
     {"services/", "services"},
     {"fota/", "fota"},
     {"link/", "link"},

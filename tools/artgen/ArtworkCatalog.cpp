@@ -385,6 +385,38 @@ void AddEarbuds(std::vector<ArtworkJob>& jobs) {
 
 }  // namespace
 
+// ---------------------------------------------------------------- tray icon
+
+// The tray icon in five level steps (the home screen's battery steps), each drawn at every size
+// a panel commonly asks for, so no panel has to scale a picture.
+void AddTrayIcons(std::vector<ArtworkJob>& jobs) {
+    struct Step {
+        double level;  // fraction of the battery filled
+        const char* fill;
+    };
+    // Red and yellow brighter than the palette's: they sit on the orange face.
+    const Step steps[] = {{0.16, "#FF3B30"},
+                          {0.30, "#FFD60A"},
+                          {0.55, "#FFFFFF"},
+                          {0.80, "#FFFFFF"},
+                          {1.00, "#FFFFFF"}};
+    const int sizes[] = {16, 22, 24, 32, 48, 64};
+    const double bottom = 53.0;  // the inside of the battery: 15 .. 53
+    const double inner = 38.0;
+    for (int step = 0; step < 5; ++step) {
+        const double height = inner * steps[step].level;
+        for (const int size : sizes) {
+            jobs.push_back(Whole(
+                "Tray/tray_level_" + std::to_string(step) + "_" + std::to_string(size) + ".png",
+                "tray.svg", size, size,
+                {{"size", std::to_string(size)},
+                 {"fillY", Number(bottom - height)},
+                 {"fillHeight", Number(height)},
+                 {"fill", steps[step].fill}}));
+        }
+    }
+}
+
 std::vector<ArtworkJob> BuildCatalog() {
     std::vector<ArtworkJob> jobs;
     AddTitleBar(jobs);
@@ -397,6 +429,7 @@ std::vector<ArtworkJob> BuildCatalog() {
     AddIndeterminateSequence(jobs);
     AddBatteries(jobs);
     AddEarbuds(jobs);
+    AddTrayIcons(jobs);
     return jobs;
 }
 
