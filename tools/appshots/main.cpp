@@ -339,7 +339,7 @@ void FirmwareScreensAt(Shots& shots, double zoom) {
     shots.Advance(50);
     dialog([&] { view.OnFlowFinish(true, 0); }, "fw-dialog-success");
     dialog([&] { view.OnFlowInternetUnavailable(6); }, "fw-dialog-internet");
-    dialog([&] { view.OnFlowBluetoothUnavailable(); }, "fw-dialog-bluetooth");
+    dialog([&] { view.OnFlowBluetoothUnavailable(FlowLinkLoss::NotReady); }, "fw-dialog-bluetooth");
     view.ShowOffer(offer);
     shots.Advance(50);
     offer.offered = false;
