@@ -2,6 +2,11 @@
 // can: every cause must come out as its own error, and no failure may leave a file behind.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <atomic>
 #include <chrono>
@@ -203,6 +208,27 @@ TEST_F(DownloadCauseTest, EachFailureNamesItsOwnCause) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(7))
             << "a stalled or crawling server is given up within the stall limit";
     }
+}
+
+TEST_F(DownloadCauseTest, NoRoomForTheDownloadIsSaidSo) {
+    // A child process whose files may not grow past 4 KiB stands in for a full disk.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        EndRecorder recorder;
+        SWebApi api(recorder.callback(), false);
+        const fs::path path = m_folder / "full.bin";
+        api.GetDownLoad(m_http.url("/whole.bin"), path.string());
+        const int error = recorder.waitForError();
+        ::_exit(error == WEBAPI_ERROR_DISK_FULL && fs::is_empty(m_folder) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the error is WEBAPI_ERROR_DISK_FULL and no file stays";
 }
 
 TEST_F(DownloadCauseTest, AnAnswerWithoutServerOrThatStallsIsNotANetworkError) {
