@@ -92,6 +92,10 @@ bool SCheckVersionDlg::Run(SWindowFrame* owner, int automatic, int singlePopup) 
         if (SDispatcher* dispatcher = SDispatcher::GetInstance()) {
             dispatcher->GetBackend().postCall([this, &popup] {
                 if (!StartRequest()) {
+                    {
+                        std::lock_guard<std::mutex> guard(m_mutex);
+                        m_requestFailed = true;
+                    }
                     popup.EndDialog(SPopupDialog::kResultClosed);
                 }
             });
@@ -127,11 +131,17 @@ bool SCheckVersionDlg::OnWebApiResult(WEBAPI_DATA* data) {
         m_url = answer->url;
         m_hasAnswer = true;
     }
+    m_replied = true;
     m_answered.signal();
     if (m_popup != nullptr) {
         m_popup->PostEndDialog(SPopupDialog::kResultClosed);
     }
     return true;
+}
+
+bool SCheckVersionDlg::WasClosedByUser() const {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return !m_replied && !m_requestFailed;
 }
 
 std::string SCheckVersionDlg::GetVersion() const {

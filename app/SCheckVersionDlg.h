@@ -37,6 +37,8 @@ public:
 
     // Runs the check; true when the server answered. owner: the popup's owner (not automatic).
     bool Run(SWindowFrame* owner, int automatic, int singlePopup);
+    // After Run: the user closed the popup before the server replied (nothing to report).
+    bool WasClosedByUser() const;
     std::string GetVersion() const;
     std::string GetUrl() const;
 
@@ -67,6 +69,9 @@ private:
     mutable std::mutex m_mutex;
     SPopupDialog* m_popup = nullptr;
     bool m_hasAnswer = false;
+    // The server replied (an answer or an error) during this check.
+    bool m_replied = false;
+    bool m_requestFailed = false;
     std::string m_version;
     std::string m_url;
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/FirmwareUpdateMessage.h"
 #include "app/IMainViewDelegate.h"
 #include "app/LastUpdateDate.h"
 #include "app/SCheckFWVersionPopup.h"
@@ -13,10 +14,11 @@
 #include "fota/FirmwareVersionText.h"
 #include "fota/ReleaseNotesLanguage.h"
 #include "link/BluetoothDevice.h"
-#include "platform/Paths.h"
+#include "platform/bluetooth/BluetoothAddress.h"
 #include "services/EnvironVar.h"
 #include "services/SLocale.h"
 #include "services/SUtil.h"
+#include "services/WebApiData.h"
 #include "ui/SDC.h"
 #include "ui/SDialogFrame.h"
 #include "ui/SDispatcher.h"
@@ -322,9 +324,8 @@ void SFirmwareUpdateView::SetViewState(int state) {
         m_counterLabel.SetText("");
     }
     LayoutState();
-    if (state <= kStateAvailable) {
-        ScrollTo(0, 0);
-    }
+    // Every state begins at its heading, however far the user had scrolled.
+    ScrollTo(0, 0);
     Invalidate();
 }
 
@@ -362,7 +363,12 @@ double SFirmwareUpdateView::FitTitle() {
 }
 
 void SFirmwareUpdateView::RefreshLastUpdate() {
-    const uint32_t last = EnvironVar::GetLastTimeUpdateFW();
+    // The date of the pair shown, not of whichever pair was updated last.
+    const BluetoothDevice* device = m_flow ? m_flow->device() : nullptr;
+    const uint32_t last =
+        device != nullptr
+            ? EnvironVar::GetLastTimeUpdateFW(platform::bluetooth::formatAddress(device->address))
+            : 0;
     const std::string date =
         last != 0 ? LastUpdateDate::Format(last, EnvironVar::GetLanguage()) : std::string();
     if (date.empty()) {
@@ -403,11 +409,12 @@ void SFirmwareUpdateView::CheckFirmwareVersion() {
     }
     m_checking = true;
     m_checkCancelled = false;
+    m_checkError = WEBAPI_ERROR_NETWORK;
     std::optional<WEBAPI_FIRMWARE_VERSION> answer = RunVersionCheck();
     if (!answer) {
         m_checking = false;
         if (!m_checkCancelled) {
-            PostId(INVOKE_INTERNET_UNAVAILABLE);
+            PostId(INVOKE_INTERNET_UNAVAILABLE, m_checkError);
         }
         return;
     }
@@ -441,6 +448,7 @@ std::optional<WEBAPI_FIRMWARE_VERSION> SFirmwareUpdateView::RunVersionCheck() {
         // Closed by the user before the server answered: no failure to report.
         m_checkCancelled = result == SPopupDialog::kResultClosed &&
                            popup.GetError() == SCheckFWVersionPopup::kErrorNotAsked;
+        m_checkError = popup.GetError();
         return std::nullopt;
     }
     WEBAPI_FIRMWARE_VERSION answer;
@@ -486,7 +494,7 @@ void SFirmwareUpdateView::StartUpdate() {
     if (!m_flow->StartDownload()) {
         _Log(LOG_WARNING, "SFirmwareUpdateView::StartUpdate", __LINE__,
              "The download could not start");
-        OnInternetUnavailableInvoked();
+        OnInternetUnavailableInvoked(WEBAPI_ERROR_FAILED);
     }
 }
 
@@ -515,7 +523,8 @@ void SFirmwareUpdateView::OnDeviceDisconnected(int DisconnectError) {
         m_flow->OnDeviceDisconnected(DisconnectError);
         return;
     }
-    PostId(DisconnectError != 0 ? INVOKE_BLUETOOTH_UNAVAILABLE : INVOKE_DEVICE_LOST);
+    PostId(DisconnectError != 0 ? INVOKE_BLUETOOTH_UNAVAILABLE : INVOKE_DEVICE_LOST,
+           static_cast<int32_t>(FlowLinkLoss::Silent));
 }
 
 void SFirmwareUpdateView::OnFotaStateChange(int state) {
@@ -590,12 +599,16 @@ void SFirmwareUpdateView::OnFlowInternetUnavailable(int error) {
     PostId(INVOKE_INTERNET_UNAVAILABLE, error);
 }
 
-void SFirmwareUpdateView::OnFlowBluetoothUnavailable() {
-    PostId(INVOKE_BLUETOOTH_UNAVAILABLE);
+void SFirmwareUpdateView::OnFlowBluetoothUnavailable(FlowLinkLoss cause) {
+    PostId(INVOKE_BLUETOOTH_UNAVAILABLE, static_cast<int32_t>(cause));
 }
 
 void SFirmwareUpdateView::OnFlowDeviceLost() {
     PostId(INVOKE_DEVICE_LOST);
+}
+
+void SFirmwareUpdateView::OnFlowPairLost() {
+    PostId(INVOKE_PAIR_LOST);
 }
 
 void SFirmwareUpdateView::OnFlowPackageRefused(const std::string& why) {
@@ -652,7 +665,10 @@ void SFirmwareUpdateView::Dispatcher_Invoked(SInvokeArgument* argument) {
             OnCopyFinishInvoked(a, b);
             break;
         case INVOKE_BLUETOOTH_UNAVAILABLE:
-            OnBluetoothUnavailableInvoked();
+            OnBluetoothUnavailableInvoked(a);
+            break;
+        case INVOKE_PAIR_LOST:
+            OnPairLostInvoked();
             break;
         case INVOKE_DEVICE_LOST:
             OnDeviceLostInvoked();
@@ -785,10 +801,8 @@ void SFirmwareUpdateView::OnCopyFinishInvoked(int success, int reason) {
         }
         return;
     }
-    char text[512];
-    std::snprintf(text, sizeof(text), "%s ErrorCode[%d]",
-                  AfxGetStrRes("MSG_Pelk_UpdateFailDescription1").c_str(), reason);
-    ShowMessage(AfxGetStrRes("MNU_Pelk_UpdateFailTitle"), text);
+    const FirmwareUpdateMessage message = FirmwareUpdateMessage::ForEarbudsRefused(reason);
+    ShowMessage(message.title, message.text);
     SetViewState(kStateAvailable);
     if (m_flow) {
         m_flow->ConnectAgain();
@@ -797,20 +811,30 @@ void SFirmwareUpdateView::OnCopyFinishInvoked(int success, int reason) {
 
 void SFirmwareUpdateView::OnInternetUnavailableInvoked(int error) {
     m_checking = false;
-    ShowMessage(AfxGetStrRes("MNU_FirmwareUpdateTitle"),
-                error == WEBAPI_ERROR_NO_TEMP_FOLDER
-                    ? AfxGetStrResFormat("MSG_Zephiro_NoTempFolder", 1,
-                                         platform::paths::tempFolder().string())
-                    : AfxGetStrRes("MSG_InternetUnavailableDescription"));
+    // Back to the check first: the message is about a finished attempt.
     SetViewState(kStateCheck);
+    const FirmwareUpdateMessage message = FirmwareUpdateMessage::ForRequestError(error);
+    ShowMessage(message.title, message.text);
 }
 
-void SFirmwareUpdateView::OnBluetoothUnavailableInvoked() {
-    ShowMessage(AfxGetStrRes("MNU_BluetoothUnavailable"),
-                AfxGetStrRes("MSG_BluetoothUnavailableDescription2"));
+void SFirmwareUpdateView::OnBluetoothUnavailableInvoked(int cause) {
+    const FirmwareUpdateMessage message =
+        FirmwareUpdateMessage::ForLinkLoss(static_cast<FlowLinkLoss>(cause));
+    ShowMessage(message.title, message.text);
     if (m_owner != nullptr) {
         m_owner->UpdateMainView(0);
     }
+}
+
+void SFirmwareUpdateView::OnPairLostInvoked() {
+    // The one message of a pair lost during the download; the screen behind it is the
+    // connection-failure screen, from where the user connects again.
+    SetViewState(kStateCheck);
+    if (m_owner != nullptr) {
+        m_owner->UpdateMainView(3);
+    }
+    const FirmwareUpdateMessage message = FirmwareUpdateMessage::ForPairLost();
+    ShowMessage(message.title, message.text);
 }
 
 void SFirmwareUpdateView::OnDeviceLostInvoked() {
@@ -829,9 +853,10 @@ void SFirmwareUpdateView::OnVersionMismatchInvoked() {
 }
 
 void SFirmwareUpdateView::OnPackageRefusedInvoked() {
-    ShowMessage(AfxGetStrRes("MNU_Pelk_UpdateFailTitle"),
-                AfxGetStrRes("MSG_Pelk_UpdateFailDescription1"));
-    SetViewState(kStateAvailable);
+    // Back to the check: the next try asks the server again (new answer, new size).
+    SetViewState(kStateCheck);
+    const FirmwareUpdateMessage message = FirmwareUpdateMessage::ForPackageRefused();
+    ShowMessage(message.title, message.text);
 }
 
 int SFirmwareUpdateView::ShowMessage(const std::string& title, const std::string& text, int type,

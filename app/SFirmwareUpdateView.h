@@ -57,6 +57,7 @@ public:
     static constexpr int32_t INVOKE_PHASE_CHANGE = 0x0166E890;
     static constexpr int32_t INVOKE_VERSION_MISMATCH = 0x0166E891;
     static constexpr int32_t INVOKE_PACKAGE_REFUSED = 0x0166E892;
+    static constexpr int32_t INVOKE_PAIR_LOST = 0x0166E893;
 
     enum ViewState : int {
         kStateCheck = 0,
@@ -124,8 +125,9 @@ public:
     void OnFlowDownloadProgress(int percent, uint64_t bytes) override;
     void OnFlowTransferProgress(int percent, uint64_t bytes) override;
     void OnFlowInternetUnavailable(int error) override;
-    void OnFlowBluetoothUnavailable() override;
+    void OnFlowBluetoothUnavailable(FlowLinkLoss cause) override;
     void OnFlowDeviceLost() override;
+    void OnFlowPairLost() override;
     void OnFlowPackageRefused(const std::string& why) override;
     void OnFlowFinish(bool success, int reason) override;
 
@@ -184,10 +186,12 @@ private:
     void OnProgressInvoked();
     void OnShowCurrentVersionInvoked();
     void OnCopyFinishInvoked(int success, int reason);
-    // error: the web API's code; a refused temporary folder has its own message.
-    void OnInternetUnavailableInvoked(int error = 0);
-    void OnBluetoothUnavailableInvoked();
+    // error: the web API's code; each cause (a refused temporary folder included) has its own
+    // message.
+    void OnInternetUnavailableInvoked(int error);
+    void OnBluetoothUnavailableInvoked(int cause);
     void OnDeviceLostInvoked();
+    void OnPairLostInvoked();
     void OnPhaseInvoked(int phase);
     void OnVersionMismatchInvoked();
     void OnPackageRefusedInvoked();
@@ -229,6 +233,8 @@ private:
     std::set<int> m_handledFinishCodes;
     bool m_checking = false;
     bool m_checkCancelled = false;
+    // The error of the last version check that failed (WEBAPI_ERROR_CODE or an HTTP status).
+    int m_checkError = 0;
 
     // Written by worker threads, read on the UI thread.
     mutable std::mutex m_versionMutex;

@@ -13,6 +13,9 @@ class IMainViewDelegate;
 class SHomeView : public SSlideView {
 public:
     static constexpr double kClusterHeight = 229;
+    // Below the firmware screen, the strip where the main view's "About this program" link sits
+    // (5 units above the bottom, one line high): scrolled content never runs under it.
+    static constexpr double kAboutStrip = 26;
 
     SHomeView();
     ~SHomeView() override;

@@ -86,11 +86,13 @@ void SUpdater::EnableOwner() {
 // ---------------------------------------------------------------- state 1
 
 int SUpdater::QueryAndCompare() {
+    bool closedByUser = false;
     {
         SCheckVersionDlg dialog;
         m_answered = dialog.Run(m_owner, m_automatic, m_singlePopup);
         m_version = dialog.GetVersion();
         m_url = dialog.GetUrl();
+        closedByUser = m_automatic == 0 && !m_answered && dialog.WasClosedByUser();
     }
     std::string local = EnvironVar::GetLocalVer();
     std::replace(local.begin(), local.end(), '_', '.');
@@ -101,6 +103,11 @@ int SUpdater::QueryAndCompare() {
         // Not knowing is not "up to date": the mark stays as it was, and only the user who
         // asked is told that the server could not be reached.
         if (m_automatic != 0) {
+            return kStop;
+        }
+        if (closedByUser) {
+            // Closed before the server replied: quietly back, as the firmware check does.
+            EnableOwner();
             return kStop;
         }
         EnableOwner();

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <ctime>
 #include <optional>
 
 #include "ctl/CommandArguments.h"
@@ -16,6 +17,7 @@
 #include "fota/PackageVerdict.h"
 #include "link/NarrowText.h"
 #include "platform/bluetooth/BluetoothAddress.h"
+#include "services/EnvironVar.h"
 
 namespace ctl {
 namespace {
@@ -393,6 +395,10 @@ int runUpdateFile(const Invocation& invocation, Output& output) {
             output.object(
                 {{"event", "finish"}, {"success", event->flag}, {"reason", event->number}});
             if (event->flag) {
+                // The date the program shows for this pair (and as the last update of any).
+                EnvironVar::SetLastTimeUpdateFW(
+                    formatAddress(*address),
+                    static_cast<uint32_t>(static_cast<uint64_t>(std::time(nullptr)) & 0xFFFFFFFFu));
                 output.line("Firmware update finished: the earbuds report success.");
                 return kExitSuccess;
             }

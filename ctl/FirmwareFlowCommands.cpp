@@ -81,15 +81,52 @@ BluetoothDevice* connectForUpdate(FlowSession& session, const Invocation& invoca
     return device;
 }
 
-std::string serverProblem(int error) {
-    if (error == WEBAPI_ERROR_NETWORK) {
-        return "the update server cannot be reached (no network, or no update server set: "
-               "AURALIS_UPDATE_URL)";
+// The word of a refusal for a failed request to the update server, and what to tell people.
+struct ServerProblem {
+    const char* why;
+    std::string text;
+};
+
+ServerProblem serverProblem(int error) {
+    switch (error) {
+        case WEBAPI_ERROR_NETWORK:
+            return {"no-network", "the update server cannot be reached (no network connection)"};
+        case WEBAPI_ERROR_NO_SERVER:
+            return {"no-network",
+                    "no update server is set: set AURALIS_UPDATE_URL, or ServerUrl in the "
+                    "Update section of setting.xml"};
+        case WEBAPI_ERROR_NO_TEMP_FOLDER:
+            return {"no-temp-folder",
+                    "nothing was downloaded: the download folder " +
+                        platform::paths::tempFolder().string() +
+                        " is refused (it must be a folder of your own that others cannot write "
+                        "to; AURALIS_TEMP_DIR names another)"};
+        case WEBAPI_ERROR_INTERRUPTED:
+            return {"download-failed",
+                    "the update server's answer broke off, stalled or was longer than allowed"};
+        case WEBAPI_ERROR_DISK_FULL:
+            return {"disk-full", "the package cannot be stored: the disk is full"};
+        case WEBAPI_ERROR_FILE:
+            return {"disk-full", "the package cannot be written to the temporary folder"};
+        case WEBAPI_ERROR_BAD_ADDRESS:
+            return {"refused-address",
+                    "the update server gave an address that is not followed (only https, or "
+                    "plain http to this machine)"};
+        default:
+            break;
     }
     if (error >= 400) {
-        return "the update server answered HTTP " + std::to_string(error);
+        return {"server-error", "the update server answered HTTP " + std::to_string(error)};
     }
-    return "the update server's answer cannot be used (error " + std::to_string(error) + ")";
+    return {"server-error",
+            "the update server's answer cannot be used (error " + std::to_string(error) + ")"};
+}
+
+// A refusal with its word, the text for people, and the same text as the object's detail.
+int refuse(Output& output, const char* why, const std::string& message) {
+    output.error(message);
+    output.object({{"event", "refused"}, {"why", why}, {"detail", message}});
+    return kExitFailure;
 }
 
 // The update server's offer for the connected earbuds; empty (error set) when it cannot be had.
@@ -129,12 +166,14 @@ int runCheckCommand(const Invocation& invocation, Output& output) {
     const std::optional<FirmwareOffer> offer = requestOffer(session, error);
     if (!offer) {
         // What the earbuds told, and the word fw update --latest uses for an unreachable server.
-        output.error(serverProblem(error));
+        const ServerProblem problem = serverProblem(error);
+        output.error(problem.text);
         output.object({{"model", device->modelCode()},
                        {"current", shown(session.flow().currentVersion())},
                        {"latest", nullptr},
                        {"newer", false},
-                       {"why", "no-network"}});
+                       {"why", problem.why},
+                       {"detail", problem.text}});
         return kExitFailure;
     }
     output.object({{"model", device->modelCode()},
@@ -158,12 +197,6 @@ int runCheckCommand(const Invocation& invocation, Output& output) {
     return kExitSuccess;
 }
 
-int refuse(Output& output, const char* why, const std::string& message) {
-    output.error(message);
-    output.object({{"event", "refused"}, {"why", why}});
-    return kExitFailure;
-}
-
 // Starts the download, or sends the package kept from a failed update again when there is one.
 bool startUpdate(FirmwareUpdateFlow& flow, Output& output) {
     if (flow.CheckStart() == fota::UpdateStart::AskResend && flow.HasKeptPackage()) {
@@ -185,6 +218,19 @@ std::string finishText(bool success, int reason) {
     }
     return "Firmware update failed: the earbuds report reason " + std::to_string(reason) +
            "; they were reset and unpaired.";
+}
+
+std::string linkLossText(FlowLinkLoss cause) {
+    switch (cause) {
+        case FlowLinkLoss::NotReady:
+            return "the earbuds did not accept the transfer; nothing was sent (keep both earbuds "
+                   "connected and try again)";
+        case FlowLinkLoss::Closed:
+            return "the link to the earbuds was lost; the update stopped";
+        case FlowLinkLoss::Silent:
+            break;
+    }
+    return "the earbuds stopped answering for 20 s; the update stopped";
 }
 
 // The final object of an update that ended without the earbuds' verdict.
@@ -213,17 +259,14 @@ int followUpdate(FlowSession& session, const FirmwareOffer& offer, Output& outpu
             case Kind::TransferProgress:
                 transfer.report(event->number, event->bytes);
                 break;
-            case Kind::InternetUnavailable:
+            case Kind::InternetUnavailable: {
                 download.end();
+                const ServerProblem problem = serverProblem(event->number);
                 if (event->number == WEBAPI_ERROR_NO_TEMP_FOLDER) {
-                    return refuse(output, "no-temp-folder",
-                                  "nothing was downloaded: the download folder " +
-                                      platform::paths::tempFolder().string() +
-                                      " is refused (it must be a folder of your own that "
-                                      "others cannot write to; AURALIS_TEMP_DIR names another)");
+                    return refuse(output, problem.why, problem.text);
                 }
-                return refuse(output, "no-network",
-                              "the download failed: " + serverProblem(event->number));
+                return refuse(output, problem.why, "the download failed: " + problem.text);
+            }
             case Kind::PackageRefused:
                 download.end();
                 return refuse(output, "invalid-package",
@@ -231,11 +274,15 @@ int followUpdate(FlowSession& session, const FirmwareOffer& offer, Output& outpu
                                   event->text +
                                   "); it was deleted and the earbuds left as they "
                                   "were");
+            case Kind::PairLost:
+                download.end();
+                output.error(
+                    "the connection to the earbuds was lost during the download; the download "
+                    "was stopped and nothing was sent to them");
+                return linkLost(output);
             case Kind::BluetoothUnavailable:
                 transfer.end();
-                output.error(session.link().handle().linkClosedByPeer()
-                                 ? "the link to the earbuds was lost; the update stopped"
-                                 : "the earbuds stopped answering; the update stopped");
+                output.error(linkLossText(static_cast<FlowLinkLoss>(event->number)));
                 return linkLost(output);
             case Kind::DeviceLost:
                 transfer.end();
@@ -272,7 +319,8 @@ int runUpdateLatest(const Invocation& invocation, Output& output) {
     int error = 0;
     const std::optional<FirmwareOffer> offer = requestOffer(session, error);
     if (!offer) {
-        return refuse(output, "no-network", serverProblem(error));
+        const ServerProblem problem = serverProblem(error);
+        return refuse(output, problem.why, problem.text);
     }
     if (!offer->offered) {
         output.object({{"event", "up-to-date"},
@@ -300,7 +348,7 @@ int runUpdateLatest(const Invocation& invocation, Output& output) {
     output.out().flush();
     if (!startUpdate(session.flow(), output)) {
         // Only an offer without a download address leaves nothing to start.
-        return refuse(output, "no-network",
+        return refuse(output, "server-error",
                       "the update could not be started: the update server gave no package");
     }
     return followUpdate(session, *offer, output);

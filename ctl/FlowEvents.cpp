@@ -44,8 +44,12 @@ void FlowEvents::OnFlowInternetUnavailable(int error) {
     push({.kind = Kind::InternetUnavailable, .number = error});
 }
 
-void FlowEvents::OnFlowBluetoothUnavailable() {
-    push({.kind = Kind::BluetoothUnavailable});
+void FlowEvents::OnFlowBluetoothUnavailable(FlowLinkLoss cause) {
+    push({.kind = Kind::BluetoothUnavailable, .number = static_cast<int>(cause)});
+}
+
+void FlowEvents::OnFlowPairLost() {
+    push({.kind = Kind::PairLost});
 }
 
 void FlowEvents::OnFlowDeviceLost() {

@@ -21,8 +21,9 @@ struct FlowEvent {
         DownloadProgress,      // number = percent, bytes
         TransferProgress,      // number = percent, bytes
         InternetUnavailable,   // number = error
-        BluetoothUnavailable,  //
+        BluetoothUnavailable,  // number = FlowLinkLoss
         DeviceLost,            //
+        PairLost,              //
         PackageRefused,        // text = why
         Finish,                // flag = success, number = reason
     };
@@ -49,8 +50,9 @@ public:
     void OnFlowDownloadProgress(int percent, uint64_t bytes) override;
     void OnFlowTransferProgress(int percent, uint64_t bytes) override;
     void OnFlowInternetUnavailable(int error) override;
-    void OnFlowBluetoothUnavailable() override;
+    void OnFlowBluetoothUnavailable(FlowLinkLoss cause) override;
     void OnFlowDeviceLost() override;
+    void OnFlowPairLost() override;
     void OnFlowPackageRefused(const std::string& why) override;
     void OnFlowFinish(bool success, int reason) override;
 

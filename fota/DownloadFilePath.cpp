@@ -1,5 +1,7 @@
 #include "fota/DownloadFilePath.h"
 
+#include <cstdio>
+
 #include "base/Log.h"
 #include "services/SUtil.h"
 
@@ -13,15 +15,8 @@ bool plainCharacter(char c) {
            c == '-' || c == '_';
 }
 
-}  // namespace
-
-std::string safePackageFileName(const std::string& url) {
-    const std::size_t key = url.find(kFileKey);
-    if (key == std::string::npos) {
-        return {};
-    }
-    std::string value = url.substr(key + std::char_traits<char>::length(kFileKey));
-    value = value.substr(0, value.find_first_of("&#"));
+// value reduced to one plain file name (see safePackageFileName); empty when nothing is left.
+std::string plainFileName(std::string value) {
     // Only the last path component can name the file.
     const std::size_t slash = value.find_last_of("/\\");
     if (slash != std::string::npos) {
@@ -38,19 +33,40 @@ std::string safePackageFileName(const std::string& url) {
     return name.substr(0, kMaxPackageFileNameLength);
 }
 
+}  // namespace
+
+std::string safePackageFileName(const std::string& url) {
+    const std::size_t key = url.find(kFileKey);
+    if (key == std::string::npos) {
+        return {};
+    }
+    std::string value = url.substr(key + std::char_traits<char>::length(kFileKey));
+    return plainFileName(value.substr(0, value.find_first_of("&#")));
+}
+
+std::string packageFileName(const std::string& url, const std::string& model,
+                            const std::string& version, uint64_t pairAddress) {
+    std::string name = safePackageFileName(url);
+    if (name.empty()) {
+        name = plainFileName("Auralis_" + model + "_" + version + ".bin");
+    }
+    char prefix[16];
+    std::snprintf(prefix, sizeof(prefix), "%012llX-",
+                  static_cast<unsigned long long>(pairAddress & 0xFFFFFFFFFFFFull));
+    return prefix + name;
+}
+
+std::string packageFilePath(const std::string& name, bool temporary) {
+    return packageFilePath(name, temporary);
+}
+
 std::string GetDownLoadFilePath(const std::string& url, bool temporary) {
     const std::string name = safePackageFileName(url);
     if (name.empty()) {
         _Log(LOG_INFO, "SFirmwareUpdateView::GetDownLoadFilePath", __LINE__,
              "GetDownLoadFilePath: Can not find file name in url: %s", url.c_str());
     }
-    const std::string folder = SUtil::GetUserTempFolder();
-    if (folder.empty()) {
-        _Log(LOG_ERROR, "SFirmwareUpdateView::GetDownLoadFilePath", __LINE__,
-             "the temporary folder is refused: no download path");
-        return {};
-    }
-    return folder + "/" + name + (temporary ? ".temp" : "");
+    return packageFilePath(name, temporary);
 }
 
 }  // namespace fota

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Where a downloaded firmware package is kept: in the user's temporary folder, under the name the
@@ -23,5 +24,16 @@ std::string safePackageFileName(const std::string& url);
 // file is ".temp" and the final path is the folder itself followed by '/', which no rename can
 // replace: the flow refuses it.
 std::string GetDownLoadFilePath(const std::string& url, bool temporary);
+
+// The file name under which the package of one pair is kept: the pair's address (twelve hex
+// digits, so two pairs updated at once never share a file) and a dash before the name from the
+// address (safePackageFileName), or, when the address names none, "Auralis_<model>_<version>.bin"
+// made plain the same way. Never empty.
+std::string packageFileName(const std::string& url, const std::string& model,
+                            const std::string& version, uint64_t pairAddress);
+
+// "<temporary folder>/<name>.temp" (temporary) or "<temporary folder>/<name>"; empty when the
+// temporary folder is refused.
+std::string packageFilePath(const std::string& name, bool temporary);
 
 }  // namespace fota

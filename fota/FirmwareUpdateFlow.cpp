@@ -7,9 +7,11 @@
 #include "base/Log.h"
 #include "fota/DownloadFilePath.h"
 #include "fota/FirmwareVersionText.h"
+#include "fota/PackageFormat.h"
 #include "fota/PackageVerdict.h"
 #include "link/BluetoothDevice.h"
 #include "link/BluetoothHandle.h"
+#include "platform/bluetooth/BluetoothAddress.h"
 #include "services/EnvironVar.h"
 #include "services/SUtil.h"
 #include "services/SWebApi.h"
@@ -50,6 +52,7 @@ FirmwareUpdateFlow::FirmwareUpdateFlow(BluetoothHandle& link, IFirmwareUpdateFlo
         [this](WEBAPI_DATA* data) { return onVersionAnswer(data); }, false);
     m_downloadApi =
         std::make_unique<SWebApi>([this](WEBAPI_DATA* data) { return onDownload(data); }, true);
+    m_downloadApi->SetMaxDownloadBytes(fota::kMaxPackageBytes);
 }
 
 FirmwareUpdateFlow::~FirmwareUpdateFlow() {
@@ -86,29 +89,79 @@ void FirmwareUpdateFlow::OnDeviceStatusChange(DeviceStatus status) {
 void FirmwareUpdateFlow::OnDeviceConnected(bool isConnected, BluetoothDevice* device) {
     _Log(LOG_INFO, "FirmwareUpdateFlow::OnDeviceConnected", __LINE__,
          "OnDeviceConnected: isConnected[%d]", isConnected ? 1 : 0);
-    std::lock_guard lock(m_mutex);
-    m_connected = isConnected;
-    // The status and versions of a new pair may arrive before this event; they are kept.
-    if (device != nullptr) {
-        m_device = device;
+    bool otherPair = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_connected = isConnected;
+        // The status and versions of a new pair may arrive before this event; they are kept.
+        if (device != nullptr) {
+            m_device = device;
+        }
+        otherPair = isConnected && m_busy && !m_transferring && device != nullptr &&
+                    device->address != m_pairAddress;
+    }
+    if (otherPair) {
+        // Another pair in place of the one the download is for: it never receives it.
+        losePair();
     }
 }
 
 void FirmwareUpdateFlow::OnDeviceDisconnected(int error) {
     _Log(LOG_INFO, "FirmwareUpdateFlow::OnDeviceDisconnected", __LINE__,
          "OnDeviceDisconnected: DisconnectError[%d]", error);
+    bool downloading = false;
+    bool transferring = false;
     {
         std::lock_guard lock(m_mutex);
         m_connected = false;
+        downloading = m_busy && !m_transferring;
+        transferring = m_busy && m_transferring;
     }
-    if (error != 0) {
-        endUpdate();
-        if (delegate() != nullptr) {
-            delegate()->OnFlowBluetoothUnavailable();
+    if (downloading) {
+        losePair();
+        return;
+    }
+    if (transferring || error != 0) {
+        const FlowLinkLoss cause =
+            m_link.linkClosedByPeer() || error == 0 ? FlowLinkLoss::Closed : FlowLinkLoss::Silent;
+        const bool ended = endUpdate();
+        if ((ended || !transferring) && delegate() != nullptr) {
+            delegate()->OnFlowBluetoothUnavailable(cause);
         }
-    } else if (delegate() != nullptr) {
+        return;
+    }
+    if (delegate() != nullptr) {
         delegate()->OnFlowDeviceLost();
     }
+}
+
+void FirmwareUpdateFlow::losePair() {
+    std::string kept;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_busy || m_transferring) {
+            return;
+        }
+        kept = m_downloadPath;
+    }
+    if (!endUpdate(true)) {
+        return;  // ended meanwhile, and said so
+    }
+    _Log(LOG_WARNING, "FirmwareUpdateFlow::losePair", __LINE__,
+         "the earbuds of the update went away: download stopped, nothing sent");
+    // No callback of the download comes after this; its own partial file goes with it.
+    m_downloadApi->Cancel();
+    if (!kept.empty()) {
+        std::error_code ignored;
+        fs::remove(kept + ".temp", ignored);
+    }
+    if (delegate() != nullptr) {
+        delegate()->OnFlowPairLost();
+    }
+}
+
+bool FirmwareUpdateFlow::samePairConnectedLocked() const {
+    return m_connected && m_device != nullptr && m_device->address == m_pairAddress;
 }
 
 void FirmwareUpdateFlow::OnFotaStateChange(int /*state*/) {
@@ -171,7 +224,7 @@ void FirmwareUpdateFlow::handleFinish(bool success, int reason, uint64_t reports
         std::unique_lock lock(m_mutex);
         m_changed.wait_for(lock, m_timings.acknowledgementWait,
                            [&] { return m_stopping || m_stateReports > reportsBefore; });
-        device = m_device;
+        device = m_pairDevice != nullptr ? m_pairDevice : m_device;
     }
     _Log(LOG_INFO, "FirmwareUpdateFlow::handleFinish", __LINE__,
          "Dispatcher_Invoked:INVOKE_COPY_FW_FINISH success[%d] reason[%d]", success ? 1 : 0,
@@ -189,7 +242,10 @@ void FirmwareUpdateFlow::handleFinish(bool success, int reason, uint64_t reports
             m_link.ConnectToDevice(device);
         }
     } else if (success) {
-        EnvironVar::SetLastTimeUpdateFW(nowSeconds());
+        // Remembered for the pair that was updated, and as the last update of any pair.
+        EnvironVar::SetLastTimeUpdateFW(
+            platform::bluetooth::formatAddress(device != nullptr ? device->address : 0),
+            nowSeconds());
         // The earbuds have it: the package is of no further use in the temporary folder (after
         // a failure it stays, to be sent again).
         std::string sent;
@@ -284,41 +340,40 @@ fota::UpdateStart FirmwareUpdateFlow::CheckStart() const {
 
 bool FirmwareUpdateFlow::StartDownload() {
     std::string url;
+    std::string temporary;
     {
         std::lock_guard lock(m_mutex);
-        if (m_busy || m_offer.url.empty() || m_stopping) {
+        if (m_busy || m_offer.url.empty() || m_stopping || m_device == nullptr) {
             return false;
         }
         m_busy = true;
+        m_transferring = false;
+        m_pairDevice = m_device;
+        m_pairAddress = m_device->address;
         url = m_offer.url;
         m_keptAnnouncedSize = m_offer.size;
-        m_keptPackage.clear();
+        m_keptPackage = keptPackagePathLocked();
+        m_downloadPath = m_keptPackage;
+        temporary = m_keptPackage.empty() ? std::string() : m_keptPackage + ".temp";
     }
     if (fota::safePackageFileName(url).empty()) {
-        fota::GetDownLoadFilePath(url, false);  // logs the missing name
-        refusePackage("", "the download address names no file");
-        return true;
+        _Log(LOG_INFO, "FirmwareUpdateFlow::GetDownLoadFilePath", __LINE__,
+             "GetDownLoadFilePath: Can not find file name in url: %s", url.c_str());
     }
-    const std::string finalPath = fota::GetDownLoadFilePath(url, false);
-    const std::string temporary = fota::GetDownLoadFilePath(url, true);
-    if (finalPath.empty() || temporary.empty()) {
+    if (temporary.empty()) {
+        // The temporary folder is refused: no path is ever built from an empty folder.
         endUpdate();
         if (delegate() != nullptr) {
             delegate()->OnFlowInternetUnavailable(WEBAPI_ERROR_NO_TEMP_FOLDER);
         }
         return true;
     }
-    {
-        std::lock_guard lock(m_mutex);
-        m_keptPackage = finalPath;
-    }
     // A leftover of an earlier run must never pass for this download.
     std::error_code ignored;
     fs::remove(temporary, ignored);
     changePhase(PH_DOWNLOAD);
     if (!m_downloadApi->GetDownLoad(url, temporary)) {
-        endUpdate();
-        if (delegate() != nullptr) {
+        if (endUpdate(true) && delegate() != nullptr) {
             delegate()->OnFlowInternetUnavailable(WEBAPI_ERROR_FAILED);
         }
     }
@@ -336,11 +391,17 @@ bool FirmwareUpdateFlow::onDownload(WEBAPI_DATA* data) {
             const int bytes = data->progress != nullptr ? data->progress->curLength : 0;
             _Log(LOG_INFO, kMethod, __LINE__,
                  "WebApiCallback[WRT_PROGRESS] percent[%d] curlength[%d]", percent, bytes);
+            {
+                // An update that ended meanwhile (its pair went away) downloads no further.
+                std::lock_guard lock(m_mutex);
+                if (m_stopping || !m_busy) {
+                    return false;
+                }
+            }
             if (delegate() != nullptr) {
                 delegate()->OnFlowDownloadProgress(percent, static_cast<uint64_t>(bytes));
             }
-            std::lock_guard lock(m_mutex);
-            return !m_stopping;
+            return true;
         }
         case WRT_DOWNLOAD_COMPLETED:
             _Log(LOG_INFO, kMethod, __LINE__, "WebApiCallback[WRT_PROGRESS]");
@@ -353,8 +414,7 @@ bool FirmwareUpdateFlow::onDownload(WEBAPI_DATA* data) {
                 std::unique_lock lock(m_mutex);
                 m_changed.wait_for(lock, m_timings.downloadErrorPause, [&] { return m_stopping; });
             }
-            endUpdate();
-            if (delegate() != nullptr) {
+            if (endUpdate(true) && delegate() != nullptr) {
                 delegate()->OnFlowInternetUnavailable(data->error);
             }
             return true;
@@ -366,15 +426,23 @@ bool FirmwareUpdateFlow::onDownload(WEBAPI_DATA* data) {
 
 void FirmwareUpdateFlow::finishDownload() {
     static constexpr const char* kMethod = "FirmwareUpdateFlow::ChangePhase";
-    changePhase(PH_DOWNLOAD_COMPLETE);
     std::string finalPath;
     uint64_t announced = 0;
+    bool running = false;
     {
         std::lock_guard lock(m_mutex);
-        finalPath = m_keptPackage;
+        finalPath = m_downloadPath;
         announced = m_keptAnnouncedSize;
+        running = m_busy && !m_transferring;
     }
     const std::string temporary = finalPath + ".temp";
+    if (!running) {
+        // The update ended while the download completed (its pair went away): nobody takes it.
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        return;
+    }
+    changePhase(PH_DOWNLOAD_COMPLETE);
     std::error_code error;
     if (SUtil::FileExist(finalPath) && !fs::remove(finalPath, error)) {
         _Log(LOG_WARNING, kMethod, __LINE__, "DeleteFile fail - (%d)%s", error.value(),
@@ -391,27 +459,46 @@ void FirmwareUpdateFlow::finishDownload() {
     }
     _Log(LOG_INFO, kMethod, __LINE__, "Binary is ready to send to buds Path[%s]",
          finalPath.c_str());
-    copyToEarbuds(finalPath, announced);
+    copyToEarbuds(finalPath, announced, true);
 }
 
-void FirmwareUpdateFlow::copyToEarbuds(const std::string& path, uint64_t announcedSize) {
+void FirmwareUpdateFlow::copyToEarbuds(const std::string& path, uint64_t announcedSize,
+                                       bool fromDownload) {
     fota::PackageVerdict verdict = fota::checkPackage(path, announcedSize);
     if (!verdict.valid) {
         refusePackage(path, verdict.reason);
         return;
     }
-    EnvironVar::SetUpdateFWStatus(1);
+    bool running = false;
+    bool samePair = false;
     {
         std::lock_guard lock(m_mutex);
+        running = m_busy;
+        samePair = samePairConnectedLocked();
+        // From here a lost link is the transfer's: the pair check above and the open below
+        // are one step for OnDeviceConnected and OnDeviceDisconnected.
+        m_transferring = running && samePair;
         m_handledReasons.clear();
     }
+    if (!running || !samePair) {
+        _Log(LOG_WARNING, "FirmwareUpdateFlow::copyToEarbuds", __LINE__,
+             "the earbuds of the update are not connected: nothing sent");
+        if (fromDownload) {
+            std::error_code ignored;
+            fs::remove(path, ignored);
+        }
+        if (running && endUpdate(true) && delegate() != nullptr) {
+            delegate()->OnFlowPairLost();
+        }
+        return;
+    }
+    EnvironVar::SetUpdateFWStatus(1);
     changePhase(PH_COPY);
     verdict.info.path = SUtil::CStringToChar(path);
     m_link.setFotaBin(verdict.info);
     if (!m_link.OpenFotaSession()) {
-        endUpdate();
-        if (delegate() != nullptr) {
-            delegate()->OnFlowBluetoothUnavailable();
+        if (endUpdate() && delegate() != nullptr) {
+            delegate()->OnFlowBluetoothUnavailable(FlowLinkLoss::NotReady);
         }
     }
 }
@@ -423,10 +510,9 @@ void FirmwareUpdateFlow::refusePackage(const std::string& path, const std::strin
         std::error_code ignored;
         fs::remove(path, ignored);
     }
-    // Nothing is kept to send again: the next start downloads afresh.
+    // Nothing is kept to send again: the next start downloads afresh, after a new check.
     EnvironVar::SetUpdateFWStatus(1);
-    endUpdate();
-    if (delegate() != nullptr) {
+    if (endUpdate(true) && delegate() != nullptr) {
         delegate()->OnFlowPackageRefused(why);
     }
 }
@@ -436,22 +522,25 @@ bool FirmwareUpdateFlow::Resend() {
     uint64_t announced = 0;
     {
         std::lock_guard lock(m_mutex);
-        if (m_busy || m_stopping) {
+        if (m_busy || m_stopping || m_device == nullptr) {
             return false;
         }
         m_busy = true;
+        m_transferring = false;
+        m_pairDevice = m_device;
+        m_pairAddress = m_device->address;
         path = m_keptPackage;
         announced = m_keptAnnouncedSize;
-    }
-    if (path.empty()) {
-        path = keptPackagePath();
-        announced = 0;
+        if (path.empty()) {
+            path = keptPackagePathLocked();
+            announced = 0;
+        }
     }
     if (path.empty()) {
         refusePackage("", "no package is kept from the last update");
         return true;
     }
-    copyToEarbuds(path, announced);
+    copyToEarbuds(path, announced, false);
     return true;
 }
 
@@ -460,10 +549,16 @@ std::string FirmwareUpdateFlow::keptPackagePath() const {
     if (!m_keptPackage.empty()) {
         return m_keptPackage;
     }
-    if (fota::safePackageFileName(m_offer.url).empty()) {
+    return keptPackagePathLocked();
+}
+
+std::string FirmwareUpdateFlow::keptPackagePathLocked() const {
+    if (m_offer.url.empty() || m_device == nullptr) {
         return {};
     }
-    return fota::GetDownLoadFilePath(m_offer.url, false);
+    return fota::packageFilePath(fota::packageFileName(m_offer.url, m_device->modelCode(),
+                                                       m_offer.newVersion, m_device->address),
+                                 false);
 }
 
 bool FirmwareUpdateFlow::HasKeptPackage() const {
@@ -473,7 +568,12 @@ bool FirmwareUpdateFlow::HasKeptPackage() const {
 }
 
 void FirmwareUpdateFlow::ConnectAgain() {
-    if (BluetoothDevice* device = this->device()) {
+    BluetoothDevice* device = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        device = m_pairDevice != nullptr ? m_pairDevice : m_device;
+    }
+    if (device != nullptr) {
         m_link.ConnectToDevice(device);
     }
 }
@@ -494,12 +594,21 @@ void FirmwareUpdateFlow::changePhase(int phase) {
     }
 }
 
-void FirmwareUpdateFlow::endUpdate() {
+bool FirmwareUpdateFlow::endUpdate(bool forgetOffer) {
+    bool wasBusy = false;
     {
         std::lock_guard lock(m_mutex);
+        wasBusy = m_busy;
         m_busy = false;
+        m_transferring = false;
+        if (forgetOffer && wasBusy) {
+            // The next package is found from the next offer.
+            m_offer = FirmwareOffer();
+            m_keptPackage.clear();
+        }
     }
     m_changed.notify_all();
+    return wasBusy;
 }
 
 // ---- What the flow knows ----

@@ -23,9 +23,12 @@
 //     applies the guest rule (FirmwareOffer::offered).
 //  3. CheckStart() (any thread): Ready, NotWorn, BatteryLow or AskResend. The caller shows the
 //     refusals itself. On AskResend the caller asks the user: yes → Resend(), no → stay.
-//  4. StartDownload() (any thread): PH_DOWNLOAD; then OnFlowDownloadProgress…,
-//     PH_DOWNLOAD_COMPLETE, PH_COPY [web library thread], or OnFlowInternetUnavailable (1 s after
-//     a download error) or OnFlowPackageRefused [web library thread].
+//  4. StartDownload() (any thread): the update now belongs to the connected pair (its address
+//     and model). PH_DOWNLOAD; then OnFlowDownloadProgress…, PH_DOWNLOAD_COMPLETE, PH_COPY [web
+//     library thread], or OnFlowInternetUnavailable (1 s after a download error) or
+//     OnFlowPackageRefused [web library thread]. Any disconnection before the transfer ends the
+//     download at once with OnFlowPairLost [link thread]; the transfer starts only while that
+//     same pair is connected.
 //     Resend() (any thread): PH_COPY with the package kept from the failed transfer [caller].
 //  5. During the transfer: OnFlowTransferProgress… [link listener thread]; then OnFlowFinish once
 //     per reason [flow's finish thread], or OnFlowBluetoothUnavailable [the opening thread or the
@@ -96,7 +99,9 @@ public:
 
     void OnDeviceStatusChange(DeviceStatus status) override;
     void OnDeviceConnected(bool isConnected, BluetoothDevice* device) override;
-    // 1 (receive watchdog): OnFlowBluetoothUnavailable; 0 (alive check): OnFlowDeviceLost.
+    // Before the transfer of a running update (either error): OnFlowPairLost. During the
+    // transfer: OnFlowBluetoothUnavailable (Closed or Silent). Otherwise 1 (receive watchdog):
+    // OnFlowBluetoothUnavailable; 0 (alive check): OnFlowDeviceLost.
     void OnDeviceDisconnected(int error) override;
     void OnFotaStateChange(int state) override;
     void OnDeviceVersionChange(std::string left, std::string right) override;
@@ -119,10 +124,11 @@ public:
 
     // The start checks against the last reported status and the persisted update status.
     fota::UpdateStart CheckStart() const;
-    // Downloads the offer's package and, when it is complete and sound, transfers it. False
-    // (nothing started, no event) without an offer or while an update is already running. An
-    // offer whose address names no usable file is refused with OnFlowPackageRefused; a download
-    // that cannot start ends with OnFlowInternetUnavailable; both return true.
+    // Downloads the offer's package for the connected pair and, when it is complete and sound
+    // and that pair is still connected, transfers it. False (nothing started, no event) without
+    // an offer or a connected device, or while an update is already running. A download that
+    // cannot start ends with OnFlowInternetUnavailable and returns true. The package is kept as
+    // packageFileName names it (the address's "&file=" value, else model and version).
     bool StartDownload();
     // Sends the package kept from the last transfer again (the answer to AskResend). False while
     // an update is running. A kept package that is missing or unsound is refused
@@ -159,12 +165,23 @@ private:
     // PH_DOWNLOAD_COMPLETE: the .temp file becomes the kept package; then PH_COPY.
     void finishDownload();
     // PH_COPY: judge the package at path, fill the link's FotaBin and open the session.
-    void copyToEarbuds(const std::string& path, uint64_t announcedSize);
+    // fromDownload: the file was just downloaded for this update (deleted when the update ended
+    // meanwhile) rather than kept from an earlier one.
+    void copyToEarbuds(const std::string& path, uint64_t announcedSize, bool fromDownload);
     void refusePackage(const std::string& path, const std::string& why);
+    // The update's pair went away before its transfer: stop and delete the download, forget
+    // the offer, OnFlowPairLost. Nothing when no update runs.
+    void losePair();
+    // The pair the update belongs to is the one connected now.
+    bool samePairConnectedLocked() const;
+    std::string keptPackagePathLocked() const;
     // After the link has acknowledged the verdict (a state report after reportsBefore) or a
     // short wait: persisted flags, the link closed, then OnFlowFinish.
     void handleFinish(bool success, int reason, uint64_t reportsBefore);
-    void endUpdate();
+    // Ends the running update; false when none was running (its end was already reported).
+    // forgetOffer: the next update must begin with a new version check (the offer and the
+    // package path taken from it are forgotten).
+    bool endUpdate(bool forgetOffer = false);
     IFirmwareUpdateFlowDelegate* delegate() const { return m_delegate; }
 
     BluetoothHandle& m_link;
@@ -175,6 +192,8 @@ private:
     Timings m_timings;
     FirmwareOffer m_offer;
     std::string m_keptPackage;
+    // Where the last download was to be kept (its ".temp" file beside it while it runs).
+    std::string m_downloadPath;
     uint64_t m_keptAnnouncedSize = 0;
     std::string m_currentVersion;
     BluetoothDevice* m_device = nullptr;
@@ -182,6 +201,11 @@ private:
     DeviceStatus m_status;
     int m_phase = PH_NONE;
     bool m_busy = false;
+    // The running update's transfer was opened (from just before OpenFotaSession to its end).
+    bool m_transferring = false;
+    // The pair the running (or last) update belongs to, fixed when it starts.
+    BluetoothDevice* m_pairDevice = nullptr;
+    uint64_t m_pairAddress = 0;
     // Finish reasons reported in the current transfer (emptied when a transfer opens).
     std::set<int> m_handledReasons;
     // Counts the link's state reports, which follow its acknowledgement of the verdict.

@@ -5,6 +5,13 @@
 
 #include "fota/FirmwareOffer.h"
 
+// Why a transfer lost its earbuds (OnFlowBluetoothUnavailable).
+enum class FlowLinkLoss {
+    NotReady,  // the transfer could not be opened: the earbuds did not take the session
+    Closed,    // the link was closed from the earbuds' side during the transfer
+    Silent,    // the earbuds sent nothing for the receive watchdog's 20 s
+};
+
 // The events of the firmware update flow (FirmwareUpdateFlow). Every operation has an empty
 // default. Events arrive on worker threads (the thread is named with each event), never on a UI
 // thread: a receiver that shows anything posts it to its own UI thread. A receiver that blocks
@@ -33,19 +40,25 @@ public:
     // than "VX-R175", to be shown against the package size. Link listener thread.
     virtual void OnFlowTransferProgress(int /*percent*/, uint64_t /*bytes*/) {}
 
-    // The download failed (error as OnFlowCheckFailed); raised one second after the failure so
-    // that a failing server is not hammered by a user pressing again. No file is left that looks
-    // complete. Web library thread.
+    // The download failed (error: WEBAPI_ERROR_CODE or the HTTP status); raised one second after
+    // the failure so that a failing server is not hammered by a user pressing again. No file is
+    // left that looks complete, and the offer is forgotten: the next update begins with a new
+    // version check. Web library thread.
     virtual void OnFlowInternetUnavailable(int /*error*/) {}
-    // The transfer could not be opened (the thread that opened it: web library thread or the
-    // Resend caller), or the earbuds fell silent during the transfer (the receive watchdog's
-    // thread). The screen goes back to the welcome screen.
-    virtual void OnFlowBluetoothUnavailable() {}
-    // The link's alive check failed outside a transfer (OnDeviceDisconnected(0)). Link thread.
+    // The transfer lost its earbuds (cause): it could not be opened (the thread that opened it:
+    // web library thread or the Resend caller), or the link closed or fell silent during it (the
+    // receive watchdog's thread). The screen goes back to the welcome screen.
+    virtual void OnFlowBluetoothUnavailable(FlowLinkLoss /*cause*/) {}
+    // The link's alive check failed outside an update (OnDeviceDisconnected(0)). Link thread.
     virtual void OnFlowDeviceLost() {}
+    // The pair the update belongs to went away (any disconnection) before its package was sent,
+    // or another pair is connected in its place: the download was stopped, its file deleted, and
+    // nothing reached any earbuds. Raised once, instead of OnFlowDeviceLost. Link thread, or the
+    // web library thread when the pair is found missing before the transfer.
+    virtual void OnFlowPairLost() {}
     // The package is unfit to be sent (why: plain words) and was deleted; the earbuds were not
-    // touched. The user is told the update failed. Web library thread after a download; the
-    // Resend caller's thread for a kept package that is gone or unsound.
+    // touched, and the offer is forgotten (as for OnFlowInternetUnavailable). Web library thread
+    // after a download; the Resend caller's thread for a kept package that is gone or unsound.
     virtual void OnFlowPackageRefused(const std::string& /*why*/) {}
 
     // The earbuds' verdict, once per reason per transfer, after the flow has stored the update

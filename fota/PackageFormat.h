@@ -27,6 +27,14 @@ constexpr uint32_t kMaxTransferId = 255;
 constexpr uint32_t kMaxRequestableId = 127;
 constexpr uint32_t kMaxTransferEntrySize = (1u << 24) - 1;
 
+// The most a firmware download may bring: header, a full entry table and the largest entry the
+// transfer can carry for each of the two buds, plus the check value (32 MiB and 4 KiB). Real
+// packages are about 100 KB; anything larger than this cannot be a package whose entries fit
+// the transfer, and at the radio's 375 KB/s it would already take a minute and a half to send.
+constexpr uint64_t kMaxPackageBytes = kHeaderSize +
+                                      uint64_t{kEntryRecordSize} * kMaxTransferEntries +
+                                      2 * uint64_t{kMaxTransferEntrySize + 1} + kFileCrcSize;
+
 struct PackageHeader {
     uint32_t magicNumber = 0;
     uint32_t totalSize = 0;

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <string_view>
 
@@ -27,6 +28,8 @@ struct Flags {
     int notifyFirmware = 0;
     int firmwareStatus = 1;
     std::uint32_t lastFirmwareUpdate = 0;
+    // The same time for each pair, by its address ("AA:BB:CC:DD:EE:FF").
+    std::map<std::string, std::uint32_t> lastFirmwareUpdateByPair;
     int guest = 0;
     int multiPopup = 1;
 };
@@ -103,6 +106,15 @@ private:
         }
         m_flags.guest = readInt(object, "guest", m_flags.guest);
         m_flags.multiPopup = readInt(object, "multiPopup", m_flags.multiPopup);
+        const auto byPair = object.find("lastFirmwareUpdateByPair");
+        if (byPair != object.end() && byPair->is_object()) {
+            for (const auto& [address, seconds] : byPair->items()) {
+                if (seconds.is_number_unsigned()) {
+                    m_flags.lastFirmwareUpdateByPair[address] =
+                        static_cast<std::uint32_t>(seconds.get<std::uint64_t>());
+                }
+            }
+        }
     }
 
     // A damaged file is kept beside it as flags.json.bad before the defaults replace it.
@@ -125,6 +137,7 @@ private:
             {"lastFirmwareUpdate", m_flags.lastFirmwareUpdate},
             {"guest", m_flags.guest},
             {"multiPopup", m_flags.multiPopup},
+            {"lastFirmwareUpdateByPair", m_flags.lastFirmwareUpdateByPair},
         };
         if (!services::AtomicFile::write(file(), object.dump(2) + "\n")) {
             _Log(LOG_WARNING, "EnvironVar::save", __LINE__, "cannot write %s", file().c_str());
@@ -250,6 +263,18 @@ std::uint32_t EnvironVar::GetLastTimeUpdateFW() {
 }
 void EnvironVar::SetLastTimeUpdateFW(std::uint32_t seconds) {
     store().change([seconds](Flags& flags) { flags.lastFirmwareUpdate = seconds; });
+}
+
+std::uint32_t EnvironVar::GetLastTimeUpdateFW(const std::string& address) {
+    const Flags flags = store().get();
+    const auto found = flags.lastFirmwareUpdateByPair.find(address);
+    return found != flags.lastFirmwareUpdateByPair.end() ? found->second : 0;
+}
+void EnvironVar::SetLastTimeUpdateFW(const std::string& address, std::uint32_t seconds) {
+    store().change([&address, seconds](Flags& flags) {
+        flags.lastFirmwareUpdate = seconds;
+        flags.lastFirmwareUpdateByPair[address] = seconds;
+    });
 }
 
 int EnvironVar::IsSupportGuest() {

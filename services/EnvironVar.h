@@ -45,6 +45,10 @@ public:
     // Time of the last successful firmware update in seconds since 1970; 0 = never.
     static std::uint32_t GetLastTimeUpdateFW();
     static void SetLastTimeUpdateFW(std::uint32_t seconds);
+    // The same for one pair of earbuds by its address ("AA:BB:CC:DD:EE:FF"); 0 = never updated
+    // here. Setting it also sets the time of the last update of any pair above.
+    static std::uint32_t GetLastTimeUpdateFW(const std::string& address);
+    static void SetLastTimeUpdateFW(const std::string& address, std::uint32_t seconds);
 
     // Offer firmware whatever the version (default 0).
     static int IsSupportGuest();

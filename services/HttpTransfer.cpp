@@ -10,10 +10,12 @@ namespace services {
 namespace {
 
 constexpr long kConnectTimeoutMs = 10000;
-constexpr long kLowSpeedBytes = 100;
-constexpr long kLowSpeedSeconds = 30;
 constexpr long kMaxRedirects = 5;
 constexpr int kPollMs = 1000;
+
+// The least speed, written by tests before their transfers and read by every transfer.
+std::atomic<long> g_stallBytesPerSecond{HttpTransfer::StallLimit{}.bytesPerSecond};
+std::atomic<long> g_stallSeconds{HttpTransfer::StallLimit{}.seconds};
 
 void initialiseCurlOnce() {
     // Thread-safe static: the first transfer of the process initialises libcurl.
@@ -117,8 +119,13 @@ void applyPolicy(CURL* easy, const std::string& url, const HttpTransfer::Options
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytes);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, g_stallBytesPerSecond.load());
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, g_stallSeconds.load());
+    if (HttpTransfer::isLoopbackUrl(url)) {
+        // Plain http to this machine must stay on it: no proxy from the environment carries it.
+        curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    }
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.0/8,::1");
     curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, "AuralisManager");
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
@@ -207,6 +214,10 @@ HttpTransfer::Result HttpTransfer::perform(const std::string& url, const Options
     result.curlCode = code;
     result.cancelled = m_cancelled.load() || transfer.stoppedBySink;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+    // A request that went out means a connection was made.
+    long requestBytes = 0;
+    curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &requestBytes);
+    result.connected = requestBytes > 0 || result.httpStatus > 0;
     curl_off_t length = -1;
     curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     result.length = length;
@@ -235,20 +246,24 @@ HttpTransfer::Failure HttpTransfer::classify(const Result& result) {
             return result.httpStatus >= 400 ? Failure::HttpStatus : Failure::Other;
         case CURLE_UNSUPPORTED_PROTOCOL:
         case CURLE_URL_MALFORMAT:
+        case CURLE_TOO_MANY_REDIRECTS:
             return Failure::BadAddress;
         case CURLE_COULDNT_RESOLVE_PROXY:
         case CURLE_COULDNT_RESOLVE_HOST:
         case CURLE_COULDNT_CONNECT:
-        case CURLE_HTTP2:
+        case CURLE_QUIC_CONNECT_ERROR:
+            return Failure::Network;
         case CURLE_PARTIAL_FILE:
+            return Failure::Interrupted;
+        case CURLE_HTTP2:
         case CURLE_OPERATION_TIMEDOUT:
         case CURLE_GOT_NOTHING:
         case CURLE_SEND_ERROR:
         case CURLE_RECV_ERROR:
         case CURLE_HTTP2_STREAM:
         case CURLE_HTTP3:
-        case CURLE_QUIC_CONNECT_ERROR:
-            return Failure::Network;
+            // A connection that was made and then failed is the server's answer breaking off.
+            return result.connected ? Failure::Interrupted : Failure::Network;
         case CURLE_SSL_CONNECT_ERROR:
         case CURLE_PEER_FAILED_VERIFICATION:
         case CURLE_SSL_CERTPROBLEM:
@@ -265,6 +280,20 @@ HttpTransfer::Failure HttpTransfer::classify(const Result& result) {
         default:
             return Failure::Other;
     }
+}
+
+bool HttpTransfer::isLoopbackUrl(const std::string& url) {
+    UrlParts parts;
+    return splitUrl(url, parts) && isLoopbackHost(parts.host);
+}
+
+void HttpTransfer::setStallLimit(StallLimit limit) {
+    g_stallBytesPerSecond.store(limit.bytesPerSecond);
+    g_stallSeconds.store(limit.seconds);
+}
+
+HttpTransfer::StallLimit HttpTransfer::stallLimit() {
+    return StallLimit{g_stallBytesPerSecond.load(), g_stallSeconds.load()};
 }
 
 bool HttpTransfer::isAllowedUrl(const std::string& url) {

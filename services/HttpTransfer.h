@@ -13,9 +13,10 @@ namespace services {
 // in curl_multi_poll, which cancel() wakes). Keeps libcurl out of every header of the project.
 //
 // Policy applied to every transfer: TLS certificates and host names are verified; plain http is
-// accepted only for loopback hosts; redirects are followed (at most 5, to https only); a
-// connection attempt gives up after 10 s and a transfer that stays below 100 bytes/s for 30 s is
-// abandoned.
+// accepted only for loopback hosts, and never through a proxy (a proxy would carry it off the
+// machine unencrypted); redirects are followed (at most 5, to https only); a connection attempt
+// gives up after 10 s, and a transfer that stays below the least speed (StallLimit: 1 KiB/s for
+// 30 s) is abandoned, whether the server stalls before its answer or crawls through the body.
 class HttpTransfer {
 public:
     enum class Method { Get, Head };
@@ -32,6 +33,7 @@ public:
         long httpStatus = 0;       // the last response's status, 0 when none arrived
         std::int64_t length = -1;  // Content-Length of the response, -1 when unknown
         bool refused = false;      // the address was refused before any traffic
+        bool connected = false;    // a connection to the server was made
         bool cancelled = false;    // cancel() or a sink ended the transfer
         std::string message;       // libcurl's text for the failure
     };
@@ -39,11 +41,12 @@ public:
     // What went wrong, in the classes callers act on.
     enum class Failure {
         None,
-        Cancelled,   // cancel() or a sink ended it
-        BadAddress,  // refused address, malformed address, redirect to a refused protocol
-        Network,     // cannot reach the server, or the connection broke or stalled
-        Tls,         // certificate or TLS failure
-        HttpStatus,  // the server answered with a status of 400 or above
+        Cancelled,    // cancel() or a sink ended it
+        BadAddress,   // refused address, malformed address, redirect to a refused protocol
+        Network,      // no connection to the server could be made
+        Interrupted,  // the server was reached, but its answer broke off, stalled or crawled
+        Tls,          // certificate or TLS failure
+        HttpStatus,   // the server answered with a status of 400 or above
         Other,
     };
     static Failure classify(const Result& result);
@@ -67,6 +70,17 @@ public:
 
     // True when url is http(s) and plain http goes only to a loopback host.
     static bool isAllowedUrl(const std::string& url);
+    // True when url's host is a loopback address or "localhost".
+    static bool isLoopbackUrl(const std::string& url);
+
+    // The least speed a transfer must keep: below bytesPerSecond for seconds, it is abandoned.
+    struct StallLimit {
+        long bytesPerSecond = 1024;
+        long seconds = 30;
+    };
+    // For every later transfer of the process; tests shorten it.
+    static void setStallLimit(StallLimit limit);
+    static StallLimit stallLimit();
     // url-encodes a query value.
     static std::string escape(std::string_view text);
 

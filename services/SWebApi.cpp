@@ -42,18 +42,24 @@ std::uint32_t clampToWord(std::int64_t value) {
     return static_cast<std::uint32_t>(value);
 }
 
-bool writeAll(int fd, std::string_view data) {
+// errno of a failed write: 0 when all was written.
+int writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t written = ::write(fd, data.data(), data.size());
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            return false;
+            return errno;
         }
         data.remove_prefix(static_cast<std::size_t>(written));
     }
-    return true;
+    return 0;
+}
+
+// A write that failed because there is no room, rather than for another reason.
+bool isNoRoom(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EFBIG;
 }
 
 // The error code and detail for a failed transfer.
@@ -64,6 +70,8 @@ int errorFor(const HttpTransfer::Result& result, std::uint32_t& detail) {
             return WEBAPI_ERROR_BAD_ADDRESS;
         case HttpTransfer::Failure::Network:
             return WEBAPI_ERROR_NETWORK;
+        case HttpTransfer::Failure::Interrupted:
+            return WEBAPI_ERROR_INTERRUPTED;
         case HttpTransfer::Failure::Tls:
             return WEBAPI_ERROR_TLS;
         case HttpTransfer::Failure::HttpStatus:
@@ -92,7 +100,8 @@ struct SWebApi::Job {
     Job(Callback callback, bool reportProgress)
         : callback(std::move(callback)), reportProgress(reportProgress) {}
 
-    // Calls back unless the request was cancelled. Returns the callback's result.
+    // Calls back unless the request was cancelled. Returns the callback's result (false when
+    // no callback was made).
     bool deliver(WEBAPI_DATA& data) {
         if (transfer.isCancelled() || !callback) {
             return false;
@@ -125,7 +134,7 @@ template <typename Answer>
 void runAnswer(Job& job, const std::string& url, bool (*parse)(const std::string&, Answer&)) {
     if (url.empty()) {
         _Log(LOG_WARNING, "SWebApi::runAnswer", __LINE__, "no update server configured");
-        job.deliverError(WEBAPI_ERROR_NETWORK, 0);
+        job.deliverError(WEBAPI_ERROR_NO_SERVER, 0);
         return;
     }
     std::string body;
@@ -206,12 +215,19 @@ public:
         return m_job.deliver(data);
     }
 
-    void completed() {
+    // False when the request was cancelled before the completion could be reported.
+    bool completed() {
         m_total = static_cast<std::int64_t>(m_received);
         WEBAPI_PROGRESS progress = record();
         progress.percent = 100;
         WEBAPI_DATA data{WRT_DOWNLOAD_COMPLETED, WEBAPI_ERROR_NONE, 0, nullptr, &progress};
-        m_job.deliver(data);
+        // Either the callback takes the file or the caller removes it; a cancel after this test
+        // still finds the callback run.
+        if (m_job.transfer.isCancelled() || !m_job.callback) {
+            return false;
+        }
+        m_job.callback(&data);
+        return true;
     }
 
 private:
@@ -264,24 +280,26 @@ void runDownload(Job& job, const std::string& url, const std::string& path,
     }
     ::fchmod(fd, 0600);
     DownloadProgress progress(job);
-    bool writeFailed = false;
+    int writeError = 0;
     bool stoppedByCaller = false;
     bool tooLarge = false;
     std::uint64_t stored = 0;
     const auto store = [&](std::string_view piece, std::int64_t total) {
-        // No more than the server announced, and never more than the limit.
+        // An announced size above the limit is refused before anything is written; otherwise
+        // no more than the server announced, and never more than the limit.
         const std::uint64_t limit =
             total > 0 ? std::min<std::uint64_t>(static_cast<std::uint64_t>(total), maxBytes)
                       : maxBytes;
-        if (stored + piece.size() > limit) {
+        if ((total > 0 && static_cast<std::uint64_t>(total) > maxBytes) ||
+            stored + piece.size() > limit) {
             tooLarge = true;
             return false;
         }
         stored += piece.size();
         while (!piece.empty()) {
             const std::size_t take = progress.bytesBeforeNextReport(piece.size(), total);
-            if (!writeAll(fd, piece.substr(0, take))) {
-                writeFailed = true;
+            writeError = writeAll(fd, piece.substr(0, take));
+            if (writeError != 0) {
                 return false;
             }
             piece.remove_prefix(take);
@@ -295,6 +313,9 @@ void runDownload(Job& job, const std::string& url, const std::string& path,
     const HttpTransfer::Result result = job.transfer.perform(url, {}, store);
     const bool transferred = HttpTransfer::classify(result) == HttpTransfer::Failure::None;
     bool saved = transferred && ::fsync(fd) == 0;
+    if (transferred && !saved) {
+        writeError = errno;
+    }
     saved = ::close(fd) == 0 && saved;
     saved = saved && std::rename(partial.c_str(), path.c_str()) == 0;
     if (saved) {
@@ -306,7 +327,7 @@ void runDownload(Job& job, const std::string& url, const std::string& path,
         _Log(LOG_WARNING, "SWebApi::GetDownLoad", __LINE__,
              "download refused: more than %llu bytes: %s",
              static_cast<unsigned long long>(maxBytes), url.c_str());
-        job.deliverError(WEBAPI_ERROR_BAD_ANSWER, 0);
+        job.deliverError(WEBAPI_ERROR_INTERRUPTED, 0);
         return;
     }
     if (job.transfer.isCancelled() || stoppedByCaller) {
@@ -314,12 +335,17 @@ void runDownload(Job& job, const std::string& url, const std::string& path,
         return;
     }
     if (saved) {
-        progress.completed();
+        if (!progress.completed()) {
+            // Cancelled in the last moment: nobody takes the file, so it must not stay.
+            ::unlink(path.c_str());
+        }
         return;
     }
-    if (writeFailed || transferred) {
-        _Log(LOG_WARNING, "SWebApi::GetDownLoad", __LINE__, "cannot write %s", path.c_str());
-        job.deliverError(WEBAPI_ERROR_FILE, 0);
+    if (writeError != 0 || transferred) {
+        _Log(LOG_WARNING, "SWebApi::GetDownLoad", __LINE__, "cannot write %s (%d)", path.c_str(),
+             writeError);
+        job.deliverError(isNoRoom(writeError) ? WEBAPI_ERROR_DISK_FULL : WEBAPI_ERROR_FILE,
+                         static_cast<std::uint32_t>(writeError));
         return;
     }
     logFailure("SWebApi::GetDownLoad", url, result);
@@ -437,6 +463,13 @@ bool SWebApi::start(std::function<void(Job&)> body) {
         return false;
     }
     return true;
+}
+
+void SWebApi::Cancel() {
+    std::lock_guard lock(m_mutex);
+    for (Worker& worker : m_workers) {
+        worker.job->transfer.cancel();
+    }
 }
 
 void SWebApi::reapFinished() {

@@ -20,10 +20,12 @@
 // download (the partial data is removed and no further callback comes). Its result is ignored
 // otherwise.
 //
-// Errors (WEBAPI_DATA::error): 6 when no update server is configured, the server cannot be
-// reached, or the connection broke or stalled; the HTTP status when the server answered with 400
-// or above; otherwise one of WEBAPI_ERROR_CODE (a malformed answer gives
-// WEBAPI_ERROR_BAD_ANSWER).
+// Errors (WEBAPI_DATA::error): WEBAPI_ERROR_NETWORK (6) when no connection to the server could
+// be made; WEBAPI_ERROR_INTERRUPTED when it was reached but the answer broke off, stalled,
+// crawled or ran longer than announced or allowed; WEBAPI_ERROR_NO_SERVER when no update server
+// is set; the HTTP status when the server answered with 400 or above; WEBAPI_ERROR_BAD_ADDRESS
+// for an address or redirect that is not followed; WEBAPI_ERROR_DISK_FULL when a download finds
+// no room; otherwise one of WEBAPI_ERROR_CODE (a malformed answer gives WEBAPI_ERROR_BAD_ANSWER).
 //
 // The update server's base address is $AURALIS_UPDATE_URL, else the value "ServerUrl" of the
 // settings section "Update", else none. Addresses must be https, or plain http to this machine
@@ -61,8 +63,14 @@ public:
     // ("<path>.XXXXXX"), which is renamed to path (and the folder flushed) only when the download
     // is complete; on any failure or cancellation it is removed, and whatever was at path before
     // stays untouched. So a file at path is always a complete download. A body longer than the
-    // announced size or than SetMaxDownloadBytes ends the download with WEBAPI_ERROR_BAD_ANSWER.
+    // announced size or than SetMaxDownloadBytes, or an announced size above that limit, ends
+    // the download with WEBAPI_ERROR_INTERRUPTED.
     bool GetDownLoad(const std::string& url, const std::string& path);
+
+    // Cancels the running requests at once without waiting for them: none of them calls back
+    // afterwards (a callback already running finishes), and a download's files are removed.
+    // Later requests run as usual. Any thread, also inside a callback.
+    void Cancel();
 
     // The most a download may bring (default kDefaultMaxDownloadBytes). For later downloads.
     static constexpr std::uint64_t kDefaultMaxDownloadBytes = 512ull * 1024 * 1024;

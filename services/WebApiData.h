@@ -22,12 +22,18 @@ enum WEBAPI_ERROR_CODE : int {
     WEBAPI_ERROR_FILE = 3,         // the download target cannot be written
     WEBAPI_ERROR_BAD_ANSWER = 4,   // the server's answer is not the expected JSON
     WEBAPI_ERROR_TLS = 5,          // certificate or TLS failure (detail: the libcurl code)
-    // No update server configured, the server cannot be reached, or the connection broke
-    // (detail: the libcurl code, 0 when no server is configured).
+    // No connection to the server could be made (detail: the libcurl code).
     WEBAPI_ERROR_NETWORK = 6,
     // The temporary folder for downloads is refused (shared or someone else's): nothing was
     // requested. Never from SWebApi itself; the callers that build the download path report it.
     WEBAPI_ERROR_NO_TEMP_FOLDER = 30,
+    // The server was reached but its answer broke off, stalled, crawled below the least speed,
+    // or was longer than announced or allowed (detail: the libcurl code, 0 for a length limit).
+    WEBAPI_ERROR_INTERRUPTED = 7,
+    // The download cannot be stored: the disk or the user's quota is full (detail: errno).
+    WEBAPI_ERROR_DISK_FULL = 8,
+    // No update server is set (neither $AURALIS_UPDATE_URL nor the setting "ServerUrl").
+    WEBAPI_ERROR_NO_SERVER = 9,
     // Codes of 400 and above are the HTTP status the server answered with.
 };
 

@@ -201,7 +201,9 @@ bool SUpdatePanel::OnWebApi(std::unique_lock<std::recursive_mutex>& lock, const 
             ChangePhase(PH_INSTALL);
             return true;
         case WRT_ERROR:
-            if (data->error == WEBAPI_ERROR_NETWORK) {
+            // A connection that could not be made or broke off is retried, as before the web
+            // requests told the two apart.
+            if (data->error == WEBAPI_ERROR_NETWORK || data->error == WEBAPI_ERROR_INTERRUPTED) {
                 return OnNetworkError(lock);
             }
             return OnOtherError(lock, data);

@@ -91,7 +91,8 @@ public:
         }
     }
     void OnFlowInternetUnavailable(int) override { note("failed"); }
-    void OnFlowBluetoothUnavailable() override { note("failed"); }
+    void OnFlowBluetoothUnavailable(FlowLinkLoss) override { note("failed"); }
+    void OnFlowPairLost() override { note("failed"); }
     void OnFlowPackageRefused(const std::string&) override { note("failed"); }
     void OnFlowFinish(bool success, int) override {
         mark(m_finish);

@@ -156,6 +156,10 @@ TEST_F(MainViewTest, StartsOnTheWelcomeScreenAsTheLinksDelegate) {
     const SRect about = View().GetAboutButton().GetRect(SWindowBase::kRectInFrame, 0);
     EXPECT_NEAR((about.left + about.right) / 2, (view.left + view.right) / 2, 1.0);
     EXPECT_NEAR(view.bottom - about.bottom, 5.0, 0.01);
+    // The firmware screen, whose content scrolls, ends above the link in every zoom and language.
+    const SRect firmware =
+        View().GetHomeView().GetFirmwareUpdateView().GetRect(SWindowBase::kRectInFrame, 0);
+    EXPECT_LE(firmware.bottom, about.top);
 }
 
 TEST_F(MainViewTest, OnePairInRangeConnectsWithoutTheListAndReachesHome) {

@@ -358,6 +358,18 @@ TEST_F(UpdateCheckTest, AnUnreachableServerIsNotReportedAsUpToDate) {
     EXPECT_EQ(Popup("SLastestVersionDlg"), nullptr);
 }
 
+TEST_F(UpdateCheckTest, ClosingTheCheckPopupIsQuietAsForTheFirmwareCheck) {
+    server.version = "1.0.0.4";
+    CreateFrame(&link);
+    ASSERT_TRUE(PumpUntil([&] { return StartUpCheckCompared(); }));
+    server.Hold();
+    // Closed before the server replied: back to the about dialog with no message over it.
+    CheckFromAbout("the check popup", "SCheckVersionDlg",
+                   [](SPopupDialog* popup) { popup->EndDialog(SPopupDialog::kResultClosed); });
+    EXPECT_EQ(Popup("SMessageTextPanel"), nullptr);
+    server.Release();
+}
+
 TEST_F(UpdateCheckTest, TheStartUpWaitForAnAnswerIsBounded) {
     server.Hold();
     SCheckVersionDlg::SetWaitLimit(200ms);

@@ -266,6 +266,75 @@ TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
     program->stop();
 }
 
+// As a user would: press Update, then the earbuds go out of range while the (slow) download
+// runs. The download ends at once with one message over the connection-failure screen; the
+// package is never copied to any earbuds, however long the program is watched afterwards.
+TEST_F(WholeProgramTest, LosingThePairDuringTheDownloadEndsItWithOneMessage) {
+    const fs::path socket = m_folder / "lost.sock";
+    const fs::path simProgram = platform::paths::executableFolder() / "auralis-sim";
+    ChildProcess sim({simProgram.string(), "--demo", "--socket", socket.string()},
+                     {.output = m_folder / "sim-lost.log"});
+    ASSERT_TRUE(sim.running());
+    std::string updateUrl;
+    ASSERT_TRUE(eventually(
+        [&] {
+            const std::string output = sim.output();
+            const std::size_t at = output.find("http://127.0.0.1:");
+            if (at == std::string::npos || !fs::exists(socket)) {
+                return false;
+            }
+            const std::size_t end = output.find_first_not_of("0123456789", at + 17);
+            updateUrl = output.substr(at, end - at);
+            return end != std::string::npos;
+        },
+        10s))
+        << sim.output();
+    const auto simCtl = [&](const std::string& words) {
+        platform::bluetooth::SimRequest request(socket, 5s);
+        std::string answer;
+        return request.send("CTL " + words) && request.readLine(answer) && answer == "OK";
+    };
+    ASSERT_TRUE(simCtl(std::string("SERVER app=") + AURALIS_VERSION));
+    // About 1 KB a second: the download lasts long enough to lose the pair in it.
+    ASSERT_TRUE(simCtl("SERVER slow=1000"));
+
+    std::unique_ptr<ChildProcess> program = StartProgram(socket, updateUrl, "lost.log");
+    ASSERT_TRUE(program->running());
+    auto logged = [&](const std::string& line, std::chrono::milliseconds limit = 20s) {
+        return Logged(*program, line, limit);
+    };
+    ASSERT_TRUE(logged("Main window shown")) << program->output();
+    const std::string main = FindWindow("Auralis Manager");
+    ASSERT_FALSE(main.empty());
+    ASSERT_TRUE(PressUntilLogged(main, 212, 451, *program, "OnConnectButtonClick"))
+        << program->output();
+    ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->output();
+    const std::string list = FindWindow("Pair Bluetooth earbuds");
+    ASSERT_FALSE(list.empty());
+    ASSERT_TRUE(PressUntilLogged(list, 100, 8 + 28 + 10 + 15, *program, "ConnectToDevice"))
+        << program->output();
+    ASSERT_TRUE(logged("deviceVersionL[1.4.0]")) << program->output();
+    ASSERT_TRUE(PressUntilLogged(main, 212, 301 + 112 + 17, *program,
+                                 "INVOKE_CHECK_UPDATE_FIRMWARE curVersion[1.4.0] "
+                                 "newVersion[1.5.0]"))
+        << program->output();
+    ASSERT_TRUE(PressUntilLogged(main, 8 + 24 + 25, 301 + 90 + 17, *program, "PH_DOWNLOAD"))
+        << program->output();
+    ASSERT_TRUE(logged("WebApiCallback[WRT_PROGRESS] percent[2]")) << program->output();
+
+    ASSERT_TRUE(simCtl("RANGE 70:5A:B6:00:77:A0 OUT"));
+    ASSERT_TRUE(logged("download stopped, nothing sent")) << program->output();
+    ASSERT_TRUE(logged("UpdateMainView viewType[3]")) << program->output();
+    // Long after the download would have ended: nothing was copied, no second dialog.
+    std::this_thread::sleep_for(3s);
+    const std::string output = program->output();
+    EXPECT_EQ(output.find("PH_DOWNLOAD_COMPLETE"), std::string::npos);
+    EXPECT_EQ(output.find("PH_COPY"), std::string::npos);
+    EXPECT_EQ(output.find("OpenFotaSession"), std::string::npos);
+    EXPECT_TRUE(program->running());
+    program->stop();
+}
+
 // A second start knocks, and the first brings its window forward (from the task bar too);
 // then the close button ends the program, which says so in its last log line. The time from
 // the click to the end is printed for the record; the bound is only there to catch a hang.

@@ -155,32 +155,38 @@ TEST(FirmwareUpdateFlowTest, RefusalsThatNeedNoServer) {
     // Nothing offered yet: nothing starts.
     EXPECT_FALSE(rig.flow->StartDownload());
 
-    // An address without "&file=": refused before anything is downloaded.
-    WEBAPI_FIRMWARE_VERSION nameless = answer("9.9");
+    // An address without "&file=" is downloaded under a name made of model and version (here
+    // it fails: nothing listens), the pair's address in front.
+    WEBAPI_FIRMWARE_VERSION nameless = answer("9.9/../x");
     nameless.url = "http://127.0.0.1:1/firmware/download?model=VX-R175";
     rig.flow->AcceptAnswer(nameless);
+    EXPECT_EQ(rig.flow->keptPackagePath(), SUtil::GetUserTempFolder() + "/000000000001-x.bin");
     EXPECT_TRUE(rig.flow->StartDownload());
-    ASSERT_TRUE(rig.events.waitFor("Refused(the download address names no file)"));
-    EXPECT_EQ(rig.events.count("Phase(1)"), 0);
+    ASSERT_TRUE(rig.events.waitFor("Internet(6)"));
+    EXPECT_EQ(rig.events.count("Refused("), 0);
     EXPECT_FALSE(rig.flow->busy());
+    // A failed download forgets the offer.
+    EXPECT_FALSE(rig.flow->StartDownload());
 
     // A kept package that is not a package: refused, deleted, and nothing kept to resend.
     rig.flow->AcceptAnswer(answer("9.9"));
     const std::string kept = rig.flow->keptPackagePath();
-    EXPECT_EQ(kept, SUtil::GetUserTempFolder() + "/fw.bin");
+    EXPECT_EQ(kept, SUtil::GetUserTempFolder() + "/000000000001-fw.bin");
     std::ofstream(kept) << "not a package";
     ASSERT_TRUE(rig.flow->HasKeptPackage());
     EnvironVar::SetUpdateFWStatus(0);
     EXPECT_TRUE(rig.flow->Resend());
-    ASSERT_TRUE(rig.events.waitFor("Refused(", 2));
+    ASSERT_TRUE(rig.events.waitFor("Refused("));
     EXPECT_FALSE(std::filesystem::exists(kept));
     EXPECT_FALSE(rig.flow->HasKeptPackage());
     EXPECT_EQ(EnvironVar::GetUpdateFWStatus(), 1);
     EXPECT_EQ(rig.events.count("Phase(3)"), 0);
 
     // A download that fails (nothing listens on the port): internet unavailable, no file left.
+    EXPECT_FALSE(rig.flow->StartDownload()) << "the refusal forgot the offer";
+    rig.flow->AcceptAnswer(answer("9.9"));
     EXPECT_TRUE(rig.flow->StartDownload());
-    ASSERT_TRUE(rig.events.waitFor("Internet("));
+    ASSERT_TRUE(rig.events.waitFor("Internet(", 2));
     EXPECT_FALSE(std::filesystem::exists(kept + ".temp"));
     EXPECT_FALSE(std::filesystem::exists(kept + ".temp.part"));
     EXPECT_FALSE(rig.flow->busy());

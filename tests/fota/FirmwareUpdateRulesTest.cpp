@@ -107,3 +107,18 @@ TEST(DownloadFilePathTest, TheNameAfterFileIsOnePlainNameInTheTemporaryFolder) {
     // No name: the temporary file is ".temp" inside the folder.
     EXPECT_EQ(fota::GetDownLoadFilePath(base, true), folder + "/.temp");
 }
+
+TEST(DownloadFilePathTest, EachPairKeepsItsOwnPackageAndEveryAddressGivesAName) {
+    const std::string url = "https://updates.example/fw?model=VX-R175&file=Auralis_9.9.9.bin";
+    // Two pairs updated at once from the same address never share a file.
+    const std::string first = fota::packageFileName(url, "VX-R175", "9.9.9", 0x705AB6014F2Aull);
+    const std::string second = fota::packageFileName(url, "VX-R175", "9.9.9", 0x705AB60077A0ull);
+    EXPECT_EQ(first, "705AB6014F2A-Auralis_9.9.9.bin");
+    EXPECT_NE(first, second);
+    // An address that names no file: model and version, made as plain as any other name.
+    EXPECT_EQ(fota::packageFileName("https://updates.example/pkg/77", "VX-R170", "1.5.0", 1),
+              "000000000001-Auralis_VX-R170_1.5.0.bin");
+    EXPECT_EQ(fota::packageFileName("https://x/?a=1&file=", "M/../..", "", 2),
+              "000000000002-_.bin");
+    EXPECT_EQ(fota::packageFilePath("n.bin", true), SUtil::GetUserTempFolder() + "/n.bin.temp");
+}

@@ -42,8 +42,12 @@ void FlowRecorder::OnFlowInternetUnavailable(int error) {
     add("Internet(" + std::to_string(error) + ")");
 }
 
-void FlowRecorder::OnFlowBluetoothUnavailable() {
-    add("Bluetooth()");
+void FlowRecorder::OnFlowBluetoothUnavailable(FlowLinkLoss cause) {
+    add("Bluetooth(" + std::to_string(static_cast<int>(cause)) + ")");
+}
+
+void FlowRecorder::OnFlowPairLost() {
+    add("PairLost()");
 }
 
 void FlowRecorder::OnFlowDeviceLost() {

@@ -21,8 +21,9 @@ public:
     void OnFlowDownloadProgress(int percent, uint64_t bytes) override;
     void OnFlowTransferProgress(int percent, uint64_t bytes) override;
     void OnFlowInternetUnavailable(int error) override;
-    void OnFlowBluetoothUnavailable() override;
+    void OnFlowBluetoothUnavailable(FlowLinkLoss cause) override;
     void OnFlowDeviceLost() override;
+    void OnFlowPairLost() override;
     void OnFlowPackageRefused(const std::string& why) override;
     void OnFlowFinish(bool success, int reason) override;
 

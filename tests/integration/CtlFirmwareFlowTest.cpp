@@ -1,6 +1,10 @@
 // auralis-ctl's fw check and fw update --latest against auralis-sim and its update server.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +22,22 @@ using integration::withoutError;
 using nlohmann::json;
 
 namespace {
+
+// A loopback port on which nothing listens.
+int closedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    int port = -1;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    ::close(fd);
+    return port;
+}
 
 const char* const kPlus = "70:5A:B6:01:4F:2A";
 const char* const kFirst = "70:5A:B6:00:77:A0";
@@ -68,7 +88,7 @@ TEST_F(CtlFirmwareFlowTest, CheckComparesTheEarbudsWithTheServer) {
     testing_support::ScopedEnv noServer("AURALIS_UPDATE_URL", "");
     run = ctl({"fw", "check", kFirst});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("cannot be reached"), std::string::npos);
+    EXPECT_NE(run.err.find("no update server is set"), std::string::npos);
 }
 
 TEST_F(CtlFirmwareFlowTest, CheckEndsWithAnObjectWhenTheEarbudsOrTheServerCannotBeReached) {
@@ -150,7 +170,14 @@ TEST_F(CtlFirmwareFlowTest, EachRefusalIsAPlainMessageAndExitOne) {
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_FALSE(run.err.empty());
         const auto objects = jsonLines(run.out);
-        return objects.empty() ? json() : withoutError(objects.back());
+        if (objects.empty()) {
+            return json();
+        }
+        // The words for scripts, and a detail for people.
+        json last = withoutError(objects.back());
+        EXPECT_FALSE(last.value("detail", "").empty());
+        last.erase("detail");
+        return last;
     };
     ASSERT_EQ(m_sim.ctl(std::string("BATTERY ") + kPlus + " 15 90"), "OK");
     EXPECT_EQ(refusal(kPlus), json::parse(R"({"event":"refused","why":"battery-low"})"));
@@ -160,8 +187,17 @@ TEST_F(CtlFirmwareFlowTest, EachRefusalIsAPlainMessageAndExitOne) {
 
     ASSERT_EQ(m_sim.ctl("SERVER corrupt=1"), "OK");
     EXPECT_EQ(refusal(kFirst), json::parse(R"({"event":"refused","why":"invalid-package"})"));
+    // Each server fault names its own cause.
     ASSERT_EQ(m_sim.ctl("SERVER corrupt=0 error500=1"), "OK");
-    EXPECT_EQ(refusal(kFirst), json::parse(R"({"event":"refused","why":"no-network"})"));
+    EXPECT_EQ(refusal(kFirst), json::parse(R"({"event":"refused","why":"server-error"})"));
+    ASSERT_EQ(m_sim.ctl("SERVER error500=0 drops=1"), "OK");
+    EXPECT_EQ(refusal(kFirst), json::parse(R"({"event":"refused","why":"download-failed"})"));
+    ASSERT_EQ(m_sim.ctl("SERVER drops=0"), "OK");
+    {
+        testing_support::ScopedEnv nobody("AURALIS_UPDATE_URL",
+                                          "http://127.0.0.1:" + std::to_string(closedPort()));
+        EXPECT_EQ(refusal(kFirst), json::parse(R"({"event":"refused","why":"no-network"})"));
+    }
     testing_support::ScopedEnv noServer("AURALIS_UPDATE_URL", "");
     EXPECT_EQ(refusal(kFirst), json::parse(R"({"event":"refused","why":"no-network"})"));
     EXPECT_EQ(m_sim.info(kPlus)["updates"], 0);

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <thread>
 
+#include "services/EnvironVar.h"
 #include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/ctl/RunCtl.h"
@@ -152,6 +153,10 @@ TEST_F(CtlIntegrationTest, FirmwareUpdateReportsProgressAndTheEarbudsVerdict) {
               (std::vector<std::string>{"event", "percent", "bytes"}));
     EXPECT_EQ(objects[0]["event"], "progress");
     EXPECT_EQ(objects[objects.size() - 2]["percent"], 100);
+    // The date of the update is the updated pair's; the other pair was never updated.
+    EnvironVar::Reload();
+    EXPECT_NE(EnvironVar::GetLastTimeUpdateFW(kPlus), 0u);
+    EXPECT_EQ(EnvironVar::GetLastTimeUpdateFW(kFirst), 0u);
 
     // Human output, first generation.
     run = runCtl({"--backend", "sim", "fw", "update", kFirst, package});

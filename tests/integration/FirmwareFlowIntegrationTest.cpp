@@ -185,6 +185,11 @@ TEST_F(FlowAgainstSim, UpdatesBothGenerationsAndTheyComeBackWithTheNewVersion) {
         EXPECT_EQ(EnvironVar::GetUpdateFWStatus(), 1);
         EXPECT_EQ(EnvironVar::GetIsNotifyUpdateFW(), 0);
         EXPECT_NE(EnvironVar::GetLastTimeUpdateFW(), 0u);
+        // The date belongs to the pair updated; the other pair has not been updated yet.
+        EXPECT_NE(EnvironVar::GetLastTimeUpdateFW(pair.address), 0u);
+        if (&pair == &kPairs[0]) {
+            EXPECT_EQ(EnvironVar::GetLastTimeUpdateFW(kPairs[1].address), 0u);
+        }
         // The link acknowledged the verdict before the flow closed it.
         const json result = sim.info(pair.address)["lastResult"];
         EXPECT_TRUE(result["acknowledged"].get<bool>());
@@ -264,7 +269,8 @@ TEST_F(FlowAgainstSim, EarbudsLostDuringTheTransferEndTheUpdate) {
     ASSERT_TRUE(offer());
     ASSERT_EQ(sim.ctl(std::string("STALL ") + pair.address + " 30"), "OK");
     ASSERT_TRUE(flow->StartDownload());
-    ASSERT_TRUE(flowEvents.waitFor("Bluetooth()"));
+    // The 20 s silence (here shortened) is named as such.
+    ASSERT_TRUE(flowEvents.waitFor("Bluetooth(2)"));
     EXPECT_TRUE(linkEvents.waitFor("OnDeviceDisconnected(1)"));
     EXPECT_FALSE(flow->busy());
     EXPECT_EQ(flowEvents.count("Finish("), 0);
@@ -274,13 +280,13 @@ TEST_F(FlowAgainstSim, EarbudsLostDuringTheTransferEndTheUpdate) {
     ASSERT_TRUE(connect(first));
     ASSERT_TRUE(offer());
     ASSERT_EQ(sim.ctl(std::string("STALL ") + first.address + " 40"), "OK");
-    const int lost = flowEvents.count("Bluetooth()") + flowEvents.count("DeviceLost()");
+    const int lost = flowEvents.count("Bluetooth(") + flowEvents.count("DeviceLost()");
     ASSERT_TRUE(flow->StartDownload());
     ASSERT_TRUE(
         eventually([&] { return sim.info(first.address)["transfer"]["active"].get<bool>(); }));
     ASSERT_EQ(sim.ctl(std::string("RANGE ") + first.address + " OUT"), "OK");
     ASSERT_TRUE(eventually(
-        [&] { return flowEvents.count("Bluetooth()") + flowEvents.count("DeviceLost()") > lost; }));
+        [&] { return flowEvents.count("Bluetooth(") + flowEvents.count("DeviceLost()") > lost; }));
     EXPECT_TRUE(eventually([&] { return !flow->busy(); }));
     EXPECT_EQ(flowEvents.count("Finish("), 0);
 }
@@ -297,9 +303,13 @@ TEST_F(FlowAgainstSim, DownloadFailuresReportTheInternetUnavailableAndLeaveNoFil
     ASSERT_TRUE(flow->StartDownload());
     ASSERT_TRUE(flowEvents.waitFor("Internet(500)"));
 
+    // A failed download forgets the offer: the next one begins with a new check.
+    EXPECT_FALSE(flow->StartDownload());
     ASSERT_EQ(sim.ctl("SERVER error500=0 drops=1"), "OK");
+    ASSERT_TRUE(offer());
     ASSERT_TRUE(flow->StartDownload());
-    ASSERT_TRUE(flowEvents.waitFor("Internet(6)"));
+    // The server was reached and broke off: not a missing network.
+    ASSERT_TRUE(flowEvents.waitFor("Internet(7)"));
     EXPECT_FALSE(flow->busy());
     for (const char* suffix : {"", ".temp", ".temp.part"}) {
         EXPECT_FALSE(std::filesystem::exists(kept + suffix)) << suffix;
@@ -321,7 +331,7 @@ TEST_F(FlowAgainstSim, UnsoundPackagesAreRefusedBeforeTheEarbudsAreTouched) {
         EnvironVar::SetUpdateFWStatus(1);
         ASSERT_TRUE(flow->StartDownload());
         ASSERT_TRUE(flowEvents.waitFor("Refused(", refused + 1));
-        EXPECT_FALSE(flow->HasKeptPackage());
+        EXPECT_FALSE(std::filesystem::exists(flow->keptPackagePath()));
         EXPECT_EQ(flowEvents.count("Phase(3)"), 0);
         const json state = sim.info(pair.address);
         EXPECT_EQ(state["updates"].get<int>(), 0);
@@ -330,4 +340,87 @@ TEST_F(FlowAgainstSim, UnsoundPackagesAreRefusedBeforeTheEarbudsAreTouched) {
         EXPECT_TRUE(state["connected"].get<bool>());
     }
     EXPECT_NE(flowEvents.events().back().find("announced"), std::string::npos);
+}
+
+TEST_F(FlowAgainstSim, AWrongSizeIsAskedAgainAndTheFixedServerUpdates) {
+    ASSERT_TRUE(sim.started());
+    const Pair& pair = kPairs[0];
+    ASSERT_TRUE(connect(pair));
+    ASSERT_EQ(sim.ctl("SERVER wrongsize=1"), "OK");
+    ASSERT_TRUE(offer());
+    ASSERT_TRUE(flow->StartDownload());
+    ASSERT_TRUE(flowEvents.waitFor("Refused("));
+    // Nothing of that answer is used again: no update without a new check.
+    EXPECT_FALSE(flow->StartDownload());
+    ASSERT_EQ(sim.ctl("SERVER wrongsize=0"), "OK");
+    ASSERT_TRUE(offer());
+    ASSERT_TRUE(flow->StartDownload());
+    ASSERT_TRUE(flowEvents.waitFor("Finish("));
+    EXPECT_EQ(flowEvents.events().back(), "Finish(1,0)");
+}
+
+// A download slow enough to lose the pair in the middle of it.
+class PairLostAgainstSim : public FlowAgainstSim {
+protected:
+    // Starts the update of pair and waits until part of its package has arrived.
+    bool downloading(const Pair& pair) {
+        if (!connect(pair) || !offer() || sim.ctl("SERVER slow=4000") != "OK") {
+            return false;
+        }
+        kept = flow->keptPackagePath();
+        std::filesystem::remove(kept);  // kept by an earlier update of this process
+        lostBefore = flowEvents.count("PairLost()");
+        const int reports = flowEvents.downloadReports();
+        return flow->StartDownload() &&
+               eventually([&] { return flowEvents.downloadReports() > reports + 2; });
+    }
+
+    // The update ended with one event that says the pair went away, and left nothing behind.
+    void expectEndedWithNothingSent(const Pair& pair) {
+        ASSERT_TRUE(flowEvents.waitFor("PairLost()", lostBefore + 1));
+        EXPECT_FALSE(flow->busy());
+        // Ended at once, not when the slow download would have completed.
+        const int reports = flowEvents.downloadReports();
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(flowEvents.downloadReports(), reports);
+        EXPECT_EQ(flowEvents.count("PairLost()"), lostBefore + 1);
+        EXPECT_EQ(flowEvents.count("Bluetooth("), 0);
+        EXPECT_EQ(flowEvents.count("DeviceLost()"), 0);
+        EXPECT_EQ(flowEvents.count("Phase(3)"), 0);
+        EXPECT_EQ(info(pair.address, "updates"), 0);
+        const std::string folder = std::filesystem::path(kept).parent_path().string();
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            EXPECT_EQ(entry.path().filename().string().rfind(
+                          std::filesystem::path(kept).filename().string(), 0),
+                      std::string::npos)
+                << "left behind: " << entry.path();
+        }
+        // Nothing of the old offer remains to be started.
+        EXPECT_FALSE(flow->StartDownload());
+    }
+
+    std::string kept;
+    int lostBefore = 0;
+};
+
+TEST_F(PairLostAgainstSim, LosingThePairEndsTheDownloadAtOnceAndDeletesIt) {
+    ASSERT_TRUE(sim.started());
+    for (const Pair& pair : kPairs) {
+        SCOPED_TRACE(pair.name);
+        ASSERT_TRUE(downloading(pair));
+        ASSERT_EQ(sim.ctl(std::string("RANGE ") + pair.address + " OUT"), "OK");
+        expectEndedWithNothingSent(pair);
+        ASSERT_EQ(sim.ctl(std::string("RANGE ") + pair.address + " IN"), "OK");
+        ASSERT_EQ(sim.ctl("SERVER slow=0"), "OK");
+    }
+}
+
+TEST_F(PairLostAgainstSim, AnotherPairConnectingNeverReceivesThePackage) {
+    ASSERT_TRUE(sim.started());
+    ASSERT_TRUE(downloading(kPairs[0]));
+    // The user connects the other pair (another model) while the download runs.
+    ASSERT_TRUE(connect(kPairs[1]));
+    expectEndedWithNothingSent(kPairs[0]);
+    EXPECT_EQ(info(kPairs[1].address, "updates"), 0);
+    EXPECT_FALSE(sim.info(kPairs[1].address)["transfer"]["active"].get<bool>());
 }

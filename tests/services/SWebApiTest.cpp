@@ -237,7 +237,7 @@ TEST_F(SWebApiTest, MalformedAnswersFailWithoutCrashing) {
     }
 }
 
-TEST_F(SWebApiTest, UnreachableOrMissingServerIsNetworkError) {
+TEST_F(SWebApiTest, UnreachableServerIsNetworkErrorAndAMissingOneIsSaidSo) {
     // Nothing listens on the port.
     {
         const ScopedEnv server("AURALIS_UPDATE_URL",
@@ -258,7 +258,7 @@ TEST_F(SWebApiTest, UnreachableOrMissingServerIsNetworkError) {
         api.GetTesselVersion("", true, "");
         const std::vector<Call> calls = recorder.waitForEnd();
         ASSERT_EQ(calls.size(), 1u);
-        EXPECT_EQ(calls[0].error, WEBAPI_ERROR_NETWORK);
+        EXPECT_EQ(calls[0].error, WEBAPI_ERROR_NO_SERVER);
     }
 }
 
@@ -355,7 +355,7 @@ TEST_F(SWebApiTest, FailedDownloadsLeaveNoFileThatLooksComplete) {
         std::string url;
         int error;
     } cases[] = {
-        {m_http.url("/broken.bin"), WEBAPI_ERROR_NETWORK},
+        {m_http.url("/broken.bin"), WEBAPI_ERROR_INTERRUPTED},
         {m_http.url("/missing.bin"), 404},
         {"http://127.0.0.1:" + std::to_string(closed) + "/file.bin", WEBAPI_ERROR_NETWORK},
         {"http://updates.example/file.bin", WEBAPI_ERROR_BAD_ADDRESS},  // plain http elsewhere
@@ -450,7 +450,7 @@ TEST_F(SWebApiTest, ADownloadBeyondTheLimitIsRefusedAndLeavesNothing) {
     const std::vector<Call> calls = recorder.waitForEnd();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.back().type, WRT_ERROR);
-    EXPECT_EQ(calls.back().error, WEBAPI_ERROR_BAD_ANSWER);
+    EXPECT_EQ(calls.back().error, WEBAPI_ERROR_INTERRUPTED);
     EXPECT_TRUE(fs::is_empty(m_folder));
 }
 

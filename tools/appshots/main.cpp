@@ -28,6 +28,7 @@
 #include "platform/window/headless/HeadlessBackend.h"
 #include "services/EnvironVar.h"
 #include "services/SLocale.h"
+#include "services/WebApiData.h"
 #include "tools/appshots/ShotFrame.h"
 #include "tools/appshots/TextFitReport.h"
 #include "tools/appshots/UpdateShots.h"
@@ -339,7 +340,18 @@ void FirmwareScreensAt(Shots& shots, double zoom) {
     shots.Advance(50);
     dialog([&] { view.OnFlowFinish(true, 0); }, "fw-dialog-success");
     dialog([&] { view.OnFlowInternetUnavailable(6); }, "fw-dialog-internet");
-    dialog([&] { view.OnFlowBluetoothUnavailable(); }, "fw-dialog-bluetooth");
+    dialog([&] { view.OnFlowBluetoothUnavailable(FlowLinkLoss::NotReady); }, "fw-dialog-bluetooth");
+    dialog([&] { view.OnFlowInternetUnavailable(WEBAPI_ERROR_NO_SERVER); }, "fw-dialog-noserver");
+    dialog([&] { view.OnFlowInternetUnavailable(500); }, "fw-dialog-servererror");
+    dialog([&] { view.OnFlowInternetUnavailable(WEBAPI_ERROR_INTERRUPTED); },
+           "fw-dialog-interrupted");
+    dialog([&] { view.OnFlowInternetUnavailable(WEBAPI_ERROR_DISK_FULL); }, "fw-dialog-diskfull");
+    dialog([&] { view.OnFlowInternetUnavailable(WEBAPI_ERROR_BAD_ADDRESS); },
+           "fw-dialog-refusedaddress");
+    dialog([&] { view.OnFlowPackageRefused("cut short"); }, "fw-dialog-damaged");
+    dialog([&] { view.OnFlowPairLost(); }, "fw-dialog-pairlost");
+    dialog([&] { view.OnFlowBluetoothUnavailable(FlowLinkLoss::Closed); }, "fw-dialog-linklost");
+    dialog([&] { view.OnFlowBluetoothUnavailable(FlowLinkLoss::Silent); }, "fw-dialog-silent");
     view.ShowOffer(offer);
     shots.Advance(50);
     offer.offered = false;

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "fota/IFirmwareUpdateFlowDelegate.h"
+
+// The title and text of each message the firmware update screen shows when an update cannot go
+// on, chosen by what really happened, so that the user reads the cause and what to do next.
+struct FirmwareUpdateMessage {
+    std::string title;
+    std::string text;
+
+    // A version check or download that failed with a web request error (WEBAPI_ERROR_CODE or
+    // an HTTP status).
+    static FirmwareUpdateMessage ForRequestError(int error);
+    // A transfer that lost its earbuds.
+    static FirmwareUpdateMessage ForLinkLoss(FlowLinkLoss cause);
+    // The update's earbuds went away before anything was sent.
+    static FirmwareUpdateMessage ForPairLost();
+    // A downloaded or kept package found unsound before the earbuds were touched.
+    static FirmwareUpdateMessage ForPackageRefused();
+    // The earbuds ended the transfer with a failure reason.
+    static FirmwareUpdateMessage ForEarbudsRefused(int reason);
+};
