@@ -4,6 +4,7 @@
 #include "base/Log.h"
 #include "ctl/BluetoothCommands.h"
 #include "ctl/CommandTable.h"
+#include "ctl/DoctorCommand.h"
 #include "ctl/FirmwareCommands.h"
 #include "ctl/FirmwareFlowCommands.h"
 #include "ctl/OptionParser.h"
@@ -18,6 +19,7 @@ CommandTable buildTable() {
     addFirmwareCommands(table);
     addFirmwareCheckCommand(table);
     addFirmwareUpdateCommand(table);
+    addDoctorCommand(table);
     return table;
 }
 
