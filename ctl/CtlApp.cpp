@@ -9,6 +9,7 @@
 #include "ctl/FirmwareFlowCommands.h"
 #include "ctl/OptionParser.h"
 #include "ctl/Output.h"
+#include "ctl/ReportCommand.h"
 
 namespace ctl {
 namespace {
@@ -20,6 +21,7 @@ CommandTable buildTable() {
     addFirmwareCheckCommand(table);
     addFirmwareUpdateCommand(table);
     addDoctorCommand(table);
+    addReportCommand(table);
     return table;
 }
 
