@@ -23,6 +23,8 @@ int runDoctor(const Invocation& invocation, Output& output) {
     if (!invocation.args.empty()) {
         address = addressArgument(invocation.args.front(), output);
         if (!address) {
+            output.object(
+                {{"error", "'" + invocation.args.front() + "' is not a Bluetooth address"}});
             return kExitUsage;
         }
     }
