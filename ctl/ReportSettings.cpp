@@ -1,7 +1,8 @@
 #include "ctl/ReportSettings.h"
 
 #include <algorithm>
-#include <regex>
+#include <string_view>
+#include <utility>
 
 namespace ctl {
 namespace {
@@ -39,33 +40,59 @@ std::string plainAddress(const std::string& value) {
     return value.substr(0, scheme + 3) + rest;
 }
 
-std::string withoutHome(std::string value, const std::string& home) {
+std::string withoutHome(const std::string& value, const std::string& home) {
     if (home.size() < 2) {
         return value;
     }
-    for (std::size_t at = value.find(home); at != std::string::npos; at = value.find(home, at)) {
-        value.replace(at, home.size(), "~");
+    std::string out;
+    std::size_t done = 0;
+    for (std::size_t at = value.find(home); at != std::string::npos; at = value.find(home, done)) {
+        out.append(value, done, at - done);
+        out += '~';
+        done = at + home.size();
     }
-    return value;
+    out.append(value, done, std::string::npos);
+    return out;
+}
+
+// The quoted text after opening (`key="`) at or after from: its start and end; npos when there is
+// none.
+std::pair<std::size_t, std::size_t> quoted(const std::string& xml, std::string_view opening,
+                                           std::size_t from) {
+    const std::size_t at = xml.find(opening, from);
+    if (at == std::string::npos) {
+        return {std::string::npos, std::string::npos};
+    }
+    const std::size_t start = at + opening.size();
+    return {start, xml.find('"', start)};
 }
 
 }  // namespace
 
 std::string reportSettings(const std::string& xml, const std::string& home) {
     // The file's items: <Item key="K" value="V"/> (the writer escapes quotes inside values).
-    static const std::regex item(R"re(key="([^"]*)"(\s+)value="([^"]*)")re");
     std::string out;
-    auto last = xml.cbegin();
-    for (std::sregex_iterator it(xml.begin(), xml.end(), item), end; it != end; ++it) {
-        const std::smatch& match = *it;
-        out.append(last, match[0].first);
-        const std::string key = match[1].str();
-        std::string value = match[3].str();
-        value = secretKey(key) ? std::string("(removed)") : withoutHome(plainAddress(value), home);
-        out += "key=\"" + key + "\"" + match[2].str() + "value=\"" + value + "\"";
-        last = match[0].second;
+    std::size_t done = 0;
+    while (true) {
+        const auto [keyStart, keyEnd] = quoted(xml, "key=\"", done);
+        if (keyEnd == std::string::npos) {
+            break;
+        }
+        const auto [valueStart, valueEnd] = quoted(xml, "value=\"", keyEnd);
+        const std::size_t itemEnd = xml.find('>', keyEnd);
+        if (valueEnd == std::string::npos ||
+            (itemEnd != std::string::npos && valueStart > itemEnd)) {
+            out.append(xml, done, keyEnd + 1 - done);
+            done = keyEnd + 1;
+            continue;
+        }
+        const std::string key = xml.substr(keyStart, keyEnd - keyStart);
+        const std::string value = xml.substr(valueStart, valueEnd - valueStart);
+        out.append(xml, done, valueStart - done);
+        out += secretKey(key) ? std::string("(removed)") : withoutHome(plainAddress(value), home);
+        done = valueEnd;
     }
-    out.append(last, xml.cend());
+    out.append(xml, done, std::string::npos);
     return withoutHome(out, home);
 }
 
