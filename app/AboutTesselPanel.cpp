@@ -2,6 +2,7 @@
 
 #include "app/SUpdater.h"
 #include "app/SWindowMainFrame.h"
+#include "app/SupportReport.h"
 #include "services/EnvironVar.h"
 #include "services/SLocale.h"
 #include "services/SUtil.h"
@@ -71,6 +72,12 @@ void AboutTesselPanel::OnCreate() {
     m_licence.SetDelegate(this);
     m_licence.SizeToText();
     m_licence.Create("License Button", this, SMargin(kSide, 108, -1, -1), m_licence.GetSize());
+
+    m_report.SetText(AfxGetStrRes("MNU_SaveReport"));
+    m_report.SetFont(kTextFont);
+    m_report.SetDelegate(this);
+    m_report.SizeToText();
+    m_report.Create("Save Report Button", this, SMargin(-1, 108, kSide, -1), m_report.GetSize());
 }
 
 void AboutTesselPanel::OnPaint(SDC& dc) {
@@ -82,6 +89,8 @@ void AboutTesselPanel::ButtonClicked(SButton* button) {
         CheckForUpdate();
     } else if (button == &m_licence) {
         ShowLicence();
+    } else if (button == &m_report) {
+        SaveReport();
     }
 }
 
@@ -113,4 +122,20 @@ void AboutTesselPanel::ShowLicence() {
     CHtmlDlg dialog(LicencePagePath());
     dialog.DoModal(Frame(), AfxGetStrRes("MNU_LicenceInformation"),
                    SSize(kLicenceWidth, kLicenceHeight));
+}
+
+void AboutTesselPanel::SaveReport() {
+    SWindowFrame* frame = Frame();
+    if (frame != nullptr) {
+        frame->EnableWindow(false);
+    }
+    const SupportReport report = SupportReport::Save(SupportReport::DefaultPath());
+    if (frame != nullptr && frame->IsWindow()) {
+        frame->EnableWindow(true);
+    }
+    const std::string kilobytes = std::to_string((report.bytes + 1023) / 1024);
+    SMessageDialog::Show(frame, AfxGetStrRes("MNU_SaveReport"),
+                         report.saved ? AfxGetStrResFormat("MSG_ReportSaved", 2,
+                                                           report.path.c_str(), kilobytes.c_str())
+                                      : AfxGetStrRes("MSG_ReportFailed"));
 }

@@ -36,6 +36,7 @@ public:
     SCommonButton& GetCheckUpdateButton() { return m_checkUpdate; }
     SLabel& GetNoticeLabel() { return m_notice; }
     SLinkButton& GetLicenceButton() { return m_licence; }
+    SLinkButton& GetReportButton() { return m_report; }
 
     void OnCreate() override;
     void OnPaint(SDC& dc) override;
@@ -45,6 +46,7 @@ private:
     SWindowFrame* Frame();
     void CheckForUpdate();
     void ShowLicence();
+    void SaveReport();
 
     SLabel m_name;
     SPanel m_versionPanel;
@@ -52,4 +54,5 @@ private:
     SCommonButton m_checkUpdate;
     SLabel m_notice;
     SLinkButton m_licence;
+    SLinkButton m_report;
 };

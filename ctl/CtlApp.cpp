@@ -6,10 +6,12 @@
 #include "base/Log.h"
 #include "ctl/BluetoothCommands.h"
 #include "ctl/CommandTable.h"
+#include "ctl/DoctorCommand.h"
 #include "ctl/FirmwareCommands.h"
 #include "ctl/FirmwareFlowCommands.h"
 #include "ctl/OptionParser.h"
 #include "ctl/Output.h"
+#include "ctl/ReportCommand.h"
 
 namespace ctl {
 namespace {
@@ -20,6 +22,8 @@ CommandTable buildTable() {
     addFirmwareCommands(table);
     addFirmwareCheckCommand(table);
     addFirmwareUpdateCommand(table);
+    addDoctorCommand(table);
+    addReportCommand(table);
     return table;
 }
 

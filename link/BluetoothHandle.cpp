@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Log.h"
+#include "link/FrameTranscript.h"
 #include "link/HexDump.h"
 #include "link/MessageIds.h"
 #include "link/MessageRoute.h"
@@ -229,6 +230,7 @@ bool BluetoothHandle::sendSPPMessage(std::vector<uint8_t> frame) {
     }
     devlink::sealFrame(markers, frame.data(), frame.size());
     logMessage("SENT: ", "BluetoothHandle::sendSPPMessage", frame.data(), frame.size());
+    devlink::FrameTranscript::shared().recordSent(frame.data(), frame.size());
     return sendData(std::move(frame)) > 0;
 }
 
@@ -366,6 +368,7 @@ void BluetoothHandle::handleReceivedChunk(const uint8_t* buffer, std::size_t cou
              "=========RECV NEW MESSAGE========");
     }
     logMessage("RECV: ", "BluetoothHandle::ThreadResponseListener", buffer, count);
+    devlink::FrameTranscript::shared().recordReceived(buffer, count);
     std::vector<SPPMessage> messages;
     parseMessageData(buffer, count, messages);
     if (!framesQuiet()) {

@@ -20,6 +20,7 @@
 #include "base/Log.h"
 #include "link/BluetoothHandle.h"
 #include "link/FrameCodec.h"
+#include "link/FrameTranscript.h"
 
 namespace {
 
@@ -137,6 +138,7 @@ int BluetoothHandle::connectProcedure(BluetoothDevice* device) {
         return result.code != platform::bluetooth::kOk ? result.code : EPROTO;
     }
     setConnection(std::move(result.connection));
+    devlink::FrameTranscript::shared().beginSession(device->name, device->address);
     return platform::bluetooth::kOk;
 }
 

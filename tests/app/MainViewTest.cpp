@@ -254,7 +254,8 @@ TEST_F(MainViewTest, WithoutBluetoothTheWelcomeScreenShowsTheMessage) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0],
               "Bluetooth unavailable | Bluetooth is not available on this computer. "
-              "Turn Bluetooth on or plug in a Bluetooth adapter, then try again.");
+              "Turn Bluetooth on or plug in a Bluetooth adapter, then try again. To find out why, "
+              "run “auralis-ctl doctor” in a terminal.");
     EXPECT_FALSE(link->flags().finding.load());
     EXPECT_EQ(CountInLog("OnCheckBluetoothResponse isSupport[0]"), 1);
 }

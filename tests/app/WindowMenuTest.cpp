@@ -15,9 +15,12 @@
 #include "services/EnvironVar.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/DialogScript.h"
+#include "tests/common/TestSandbox.h"
 #include "ui/CHtmlDlg.h"
 #include "ui/ICommandDelegate.h"
 #include "ui/SFontTable.h"
+#include "ui/SMessageTextPanel.h"
+#include "ui/SPopupDialog.h"
 
 using app_test::DialogScript;
 using namespace std::chrono_literals;
@@ -310,6 +313,47 @@ TEST_F(AboutDialogTest, TheLicenceLinkShowsTheNoticeBesideThePrograms) {
     backend.postCall([this] { frame->OnCommand(604); });
     EXPECT_TRUE(PumpUntil([&] { return script.Done(); }, 10s)) << script.Waiting();
     EXPECT_EQ(shown, AboutTesselPanel::LicencePagePath());
+}
+
+TEST_F(AboutDialogTest, TheReportLinkSavesTheArchiveInTheHomeFolderAndSaysWhere) {
+    const std::filesystem::path home = testing_support::makeTempFolder("home");
+    testing_support::ScopedEnv homeEnv("HOME", home.string());
+    std::string message;
+    DialogScript script(backend);
+    const auto popup = [] {
+        return dynamic_cast<SPopupDialog*>(DialogScript::FindDialog("SMessageTextPanel"));
+    };
+    script
+        .Then(
+            "the about dialog", [&] { return About() != nullptr; },
+            [&] {
+                EXPECT_EQ(About()->GetPanel().GetReportButton().GetText(), "Save a report…");
+                About()->GetPanel().GetReportButton().PerformClick();
+            })
+        .Then(
+            "the message", [&] { return popup() != nullptr; },
+            [&] {
+                message = dynamic_cast<SMessageTextPanel*>(
+                              DialogScript::FindContent(popup(), "SMessageTextPanel"))
+                              ->GetText();
+                DialogScript::PressButton(popup(), "OK");
+            })
+        .Then(
+            "the about dialog again",
+            [&] { return About() != nullptr && SDialogFrame::GetOpenDialogs().size() == 1; },
+            [&] { About()->CloseDialog(0); });
+    script.Start();
+    backend.postCall([this] { frame->OnCommand(604); });
+    EXPECT_TRUE(PumpUntil([&] { return script.Done(); }, 60s)) << script.Waiting();
+
+    std::vector<std::filesystem::path> saved;
+    for (const auto& entry : std::filesystem::directory_iterator(home)) {
+        saved.push_back(entry.path());
+    }
+    ASSERT_EQ(saved.size(), 1u) << message;
+    EXPECT_EQ(saved[0].filename().string().rfind("auralis-report-", 0), 0u);
+    EXPECT_NE(message.find("saved to " + saved[0].string() + " ("), std::string::npos) << message;
+    EXPECT_NE(message.find("Nothing was sent"), std::string::npos) << message;
 }
 
 TEST(LicencePageTest, NamesTheLibrariesTheProgramsLinkWithTheirLicences) {

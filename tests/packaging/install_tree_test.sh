@@ -37,6 +37,18 @@ if command -v txt2man >/dev/null; then
     zcat "$prefix/share/man/man1/$program.1.gz" | grep -q "^\.TH $program 1" ||
       fail "no manual page for $program"
   done
+  # Rendered as a reader sees them: every entry on a line of its own, examples one per line.
+  if command -v man >/dev/null; then
+    render() { MANWIDTH=100 man -l "$prefix/share/man/man1/$1.1.gz" 2>/dev/null; }
+    for entry in 'status ADDRESS \[--seconds N\]' 'doctor \[ADDRESS\]' 'report \[FILE\]' \
+      'auralis-ctl fw info firmware.bin' 'auralis-ctl doctor'; do
+      render auralis-ctl | grep -q "^ *$entry\$" || fail "auralis-ctl(1): '$entry' runs into another line"
+    done
+    for program in auralis-sim AuralisManagerUpdateClient; do
+      render "$program" | grep -q '^ *--log-level LEVEL$' ||
+        fail "$program(1): --log-level runs into another entry"
+    done
+  fi
 fi
 
 # The installed tree moves as a whole: the programs still find what lies beside them.
@@ -70,11 +82,16 @@ if [ -f "$completion" ]; then
       printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" \
       "$prefix/share/bash-completion/completions/auralis-ctl" "$@"
   }
-  [ "$(complete_words auralis-ctl "" | sort | tr '\n' ' ')" = "check fw scan status unpair watch " ] ||
+  [ "$(complete_words auralis-ctl "" | sort | tr '\n' ' ')" = "check doctor fw report scan status unpair watch " ] ||
     fail "commands: $(complete_words auralis-ctl "")"
   [ "$(complete_words auralis-ctl fw "" | sort | tr '\n' ' ')" = "check info pack update " ] ||
     fail "fw commands: $(complete_words auralis-ctl fw "")"
   [ "$(complete_words auralis-ctl --backend "")" = $'bluez\nsim' ] || fail "backends"
+  # A level after --log-level, and the command after it still completes.
+  [ "$(complete_words auralis-ctl --log-level "" | tr '\n' ' ')" = "debug info notice warning error off " ] ||
+    fail "log levels: $(complete_words auralis-ctl --log-level "")"
+  [ "$(complete_words auralis-ctl --log-level debug sc)" = scan ] ||
+    fail "command after --log-level: $(complete_words auralis-ctl --log-level debug sc)"
   # Addresses come from bluetoothctl's paired devices, Auralis earbuds only.
   mkdir -p "$scratch/fakebin"
   cat >"$scratch/fakebin/bluetoothctl" <<'FAKE'
@@ -88,5 +105,8 @@ FAKE
     fail "addresses: $(PATH="$scratch/fakebin:$PATH" complete_words auralis-ctl status "")"
   [ "$(PATH="$scratch/fakebin:$PATH" complete_words auralis-ctl fw update 70:5A:B6:01:4F:2A --)" = $'--latest\n--seconds' ] ||
     fail "fw update options"
+  [ "$(complete_words auralis-ctl fw check 70:5A:B6:01:4F:2A --)" = --seconds ] || fail "fw check options"
+  [ "$(PATH="$scratch/fakebin:$PATH" complete_words auralis-ctl doctor "")" = 70:5A:B6:01:4F:2A ] ||
+    fail "doctor addresses"
 fi
 echo "install tree ok"

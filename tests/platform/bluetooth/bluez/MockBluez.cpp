@@ -66,6 +66,28 @@ bool MockBluez::startBus() {
                                        kStartBound);
 }
 
+bool MockBluez::startBusDenyingBluez() {
+    std::filesystem::remove(m_folder / "bus");
+    const std::filesystem::path config = m_folder / "denying-bus.conf";
+    std::ofstream(config) << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus "
+                             "Configuration 1.0//EN\"\n"
+                             " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                             "<busconfig><type>session</type><listen>"
+                          << m_busAddress
+                          << "</listen><auth>EXTERNAL</auth>"
+                             "<policy context=\"default\"><allow send_destination=\"*\"/>"
+                             "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
+                             "<policy context=\"mandatory\"><deny send_destination=\"org.bluez\" "
+                             "send_interface=\"org.freedesktop.DBus.ObjectManager\"/></policy>"
+                             "</busconfig>\n";
+    if (!m_bus.start({"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--nopidfile"},
+                     logTo(m_folder / "dbus-daemon.log"))) {
+        return false;
+    }
+    return testing_support::eventually([this] { return canConnect(m_folder / "bus"); },
+                                       kStartBound);
+}
+
 void MockBluez::stopBus() {
     m_bus.stop();
 }

@@ -27,6 +27,9 @@ public:
     const std::filesystem::path& folder() const { return m_folder; }
 
     bool startBus();
+    // A bus whose policy refuses every caller's calls to BlueZ's object manager, as a system
+    // bus refuses users its BlueZ policy leaves out (the mock itself still starts).
+    bool startBusDenyingBluez();
     void stopBus();
     // Real seconds per second of the mock BlueZ: its 10.24 s inquiries, name requests and 30 s
     // temporary-device time run this much faster than real time (startBluez sets it).
