@@ -156,7 +156,8 @@ TEST_F(CtlFirmwareFlowTest, RefusedDownloadFolderDownloadsNothing) {
     EXPECT_EQ(run.exitCode, 1);
     const auto objects = jsonLines(run.out);
     ASSERT_FALSE(objects.empty()) << run.out;
-    EXPECT_EQ(objects.back(), json::parse(R"({"event":"refused","why":"no-temp-folder"})"));
+    EXPECT_EQ(objects.back().value("event", ""), "refused");
+    EXPECT_EQ(objects.back().value("why", ""), "no-temp-folder");
     EXPECT_NE(run.err.find(shared.string()), std::string::npos) << run.err;
     EXPECT_TRUE(std::filesystem::is_empty(shared));
     EXPECT_FALSE(std::filesystem::exists("/Auralis_VX-R175_2.2.0.bin.temp"));
