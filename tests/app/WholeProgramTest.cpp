@@ -643,27 +643,41 @@ protected:
         return screen;
     }
 
-    // The main window's top-left corner on the screen: the start of the first long run of its
-    // frame colour (weston places new windows where it likes). Also gives the run's length,
-    // the window's width.
+    // The main window's top-left corner on the screen and its width (weston places new windows
+    // where it likes). The top is the first row with a long run of the frame colour; the left
+    // edge and the width come from the longest run, since the rows of the rounded top corners
+    // are shorter on both sides and, depending on how their edge pixels blend, may or may not
+    // carry the exact frame colour.
     std::optional<std::pair<Point, int>> LocateMainWindow() {
         const std::optional<Screen> screen = Grab();
         if (!screen) {
             return std::nullopt;
         }
-        for (int y = 0; y < screen->height; ++y) {
+        const int least = kMainWidth * m_scale * 3 / 4;
+        std::optional<int> top;
+        int longest = 0;
+        int left = 0;
+        for (int y = 0; y < screen->height && (!top || y < *top + kMainHeight * m_scale); ++y) {
             int run = 0;
             for (int x = 0; x <= screen->width; ++x) {
                 if (x < screen->width && screen->At(x, y) == kFrameGrey) {
                     ++run;
-                } else if (run >= kMainWidth * m_scale * 3 / 4) {
-                    return std::make_pair(Point{x - run, y}, run);
-                } else {
-                    run = 0;
+                    continue;
                 }
+                if (run >= least) {
+                    top = top.value_or(y);
+                    if (run > longest) {
+                        longest = run;
+                        left = x - run;
+                    }
+                }
+                run = 0;
             }
         }
-        return std::nullopt;
+        if (!top) {
+            return std::nullopt;
+        }
+        return std::make_pair(Point{left, *top}, longest);
     }
 
     std::optional<Point> WaitForMainWindow() {
