@@ -57,7 +57,13 @@ std::string packageFileName(const std::string& url, const std::string& model,
 }
 
 std::string packageFilePath(const std::string& name, bool temporary) {
-    return packageFilePath(name, temporary);
+    const std::string folder = SUtil::GetUserTempFolder();
+    if (folder.empty()) {
+        _Log(LOG_ERROR, "SFirmwareUpdateView::GetDownLoadFilePath", __LINE__,
+             "the temporary folder is refused: no download path");
+        return {};
+    }
+    return folder + "/" + name + (temporary ? ".temp" : "");
 }
 
 std::string GetDownLoadFilePath(const std::string& url, bool temporary) {
