@@ -1,5 +1,6 @@
 #include "ctl/FirmwareFlowCommands.h"
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -7,6 +8,7 @@
 #include "ctl/CommandArguments.h"
 #include "ctl/CtlLink.h"
 #include "ctl/FlowEvents.h"
+#include "ctl/Interruption.h"
 #include "ctl/Output.h"
 #include "ctl/TerminalText.h"
 #include "ctl/UpdateProgress.h"
@@ -28,6 +30,8 @@ constexpr std::chrono::seconds kAnswerBound{100};
 // Long enough to stand for "no deadline": the web library ends a stalled download and the
 // link's receive watchdog a silent transfer.
 constexpr std::chrono::hours kForever{24 * 365};
+// How often the wait for the update's next event looks whether the user interrupted it.
+constexpr std::chrono::milliseconds kInterruptionCheck{200};
 
 // A command's update flow on a link of its own. The link hands every event to the flow as well
 // as to its own queue; it is shut down before the flow goes, so no event reaches a flow that is
@@ -239,18 +243,44 @@ int linkLost(Output& output) {
     return kExitFailure;
 }
 
-// Follows the update from its start to the earbuds' verdict or the first refusal.
+// The final object of an update the user interrupted (Ctrl-C, SIGTERM). Leaving the session
+// cancels the download, whose partial file goes with it, and closes the link.
+int interrupted(Output& output, bool copying) {
+    output.error(copying ? "interrupted during the transfer; the earbuds keep the firmware they had"
+                         : "interrupted during the download; nothing was sent to the earbuds");
+    output.object({{"event", "finish"}, {"success", false}, {"reason", kFinishReasonInterrupted}});
+    return kExitFailure;
+}
+
+// Follows the update from its start to the earbuds' verdict, the first refusal or an
+// interruption by the user.
 int followUpdate(FlowSession& session, const FirmwareOffer& offer, Output& output) {
     UpdateProgress download(output, offer.size, "download", "received", "download");
     UpdateProgress transfer(output, offer.size, "progress", "sent", "progress");
     const Clock::time_point never = Clock::now() + kForever;
-    while (const std::optional<FlowEvent> event = session.events().next(never)) {
+    bool copying = false;
+    for (;;) {
+        // Short slices, so that an interruption ends the wait soon.
+        const std::optional<FlowEvent> event =
+            session.events().next(std::min(never, Clock::now() + kInterruptionCheck));
+        if (Interruption::requested()) {
+            download.end();
+            transfer.end();
+            return interrupted(output, copying);
+        }
+        if (!event) {
+            if (Clock::now() >= never) {
+                break;
+            }
+            continue;
+        }
         switch (event->kind) {
             case Kind::DownloadProgress:
                 download.report(event->number, event->bytes);
                 break;
             case Kind::Phase:
                 if (event->number == FirmwareUpdateFlow::PH_COPY) {
+                    copying = true;
                     download.end();
                     output.line("Copying the firmware to the earbuds.");
                     output.out().flush();
@@ -311,6 +341,7 @@ int runUpdateLatest(const Invocation& invocation, Output& output) {
         addressArgument(invocation.args[0], output);
         return kExitUsage;
     }
+    const Interruption interruption;
     FlowSession session(invocation.global.backend);
     BluetoothDevice* device = connectForUpdate(session, invocation, output);
     if (device == nullptr) {

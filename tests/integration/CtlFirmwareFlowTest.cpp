@@ -6,11 +6,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
+#include "platform/Paths.h"
 #include "services/EnvironVar.h"
+#include "tests/common/ChildProcess.h"
+#include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
 #include "tests/ctl/RunCtl.h"
 #include "tests/integration/CtlAgainstSim.h"
@@ -20,6 +24,7 @@ using integration::jsonLines;
 using integration::lastObject;
 using integration::withoutError;
 using nlohmann::json;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -204,4 +209,39 @@ TEST_F(CtlFirmwareFlowTest, EachRefusalIsAPlainMessageAndExitOne) {
     EXPECT_EQ(m_sim.info(kPlus)["updates"], 0);
     EXPECT_EQ(m_sim.info(kFirst)["updates"], 0);
     EXPECT_EQ(m_sim.info(kFirst)["resets"], 0);
+}
+
+// Ctrl-C during the download of --latest ends with the final object, leaves no partial file in
+// the temporary folder and sends nothing to the earbuds.
+TEST_F(CtlFirmwareFlowTest, InterruptingTheDownloadEndsInOrderAndLeavesNothing) {
+    ASSERT_EQ(m_sim.ctl("SERVER slow=2000"), "OK");
+    const std::filesystem::path log =
+        testing_support::makeTempFolder("ctllatestinterrupt") / "update.txt";
+    testing_support::ChildProcess update;
+    ASSERT_TRUE(update.start({(platform::paths::executableFolder() / "auralis-ctl").string(),
+                              "--backend", "sim", "--json", "fw", "update", kPlus, "--latest"},
+                             {.output = log, .inputFromNull = true}));
+    ASSERT_TRUE(testing_support::eventually([&] {
+        return update.output().find("\"event\":\"download\"") != std::string::npos;
+    })) << update.output();
+    EXPECT_EQ(update.signal(SIGINT, 10s), std::optional<int>(1));
+
+    // The output mixes stderr in; the last JSON object is the final one.
+    json finish;
+    for (const json& object : jsonLines(update.output())) {
+        if (object.is_object()) {
+            finish = object;
+        }
+    }
+    ASSERT_TRUE(finish.is_object()) << update.output();
+    EXPECT_EQ(finish.value("event", ""), "finish") << update.output();
+    EXPECT_EQ(finish.value("reason", 0), -3);
+    EXPECT_NE(finish.value("error", "").find("interrupted during the download"), std::string::npos);
+    const std::filesystem::path temp = platform::paths::tempFolder();
+    if (std::filesystem::exists(temp)) {
+        for (const auto& entry : std::filesystem::directory_iterator(temp)) {
+            ADD_FAILURE() << "left behind: " << entry.path();
+        }
+    }
+    EXPECT_EQ(m_sim.info(kPlus)["updates"], 0);
 }
