@@ -33,9 +33,13 @@ int runDoctor(const Invocation& invocation, Output& output) {
         output.object(check.toJson());
         output.line(check.toText());
     }
-    const Json summary = doctorSummary(checks);
-    output.object(summary);
+    Json summary = doctorSummary(checks);
     const int failures = summary["failures"].get<int>();
+    if (failures > 0) {
+        // A failed command ends with an object that says why: here the summary itself.
+        summary["error"] = std::to_string(failures) + " check(s) failed";
+    }
+    output.object(summary);
     output.line("\n" + std::to_string(failures) + " failure(s), " +
                 std::to_string(summary["warnings"].get<int>()) + " warning(s)." +
                 (failures == 0 ? ""

@@ -159,7 +159,7 @@ def main(bin_dir):
         # The firmware check: its answer, whatever it is, is a window with named buttons.
         s.press(s.find(frame, ident="Button CheckFimwareUpdate"))
         answer = s.wait_for("an answer to the check", lambda: next(
-            (w for w in s.children(app) if s.role_name(w) in ("dialog", "alert")), None), 15)
+            (w for w in s.children(app) if s.role_name(w) in ("dialog", "alert")), None), 30)
         check_subtree(answer)
     except Exception:
         for program_app in [a for a in s.children(s.pyatspi.Registry.getDesktop(0)) if a]:

@@ -10,7 +10,8 @@ done
 /usr/bin/python3 -c 'import pyatspi' 2>/dev/null ||
     { echo "skipped: python3-pyatspi is missing" >&2; exit 77; }
 scratch=$(mktemp -d)
-trap 'kill "$xvfb" 2>/dev/null || true; rm -rf "$scratch"' EXIT INT TERM
+wm=""
+trap 'kill $wm "$xvfb" 2>/dev/null || true; rm -rf "$scratch"' EXIT INT TERM
 mkdir -p "$scratch/home" "$scratch/run"
 chmod 700 "$scratch/run"
 exec 3>"$scratch/display"
@@ -22,6 +23,16 @@ for _ in $(seq 1 100); do
 done
 display=$(cat "$scratch/display")
 [ -n "$display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+# A window manager, as on a desktop: it decides the focus as users see it (on a bare X server
+# every new window would take it).
+if command -v openbox >/dev/null 2>&1; then
+    HOME="$scratch/home" DISPLAY=":$display" openbox --sm-disable >/dev/null 2>&1 &
+    wm=$!
+    for _ in $(seq 1 100); do
+        DISPLAY=":$display" xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break
+        sleep 0.05
+    done
+fi
 HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run" XDG_CONFIG_HOME="$scratch/home/.config" \
     XDG_DATA_HOME="$scratch/home/.local/share" XDG_CACHE_HOME="$scratch/home/.cache" \
     DISPLAY=":$display" NO_AT_BRIDGE=1 SDL_VIDEO_X11_XRANDR=0 \
