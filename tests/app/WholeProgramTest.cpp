@@ -335,6 +335,57 @@ TEST_F(WholeProgramTest, LosingThePairDuringTheDownloadEndsItWithOneMessage) {
     program->stop();
 }
 
+// `make run`'s script through the program's own update: the user accepts the newer version the
+// demo's update server offers, the update client runs the demo's stand-in installer, which
+// installs nothing and starts the program again; the script keeps the virtual earbuds until that
+// program closes, and then stops them and ends.
+TEST_F(WholeProgramTest, MakeRunKeepsTheDemoThroughTheProgramsOwnUpdate) {
+    const fs::path bin = platform::paths::executableFolder();
+    ChildProcess run(
+        {"/bin/bash", std::string(AURALIS_SOURCE_DIR) + "/scripts/run.sh",
+         bin.parent_path().string()},
+        ChildOptions{
+            .extraEnvironment = {"DISPLAY=" + m_displayName, "AURALIS_WINDOW_BACKEND=sdl",
+                                 "AURALIS_LOG_STDERR=1", "AURALIS_SCALE=1", "AURALIS_LANG=en-US",
+                                 "AURALIS_UPDATE_URL=", "AURALIS_LOCAL_VERSION="},
+            .output = m_folder / "run.log"});
+    ASSERT_TRUE(Logged(run, "Main window shown")) << run.output();
+    const std::string question = FindWindow("Auralis Manager Update");
+    ASSERT_FALSE(question.empty()) << run.output();
+    // The question has the keyboard; Return presses its default button, Update.
+    ASSERT_TRUE(eventually(
+        [&] {
+            Xdotool("key Return");
+            return Logged(run, "AuralisManagerUpdateClient", 2s);
+        },
+        20s))
+        << run.output();
+
+    // The stand-in installer says what it does, and the program is there again (its output
+    // goes nowhere: it runs on its own, as after a real update).
+    ASSERT_TRUE(Logged(run, "Starting Auralis Manager again", 60s)) << run.output();
+    const std::regex socketLine("virtual earbuds on (\\S+);");
+    std::smatch match;
+    const std::string output = run.output();
+    ASSERT_TRUE(std::regex_search(output, match, socketLine)) << output;
+    const fs::path socket = match[1].str();
+    const std::string main = FindWindow("Auralis Manager");
+    ASSERT_FALSE(main.empty()) << run.output();
+    EXPECT_FALSE(run.wait(1s).has_value()) << "the script ended while the updated program runs";
+    EXPECT_TRUE(fs::exists(socket));
+
+    // Closing it (the title bar's close button, at its right end) ends the script, which stops
+    // the virtual earbuds.
+    std::optional<int> status;
+    for (int attempt = 0; attempt < 10 && !status; ++attempt) {
+        ClickAt(main, 424 - 16, 22);
+        status = run.wait(2s);
+    }
+    ASSERT_TRUE(status.has_value()) << run.output();
+    EXPECT_EQ(*status, 0) << run.output();
+    EXPECT_FALSE(fs::exists(socket));
+}
+
 // A second start knocks, and the first brings its window forward (from the task bar too);
 // then the close button ends the program, which says so in its last log line. The time from
 // the click to the end is printed for the record; the bound is only there to catch a hang.
