@@ -45,7 +45,7 @@ test-asan: setup
 # tests/tsan-suppressions.txt, each with its reason.
 TSAN_TARGETS ?= base_tests platform_tests platform_bluetooth_tests platform_bluetooth_bluez_tests \
                 bluez_end_to_end_tests services_tests link_tests sim_tests ctl_tests \
-                integration_tests updater_tests app_tests
+                integration_tests updater_tests app_tests platform_desktop_tests
 TSAN_OPTIONS_CI ?= halt_on_error=1 second_deadlock_stack=1 \
                    suppressions=$(CURDIR)/tests/tsan-suppressions.txt
 test-tsan: setup

@@ -25,8 +25,9 @@ FirmwareUpdateMessage FirmwareUpdateMessage::ForRequestError(int error) {
                            AfxGetStrResFormat("MSG_NoUpdateServer", 1,
                                               SUtil::GetUserFolder() + "/setting.xml"));
         case WEBAPI_ERROR_NO_TEMP_FOLDER:
-            return Message(kUpdateTitle, AfxGetStrResFormat("MSG_Zephiro_NoTempFolder", 1,
-                                                            platform::paths::tempFolder().string()));
+            return Message(kUpdateTitle,
+                           AfxGetStrResFormat("MSG_Zephiro_NoTempFolder", 1,
+                                              platform::paths::tempFolder().string()));
         case WEBAPI_ERROR_INTERRUPTED:
             return Message(kUpdateTitle, AfxGetStrRes("MSG_DownloadInterrupted"));
         case WEBAPI_ERROR_DISK_FULL:

@@ -7,7 +7,7 @@
 
 #include "ctl/ConnectHistory.h"
 #include "ctl/DoctorCheck.h"
-#include "platform/bluetooth/SystemInspection.h"
+#include "platform/bluetooth/BluetoothSystemFacts.h"
 
 namespace ctl {
 

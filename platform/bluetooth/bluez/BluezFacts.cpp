@@ -1,4 +1,4 @@
-#include "platform/bluetooth/bluez/BluezInspector.h"
+#include "platform/bluetooth/bluez/BluezFacts.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 

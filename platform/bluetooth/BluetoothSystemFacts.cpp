@@ -1,9 +1,9 @@
-#include "platform/bluetooth/SystemInspection.h"
+#include "platform/bluetooth/BluetoothSystemFacts.h"
 
 #include <cerrno>
 
 #include "platform/bluetooth/KernelBluetooth.h"
-#include "platform/bluetooth/bluez/BluezInspector.h"
+#include "platform/bluetooth/bluez/BluezFacts.h"
 #include "platform/bluetooth/bluez/BluezRfcommDialer.h"
 
 namespace platform::bluetooth {
