@@ -211,6 +211,12 @@ TEST_F(DownloadCauseTest, EachFailureNamesItsOwnCause) {
 }
 
 TEST_F(DownloadCauseTest, NoRoomForTheDownloadIsSaidSo) {
+#if defined(__SANITIZE_THREAD__)
+    // The forked child starts the download's thread, which ThreadSanitizer refuses after a fork
+    // of a process with threads (the test server's). Its classification has no threads of its
+    // own to check; the other builds run it.
+    GTEST_SKIP() << "no threads may start in a forked child under ThreadSanitizer";
+#endif
     // A child process whose files may not grow past 4 KiB stands in for a full disk.
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
