@@ -4,6 +4,16 @@
 
 namespace ctl {
 
+namespace {
+
+// One line of JSON. Texts may hold what the user typed or a device sent, which need not be
+// UTF-8: such bytes become U+FFFD instead of ending the program.
+std::string serialized(const Json& value) {
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+}  // namespace
+
 void Output::line(const std::string& text) {
     if (!m_json) {
         m_out << text << '\n';
@@ -17,9 +27,9 @@ void Output::object(const Json& value) {
     if (!m_pendingError.empty() && value.is_object() && !value.contains("error")) {
         Json carried = value;
         carried["error"] = m_pendingError;
-        m_out << carried.dump() << '\n';
+        m_out << serialized(carried) << '\n';
     } else {
-        m_out << value.dump() << '\n';
+        m_out << serialized(value) << '\n';
     }
     m_out.flush();
     m_lastObjectHadError =
@@ -38,7 +48,7 @@ void Output::endCommand(int exitCode) {
         return;
     }
     const std::string text = m_lastError.empty() ? "the command failed" : m_lastError;
-    m_out << Json{{"error", text}}.dump() << '\n';
+    m_out << serialized(Json{{"error", text}}) << '\n';
     m_out.flush();
     m_lastObjectHadError = true;
 }

@@ -97,9 +97,9 @@ std::string doctorLines() {
     const DoctorChecks checks = runDoctorChecks(std::nullopt);
     std::string text;
     for (const DoctorCheck& check : checks) {
-        text += check.toJson().dump() + "\n";
+        text += check.toJson().dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
     }
-    return text + doctorSummary(checks).dump() + "\n";
+    return text + doctorSummary(checks).dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 std::string versions() {

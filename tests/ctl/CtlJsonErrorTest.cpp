@@ -31,7 +31,10 @@ TEST(CtlJsonErrorTest, UsageErrorsEndWithAnErrorObject) {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--json", "bogus"},
                                                  {"--json", "status"},
                                                  {"--json", "unpair", "not-an-address"},
-                                                 {"--json", "fw", "info", "a", "b"}}) {
+                                                 {"--json", "fw", "info", "a", "b"},
+                                                 // An argument that is not UTF-8 is quoted in
+                                                 // the error text, which must still print.
+                                                 {"--json", "Tc\xe1n", "--secmnds=x"}}) {
         SCOPED_TRACE(args.back());
         const ctl_test::Run run = runCtl(args);
         EXPECT_EQ(run.exitCode, 2);
