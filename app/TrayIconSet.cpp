@@ -5,26 +5,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/SDeviceCluster.h"
 #include "base/Log.h"
 #include "services/EnvironVar.h"
 
 int TrayIconSet::LevelStep(int level) {
-    if (level < 0) {
-        return 2;
-    }
-    if (level < 10) {
-        return 0;
-    }
-    if (level < 30) {
-        return 1;
-    }
-    if (level < 55) {
-        return 2;
-    }
-    if (level < 80) {
-        return 3;
-    }
-    return 4;
+    // An unknown level shows the middle step; known ones the home screen's battery steps.
+    return level < 0 ? 2 : SDeviceCluster::BatteryPictureIndex(level);
 }
 
 std::string TrayIconSet::PicturePath(int step, int size) {
