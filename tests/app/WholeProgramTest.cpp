@@ -1,10 +1,13 @@
-// The whole program on a virtual display: AuralisManager against auralis-sim, driven with
-// xdotool. Start, press Connect, pick a pair in the device list, reach the home screen; make the
+// The whole program on a virtual display: AuralisManager against auralis-sim, driven as a user
+// of assistive technology would: each test runs in a private session with the accessibility bus,
+// and buttons and rows are pressed by role and name (or AccessibleId) through their accessible
+// actions; the mouse and xdotool remain where a place on the screen is what is tested. Start,
+// press Connect, pick a pair in the device list, reach the home screen; make the
 // pair go silent and see the connection-failure screen; a second start ends at once. Against the
 // demo neighbourhood and its update server: check for new firmware, update, and come back home
 // with the new version. The device list's rounded corner shows the main window behind it, with
 // and without a compositor. The program's log lines and the screen's pixels are the oracles.
-// Skipped where Xvfb or xdotool is missing.
+// Skipped where Xvfb, xdotool or dbus-daemon is missing.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -32,6 +35,8 @@
 #include "auralis/Version.h"
 #include "platform/Paths.h"
 #include "platform/bluetooth/sim/SimRequest.h"
+#include "tests/a11y/AccessibilitySession.h"
+#include "tests/a11y/AccessibleDesktop.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/common/DisplayTest.h"
 #include "tests/common/Eventually.h"
@@ -40,6 +45,7 @@
 #include "tests/integration/SimNeighbourhood.h"
 
 namespace fs = std::filesystem;
+using a11y_test::AccessibleQuery;
 using integration::SimNeighbourhood;
 using nlohmann::json;
 using testing_support::ChildOptions;
@@ -66,11 +72,19 @@ class WholeProgramTest : public testing_support::DisplayTest {
 protected:
     WholeProgramTest() : DisplayTest("whole") {}
 
-    // The program runs as on a desktop: under a window manager, which places, frames and
-    // focuses its windows (skipped without one installed).
+    // The program runs as on a desktop: in a session with the accessibility bus, under a
+    // window manager, which places, frames and focuses its windows (skipped without one
+    // installed).
     void SetUp() override {
         DisplayTest::SetUp();
-        if (IsSkipped() || HasFatalFailure() || !m_underWindowManager) {
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        if (!m_session.start(m_folder)) {
+            GTEST_SKIP() << "needs dbus-daemon (Debian package dbus)";
+        }
+        m_desktop = std::make_unique<a11y_test::AccessibleDesktop>(m_session.address());
+        if (!m_underWindowManager) {
             return;
         }
         if (!StartWindowManager("openbox")) {
@@ -81,12 +95,30 @@ protected:
 
     // The Wayland session's compositor runs in an X window of its own, which stays where it is.
     bool m_underWindowManager = true;
+    a11y_test::AccessibilitySession m_session;
+    std::unique_ptr<a11y_test::AccessibleDesktop> m_desktop;
 
-    // Moves the pointer to a point of the window, waits a moment, and clicks there.
-    void ClickAt(const std::string& window, int x, int y) {
-        Xdotool("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y));
-        std::this_thread::sleep_for(150ms);
-        Xdotool("click 1");
+    // Presses a widget of the main program through its accessible action, once it is there
+    // and usable; a failure says what was missing.
+    ::testing::AssertionResult Press(const AccessibleQuery& query) {
+        if (m_desktop->Press("AuralisManager", query)) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << m_desktop->Problem();
+    }
+
+    // The welcome screen's Connect button, a row of the pairing list (by the pair's name), and
+    // the title bar's close button.
+    static AccessibleQuery ConnectButton() { return {.id = "SCommonButton _btnConnect"}; }
+    static AccessibleQuery PairRow(const std::string& name) {
+        return {.role = "list item", .name = name};
+    }
+    static AccessibleQuery CheckFirmwareButton() { return {.id = "Button CheckFimwareUpdate"}; }
+    static AccessibleQuery UpdateFirmwareButton() {
+        return {.role = "push button", .name = "Update", .window = "Auralis Manager"};
+    }
+    static AccessibleQuery CloseButton() {
+        return {.role = "push button", .name = "Close", .window = "Auralis Manager"};
     }
 
     std::unique_ptr<ChildProcess> StartProgram(const SimNeighbourhood& sim,
@@ -99,12 +131,13 @@ protected:
         const fs::path program = platform::paths::executableFolder() / "AuralisManager";
         return std::make_unique<ChildProcess>(
             std::vector<std::string>{program.string()},
-            ChildOptions{.extraEnvironment = {"DISPLAY=" + m_displayName, "AURALIS_BACKEND=sim",
-                                              "AURALIS_SIM_SOCKET=" + socket.string(),
-                                              "AURALIS_UPDATE_URL=" + updateUrl,
-                                              "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
-                                              "AURALIS_SCALE=1", "AURALIS_LANG=en-US"},
-                         .output = m_folder / output});
+            ChildOptions{
+                .extraEnvironment = {"DISPLAY=" + m_displayName, m_session.environmentEntry(),
+                                     "AURALIS_BACKEND=sim", "AURALIS_SIM_SOCKET=" + socket.string(),
+                                     "AURALIS_UPDATE_URL=" + updateUrl,
+                                     "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
+                                     "AURALIS_SCALE=1", "AURALIS_LANG=en-US"},
+                .output = m_folder / output});
     }
 
     // Starts the program against sim and waits until its main window shows: the window's id,
@@ -116,20 +149,6 @@ protected:
             return "";
         }
         return FindWindow("Auralis Manager");
-    }
-
-    // Clicks a point again and again until the program logs `line` (a widget may not take
-    // clicks while it fades or zooms in).
-    bool PressUntilLogged(const std::string& window, int x, int y, const ChildProcess& program,
-                          const std::string& line) {
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            ClickAt(window, x, y);
-            if (Logged(program, line, 2s)) {
-                return true;
-            }
-            std::this_thread::sleep_for(300ms);
-        }
-        return false;
     }
 };
 
@@ -165,32 +184,12 @@ TEST_F(WholeProgramTest, ConnectPickAPairReachHomeAndFailWhenItGoesSilent) {
             << second->output();
     }
 
-    const std::string main = FindWindow("Auralis Manager");
-    ASSERT_FALSE(main.empty());
-    // The connect button: centred, its middle 451 units down the 424 x 515 window.
-    // The welcome screen takes no clicks while it fades in: press until the press arrives.
-    bool pressed = false;
-    for (int attempt = 0; attempt < 5 && !pressed; ++attempt) {
-        ClickAt(main, 212, 451);
-        pressed = eventually(
-            [&] { return program->output().find("OnConnectButtonClick") != std::string::npos; },
-            2s);
-    }
-    ASSERT_TRUE(pressed) << program->output();
+    ASSERT_TRUE(Press(ConnectButton()));
+    ASSERT_TRUE(logged("OnConnectButtonClick")) << program->output();
     ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->output();
-
-    const std::string list = FindWindow("Pair Bluetooth earbuds");
-    ASSERT_FALSE(list.empty());
-    // The list's first row (the pair with the lower address). The dialog takes no clicks while
-    // it zooms in, which may outlast a fixed pause on a busy machine: press until it chooses.
-    bool chosen = false;
-    for (int attempt = 0; attempt < 5 && !chosen; ++attempt) {
-        std::this_thread::sleep_for(400ms);
-        ClickAt(list, 100, 8 + 28 + 10 + 15);
-        chosen = eventually(
-            [&] { return program->output().find("ConnectToDevice") != std::string::npos; }, 2s);
-    }
-    ASSERT_TRUE(chosen) << program->output();
+    // The pair with the lower address, listed first.
+    ASSERT_TRUE(Press(PairRow("Auralis (77A0)")));
+    ASSERT_TRUE(logged("ConnectToDevice")) << program->output();
     ASSERT_TRUE(logged("Connected to device[Auralis (77A0)] TWSStatus[1]")) << program->output();
     ASSERT_TRUE(logged("UpdateMainView viewType[4]")) << program->output();
 
@@ -237,28 +236,20 @@ TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
         return Logged(*program, line, limit);
     };
     ASSERT_TRUE(logged("Main window shown")) << program->output();
-    const std::string main = FindWindow("Auralis Manager");
-    ASSERT_FALSE(main.empty());
-    ASSERT_TRUE(PressUntilLogged(main, 212, 451, *program, "OnConnectButtonClick"))
-        << program->output();
+    ASSERT_TRUE(Press(ConnectButton()));
     ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->output();
-    const std::string list = FindWindow("Pair Bluetooth earbuds");
-    ASSERT_FALSE(list.empty());
     // The first row: "Auralis (77A0)", first generation, firmware 1.4.0.
-    ASSERT_TRUE(PressUntilLogged(list, 100, 8 + 28 + 10 + 15, *program, "ConnectToDevice"))
-        << program->output();
+    ASSERT_TRUE(Press(PairRow("Auralis (77A0)")));
     ASSERT_TRUE(logged("UpdateMainView viewType[4]")) << program->output();
     ASSERT_TRUE(logged("deviceVersionL[1.4.0]")) << program->output();
 
-    // Home's lower part: the check button, centred, 112 + 17 units into the firmware screen,
-    // which begins 8 + 32 + 32 + 229 units down the window.
-    ASSERT_TRUE(PressUntilLogged(main, 212, 301 + 112 + 17, *program,
-                                 "INVOKE_CHECK_UPDATE_FIRMWARE curVersion[1.4.0] "
-                                 "newVersion[1.5.0]"))
+    // Home's firmware section: its check button, then the update button under the new
+    // version's lines.
+    ASSERT_TRUE(Press(CheckFirmwareButton()));
+    ASSERT_TRUE(logged("INVOKE_CHECK_UPDATE_FIRMWARE curVersion[1.4.0] newVersion[1.5.0]"))
         << program->output();
-    // The update button: left under the new version's lines.
-    ASSERT_TRUE(PressUntilLogged(main, 8 + 24 + 25, 301 + 90 + 17, *program, "PH_DOWNLOAD"))
-        << program->output();
+    ASSERT_TRUE(Press(UpdateFirmwareButton()));
+    ASSERT_TRUE(logged("PH_DOWNLOAD")) << program->output();
     ASSERT_TRUE(logged("PH_COPY", 60s)) << program->output();
     ASSERT_TRUE(logged("OnDownloadFinish: Success[1]", 120s)) << program->output();
     // The earbuds restart and come back with the new version while the message is open.
@@ -304,22 +295,15 @@ TEST_F(WholeProgramTest, LosingThePairDuringTheDownloadEndsItWithOneMessage) {
         return Logged(*program, line, limit);
     };
     ASSERT_TRUE(logged("Main window shown")) << program->output();
-    const std::string main = FindWindow("Auralis Manager");
-    ASSERT_FALSE(main.empty());
-    ASSERT_TRUE(PressUntilLogged(main, 212, 451, *program, "OnConnectButtonClick"))
-        << program->output();
+    ASSERT_TRUE(Press(ConnectButton()));
     ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->output();
-    const std::string list = FindWindow("Pair Bluetooth earbuds");
-    ASSERT_FALSE(list.empty());
-    ASSERT_TRUE(PressUntilLogged(list, 100, 8 + 28 + 10 + 15, *program, "ConnectToDevice"))
-        << program->output();
+    ASSERT_TRUE(Press(PairRow("Auralis (77A0)")));
     ASSERT_TRUE(logged("deviceVersionL[1.4.0]")) << program->output();
-    ASSERT_TRUE(PressUntilLogged(main, 212, 301 + 112 + 17, *program,
-                                 "INVOKE_CHECK_UPDATE_FIRMWARE curVersion[1.4.0] "
-                                 "newVersion[1.5.0]"))
+    ASSERT_TRUE(Press(CheckFirmwareButton()));
+    ASSERT_TRUE(logged("INVOKE_CHECK_UPDATE_FIRMWARE curVersion[1.4.0] newVersion[1.5.0]"))
         << program->output();
-    ASSERT_TRUE(PressUntilLogged(main, 8 + 24 + 25, 301 + 90 + 17, *program, "PH_DOWNLOAD"))
-        << program->output();
+    ASSERT_TRUE(Press(UpdateFirmwareButton()));
+    ASSERT_TRUE(logged("PH_DOWNLOAD")) << program->output();
     ASSERT_TRUE(logged("WebApiCallback[WRT_PROGRESS] percent[2]")) << program->output();
 
     ASSERT_TRUE(simCtl("RANGE 70:5A:B6:00:77:A0 OUT"));
@@ -344,11 +328,11 @@ TEST_F(WholeProgramTest, MakeRunKeepsTheDemoThroughTheProgramsOwnUpdate) {
     ChildProcess run(
         {"/bin/bash", std::string(AURALIS_SOURCE_DIR) + "/scripts/run.sh",
          bin.parent_path().string()},
-        ChildOptions{
-            .extraEnvironment = {"DISPLAY=" + m_displayName, "AURALIS_WINDOW_BACKEND=sdl",
-                                 "AURALIS_LOG_STDERR=1", "AURALIS_SCALE=1", "AURALIS_LANG=en-US",
-                                 "AURALIS_UPDATE_URL=", "AURALIS_LOCAL_VERSION="},
-            .output = m_folder / "run.log"});
+        ChildOptions{.extraEnvironment = {"DISPLAY=" + m_displayName, m_session.environmentEntry(),
+                                          "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
+                                          "AURALIS_SCALE=1", "AURALIS_LANG=en-US",
+                                          "AURALIS_UPDATE_URL=", "AURALIS_LOCAL_VERSION="},
+                     .output = m_folder / "run.log"});
     ASSERT_TRUE(Logged(run, "Main window shown")) << run.output();
     const std::string question = FindWindow("Auralis Manager Update");
     ASSERT_FALSE(question.empty()) << run.output();
@@ -374,13 +358,10 @@ TEST_F(WholeProgramTest, MakeRunKeepsTheDemoThroughTheProgramsOwnUpdate) {
     EXPECT_FALSE(run.wait(1s).has_value()) << "the script ended while the updated program runs";
     EXPECT_TRUE(fs::exists(socket));
 
-    // Closing it (the title bar's close button, at its right end) ends the script, which stops
-    // the virtual earbuds.
-    std::optional<int> status;
-    for (int attempt = 0; attempt < 10 && !status; ++attempt) {
-        ClickAt(main, 424 - 16, 22);
-        status = run.wait(2s);
-    }
+    // Closing it (the title bar's close button) ends the script, which stops the virtual
+    // earbuds.
+    ASSERT_TRUE(Press(CloseButton()));
+    const std::optional<int> status = run.wait(20s);
     ASSERT_TRUE(status.has_value()) << run.output();
     EXPECT_EQ(*status, 0) << run.output();
     EXPECT_FALSE(fs::exists(socket));
@@ -388,7 +369,7 @@ TEST_F(WholeProgramTest, MakeRunKeepsTheDemoThroughTheProgramsOwnUpdate) {
 
 // A second start knocks, and the first brings its window forward (from the task bar too);
 // then the close button ends the program, which says so in its last log line. The time from
-// the click to the end is printed for the record; the bound is only there to catch a hang.
+// the press to the end is printed for the record; the bound is only there to catch a hang.
 TEST_F(WholeProgramTest, SecondStartBringsTheFirstWindowForwardAndCloseEndsTheProgram) {
     SimNeighbourhood sim(json::array());
     ASSERT_TRUE(sim.started());
@@ -413,17 +394,15 @@ TEST_F(WholeProgramTest, SecondStartBringsTheFirstWindowForwardAndCloseEndsThePr
         },
         5s));
 
-    // The close button: the title bar's right-most button.
-    Xdotool("mousemove --window " + main + " 398 24");
-    std::this_thread::sleep_for(150ms);
+    // The title bar's close button.
     const auto clicked = std::chrono::steady_clock::now();
-    Xdotool("click 1");
+    ASSERT_TRUE(Press(CloseButton()));
     const std::optional<int> ended = program->wait(10s);
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - clicked);
     ASSERT_TRUE(ended.has_value()) << program->output();
     EXPECT_EQ(*ended, 0);
-    std::printf("close to exit: %lld ms (click included)\n",
+    std::printf("close to exit: %lld ms (press included)\n",
                 static_cast<long long>(elapsed.count()));
     EXPECT_LT(elapsed, 2s);
     const std::string output = program->output();
@@ -489,8 +468,8 @@ TEST_P(PopupCornerTest, DeviceListCornerShowsTheMainWindowBehind) {
     const std::string main = StartUntilShown(sim, "program.log", program);
     ASSERT_FALSE(main.empty()) << program->output();
     auto logged = [&](const std::string& line) { return Logged(*program, line); };
-    ASSERT_TRUE(PressUntilLogged(main, 212, 451, *program, "ShowBluetoothDevicesPopup\n"))
-        << program->output();
+    ASSERT_TRUE(Press(ConnectButton()));
+    ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->output();
     ASSERT_TRUE(logged(composited ? "\"Pair Bluetooth earbuds\" has per-pixel transparency"
                                   : "no compositor: \"Pair Bluetooth earbuds\" takes the shape"))
         << program->output();
@@ -608,7 +587,8 @@ protected:
 
     // The program on the compositor with SDL's Wayland driver, against the sim.
     ChildOptions WaylandProgramOptions(const SimNeighbourhood& sim, const std::string& output) {
-        return {.extraEnvironment = {"DISPLAY=", "WAYLAND_DISPLAY=" + m_socket,
+        return {.extraEnvironment = {"DISPLAY=", m_session.environmentEntry(),
+                                     "WAYLAND_DISPLAY=" + m_socket,
                                      "XDG_RUNTIME_DIR=" + m_runtime.string(),
                                      "SDL_VIDEODRIVER=wayland", "AURALIS_BACKEND=sim",
                                      "AURALIS_SIM_SOCKET=" + sim.socket().string(),
@@ -740,12 +720,6 @@ protected:
             },
             10s);
         return found ? std::optional<Point>(found->first) : std::nullopt;
-    }
-
-    void ClickScreen(int x, int y) {
-        Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
-        std::this_thread::sleep_for(150ms);
-        Xdotool("click 1");
     }
 
     // Pixels that differ between two pictures of the screen, inside and outside a rectangle
@@ -898,9 +872,9 @@ TEST_F(WaylandSessionTest, DraggingTheTitleBarMovesTheWindow) {
 
 // The window menu opens under its button as a popup of the main window; the keys choose in it;
 // the about dialog opens centred on the main window with its corners showing the window behind,
-// follows the pointer when dragged by its title, and closes with Escape; with the mouse, the same
-// through the menu entry and the dialog's close button; the pairing list opens over the window and
-// its arrows and Return choose a pair.
+// follows the pointer when dragged by its title, and closes with Escape; the same through the menu
+// entry and the dialog's close button, pressed by their accessible actions; the pairing list opens
+// over the window and its arrows and Return choose a pair.
 TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
     if (!StartSession(1, 1024, 768, TwoPairs())) {
         return;
@@ -973,36 +947,21 @@ TEST_F(WaylandSessionTest, MenuDialogsAndPairingListOpenOverTheWindowAndClose) {
     Xdotool("key Escape");
     ASSERT_TRUE(Logged("popup \"About Auralis Manager\" hidden", from)) << m_program->output();
 
-    // Mouse: the about entry (the menu's second row), then the dialog's close button.
-    const std::optional<Popup> menu = OpenMenu(*window);
-    ASSERT_TRUE(menu.has_value());
+    // Through the menu again, its about entry and the dialog's close button pressed by their
+    // accessible actions.
+    ASSERT_TRUE(OpenMenu(*window).has_value());
     from = m_program->output().size();
-    ClickScreen(window->x + menu->x + menu->width / 2, window->y + menu->y + 60);
+    ASSERT_TRUE(Press({.role = "menu item", .name = "About Auralis Manager"}));
     ASSERT_TRUE(Logged("popup \"About Auralis Manager\" ", from)) << m_program->output();
-    dialog = LastPopup("About Auralis Manager");
-    ASSERT_TRUE(dialog.has_value());
     from = m_program->output().size();
-    // The close button sits 26 units in from the card's right edge, 22 down.
-    bool closed = false;
-    for (int attempt = 0; attempt < 5 && !closed; ++attempt) {
-        ClickScreen(window->x + dialog->x + dialog->width - 26, window->y + dialog->y + 22);
-        closed = eventually(
-            [&] {
-                return m_program->output().find("popup \"About Auralis Manager\" hidden", from) !=
-                       std::string::npos;
-            },
-            2s);
-    }
-    EXPECT_TRUE(closed) << m_program->output();
+    ASSERT_TRUE(Press({.role = "push button", .name = "Close", .window = "About Auralis Manager"}));
+    EXPECT_TRUE(Logged("popup \"About Auralis Manager\" hidden", from)) << m_program->output();
 
     // The pairing list, from the welcome screen's Connect button.
     from = m_program->output().size();
-    bool listed = false;
-    for (int attempt = 0; attempt < 5 && !listed; ++attempt) {
-        ClickScreen(window->x + 212, window->y + 451);
-        listed = eventually([&] { return LastPopup("[^\"]+", from).has_value(); }, 5s);
-    }
-    ASSERT_TRUE(listed) << m_program->output();
+    ASSERT_TRUE(Press(ConnectButton()));
+    ASSERT_TRUE(eventually([&] { return LastPopup("[^\"]+", from).has_value(); }, 20s))
+        << m_program->output();
     EXPECT_NE(m_program->output().find("ShowBluetoothDevicesPopup", from), std::string::npos);
     const std::optional<Popup> list = LastPopup("[^\"]+", from);
     ASSERT_TRUE(list.has_value());
