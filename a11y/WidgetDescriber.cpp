@@ -87,7 +87,7 @@ std::string DialogCaption(SWindowBase* widget) {
 }  // namespace
 
 void WidgetDescriber::Describe(SWindowBase& widget, AccessibleNode& node) {
-    node.accessibleId = widget.GetName();
+    node.accessibleId = widget.GetAccessibleId();
     node.className = widget.GetClassName();
     node.name = widget.GetAccessibleName();
     DescribeStates(widget, node);
@@ -235,7 +235,7 @@ void WidgetDescriber::DescribeRow(SWindowBase& widget, int row, AccessibleNode& 
     auto& table = static_cast<STTableView&>(widget);
     node.role = role::kListItem;
     node.className = "row";
-    node.accessibleId = widget.GetName() + " row " + std::to_string(row);
+    node.accessibleId = widget.GetAccessibleId() + " row " + std::to_string(row);
     const SItem* item = table.GetItem(row);
     std::string joined;
     if (item != nullptr) {

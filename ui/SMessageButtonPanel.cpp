@@ -10,22 +10,29 @@ SMessageButtonPanel::~SMessageButtonPanel() {
 }
 
 std::vector<SMessageButtonPanel::Entry> SMessageButtonPanel::ButtonSet(int type) {
+    const Entry ok{"MNU_Zephiro_OK", 1, "Button OK"};
+    const Entry cancel{"MNU_Zephiro_Cancel", 2, "Button Cancel"};
+    const Entry yes{"MNU_Yes", 6, "Button Yes"};
+    const Entry no{"MNU_No", 7, "Button No"};
     switch (type) {
         case 1:
-            return {{"MNU_Zephiro_OK", 1}, {"MNU_Zephiro_Cancel", 2}};
+            return {ok, cancel};
         case 2:
-            return {{"MNU_Abort", 3}, {"MNU_Retry", 4}, {"MNU_Ignore", 5}};
+            return {{"MNU_Abort", 3, "Button Abort"},
+                    {"MNU_Retry", 4, "Button Retry"},
+                    {"MNU_Ignore", 5, "Button Ignore"}};
         case 3:
-            return {{"MNU_Yes", 6}, {"MNU_No", 7}, {"MNU_Zephiro_Cancel", 2}};
+            return {yes, no, cancel};
         case 4:
-            return {{"MNU_Yes", 6}, {"MNU_No", 7}};
+            return {yes, no};
         case 5:
-            return {{"MNU_Retry", 4}, {"MNU_Zephiro_Cancel", 2}};
+            return {{"MNU_Retry", 4, "Button Retry"}, cancel};
         case 6:
-            return {{"MNU_Zephiro_Cancel", 2}, {"MNU_Retry", 10}, {"MNU_Continue", 11}};
+            return {
+                cancel, {"MNU_Retry", 10, "Button Retry"}, {"MNU_Continue", 11, "Button Continue"}};
         case 0:
         default:
-            return {{"MNU_Zephiro_OK", 1}};
+            return {ok};
     }
 }
 
@@ -65,6 +72,7 @@ void SMessageButtonPanel::BuildButtons() {
         button->SetText(caption);
         button->SetDelegate(this);
         button->Create(caption, this, SMargin(-1, -1, -1, -1), SSize(kButtonWidth, kButtonHeight));
+        button->SetAccessibleId(entries[i].accessibleId);
         m_buttons.push_back(std::move(button));
         m_results.push_back(entries[i].result);
     }

@@ -11,7 +11,9 @@
 
 // The row of standard buttons at the bottom of a message dialog: up to three pill buttons of
 // 124 x 32 units, 5 apart, centred, each with the dialog result it stands for. Button sets by
-// type (the platform's message-box types); captions come from the text tables:
+// type (the platform's message-box types); captions come from the text tables. Each button is
+// named by its caption; its accessible id ("Button OK", "Button Cancel", ...) names the result it
+// gives, the same in every language and whatever caption replaces the table's:
 //   0  OK (1)                  1  OK (1), Cancel (2)
 //   2  Abort (3), Retry (4), Ignore (5)
 //   3  Yes (6), No (7), Cancel (2)         4  Yes (6), No (7)
@@ -27,6 +29,7 @@ public:
     struct Entry {
         std::string captionKey;
         int result;
+        std::string accessibleId;
     };
 
     SMessageButtonPanel();

@@ -184,6 +184,12 @@ public:
     const char* GetAccessibleRole() const { return m_accessibleRole; }
     void SetAccessibleLevel(int level) { m_accessibleLevel = level; }
     int GetAccessibleLevel() const { return m_accessibleLevel; }
+    // The id tools find the widget by whatever the language: its own name, unless that name is
+    // a text in the active language (a message dialog's buttons are named by their captions).
+    void SetAccessibleId(const std::string& id) { m_accessibleId = id; }
+    const std::string& GetAccessibleId() const {
+        return m_accessibleId.empty() ? m_name : m_accessibleId;
+    }
 
     // ---- services through the frame
     // Caller-chosen timer id on the frame's window. Returns the id, 0 on failure.
@@ -301,4 +307,5 @@ protected:
     std::string m_accessibleName;
     const char* m_accessibleRole = nullptr;
     int m_accessibleLevel = -1;
+    std::string m_accessibleId;
 };

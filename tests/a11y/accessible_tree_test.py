@@ -17,7 +17,11 @@ import programs
 
 ACTIONABLE_ROLES = {"push button", "check box", "menu item", "list item", "link"}
 INFORMATIVE_PICTURES = {"_staticImgBatteryL", "_staticImgBatteryR", "_staticImgEarBuds", "Logo"}
+# A message dialog's buttons are found by the result they give, whatever the language.
+MESSAGE_BUTTON_IDS = {"Button OK", "Button Cancel", "Button Abort", "Button Retry", "Button Ignore",
+                      "Button Yes", "Button No", "Button Continue"}
 failures = []
+message_buttons = []
 
 
 def expect(condition, message):
@@ -44,6 +48,11 @@ def check_subtree(root):
             expect(actions > 0, "nothing to do: " + describe(acc))
             expect(acc.name.strip() != "", "unnamed: " + describe(acc))
             expect(role in ACTIONABLE_ROLES, "an action on a %s: %s" % (role, describe(acc)))
+        if role == "push button" and s.accessible_id(acc.parent) == "SMessageButtonPanel":
+            if not message_buttons:
+                s.dump(s.window_of(acc))  # for the record: the first message dialog met
+            message_buttons.append((s.accessible_id(acc), acc.name))
+            expect(s.accessible_id(acc) in MESSAGE_BUTTON_IDS, "message button id: " + describe(acc))
         if role == "image" and s.accessible_id(acc) in INFORMATIVE_PICTURES:
             expect(acc.name.strip() != "", "unnamed picture: " + describe(acc))
         for index, child in enumerate(s.children(acc)):
@@ -161,6 +170,9 @@ def main(bin_dir):
         answer = s.wait_for("an answer to the check", lambda: next(
             (w for w in s.children(app) if s.role_name(w) in ("dialog", "alert")), None), 30)
         check_subtree(answer)
+        # The message dialogs met on the way (in German) had their buttons' ids in English.
+        expect(any(name != ident[len("Button "):] for ident, name in message_buttons),
+               "message buttons seen: %r" % message_buttons)
     except Exception:
         for program_app in [a for a in s.children(s.pyatspi.Registry.getDesktop(0)) if a]:
             if program_app.name == "AuralisManager":

@@ -229,6 +229,8 @@ TEST_F(DialogTest, TypeThreeButtonRowHasThreeCentredButtonsAndTheMiddleOneIsNo) 
     ASSERT_EQ(row.GetButtonCount(), 3u);
     const double lefts[] = {59, 188, 317};  // (500 - (3 x 124 + 2 x 5)) / 2, then +129
     const char* captions[] = {"Yes", "No", "Cancel"};
+    // What assistive technology finds them by, whatever the language.
+    const char* ids[] = {"Button Yes", "Button No", "Button Cancel"};
     const int results[] = {6, 7, 2};
     for (std::size_t i = 0; i < 3; ++i) {
         SCommonButton* button = row.GetButton(i);
@@ -236,6 +238,7 @@ TEST_F(DialogTest, TypeThreeButtonRowHasThreeCentredButtonsAndTheMiddleOneIsNo) 
         EXPECT_EQ(r, SRect(lefts[i], 4, lefts[i] + 124, 36)) << i;
         EXPECT_EQ(button->GetText(), captions[i]);
         EXPECT_EQ(button->GetName(), captions[i]);
+        EXPECT_EQ(button->GetAccessibleId(), ids[i]);
         EXPECT_EQ(button->GetStyle(), 12);
         EXPECT_EQ(row.GetResult(i), results[i]);
     }
@@ -265,11 +268,13 @@ TEST_F(DialogTest, PressedButtonsResultReachesTheCaller) {
     // Captions may be replaced; closing otherwise gives the close result.
     phase = 0;
     std::string caption;
+    std::string id;
     RunInLoop([&] {
         std::vector<SDialogFrame*> open = SDialogFrame::GetOpenDialogs();
         if (phase == 0 && !open.empty() && open.back()->GetRoot().IsAnimating() == 0) {
             auto* popup = dynamic_cast<SPopupDialog*>(open.back());
             caption = popup->GetButtonPanel().GetButton(0)->GetText();
+            id = popup->GetButtonPanel().GetButton(0)->GetAccessibleId();
             ClickOn(*popup, popup->GetTitleBar().GetCloseButton());
             phase = 1;
         }
@@ -280,6 +285,7 @@ TEST_F(DialogTest, PressedButtonsResultReachesTheCaller) {
               SPopupDialog::kResultClosed);
     Pump();
     EXPECT_EQ(caption, "Update now");
+    EXPECT_EQ(id, "Button OK");                   // the result it gives, not the caption
     EXPECT_TRUE(frame.GetWindow()->isEnabled());  // the owner is usable again
 }
 
