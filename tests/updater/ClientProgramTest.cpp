@@ -1,6 +1,9 @@
 // The update client as a program on a virtual display (SDL backend), installed in a folder of
 // its own beside a stand-in main program, against auralis-sim's update server: a clean update,
-// and one the user cancels with the mouse. Skipped where Xvfb or xdotool is missing.
+// one the user cancels, and the hand-over from the main program. The programs run in a private
+// session with the accessibility bus, and their buttons are pressed by role and name or
+// AccessibleId through their accessible actions. Skipped where Xvfb, xdotool or dbus-daemon is
+// missing.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -19,6 +22,8 @@
 #include <thread>
 
 #include "platform/Paths.h"
+#include "tests/a11y/AccessibilitySession.h"
+#include "tests/a11y/AccessibleDesktop.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/common/DisplayTest.h"
 #include "tests/common/Eventually.h"
@@ -51,7 +56,20 @@ protected:
         if (IsSkipped() || HasFatalFailure()) {
             return;
         }
+        if (!m_session.start(m_folder)) {
+            GTEST_SKIP() << "needs dbus-daemon (Debian package dbus)";
+        }
+        m_desktop = std::make_unique<a11y_test::AccessibleDesktop>(m_session.address());
         InstallClient();
+    }
+
+    // Presses a program's widget through its accessible action once it is there and usable.
+    ::testing::AssertionResult Press(const std::string& program,
+                                     const a11y_test::AccessibleQuery& query) {
+        if (m_desktop->Press(program, query)) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << m_desktop->Problem();
     }
 
     // The client as a package would lay it out: the program with its res/ beside it, and the
@@ -73,28 +91,20 @@ protected:
         return std::make_unique<ChildProcess>(
             std::vector<std::string>{(m_install / "AuralisManagerUpdateClient").string(), "/v",
                                      "9.9.9", "/u", address},
-            ChildOptions{.extraEnvironment = {"DISPLAY=" + m_displayName,
-                                              "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
-                                              "AURALIS_SCALE=1", "AURALIS_LANG=en-US",
-                                              "AURALIS_SIM_INSTALL_LOG=" + InstallLog().string()},
-                         .output = m_folder / "client.out"});
-    }
-
-    // Clicks a point of a window until `done` (a click during the opening zoom is ignored).
-    bool ClickUntil(const std::string& window, int x, int y, const std::function<bool()>& done) {
-        return eventually(
-            [&] {
-                Xdotool("mousemove --window " + window + " " + std::to_string(x) + " " +
-                        std::to_string(y) + " click 1");
-                return eventually(done, 500ms);
-            },
-            15s);
+            ChildOptions{
+                .extraEnvironment = {"DISPLAY=" + m_displayName, m_session.environmentEntry(),
+                                     "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
+                                     "AURALIS_SCALE=1", "AURALIS_LANG=en-US",
+                                     "AURALIS_SIM_INSTALL_LOG=" + InstallLog().string()},
+                .output = m_folder / "client.out"});
     }
 
     fs::path InstallLog() const { return m_folder / "installer.log"; }
     std::string Output() const { return ReadFile(m_folder / "client.out"); }
 
     fs::path m_install;
+    a11y_test::AccessibilitySession m_session;
+    std::unique_ptr<a11y_test::AccessibleDesktop> m_desktop;
 };
 
 std::string InstallerAddress(const integration::SimNeighbourhood& sim) {
@@ -118,30 +128,15 @@ TEST_F(ClientProgramTest, DownloadsAndRunsTheInstallerThenEnds) {
         << ReadFile(m_install / "main.log");
 }
 
-TEST_F(ClientProgramTest, CancelWithTheMouseStartsTheMainProgramAgain) {
+TEST_F(ClientProgramTest, CancelStartsTheMainProgramAgain) {
     integration::SimNeighbourhood sim(nlohmann::json::array(), nlohmann::json::object());
     // Slow enough that the user can cancel before the download completes.
     ASSERT_EQ(sim.ctl("SERVER slow=20"), "OK");
     std::unique_ptr<ChildProcess> client = StartClient(InstallerAddress(sim));
-    const std::string window = FindWindow("Auralis Manager Update");
-    ASSERT_FALSE(window.empty()) << Output();
-    // The cancel button: 124 x 31, centred 10 above the bottom of the 400 x 144 panel, which
-    // sits 8 right of and 36 below the window's corner.
-    // The question carries the window's title: it is the other window of that name.
-    std::string question;
-    auto questionShown = [&] {
-        std::istringstream ids(Xdotool("search --name '^Auralis Manager Update$'"));
-        for (std::string id; std::getline(ids, id);) {
-            if (!id.empty() && id != window) {
-                question = id;
-            }
-        }
-        return !question.empty();
-    };
-    ASSERT_TRUE(ClickUntil(window, 208, 154, questionShown)) << Output();
-    // The question (360 x 160, OK left of Cancel in the button row at its bottom).
-    auto ended = [&] { return client->wait(10ms).has_value(); };
-    ASSERT_TRUE(ClickUntil(question, 123, 140, ended)) << Output();
+    ASSERT_TRUE(Press("AuralisManagerUpdateClient", {.id = "Cancel Button"})) << Output();
+    // The question whether to stop: its OK.
+    ASSERT_TRUE(Press("AuralisManagerUpdateClient", {.id = "Button OK"})) << Output();
+    EXPECT_TRUE(client->wait(20s).has_value()) << Output();
     EXPECT_TRUE(eventually([&] { return fs::exists(m_install / "main.log"); }, 20s)) << Output();
     EXPECT_FALSE(fs::exists(InstallLog()));
 }
@@ -157,18 +152,18 @@ TEST_F(ClientProgramTest, MainProgramHandsOverToTheClientWhichRunsTheInstaller) 
     fs::copy_file(built / "AuralisManager", m_install / "AuralisManager");
     ChildProcess program(
         {(m_install / "AuralisManager").string()},
-        {.extraEnvironment = {"DISPLAY=" + m_displayName, "AURALIS_WINDOW_BACKEND=sdl",
-                              "AURALIS_BACKEND=sim", "AURALIS_SIM_SOCKET=" + sim.socket().string(),
+        {.extraEnvironment = {"DISPLAY=" + m_displayName, m_session.environmentEntry(),
+                              "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_BACKEND=sim",
+                              "AURALIS_SIM_SOCKET=" + sim.socket().string(),
                               "AURALIS_UPDATE_URL=" + sim.updateUrl(), "AURALIS_LOG_STDERR=1",
                               "AURALIS_SCALE=1", "AURALIS_LANG=en-US", "AURALIS_OFFLINE=0",
                               "AURALIS_SIM_INSTALL_LOG=" + InstallLog().string()},
          .output = m_folder / "program.out"});
     ASSERT_TRUE(program.running());
-    // The question (386 x 160): the update button is the left one of the row at its bottom.
-    const std::string question = FindWindow("Auralis Manager Update");
-    ASSERT_FALSE(question.empty()) << ReadFile(m_folder / "program.out");
-    auto closed = [&] { return program.wait(10ms).has_value(); };
-    ASSERT_TRUE(ClickUntil(question, 136, 140, closed)) << ReadFile(m_folder / "program.out");
+    // The question about the newer version: its update button.
+    ASSERT_TRUE(Press("AuralisManager", {.role = "push button", .name = "Update"}))
+        << ReadFile(m_folder / "program.out");
+    EXPECT_TRUE(program.wait(20s).has_value()) << ReadFile(m_folder / "program.out");
     EXPECT_TRUE(eventually([&] { return !ReadFile(InstallLog()).empty(); }, 30s));
     EXPECT_NE(ReadFile(InstallLog()).find(" /z\"liveupdate\""), std::string::npos);
 }
