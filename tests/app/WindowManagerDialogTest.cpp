@@ -4,8 +4,10 @@
 // focus goes back to its owner. One program start per window manager walks the start-up
 // question, About, its "latest version" notice, the licence page and the pairing list, whose
 // arrows and Return must reach it once the window manager gave it the keyboard. The window
-// manager's answers (xprop, xwininfo, xdotool) are the oracle. Skipped where a window manager or
-// the X utilities are missing.
+// manager's answers (xprop, xwininfo, xdotool) are the oracle. The program runs in a private
+// session with the accessibility bus; its buttons and links are pressed by AccessibleId through
+// their accessible actions, the keys go in with xdotool. Skipped where a window manager, the X
+// utilities or dbus-daemon are missing.
 
 #include <gtest/gtest.h>
 
@@ -20,6 +22,8 @@
 #include "auralis/Version.h"
 #include "platform/Paths.h"
 #include "platform/bluetooth/sim/SimRequest.h"
+#include "tests/a11y/AccessibilitySession.h"
+#include "tests/a11y/AccessibleDesktop.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/common/DisplayTest.h"
 #include "tests/common/Eventually.h"
@@ -54,6 +58,10 @@ protected:
             GTEST_SKIP() << GetParam()
                          << " is not installed or did not start: " << WindowManagerOutput();
         }
+        if (!m_session.start(m_folder)) {
+            GTEST_SKIP() << "needs dbus-daemon (Debian package dbus)";
+        }
+        m_desktop = std::make_unique<a11y_test::AccessibleDesktop>(m_session.address());
     }
 
     // auralis-sim's demo neighbourhood with its update server, which offers a newer program.
@@ -84,7 +92,8 @@ protected:
             std::vector<std::string>{
                 (platform::paths::executableFolder() / "AuralisManager").string()},
             ChildOptions{
-                .extraEnvironment = {"DISPLAY=" + m_displayName, "AURALIS_BACKEND=sim",
+                .extraEnvironment = {"DISPLAY=" + m_displayName, m_session.environmentEntry(),
+                                     "AURALIS_BACKEND=sim",
                                      "AURALIS_SIM_SOCKET=" + m_socket.string(),
                                      "AURALIS_UPDATE_URL=" + m_updateUrl, "AURALIS_OFFLINE=0",
                                      "AURALIS_WINDOW_BACKEND=sdl", "AURALIS_LOG_STDERR=1",
@@ -119,9 +128,17 @@ protected:
         const std::string type = RunClient("xprop", "-id " + dialog + " _NET_WM_WINDOW_TYPE");
         EXPECT_NE(type.find("_NET_WM_WINDOW_TYPE_DIALOG"), std::string::npos) << type;
 
-        const std::string transient = RunClient("xprop", "-id " + dialog + " WM_TRANSIENT_FOR");
+        // The window is found by its title, which it may have before it is shown and made
+        // transient for its owner.
+        std::string transient;
         std::smatch id;
-        ASSERT_TRUE(std::regex_search(transient, id, std::regex("0x[0-9a-fA-F]+"))) << transient;
+        ASSERT_TRUE(eventually(
+            [&] {
+                transient = RunClient("xprop", "-id " + dialog + " WM_TRANSIENT_FOR");
+                return std::regex_search(transient, id, std::regex("0x[0-9a-fA-F]+"));
+            },
+            5s))
+            << transient;
         EXPECT_EQ(std::to_string(std::stoul(id.str(), nullptr, 16)), owner);
 
         const std::string geometry = RunClient("xwininfo", "-id " + dialog);
@@ -158,12 +175,12 @@ protected:
             << "the focus is on " << FocusedWindow();
     }
 
-    // A press at a point of a window, after the dialog's opening zoom.
-    void ClickAt(const std::string& window, int x, int y) {
-        std::this_thread::sleep_for(300ms);
-        Xdotool("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y));
-        std::this_thread::sleep_for(150ms);
-        Xdotool("click 1");
+    // Presses a widget of the program (by its AccessibleId) through its accessible action.
+    ::testing::AssertionResult Press(const std::string& id) {
+        if (m_desktop->Press("AuralisManager", {.id = id})) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << m_desktop->Problem();
     }
 
     fs::path m_socket;
@@ -171,6 +188,8 @@ protected:
     std::unique_ptr<ChildProcess> m_sim;
     std::unique_ptr<ChildProcess> m_program;
     std::string m_main;
+    a11y_test::AccessibilitySession m_session;
+    std::unique_ptr<a11y_test::AccessibleDesktop> m_desktop;
 };
 
 TEST_P(WindowManagerDialogTest, DialogsAreFocusedTransientDialogsOnTheScreenAndEscapeCloses) {
@@ -187,20 +206,20 @@ TEST_P(WindowManagerDialogTest, DialogsAreFocusedTransientDialogsOnTheScreenAndE
 
     // About, from the link under the main window's button.
     ASSERT_NO_FATAL_FAILURE(OfferOwnVersion());
-    ClickAt(m_main, 212, 486);
+    ASSERT_TRUE(Press("About PC Program Button"));
     const std::string about = FindWindow("About Auralis Manager");
     ASSERT_FALSE(about.empty()) << m_program->output();
     ExpectProperDialog(about, m_main);
 
     // Its update button: the program is the latest, a notice over About says so.
-    ClickAt(about, 328, 85);
+    ASSERT_TRUE(Press("Check Update Button"));
     const std::string notice = FindWindow("Notice");
     ASSERT_FALSE(notice.empty()) << m_program->output();
     ExpectProperDialog(notice, about);
     ExpectEscapeCloses(notice, about);
 
     // The licence page, from About's link; larger than the main window, still on the screen.
-    ClickAt(about, 78, 154);
+    ASSERT_TRUE(Press("License Button"));
     const std::string licence = FindWindow("License information");
     ASSERT_FALSE(licence.empty()) << m_program->output();
     ExpectProperDialog(licence, about);
@@ -209,14 +228,7 @@ TEST_P(WindowManagerDialogTest, DialogsAreFocusedTransientDialogsOnTheScreenAndE
     ExpectEscapeCloses(about, m_main);
 
     // The pairing list: once it opens (and took the keyboard), Down and Return choose a pair.
-    // The button takes presses once the main window's dimming has faded.
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        ClickAt(m_main, 212, 451);
-        if (eventually([&] { return !Xdotool("search --name '^Pair Bluetooth earbuds$'").empty(); },
-                       2s)) {
-            break;
-        }
-    }
+    ASSERT_TRUE(Press("SCommonButton _btnConnect"));
     const std::string list = FindWindow("Pair Bluetooth earbuds");
     ASSERT_FALSE(list.empty()) << m_program->output();
     ExpectProperDialog(list, m_main);
