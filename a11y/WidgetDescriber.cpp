@@ -265,9 +265,13 @@ void WidgetDescriber::DescribeFrame(SWindowFrame& frame, AccessibleNode& node) {
     if (dynamic_cast<SMenuFrame*>(&frame) != nullptr) {
         node.role = role::kPopupMenu;
         node.className = "SMenuFrame";
-    } else if (dynamic_cast<SToolTipWindow*>(&frame) != nullptr) {
+    } else if (auto* tip = dynamic_cast<SToolTipWindow*>(&frame)) {
         node.role = role::kToolTip;
         node.className = "SToolTipWindow";
+        // A reader speaks a tooltip by its name: its text, not the window's title.
+        if (const SToolTipPanel* panel = tip->GetCurrentPanel(); panel != nullptr) {
+            node.name = panel->GetText();
+        }
     } else if (dynamic_cast<SDialogFrame*>(&frame) != nullptr) {
         node.role = HoldsMessage(root) ? role::kAlert : role::kDialog;
         node.className = "SDialogFrame";
