@@ -52,24 +52,14 @@ AURALIS_BACKEND=sim AURALIS_SIM_SOCKET="$socket" \
   "$bin/AuralisManager" "$@" || status=$?
 
 # When the user accepted a newer program version, the window closed to hand over to the update
-# client, which downloads from the sim's update server and may start the program again: keep the
-# sim until neither runs any more. Only the copies this run started count: they (and what they
-# start) carry this run's private sim socket in their environment, which no other user's or
-# session's copy has (and other users' environments cannot be read at all).
-bin_abs="$(cd "$bin" && pwd -P)"
+# client, which downloads from the sim's update server and runs the installer, which may start
+# the program again: keep the sim until none of them runs any more. Only the processes this run
+# started count: they (and what they start) carry this run's private sim socket in their
+# environment, which no other user's or session's process has (and other users' environments
+# cannot be read at all). The installer in between counts too: the client may end before the
+# installer has started the program again.
 ours_running() {
-  local exe pid environment
-  for exe in /proc/[0-9]*/exe; do
-    case "$(readlink "$exe" 2>/dev/null)" in
-      "$bin_abs/AuralisManagerUpdateClient" | "$bin_abs/AuralisManager")
-        pid="${exe#/proc/}"
-        pid="${pid%/exe}"
-        environment="$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null || true)"
-        grep -qxF "AURALIS_SIM_SOCKET=$socket" <<<"$environment" && return 0
-        ;;
-    esac
-  done
-  return 1
+  grep -qzxsF "AURALIS_SIM_SOCKET=$socket" /proc/[0-9]*/environ 2>/dev/null
 }
 while ours_running; do
   sleep 0.5
