@@ -2,6 +2,7 @@
 
 #include <sdbus-c++/sdbus-c++.h>
 
+#include <algorithm>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -202,25 +203,35 @@ std::optional<AccessibleDesktop::Found> AccessibleDesktop::WaitFor(const std::st
 
 bool AccessibleDesktop::Press(const std::string& application, const AccessibleQuery& query,
                               std::chrono::milliseconds limit) {
-    const std::optional<Found> found = WaitFor(application, query, limit, true);
-    if (!found) {
-        return false;
-    }
-    try {
-        bool done = false;
-        sdbus::createProxy(*m_bus, found->bus, found->path)
-            ->callMethod("DoAction")
-            .onInterface("org.a11y.atspi.Action")
-            .withTimeout(kCallLimit)
-            .withArguments(int32_t{0})
-            .storeResultsTo(done);
-        if (!done) {
-            m_problem = Describe(query) + " refused its action";
+    const auto deadline = Clock::now() + limit;
+    while (true) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const std::optional<Found> found =
+            WaitFor(application, query, std::max(left, std::chrono::milliseconds(0)), true);
+        if (!found) {
+            return false;
         }
-        return done;
-    } catch (const sdbus::Error& error) {
-        m_problem = "pressing " + Describe(query) + " failed: " + error.getMessage();
-        return false;
+        try {
+            bool done = false;
+            sdbus::createProxy(*m_bus, found->bus, found->path)
+                ->callMethod("DoAction")
+                .onInterface("org.a11y.atspi.Action")
+                .withTimeout(kCallLimit)
+                .withArguments(int32_t{0})
+                .storeResultsTo(done);
+            if (done) {
+                return true;
+            }
+            // Refused: it stopped being usable since it was read (a dialog came over it).
+            m_problem = Describe(query) + " refused its action";
+        } catch (const sdbus::Error& error) {
+            m_problem = "pressing " + Describe(query) + " failed: " + error.getMessage();
+        }
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(kPollStep);
     }
 }
 
