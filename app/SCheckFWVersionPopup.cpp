@@ -128,6 +128,9 @@ bool SCheckFWVersionPopup::HandleData(const WEBAPI_DATA& data) {
             Finish("[SCheckFWVersionPopup] WebApiCallback: Get version success");
             return true;
         case WRT_ERROR:
+            if (data.cause != nullptr) {
+                m_cause = data.cause->message();
+            }
             m_error.store(data.error != 0 ? data.error : WEBAPI_ERROR_FAILED);
             PauseForAnimation();
             Finish("[SCheckFWVersionPopup] WebApiCallback: Get version error");
@@ -135,6 +138,16 @@ bool SCheckFWVersionPopup::HandleData(const WEBAPI_DATA& data) {
         default:
             return false;
     }
+}
+
+base::Error SCheckFWVersionPopup::GetCause() const {
+    const int error = m_error.load();
+    if (error == 0) {
+        return {};
+    }
+    const std::string words =
+        m_cause.empty() ? "the request failed (error " + std::to_string(error) + ")" : m_cause;
+    return base::Error(words, error).within("version check");
 }
 
 void SCheckFWVersionPopup::StoreAnswer(const WEBAPI_FIRMWARE_VERSION& answer) {

@@ -45,8 +45,8 @@ protected:
 
     std::string reasonFor(const Bytes& bytes, uint64_t announced = 0) {
         const fota::PackageVerdict verdict = fota::checkPackage(write(bytes), announced);
-        EXPECT_EQ(verdict.valid, verdict.reason.empty());
-        return verdict.reason;
+        EXPECT_EQ(verdict.valid, !verdict.error);
+        return verdict.error.message();
     }
 
     std::filesystem::path m_folder;
@@ -61,7 +61,7 @@ constexpr std::size_t kEntry2 = fota::kHeaderSize + fota::kEntryRecordSize;
 TEST_F(PackageVerdictTest, SoundPackagePassesWhateverItsCheckValues) {
     const Bytes good = package();
     const fota::PackageVerdict verdict = fota::checkPackage(write(good), good.size());
-    EXPECT_TRUE(verdict.valid) << verdict.reason;
+    EXPECT_TRUE(verdict.valid) << verdict.error.message();
     EXPECT_EQ(verdict.info.entries.size(), 2u);
     EXPECT_EQ(verdict.fileLength, good.size());
     // Wrong entry and file check values are the earbuds' to find.
