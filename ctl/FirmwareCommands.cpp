@@ -208,9 +208,8 @@ int runPack(const Invocation& invocation, Output& output) {
         writer.addEntry(input.id, std::move(data));
     }
 
-    std::string error;
-    if (!writer.writeFile(out, &error)) {
-        return noPackage(output, error);
+    if (const base::Error error = writer.save(out)) {
+        return noPackage(output, error.message());
     }
     const fota::PackageVerdict verdict = fota::checkPackage(out);
     const FileInfo& info = verdict.info;
