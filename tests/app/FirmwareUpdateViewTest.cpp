@@ -20,6 +20,7 @@
 #include "fota/FirmwareUpdateFlow.h"
 #include "link/BluetoothDevice.h"
 #include "link/BluetoothHandle.h"
+#include "link/DeviceStatus.h"
 #include "platform/bluetooth/sim/SimBackend.h"
 #include "services/EnvironVar.h"
 #include "services/SLocale.h"
@@ -287,6 +288,32 @@ TEST_F(FirmwareViewTest, SuccessReconnectsAndReturnsToTheFirstStateWithTheDate) 
     EXPECT_NE(view.GetLastUpdateLabel().GetOwnVisible(), 0);
     EXPECT_EQ(view.GetLastUpdateLabel().GetText().rfind(AfxGetStrRes("MSG_LastUpdate") + ": ", 0),
               0u);
+}
+
+TEST_F(FirmwareViewTest, ADownloadThatFailsShowsTheCauseTheWebRequestGave) {
+    BluetoothDevice earbuds("Auralis2", 0x705AB6014F2Aull);
+    OnWorker([&] { view.OnDeviceConnected(true, &earbuds); });
+    DeviceStatus status;
+    status.batteryLeft = 80;
+    status.batteryRight = 80;
+    status.wearingDetection = 0x11;
+    OnWorker([&] { view.OnDeviceStatusChange(status); });
+    ReportVersions("1.5.0", "1.5.0");
+    serverAnswer = Answer("2.2.0");
+    serverAnswer->url =
+        "http://127.0.0.1:" + std::to_string(testing_support::LocalHttpServer::closedPort()) +
+        "/fw?model=VX-R170&file=p.bin";
+    ASSERT_TRUE(CheckAndWaitFor(SFirmwareUpdateView::kStateAvailable));
+    ClickOn(view.GetUpdateButton());
+    ASSERT_TRUE(WaitFor([&] { return !messages.empty(); }));
+    // The screen's own words, then the cause as the web request and the flow told it.
+    const std::string told =
+        AfxGetStrRes("MNU_FirmwareUpdateTitle") + " | " +
+        AfxGetStrRes("MSG_InternetUnavailableDescription") + "\n" +
+        AfxGetStrResFormat("MSG_ErrorCause", 1,
+                           "download: no connection to the server could be made (");
+    EXPECT_EQ(messages[0].rfind(told, 0), 0u) << messages[0];
+    EXPECT_EQ(view.GetViewState(), SFirmwareUpdateView::kStateCheck);
 }
 
 TEST_F(FirmwareViewTest, SuccessWithoutTheEarbudsBackShowsTheConnectingScreen) {
