@@ -30,7 +30,10 @@ base::Error causeOf(const WEBAPI_DATA& data) {
     if (data.cause != nullptr && *data.cause) {
         return base::Error(data.cause->message(), code);
     }
-    return base::Error("the request failed with error " + std::to_string(code), code);
+    return base::Error(code == WEBAPI_ERROR_BAD_ANSWER
+                           ? std::string("the server's answer cannot be used")
+                           : "the request failed with error " + std::to_string(code),
+                       code);
 }
 
 uint32_t nowSeconds() {
