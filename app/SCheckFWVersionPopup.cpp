@@ -129,6 +129,7 @@ bool SCheckFWVersionPopup::HandleData(const WEBAPI_DATA& data) {
             return true;
         case WRT_ERROR:
             if (data.cause != nullptr) {
+                std::lock_guard lock(m_causeMutex);
                 m_cause = data.cause->message();
             }
             m_error.store(data.error != 0 ? data.error : WEBAPI_ERROR_FAILED);
@@ -145,8 +146,14 @@ base::Error SCheckFWVersionPopup::GetCause() const {
     if (error == 0) {
         return {};
     }
-    const std::string words =
-        m_cause.empty() ? "the request failed (error " + std::to_string(error) + ")" : m_cause;
+    std::string words;
+    {
+        std::lock_guard lock(m_causeMutex);
+        words = m_cause;
+    }
+    if (words.empty()) {
+        words = "the request failed (error " + std::to_string(error) + ")";
+    }
     return base::Error(words, error).within("version check");
 }
 

@@ -99,6 +99,8 @@ private:
 
     // Written by the callback before it closes the dialog, read after Show has returned.
     std::atomic<int> m_error{kErrorNotAsked};
+    // The failure's words: a callback may still bring them after the user closed the popup.
+    mutable std::mutex m_causeMutex;
     std::string m_cause;
     std::string m_newVersion;
     std::string m_downloadUrl;
