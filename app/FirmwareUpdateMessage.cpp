@@ -2,10 +2,8 @@
 
 #include <string>
 
-#include "platform/Paths.h"
 #include "services/SLocale.h"
-#include "services/SUtil.h"
-#include "services/WebApiData.h"
+#include "services/WebApiFailure.h"
 
 namespace {
 
@@ -18,35 +16,8 @@ FirmwareUpdateMessage Message(const char* title, const std::string& text) {
 
 }  // namespace
 
-FirmwareUpdateMessage FirmwareUpdateMessage::ForRequestError(int error) {
-    switch (error) {
-        case WEBAPI_ERROR_NO_SERVER:
-            return Message(kUpdateTitle,
-                           AfxGetStrResFormat("MSG_NoUpdateServer", 1,
-                                              SUtil::GetUserFolder() + "/setting.xml"));
-        case WEBAPI_ERROR_NO_TEMP_FOLDER:
-            return Message(kUpdateTitle,
-                           AfxGetStrResFormat("MSG_Zephiro_NoTempFolder", 1,
-                                              platform::paths::tempFolder().string()));
-        case WEBAPI_ERROR_INTERRUPTED:
-            return Message(kUpdateTitle, AfxGetStrRes("MSG_DownloadInterrupted"));
-        case WEBAPI_ERROR_DISK_FULL:
-        case WEBAPI_ERROR_FILE:
-            return Message(kUpdateTitle, AfxGetStrRes("MSG_DiskFullForUpdate"));
-        case WEBAPI_ERROR_BAD_ADDRESS:
-            return Message(kUpdateTitle, AfxGetStrRes("MSG_UpdateAddressRefused"));
-        case WEBAPI_ERROR_BAD_ANSWER:
-            return Message(kUpdateTitle,
-                           AfxGetStrResFormat("MSG_UpdateServerError", 1, std::to_string(error)));
-        default:
-            break;
-    }
-    if (error >= 400) {
-        return Message(kUpdateTitle, AfxGetStrResFormat("MSG_UpdateServerError", 1,
-                                                        "HTTP " + std::to_string(error)));
-    }
-    // No connection could be made (or a failure below the server's answer, such as TLS).
-    return Message(kUpdateTitle, AfxGetStrRes("MSG_InternetUnavailableDescription"));
+FirmwareUpdateMessage FirmwareUpdateMessage::ForRequestError(const base::Error& error) {
+    return Message(kUpdateTitle, services::WebApiFailure::of(error.code()).userText(error));
 }
 
 FirmwareUpdateMessage FirmwareUpdateMessage::ForLinkLoss(FlowLinkLoss cause) {
@@ -66,8 +37,12 @@ FirmwareUpdateMessage FirmwareUpdateMessage::ForPairLost() {
     return Message(kFailTitle, AfxGetStrRes("MSG_EarbudsLostDuringDownload"));
 }
 
-FirmwareUpdateMessage FirmwareUpdateMessage::ForPackageRefused() {
-    return Message(kFailTitle, AfxGetStrRes("MSG_FirmwarePackageDamaged"));
+FirmwareUpdateMessage FirmwareUpdateMessage::ForPackageRefused(const base::Error& why) {
+    std::string text = AfxGetStrRes("MSG_FirmwarePackageDamaged");
+    if (!why.message().empty()) {
+        text += "\n" + AfxGetStrResFormat("MSG_ErrorCause", 1, why.message());
+    }
+    return Message(kFailTitle, text);
 }
 
 FirmwareUpdateMessage FirmwareUpdateMessage::ForEarbudsRefused(int reason) {

@@ -128,6 +128,10 @@ bool SCheckFWVersionPopup::HandleData(const WEBAPI_DATA& data) {
             Finish("[SCheckFWVersionPopup] WebApiCallback: Get version success");
             return true;
         case WRT_ERROR:
+            if (data.cause != nullptr) {
+                std::lock_guard lock(m_causeMutex);
+                m_cause = data.cause->message();
+            }
             m_error.store(data.error != 0 ? data.error : WEBAPI_ERROR_FAILED);
             PauseForAnimation();
             Finish("[SCheckFWVersionPopup] WebApiCallback: Get version error");
@@ -135,6 +139,22 @@ bool SCheckFWVersionPopup::HandleData(const WEBAPI_DATA& data) {
         default:
             return false;
     }
+}
+
+base::Error SCheckFWVersionPopup::GetCause() const {
+    const int error = m_error.load();
+    if (error == 0) {
+        return {};
+    }
+    std::string words;
+    {
+        std::lock_guard lock(m_causeMutex);
+        words = m_cause;
+    }
+    if (words.empty()) {
+        words = "the request failed (error " + std::to_string(error) + ")";
+    }
+    return base::Error(words, error).within("version check");
 }
 
 void SCheckFWVersionPopup::StoreAnswer(const WEBAPI_FIRMWARE_VERSION& answer) {

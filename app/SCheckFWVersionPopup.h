@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "base/Error.h"
 #include "platform/Event.h"
 #include "services/WebApiData.h"
 #include "ui/SLoadingAnimationControl.h"
@@ -53,6 +54,9 @@ public:
     // ---- results, valid after Show has returned
     // 0 when the server answered; otherwise the library's error value or kErrorNotAsked.
     int GetError() const { return m_error.load(); }
+    // The failure with its cause in plain words ("version check: …"); no error when the server
+    // answered.
+    base::Error GetCause() const;
     const std::string& GetNewVersion() const { return m_newVersion; }
     const std::string& GetDownloadUrl() const { return m_downloadUrl; }
     std::uint8_t GetFlag() const { return m_flag; }
@@ -95,6 +99,9 @@ private:
 
     // Written by the callback before it closes the dialog, read after Show has returned.
     std::atomic<int> m_error{kErrorNotAsked};
+    // The failure's words: a callback may still bring them after the user closed the popup.
+    mutable std::mutex m_causeMutex;
+    std::string m_cause;
     std::string m_newVersion;
     std::string m_downloadUrl;
     std::uint8_t m_flag = 0;

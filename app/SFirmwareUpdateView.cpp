@@ -409,12 +409,13 @@ void SFirmwareUpdateView::CheckFirmwareVersion() {
     }
     m_checking = true;
     m_checkCancelled = false;
-    m_checkError = WEBAPI_ERROR_NETWORK;
+    // No words until the check tells its cause.
+    m_checkError = base::Error(std::string(), WEBAPI_ERROR_NETWORK);
     std::optional<WEBAPI_FIRMWARE_VERSION> answer = RunVersionCheck();
     if (!answer) {
         m_checking = false;
         if (!m_checkCancelled) {
-            PostId(INVOKE_INTERNET_UNAVAILABLE, m_checkError);
+            PostError(INVOKE_INTERNET_UNAVAILABLE, m_checkError);
         }
         return;
     }
@@ -448,7 +449,7 @@ std::optional<WEBAPI_FIRMWARE_VERSION> SFirmwareUpdateView::RunVersionCheck() {
         // Closed by the user before the server answered: no failure to report.
         m_checkCancelled = result == SPopupDialog::kResultClosed &&
                            popup.GetError() == SCheckFWVersionPopup::kErrorNotAsked;
-        m_checkError = popup.GetError();
+        m_checkError = popup.GetCause();
         return std::nullopt;
     }
     WEBAPI_FIRMWARE_VERSION answer;
@@ -494,7 +495,8 @@ void SFirmwareUpdateView::StartUpdate() {
     if (!m_flow->StartDownload()) {
         _Log(LOG_WARNING, "SFirmwareUpdateView::StartUpdate", __LINE__,
              "The download could not start");
-        OnInternetUnavailableInvoked(WEBAPI_ERROR_FAILED);
+        OnInternetUnavailableInvoked(
+            base::Error("the download could not start", WEBAPI_ERROR_FAILED).within("download"));
     }
 }
 
@@ -595,8 +597,8 @@ void SFirmwareUpdateView::StoreProgress(int percent, uint64_t bytes) {
     }
 }
 
-void SFirmwareUpdateView::OnFlowInternetUnavailable(int error) {
-    PostId(INVOKE_INTERNET_UNAVAILABLE, error);
+void SFirmwareUpdateView::OnFlowInternetUnavailable(const base::Error& error) {
+    PostError(INVOKE_INTERNET_UNAVAILABLE, error);
 }
 
 void SFirmwareUpdateView::OnFlowBluetoothUnavailable(FlowLinkLoss cause) {
@@ -611,10 +613,10 @@ void SFirmwareUpdateView::OnFlowPairLost() {
     PostId(INVOKE_PAIR_LOST);
 }
 
-void SFirmwareUpdateView::OnFlowPackageRefused(const std::string& why) {
+void SFirmwareUpdateView::OnFlowPackageRefused(const base::Error& why) {
     _Log(LOG_WARNING, "SFirmwareUpdateView::OnFlowPackageRefused", __LINE__,
-         "The downloaded package is refused: %s", why.c_str());
-    PostId(INVOKE_PACKAGE_REFUSED);
+         "The downloaded package is refused: %s", why.message().c_str());
+    PostError(INVOKE_PACKAGE_REFUSED, why);
 }
 
 void SFirmwareUpdateView::OnFlowFinish(bool success, int reason) {
@@ -638,6 +640,14 @@ void SFirmwareUpdateView::PostId(int32_t id, int32_t a, int32_t b) {
     Post(std::move(argument));
 }
 
+void SFirmwareUpdateView::PostError(int32_t id, const base::Error& error) {
+    auto argument = std::make_unique<FirmwareArgument>(id);
+    argument->param = error.code();
+    argument->a = error.code();
+    argument->s0 = error.message();
+    Post(std::move(argument));
+}
+
 void SFirmwareUpdateView::Dispatcher_Invoked(SInvokeArgument* argument) {
     if (argument == nullptr || m_closing.load()) {
         return;
@@ -645,6 +655,8 @@ void SFirmwareUpdateView::Dispatcher_Invoked(SInvokeArgument* argument) {
     const auto* record = dynamic_cast<const FirmwareArgument*>(argument);
     const int a = record != nullptr ? record->a : argument->param;
     const int b = record != nullptr ? record->b : 0;
+    // An error posted with PostError: its code and words.
+    const base::Error error(record != nullptr ? record->s0 : std::string(), a);
     switch (argument->id) {
         case INVOKE_CHECK_UPDATE_FIRMWARE:
             if (record != nullptr) {
@@ -659,7 +671,7 @@ void SFirmwareUpdateView::Dispatcher_Invoked(SInvokeArgument* argument) {
             }
             break;
         case INVOKE_INTERNET_UNAVAILABLE:
-            OnInternetUnavailableInvoked(a);
+            OnInternetUnavailableInvoked(error);
             break;
         case INVOKE_COPY_FW_FINISH:
             OnCopyFinishInvoked(a, b);
@@ -686,7 +698,7 @@ void SFirmwareUpdateView::Dispatcher_Invoked(SInvokeArgument* argument) {
             OnVersionMismatchInvoked();
             break;
         case INVOKE_PACKAGE_REFUSED:
-            OnPackageRefusedInvoked();
+            OnPackageRefusedInvoked(error);
             break;
         default:
             break;
@@ -809,7 +821,7 @@ void SFirmwareUpdateView::OnCopyFinishInvoked(int success, int reason) {
     }
 }
 
-void SFirmwareUpdateView::OnInternetUnavailableInvoked(int error) {
+void SFirmwareUpdateView::OnInternetUnavailableInvoked(const base::Error& error) {
     m_checking = false;
     // Back to the check first: the message is about a finished attempt.
     SetViewState(kStateCheck);
@@ -852,10 +864,10 @@ void SFirmwareUpdateView::OnVersionMismatchInvoked() {
     }
 }
 
-void SFirmwareUpdateView::OnPackageRefusedInvoked() {
+void SFirmwareUpdateView::OnPackageRefusedInvoked(const base::Error& why) {
     // Back to the check: the next try asks the server again (new answer, new size).
     SetViewState(kStateCheck);
-    const FirmwareUpdateMessage message = FirmwareUpdateMessage::ForPackageRefused();
+    const FirmwareUpdateMessage message = FirmwareUpdateMessage::ForPackageRefused(why);
     ShowMessage(message.title, message.text);
 }
 

@@ -124,11 +124,11 @@ public:
     void OnFlowPhaseChange(int phase) override;
     void OnFlowDownloadProgress(int percent, uint64_t bytes) override;
     void OnFlowTransferProgress(int percent, uint64_t bytes) override;
-    void OnFlowInternetUnavailable(int error) override;
+    void OnFlowInternetUnavailable(const base::Error& error) override;
     void OnFlowBluetoothUnavailable(FlowLinkLoss cause) override;
     void OnFlowDeviceLost() override;
     void OnFlowPairLost() override;
-    void OnFlowPackageRefused(const std::string& why) override;
+    void OnFlowPackageRefused(const base::Error& why) override;
     void OnFlowFinish(bool success, int reason) override;
 
     // ---- IButtonDelegate, IDispatcherInvokeDelegate
@@ -177,6 +177,8 @@ private:
     void RefreshLastUpdate();
     void Post(std::unique_ptr<SInvokeArgument> argument);
     void PostId(int32_t id, int32_t a = 0, int32_t b = 0);
+    // Posts id with the error's code as a and its words as s0.
+    void PostError(int32_t id, const base::Error& error);
     int ShowMessage(const std::string& title, const std::string& text, int type = 0,
                     const std::vector<std::string>& captions = {});
     std::optional<WEBAPI_FIRMWARE_VERSION> RunVersionCheck();
@@ -188,13 +190,13 @@ private:
     void OnCopyFinishInvoked(int success, int reason);
     // error: the web API's code; each cause (a refused temporary folder included) has its own
     // message.
-    void OnInternetUnavailableInvoked(int error);
+    void OnInternetUnavailableInvoked(const base::Error& error);
     void OnBluetoothUnavailableInvoked(int cause);
     void OnDeviceLostInvoked();
     void OnPairLostInvoked();
     void OnPhaseInvoked(int phase);
     void OnVersionMismatchInvoked();
-    void OnPackageRefusedInvoked();
+    void OnPackageRefusedInvoked(const base::Error& why);
 
     IMainViewDelegate* m_owner = nullptr;
     SDispatcher* m_dispatcher = nullptr;
@@ -234,7 +236,7 @@ private:
     bool m_checking = false;
     bool m_checkCancelled = false;
     // The error of the last version check that failed (WEBAPI_ERROR_CODE or an HTTP status).
-    int m_checkError = 0;
+    base::Error m_checkError;
 
     // Written by worker threads, read on the UI thread.
     mutable std::mutex m_versionMutex;

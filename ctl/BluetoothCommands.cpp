@@ -349,7 +349,7 @@ int runUpdateFile(const Invocation& invocation, Output& output) {
     };
     const fota::PackageVerdict verdict = fota::checkPackage(path);
     if (!verdict.valid) {
-        output.error(path + " is not a valid firmware package: " + verdict.reason);
+        output.error(path + " is not a valid firmware package: " + verdict.error.message());
         return fail(BluetoothHandle::kFotaReasonPackageUnreadable);
     }
     const FileInfo& package = verdict.info;

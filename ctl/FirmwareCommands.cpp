@@ -32,7 +32,7 @@ Json describe(const fota::PackageVerdict& verdict) {
                    {"entryCount", info.entryCount}, {"entries", entries},
                    {"fileCrc32", info.fileCrc32},   {"valid", verdict.valid}};
     if (!verdict.valid) {
-        object["reason"] = verdict.reason;
+        object["reason"] = verdict.error.message();
     }
     return object;
 }
@@ -58,7 +58,7 @@ void printInfo(Output& output, const std::string& path, const fota::PackageVerdi
         }
     }
     output.line("File CRC-32: " + Output::hex32(info.fileCrc32));
-    output.line(std::string("Valid:       ") + (valid ? "yes" : "no, " + verdict.reason));
+    output.line(std::string("Valid:       ") + (valid ? "yes" : "no, " + verdict.error.message()));
 }
 
 // A readable regular file, or a message saying why not. The file is opened without blocking
@@ -99,13 +99,13 @@ int runInfo(const Invocation& invocation, Output& output) {
         // same object whatever went wrong.
         output.error(*problem);
         fota::PackageVerdict nothing;
-        nothing.reason = *problem;
+        nothing.error = base::Error(*problem);
         output.object(describe(nothing));
         return kExitFailure;
     }
     const fota::PackageVerdict verdict = fota::checkPackage(path);
     if (!verdict.valid) {
-        output.error(path + " is not a valid firmware package: " + verdict.reason);
+        output.error(path + " is not a valid firmware package: " + verdict.error.message());
     }
     printInfo(output, path, verdict);
     return verdict.valid ? kExitSuccess : kExitFailure;
@@ -208,9 +208,8 @@ int runPack(const Invocation& invocation, Output& output) {
         writer.addEntry(input.id, std::move(data));
     }
 
-    std::string error;
-    if (!writer.writeFile(out, &error)) {
-        return noPackage(output, error);
+    if (const base::Error error = writer.save(out)) {
+        return noPackage(output, error.message());
     }
     const fota::PackageVerdict verdict = fota::checkPackage(out);
     const FileInfo& info = verdict.info;

@@ -13,9 +13,9 @@
 #include "ctl/TerminalText.h"
 #include "ctl/UpdateProgress.h"
 #include "fota/FirmwareUpdateFlow.h"
-#include "platform/Paths.h"
 #include "platform/bluetooth/BluetoothAddress.h"
 #include "services/WebApiData.h"
+#include "services/WebApiFailure.h"
 
 namespace ctl {
 namespace {
@@ -85,47 +85,6 @@ BluetoothDevice* connectForUpdate(FlowSession& session, const Invocation& invoca
     return device;
 }
 
-// The word of a refusal for a failed request to the update server, and what to tell people.
-struct ServerProblem {
-    const char* why;
-    std::string text;
-};
-
-ServerProblem serverProblem(int error) {
-    switch (error) {
-        case WEBAPI_ERROR_NETWORK:
-            return {"no-network", "the update server cannot be reached (no network connection)"};
-        case WEBAPI_ERROR_NO_SERVER:
-            return {"no-network",
-                    "no update server is set: set AURALIS_UPDATE_URL, or ServerUrl in the "
-                    "Update section of setting.xml"};
-        case WEBAPI_ERROR_NO_TEMP_FOLDER:
-            return {"no-temp-folder",
-                    "nothing was downloaded: the download folder " +
-                        platform::paths::tempFolder().string() +
-                        " is refused (it must be a folder of your own that others cannot write "
-                        "to; AURALIS_TEMP_DIR names another)"};
-        case WEBAPI_ERROR_INTERRUPTED:
-            return {"download-failed",
-                    "the update server's answer broke off, stalled or was longer than allowed"};
-        case WEBAPI_ERROR_DISK_FULL:
-            return {"disk-full", "the package cannot be stored: the disk is full"};
-        case WEBAPI_ERROR_FILE:
-            return {"disk-full", "the package cannot be written to the temporary folder"};
-        case WEBAPI_ERROR_BAD_ADDRESS:
-            return {"refused-address",
-                    "the update server gave an address that is not followed (only https, or "
-                    "plain http to this machine)"};
-        default:
-            break;
-    }
-    if (error >= 400) {
-        return {"server-error", "the update server answered HTTP " + std::to_string(error)};
-    }
-    return {"server-error",
-            "the update server's answer cannot be used (error " + std::to_string(error) + ")"};
-}
-
 // A refusal with its word, the text for people, and the same text as the object's detail.
 int refuse(Output& output, const char* why, const std::string& message) {
     output.error(message);
@@ -134,18 +93,22 @@ int refuse(Output& output, const char* why, const std::string& message) {
 }
 
 // The update server's offer for the connected earbuds; empty (error set) when it cannot be had.
-std::optional<FirmwareOffer> requestOffer(FlowSession& session, int& error) {
-    error = WEBAPI_ERROR_NETWORK;
+std::optional<FirmwareOffer> requestOffer(FlowSession& session, base::Error& error) {
     if (!session.flow().RequestLatestVersion()) {
+        error = base::Error("the request could not be started", WEBAPI_ERROR_NETWORK)
+                    .within("version check");
         return std::nullopt;
     }
+    error = base::Error("no answer within " + std::to_string(kAnswerBound.count()) + " s",
+                        WEBAPI_ERROR_NETWORK)
+                .within("version check");
     const Clock::time_point deadline = Clock::now() + kAnswerBound;
     while (const std::optional<FlowEvent> event = session.events().next(deadline)) {
         if (event->kind == Kind::Offer) {
             return event->offer;
         }
         if (event->kind == Kind::CheckFailed) {
-            error = event->number;
+            error = event->error();
             return std::nullopt;
         }
     }
@@ -166,18 +129,19 @@ int runCheckCommand(const Invocation& invocation, Output& output) {
              {"address", formatAddress(*platform::bluetooth::parseAddress(invocation.args[0]))}});
         return kExitFailure;
     }
-    int error = 0;
+    base::Error error;
     const std::optional<FirmwareOffer> offer = requestOffer(session, error);
     if (!offer) {
         // What the earbuds told, and the word fw update --latest uses for an unreachable server.
-        const ServerProblem problem = serverProblem(error);
-        output.error(problem.text);
+        const services::WebApiFailure problem = services::WebApiFailure::of(error.code());
+        const std::string text = problem.englishText(error);
+        output.error(text);
         output.object({{"model", device->modelCode()},
                        {"current", shown(session.flow().currentVersion())},
                        {"latest", nullptr},
                        {"newer", false},
                        {"why", problem.why},
-                       {"detail", problem.text}});
+                       {"detail", text}});
         return kExitFailure;
     }
     output.object({{"model", device->modelCode()},
@@ -291,11 +255,12 @@ int followUpdate(FlowSession& session, const FirmwareOffer& offer, Output& outpu
                 break;
             case Kind::InternetUnavailable: {
                 download.end();
-                const ServerProblem problem = serverProblem(event->number);
+                const services::WebApiFailure problem = services::WebApiFailure::of(event->number);
+                const std::string text = problem.englishText(event->error());
                 if (event->number == WEBAPI_ERROR_NO_TEMP_FOLDER) {
-                    return refuse(output, problem.why, problem.text);
+                    return refuse(output, problem.why, text);
                 }
-                return refuse(output, problem.why, "the download failed: " + problem.text);
+                return refuse(output, problem.why, "the download failed: " + text);
             }
             case Kind::PackageRefused:
                 download.end();
@@ -347,11 +312,11 @@ int runUpdateLatest(const Invocation& invocation, Output& output) {
     if (device == nullptr) {
         return linkLost(output);
     }
-    int error = 0;
+    base::Error error;
     const std::optional<FirmwareOffer> offer = requestOffer(session, error);
     if (!offer) {
-        const ServerProblem problem = serverProblem(error);
-        return refuse(output, problem.why, problem.text);
+        const services::WebApiFailure problem = services::WebApiFailure::of(error.code());
+        return refuse(output, problem.why, problem.englishText(error));
     }
     if (!offer->offered) {
         output.object({{"event", "up-to-date"},

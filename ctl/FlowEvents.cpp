@@ -24,8 +24,8 @@ void FlowEvents::OnFlowOffer(const FirmwareOffer& offer) {
     push({.kind = Kind::Offer, .offer = offer});
 }
 
-void FlowEvents::OnFlowCheckFailed(int error) {
-    push({.kind = Kind::CheckFailed, .number = error});
+void FlowEvents::OnFlowCheckFailed(const base::Error& error) {
+    push({.kind = Kind::CheckFailed, .number = error.code(), .text = error.message()});
 }
 
 void FlowEvents::OnFlowPhaseChange(int phase) {
@@ -40,8 +40,8 @@ void FlowEvents::OnFlowTransferProgress(int percent, uint64_t bytes) {
     push({.kind = Kind::TransferProgress, .number = percent, .bytes = bytes});
 }
 
-void FlowEvents::OnFlowInternetUnavailable(int error) {
-    push({.kind = Kind::InternetUnavailable, .number = error});
+void FlowEvents::OnFlowInternetUnavailable(const base::Error& error) {
+    push({.kind = Kind::InternetUnavailable, .number = error.code(), .text = error.message()});
 }
 
 void FlowEvents::OnFlowBluetoothUnavailable(FlowLinkLoss cause) {
@@ -56,8 +56,8 @@ void FlowEvents::OnFlowDeviceLost() {
     push({.kind = Kind::DeviceLost});
 }
 
-void FlowEvents::OnFlowPackageRefused(const std::string& why) {
-    push({.kind = Kind::PackageRefused, .text = why});
+void FlowEvents::OnFlowPackageRefused(const base::Error& why) {
+    push({.kind = Kind::PackageRefused, .text = why.message()});
 }
 
 void FlowEvents::OnFlowFinish(bool success, int reason) {

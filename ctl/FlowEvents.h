@@ -16,11 +16,11 @@ namespace ctl {
 struct FlowEvent {
     enum class Kind {
         Offer,                 // offer
-        CheckFailed,           // number = error
+        CheckFailed,           // number = error code, text = its cause
         Phase,                 // number = phase
         DownloadProgress,      // number = percent, bytes
         TransferProgress,      // number = percent, bytes
-        InternetUnavailable,   // number = error
+        InternetUnavailable,   // number = error code, text = its cause
         BluetoothUnavailable,  // number = FlowLinkLoss
         DeviceLost,            //
         PairLost,              //
@@ -33,6 +33,9 @@ struct FlowEvent {
     int number = 0;
     uint64_t bytes = 0;
     std::string text;
+
+    // number and text as an error (CheckFailed, InternetUnavailable).
+    base::Error error() const { return base::Error(text, number); }
 };
 
 // The delegate of a command's update flow: queues every event (they arrive on worker threads)
@@ -45,15 +48,15 @@ public:
     std::optional<FlowEvent> next(Clock::time_point deadline);
 
     void OnFlowOffer(const FirmwareOffer& offer) override;
-    void OnFlowCheckFailed(int error) override;
+    void OnFlowCheckFailed(const base::Error& error) override;
     void OnFlowPhaseChange(int phase) override;
     void OnFlowDownloadProgress(int percent, uint64_t bytes) override;
     void OnFlowTransferProgress(int percent, uint64_t bytes) override;
-    void OnFlowInternetUnavailable(int error) override;
+    void OnFlowInternetUnavailable(const base::Error& error) override;
     void OnFlowBluetoothUnavailable(FlowLinkLoss cause) override;
     void OnFlowDeviceLost() override;
     void OnFlowPairLost() override;
-    void OnFlowPackageRefused(const std::string& why) override;
+    void OnFlowPackageRefused(const base::Error& why) override;
     void OnFlowFinish(bool success, int reason) override;
 
 private:

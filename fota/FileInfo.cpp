@@ -2,7 +2,9 @@
 
 #include <stdio.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "base/Log.h"
@@ -38,6 +40,12 @@ bool readFileCrc(std::FILE* file, uint32_t& crc) {
     return true;
 }
 
+// Logs a package that cannot be read whole, and hands the error on.
+base::Error logged(const char* method, int line, base::Error error) {
+    _Log(LOG_WARNING, method, line, "[FileInfo]: %s", error.message().c_str());
+    return error;
+}
+
 }  // namespace
 
 FileInfo::FileInfo(const std::string& path) : path(path) {
@@ -45,26 +53,24 @@ FileInfo::FileInfo(const std::string& path) : path(path) {
 }
 
 bool FileInfo::getFileInfo(const std::string& path) {
-    std::string why;
-    return getFileInfo(path, why);
+    return !read(path);
 }
 
-bool FileInfo::getFileInfo(const std::string& path, std::string& why) {
+base::Error FileInfo::read(const std::string& path) {
     static constexpr const char* kMethod = "FileInfo::getFileInfo";
-    why.clear();
     File file(std::fopen(path.c_str(), "rbe"));
     if (!file) {
-        why = "the file cannot be opened";
-        return false;
+        return base::Error(std::strerror(errno), errno).within("opening package");
     }
     entries.clear();
     fileCrc32 = 0;
 
     uint8_t header[fota::kHeaderSize];
     if (!readExactly(file.get(), header, sizeof(header))) {
-        why = "the file is shorter than the " + std::to_string(fota::kHeaderSize) + "-byte header";
-        _Log(LOG_WARNING, kMethod, __LINE__, "[FileInfo]: %s", why.c_str());
-        return false;
+        return logged(kMethod, __LINE__,
+                      base::Error("the file is shorter than the " +
+                                  std::to_string(fota::kHeaderSize) + "-byte header")
+                          .within("reading header"));
     }
     const fota::PackageHeader decoded = fota::decodeHeader(header);
     magicNumber = decoded.magicNumber;
@@ -73,21 +79,21 @@ bool FileInfo::getFileInfo(const std::string& path, std::string& why) {
     _Log(LOG_INFO, kMethod, __LINE__, "[FileInfo]: magicNumber[%x], totalSize[%d], entryCount[%d]",
          magicNumber, static_cast<int>(totalSize), static_cast<int>(entryCount));
     if (!fota::isValidHeader(decoded)) {
-        why = decoded.magicNumber != fota::kMagicNumber
-                  ? "it is not a firmware package (wrong magic number)"
-                  : (decoded.totalSize == 0 ? "the header states a package size of 0"
-                                            : "the header states no entries");
-        return false;
+        return base::Error(decoded.magicNumber != fota::kMagicNumber
+                               ? "it is not a firmware package (wrong magic number)"
+                               : (decoded.totalSize == 0 ? "the header states a package size of 0"
+                                                         : "the header states no entries"))
+            .within("reading header");
     }
 
     for (uint32_t i = 0; i < entryCount; ++i) {
         uint8_t record[fota::kEntryRecordSize];
         if (!readExactly(file.get(), record, sizeof(record))) {
-            why = "the entry table ends after " + std::to_string(i) + " of " +
-                  std::to_string(entryCount) + " entries";
-            _Log(LOG_WARNING, kMethod, __LINE__, "[FileInfo]: %s", why.c_str());
             entries.clear();
-            return false;
+            return logged(kMethod, __LINE__,
+                          base::Error("the table ends after " + std::to_string(i) + " of " +
+                                      std::to_string(entryCount) + " entries")
+                              .within("reading entry table"));
         }
         const fota::EntryRecord entry = fota::decodeEntry(record);
         entries.push_back(entry);
@@ -105,12 +111,12 @@ bool FileInfo::getFileInfo(const std::string& path, std::string& why) {
 
     uint32_t crc = 0;
     if (!readFileCrc(file.get(), crc)) {
-        why = "the check value at the end of the file cannot be read";
-        _Log(LOG_WARNING, kMethod, __LINE__, "[FileInfo]: %s", why.c_str());
         entries.clear();
-        return false;
+        return logged(kMethod, __LINE__,
+                      base::Error("the last four bytes of the file cannot be read")
+                          .within("reading check value"));
     }
     fileCrc32 = crc;
     _Log(LOG_INFO, kMethod, __LINE__, "[FileInfo]: fileCrc32[%x]", fileCrc32);
-    return true;
+    return {};
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
 #include "fota/PackageFormat.h"
 
 // The description of a firmware package that the update flow fills and the transfer reads: the
@@ -27,9 +28,10 @@ public:
     //  - The table or the check value cannot be read whole: false; the entries are emptied and
     //    fileCrc32 is 0, as for an invalid header.
     bool getFileInfo(const std::string& path);
-    // The same; when false, why says in plain words what is wrong ("the entry table ends after
-    // 2 of 3 entries"), else it is emptied.
-    bool getFileInfo(const std::string& path, std::string& why);
+    // The same, telling what is wrong in plain words, prefixed with the step that failed
+    // ("reading entry table: the table ends after 2 of 3 entries"); no error when the package
+    // was read whole.
+    base::Error read(const std::string& path);
 
     std::string path;
     uint32_t magicNumber = 0;

@@ -23,6 +23,19 @@ namespace fs = std::filesystem;
 // The model whose transfer progress counts every byte once; the others count each byte twice.
 constexpr const char* kFullCountModel = "VX-R175";
 
+// The failure a web callback reports, in plain words, with its error as the code. An error
+// without a code is an answer that cannot be used.
+base::Error causeOf(const WEBAPI_DATA& data) {
+    const int code = data.error != 0 ? data.error : WEBAPI_ERROR_BAD_ANSWER;
+    if (data.cause != nullptr && *data.cause) {
+        return base::Error(data.cause->message(), code);
+    }
+    return base::Error(code == WEBAPI_ERROR_BAD_ANSWER
+                           ? std::string("the server's answer cannot be used")
+                           : "the request failed with error " + std::to_string(code),
+                       code);
+}
+
 uint32_t nowSeconds() {
     return static_cast<uint32_t>(static_cast<uint64_t>(std::time(nullptr)) & 0xFFFFFFFFu);
 }
@@ -291,7 +304,7 @@ bool FirmwareUpdateFlow::onVersionAnswer(WEBAPI_DATA* data) {
         _Log(LOG_INFO, "FirmwareUpdateFlow::onVersionAnswer", __LINE__, "Get version error[%d]",
              data->error);
         if (delegate() != nullptr) {
-            delegate()->OnFlowCheckFailed(data->error != 0 ? data->error : WEBAPI_ERROR_BAD_ANSWER);
+            delegate()->OnFlowCheckFailed(causeOf(*data).within("version check"));
         }
         return true;
     }
@@ -364,7 +377,9 @@ bool FirmwareUpdateFlow::StartDownload() {
         // The temporary folder is refused: no path is ever built from an empty folder.
         endUpdate();
         if (delegate() != nullptr) {
-            delegate()->OnFlowInternetUnavailable(WEBAPI_ERROR_NO_TEMP_FOLDER);
+            delegate()->OnFlowInternetUnavailable(
+                base::Error("the temporary folder is refused", WEBAPI_ERROR_NO_TEMP_FOLDER)
+                    .within("download"));
         }
         return true;
     }
@@ -374,7 +389,9 @@ bool FirmwareUpdateFlow::StartDownload() {
     changePhase(PH_DOWNLOAD);
     if (!m_downloadApi->GetDownLoad(url, temporary)) {
         if (endUpdate(true) && delegate() != nullptr) {
-            delegate()->OnFlowInternetUnavailable(WEBAPI_ERROR_FAILED);
+            delegate()->OnFlowInternetUnavailable(
+                base::Error("the request could not be started", WEBAPI_ERROR_FAILED)
+                    .within("download"));
         }
     }
     return true;
@@ -415,7 +432,7 @@ bool FirmwareUpdateFlow::onDownload(WEBAPI_DATA* data) {
                 m_changed.wait_for(lock, m_timings.downloadErrorPause, [&] { return m_stopping; });
             }
             if (endUpdate(true) && delegate() != nullptr) {
-                delegate()->OnFlowInternetUnavailable(data->error);
+                delegate()->OnFlowInternetUnavailable(causeOf(*data).within("download"));
             }
             return true;
         }
@@ -447,14 +464,16 @@ void FirmwareUpdateFlow::finishDownload() {
     if (SUtil::FileExist(finalPath) && !fs::remove(finalPath, error)) {
         _Log(LOG_WARNING, kMethod, __LINE__, "DeleteFile fail - (%d)%s", error.value(),
              error.message().c_str());
-        refusePackage(temporary, "the downloaded package cannot be put in place");
+        refusePackage(temporary, base::Error(error.message(), error.value())
+                                     .within("putting the downloaded package in place"));
         return;
     }
     fs::rename(temporary, finalPath, error);
     if (error) {
         _Log(LOG_WARNING, kMethod, __LINE__, "MoveFile fail: Error[%d] File[%s]", error.value(),
              finalPath.c_str());
-        refusePackage(temporary, "the downloaded package cannot be put in place");
+        refusePackage(temporary, base::Error(error.message(), error.value())
+                                     .within("putting the downloaded package in place"));
         return;
     }
     _Log(LOG_INFO, kMethod, __LINE__, "Binary is ready to send to buds Path[%s]",
@@ -466,7 +485,7 @@ void FirmwareUpdateFlow::copyToEarbuds(const std::string& path, uint64_t announc
                                        bool fromDownload) {
     fota::PackageVerdict verdict = fota::checkPackage(path, announcedSize);
     if (!verdict.valid) {
-        refusePackage(path, verdict.reason);
+        refusePackage(path, verdict.error);
         return;
     }
     bool running = false;
@@ -503,9 +522,9 @@ void FirmwareUpdateFlow::copyToEarbuds(const std::string& path, uint64_t announc
     }
 }
 
-void FirmwareUpdateFlow::refusePackage(const std::string& path, const std::string& why) {
+void FirmwareUpdateFlow::refusePackage(const std::string& path, const base::Error& why) {
     _Log(LOG_WARNING, "FirmwareUpdateFlow::refusePackage", __LINE__,
-         "package refused, earbuds untouched: %s", why.c_str());
+         "package refused, earbuds untouched: %s", why.message().c_str());
     if (!path.empty()) {
         std::error_code ignored;
         fs::remove(path, ignored);
@@ -537,7 +556,7 @@ bool FirmwareUpdateFlow::Resend() {
         }
     }
     if (path.empty()) {
-        refusePackage("", "no package is kept from the last update");
+        refusePackage("", base::Error("no package is kept from the last update"));
         return true;
     }
     copyToEarbuds(path, announced, false);

@@ -168,7 +168,7 @@ private:
     // fromDownload: the file was just downloaded for this update (deleted when the update ended
     // meanwhile) rather than kept from an earlier one.
     void copyToEarbuds(const std::string& path, uint64_t announcedSize, bool fromDownload);
-    void refusePackage(const std::string& path, const std::string& why);
+    void refusePackage(const std::string& path, const base::Error& why);
     // The update's pair went away before its transfer: stop and delete the download, forget
     // the offer, OnFlowPairLost. Nothing when no update runs.
     void losePair();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/Error.h"
 #include "fota/FirmwareOffer.h"
 
 // Why a transfer lost its earbuds (OnFlowBluetoothUnavailable).
@@ -21,9 +22,10 @@ public:
     // The flow's own version request (RequestLatestVersion) was answered: the offer, with its
     // size, comparison and flags filled in. Web library thread.
     virtual void OnFlowOffer(const FirmwareOffer& /*offer*/) {}
-    // The flow's own version request failed (WEBAPI_DATA error: 6 no network, >= 400 the HTTP
-    // status). Web library thread.
-    virtual void OnFlowCheckFailed(int /*error*/) {}
+    // The flow's own version request failed: error.code() is the WEBAPI_DATA error (6 no
+    // network, >= 400 the HTTP status), its message the cause ("version check: …"). Web library
+    // thread.
+    virtual void OnFlowCheckFailed(const base::Error& /*error*/) {}
 
     // The earbuds' current version changed (the left/right rule applied). Link listener thread.
     virtual void OnFlowCurrentVersion(const std::string& /*current*/) {}
@@ -40,11 +42,12 @@ public:
     // than "VX-R175", to be shown against the package size. Link listener thread.
     virtual void OnFlowTransferProgress(int /*percent*/, uint64_t /*bytes*/) {}
 
-    // The download failed (error: WEBAPI_ERROR_CODE or the HTTP status); raised one second after
+    // The download failed (error.code(): WEBAPI_ERROR_CODE or the HTTP status; its message the
+    // cause, "download: …"); raised one second after
     // the failure so that a failing server is not hammered by a user pressing again. No file is
     // left that looks complete, and the offer is forgotten: the next update begins with a new
     // version check. Web library thread.
-    virtual void OnFlowInternetUnavailable(int /*error*/) {}
+    virtual void OnFlowInternetUnavailable(const base::Error& /*error*/) {}
     // The transfer lost its earbuds (cause): it could not be opened (the thread that opened it:
     // web library thread or the Resend caller), or the link closed or fell silent during it (the
     // receive watchdog's thread). The screen goes back to the welcome screen.
@@ -56,10 +59,11 @@ public:
     // nothing reached any earbuds. Raised once, instead of OnFlowDeviceLost. Link thread, or the
     // web library thread when the pair is found missing before the transfer.
     virtual void OnFlowPairLost() {}
-    // The package is unfit to be sent (why: plain words) and was deleted; the earbuds were not
+    // The package is unfit to be sent (why: the step that found it and the fault, "reading entry
+    // table: …") and was deleted; the earbuds were not
     // touched, and the offer is forgotten (as for OnFlowInternetUnavailable). Web library thread
     // after a download; the Resend caller's thread for a kept package that is gone or unsound.
-    virtual void OnFlowPackageRefused(const std::string& /*why*/) {}
+    virtual void OnFlowPackageRefused(const base::Error& /*why*/) {}
 
     // The earbuds' verdict, once per reason per transfer, after the flow has stored the update
     // status, the badge and (on success) the update time, and closed the link. Reason 14: the

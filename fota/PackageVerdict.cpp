@@ -15,41 +15,48 @@ std::string entryText(const EntryRecord& entry) {
            ", size " + std::to_string(entry.size) + ")";
 }
 
-// The first structural fault of the header and table, or empty.
-std::string headerFault(const std::string& path, uint64_t length) {
+// The first structural fault of the header and table, or no error.
+base::Error headerFault(const std::string& path, uint64_t length) {
     std::ifstream in(path, std::ios::binary);
     uint8_t bytes[kHeaderSize];
     if (!in || length < kHeaderSize + kFileCrcSize ||
         !in.read(reinterpret_cast<char*>(bytes), sizeof(bytes))) {
-        return "the file is shorter than a package header";
+        return base::Error("the file is shorter than a package header").within("reading header");
     }
     const PackageHeader header = decodeHeader(bytes);
     if (header.magicNumber != kMagicNumber) {
-        return "it is not a firmware package (wrong magic number)";
+        return base::Error("it is not a firmware package (wrong magic number)")
+            .within("reading header");
     }
     if (header.totalSize == 0) {
-        return "the header states a package size of 0";
+        return base::Error("the header states a package size of 0").within("reading header");
     }
     if (header.entryCount == 0) {
-        return "the header states no entries";
+        return base::Error("the header states no entries").within("reading header");
     }
     if (header.entryCount > kMaxTransferEntries) {
-        return "it has " + std::to_string(header.entryCount) + " entries; at most " +
-               std::to_string(kMaxTransferEntries) + " can be sent";
+        return base::Error("it has " + std::to_string(header.entryCount) + " entries; at most " +
+                           std::to_string(kMaxTransferEntries) + " can be sent")
+            .within("reading header");
     }
-    if (kHeaderSize + uint64_t{kEntryRecordSize} * header.entryCount + kFileCrcSize > length) {
-        return "the entry table is cut short";
+    const uint64_t room = (length - kHeaderSize - kFileCrcSize) / kEntryRecordSize;
+    if (room < header.entryCount) {
+        return base::Error("the table is cut short: the header states " +
+                           std::to_string(header.entryCount) + " entries, the file has room for " +
+                           std::to_string(room))
+            .within("reading entry table");
     }
     return {};
 }
 
-std::string entryFault(const FileInfo& info, uint64_t length) {
+// The first entry the transfer cannot carry, or no error. The entry's own name is the step.
+base::Error entryFault(const FileInfo& info, uint64_t length) {
     for (const EntryRecord& entry : info.entries) {
         if (entry.size > kMaxTransferEntrySize) {
-            return entryText(entry) + " is 16 MiB or larger";
+            return base::Error(entryText(entry) + " is 16 MiB or larger");
         }
         if (uint64_t{entry.offset} + entry.size > length) {
-            return entryText(entry) + " lies outside the file";
+            return base::Error(entryText(entry) + " lies outside the file");
         }
     }
     return {};
@@ -61,31 +68,33 @@ PackageVerdict checkPackage(const std::string& path, uint64_t announcedSize) {
     PackageVerdict verdict;
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
-        verdict.reason = "the file is missing or not a regular file";
+        verdict.error = base::Error("the file is missing or not a regular file", error.value())
+                            .within("opening package");
         return verdict;
     }
     verdict.fileLength = std::filesystem::file_size(path, error);
     if (error) {
-        verdict.reason = "the file cannot be read";
+        verdict.error = base::Error(error.message(), error.value()).within("opening package");
         return verdict;
     }
     verdict.info.path = path;
-    std::string unreadable;
-    const bool readWhole = verdict.info.getFileInfo(path, unreadable);
+    base::Error unreadable = verdict.info.read(path);
     if (announcedSize != 0 && verdict.fileLength != announcedSize) {
-        verdict.reason = "the file is " + std::to_string(verdict.fileLength) +
-                         " bytes long, the server announced " + std::to_string(announcedSize);
-    } else if (std::string fault = headerFault(path, verdict.fileLength); !fault.empty()) {
-        verdict.reason = std::move(fault);
-    } else if (!readWhole) {
-        verdict.reason = std::move(unreadable);
+        verdict.error =
+            base::Error("the file is " + std::to_string(verdict.fileLength) +
+                        " bytes long, the server announced " + std::to_string(announcedSize))
+                .within("checking length");
+    } else if (base::Error fault = headerFault(path, verdict.fileLength)) {
+        verdict.error = std::move(fault);
+    } else if (unreadable) {
+        verdict.error = std::move(unreadable);
     } else {
-        verdict.reason = entryFault(verdict.info, verdict.fileLength);
+        verdict.error = entryFault(verdict.info, verdict.fileLength);
     }
-    verdict.valid = verdict.reason.empty();
+    verdict.valid = !verdict.error;
     if (!verdict.valid) {
         _Log(LOG_WARNING, "fota::checkPackage", __LINE__, "package %s refused: %s", path.c_str(),
-             verdict.reason.c_str());
+             verdict.error.message().c_str());
     }
     return verdict;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/Error.h"
 #include "fota/FileInfo.h"
 
 // Whether a firmware package file is sound enough to be offered to the earbuds. Only the
@@ -12,9 +13,9 @@ namespace fota {
 
 struct PackageVerdict {
     bool valid = false;
-    // Why the package is refused, in plain words ("the entry table is cut short"); empty when
-    // valid.
-    std::string reason;
+    // Why the package is refused, in plain words after the step that found it ("reading entry
+    // table: the table is cut short …"); no error when valid.
+    base::Error error;
     // The header and table as read (entries empty when the header could not be read).
     FileInfo info;
     uint64_t fileLength = 0;

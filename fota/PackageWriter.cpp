@@ -14,12 +14,6 @@
 namespace fota {
 namespace {
 
-void setError(std::string* error, std::string message) {
-    if (error != nullptr) {
-        *error = std::move(message);
-    }
-}
-
 // Writes all of data to fd; false (errno set) when a write fails.
 bool writeAll(int fd, const std::vector<uint8_t>& data) {
     std::size_t done = 0;
@@ -38,17 +32,16 @@ bool writeAll(int fd, const std::vector<uint8_t>& data) {
 
 // Why path must not be replaced by a regular file (a device, a pipe, a socket or a folder that
 // a rename would throw away); empty when it is missing or a regular file.
-std::string refusalToReplace(const std::filesystem::path& path) {
+base::Error refusalToReplace(const std::filesystem::path& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        return errno == ENOENT ? std::string()
-                               : "cannot write " + path.string() + ": " + std::strerror(errno);
+        return errno == ENOENT ? base::Error() : base::Error(std::strerror(errno), errno);
     }
     if (S_ISREG(info.st_mode)) {
         return {};
     }
-    return "cannot write " + path.string() + ": it exists and is not a regular file (" +
-           (S_ISDIR(info.st_mode) ? "a folder" : "a device, pipe or socket") + ")";
+    return base::Error(std::string("it exists and is not a regular file (") +
+                       (S_ISDIR(info.st_mode) ? "a folder" : "a device, pipe or socket") + ")");
 }
 
 // Makes a rename in folder durable: the folder's own entry list reaches the disk.
@@ -86,18 +79,17 @@ std::vector<EntryRecord> PackageWriter::records() const {
     return records;
 }
 
-bool PackageWriter::build(std::vector<uint8_t>& package, std::string* error) const {
+base::Error PackageWriter::make(std::vector<uint8_t>& package) const {
     if (m_entries.empty()) {
-        setError(error, "a package needs at least one entry");
-        return false;
+        return base::Error("a package needs at least one entry");
     }
     uint64_t length = kHeaderSize + kEntryRecordSize * m_entries.size() + kFileCrcSize;
     for (const Entry& entry : m_entries) {
         length += entry.data.size();
     }
     if (length > std::numeric_limits<uint32_t>::max()) {
-        setError(error, "the package would be larger than 4 GiB, which its offsets cannot state");
-        return false;
+        return base::Error(
+            "the package would be larger than 4 GiB, which its offsets cannot state");
     }
     package.assign(static_cast<std::size_t>(length), 0);
     const PackageHeader header{kMagicNumber, static_cast<uint32_t>(length),
@@ -111,17 +103,17 @@ bool PackageWriter::build(std::vector<uint8_t>& package, std::string* error) con
     }
     const std::size_t crcAt = package.size() - kFileCrcSize;
     writeLE32(package.data() + crcAt, crc32(package.data(), crcAt));
-    return true;
+    return {};
 }
 
-bool PackageWriter::writeFile(const std::filesystem::path& path, std::string* error) const {
+base::Error PackageWriter::save(const std::filesystem::path& path) const {
     std::vector<uint8_t> package;
-    if (!build(package, error)) {
-        return false;
+    if (base::Error error = make(package)) {
+        return error;
     }
-    if (std::string refusal = refusalToReplace(path); !refusal.empty()) {
-        setError(error, std::move(refusal));
-        return false;
+    const std::string step = "cannot write " + path.string();
+    if (base::Error refusal = refusalToReplace(path)) {
+        return std::move(refusal).within(step);
     }
     // A fresh, never-before-existing file beside the target: nobody else's file or link is
     // written through, and the rename stays within one file system.
@@ -129,8 +121,7 @@ bool PackageWriter::writeFile(const std::filesystem::path& path, std::string* er
     std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
-        setError(error, "cannot write " + path.string() + ": " + std::strerror(errno));
-        return false;
+        return base::Error(std::strerror(errno), errno).within(step);
     }
     const std::filesystem::path temporary = pattern;
     const bool written =
@@ -140,19 +131,17 @@ bool PackageWriter::writeFile(const std::filesystem::path& path, std::string* er
     if (!written || !closed) {
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
-        setError(error, "cannot write " + path.string() + ": " +
-                            std::strerror(written ? errno : writeErrno));
-        return false;
+        const int cause = written ? errno : writeErrno;
+        return base::Error(std::strerror(cause), cause).within(step);
     }
     if (::rename(temporary.c_str(), path.c_str()) != 0) {
         const int renameErrno = errno;
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
-        setError(error, "cannot write " + path.string() + ": " + std::strerror(renameErrno));
-        return false;
+        return base::Error(std::strerror(renameErrno), renameErrno).within(step);
     }
     flushFolder(folder);
-    return true;
+    return {};
 }
 
 }  // namespace fota

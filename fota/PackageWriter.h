@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
 #include "fota/PackageFormat.h"
 
 namespace fota {
@@ -20,15 +21,19 @@ public:
     void addEntry(uint32_t id, std::vector<uint8_t> data);
     std::size_t entryCount() const { return m_entries.size(); }
 
-    // The package's bytes. Fails, with a message in *error, when there is no entry (a package
-    // needs at least one) or the package would not fit the format's 32-bit offsets.
-    bool build(std::vector<uint8_t>& package, std::string* error = nullptr) const;
+    // The package's bytes. Fails, saying why, when there is no entry (a package needs at least
+    // one) or the package would not fit the format's 32-bit offsets.
+    base::Error make(std::vector<uint8_t>& package) const;
+    // The same; true when the package was made.
+    bool build(std::vector<uint8_t>& package) const { return !make(package); }
 
     // Builds the package and writes it to path through a fresh temporary file in the same folder
     // that replaces path only when it is complete and on disk, so a failed write leaves an
     // existing file as it was. Only a missing path or a regular file is replaced: a device, pipe,
-    // socket or folder at path is refused.
-    bool writeFile(const std::filesystem::path& path, std::string* error = nullptr) const;
+    // socket or folder at path is refused. The error names the file ("cannot write <path>: …").
+    base::Error save(const std::filesystem::path& path) const;
+    // The same; true when the file was written.
+    bool writeFile(const std::filesystem::path& path) const { return !save(path); }
 
     // The table records of the package build() produces (offsets and CRCs filled in).
     std::vector<EntryRecord> records() const;

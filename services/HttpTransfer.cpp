@@ -227,6 +227,39 @@ HttpTransfer::Result HttpTransfer::perform(const std::string& url, const Options
     return result;
 }
 
+base::Error HttpTransfer::describe(const Result& result) {
+    std::string words;
+    switch (classify(result)) {
+        case Failure::None:
+            return {};
+        case Failure::Cancelled:
+            words = "the transfer was stopped";
+            break;
+        case Failure::BadAddress:
+            words = "the address is not followed (only https, or plain http to this machine)";
+            break;
+        case Failure::Network:
+            words = "no connection to the server could be made";
+            break;
+        case Failure::Interrupted:
+            words = "the server's answer broke off, stalled or crawled";
+            break;
+        case Failure::Tls:
+            words = "the secure connection failed";
+            break;
+        case Failure::HttpStatus:
+            words = "the server answered HTTP " + std::to_string(result.httpStatus);
+            break;
+        case Failure::Other:
+            words = "the transfer failed";
+            break;
+    }
+    if (!result.message.empty() && classify(result) != Failure::HttpStatus) {
+        words += " (" + result.message + ")";
+    }
+    return base::Error(std::move(words), result.curlCode);
+}
+
 HttpTransfer::Failure HttpTransfer::classify(const Result& result) {
     if (result.cancelled) {
         return Failure::Cancelled;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Error.h"
+
 namespace services {
 
 // One HTTP(S) transfer over libcurl, cancellable from another thread at once (the transfer waits
@@ -50,6 +52,10 @@ public:
         Other,
     };
     static Failure classify(const Result& result);
+    // The failure in plain words with libcurl's own text ("no connection to the server could be
+    // made (Could not connect to server)"), its code the CURLcode; no error when the transfer
+    // completed.
+    static base::Error describe(const Result& result);
 
     // Receives each piece of the body with the expected total length (-1 when unknown). Return
     // false to end the transfer (then Result::cancelled is set).

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <string_view>
@@ -62,9 +63,8 @@ bool isNoRoom(int error) {
     return error == ENOSPC || error == EDQUOT || error == EFBIG;
 }
 
-// The error code and detail for a failed transfer.
-int errorFor(const HttpTransfer::Result& result, std::uint32_t& detail) {
-    detail = static_cast<std::uint32_t>(result.curlCode);
+// The error code for a failed transfer.
+int errorCodeFor(const HttpTransfer::Result& result) {
     switch (HttpTransfer::classify(result)) {
         case HttpTransfer::Failure::BadAddress:
             return WEBAPI_ERROR_BAD_ADDRESS;
@@ -75,7 +75,6 @@ int errorFor(const HttpTransfer::Result& result, std::uint32_t& detail) {
         case HttpTransfer::Failure::Tls:
             return WEBAPI_ERROR_TLS;
         case HttpTransfer::Failure::HttpStatus:
-            detail = static_cast<std::uint32_t>(result.httpStatus);
             return static_cast<int>(result.httpStatus);
         case HttpTransfer::Failure::None:
         case HttpTransfer::Failure::Cancelled:
@@ -109,9 +108,20 @@ struct SWebApi::Job {
         return callback(&data);
     }
 
-    void deliverError(int error, std::uint32_t detail) {
-        WEBAPI_DATA data{WRT_ERROR, error, detail, nullptr, nullptr};
+    // cause: what failed in plain words; its code is the WEBAPI_DATA error.
+    void deliverError(const base::Error& cause, std::uint32_t detail) {
+        WEBAPI_DATA data{WRT_ERROR, cause.code(), detail, nullptr, nullptr, &cause};
         deliver(data);
+    }
+
+    // A failed transfer: its class as the error, libcurl's code (or the HTTP status) as detail.
+    void deliverFailure(const HttpTransfer::Result& result) {
+        const int code = errorCodeFor(result);
+        const std::uint32_t detail =
+            HttpTransfer::classify(result) == HttpTransfer::Failure::HttpStatus
+                ? static_cast<std::uint32_t>(result.httpStatus)
+                : static_cast<std::uint32_t>(result.curlCode);
+        deliverError(base::Error(HttpTransfer::describe(result).message(), code), detail);
     }
 
     const Callback callback;
@@ -131,10 +141,11 @@ void logFailure(const char* method, const std::string& url, const HttpTransfer::
 
 // GET an answer of the update server and hand it over parsed.
 template <typename Answer>
-void runAnswer(Job& job, const std::string& url, bool (*parse)(const std::string&, Answer&)) {
+void runAnswer(Job& job, const std::string& url,
+               base::Error (*parse)(const std::string&, Answer&)) {
     if (url.empty()) {
         _Log(LOG_WARNING, "SWebApi::runAnswer", __LINE__, "no update server configured");
-        job.deliverError(WEBAPI_ERROR_NO_SERVER, 0);
+        job.deliverError(base::Error("no update server is set", WEBAPI_ERROR_NO_SERVER), 0);
         return;
     }
     std::string body;
@@ -155,20 +166,23 @@ void runAnswer(Job& job, const std::string& url, bool (*parse)(const std::string
     }
     if (tooLong) {
         _Log(LOG_WARNING, "SWebApi::runAnswer", __LINE__, "answer too long: %s", url.c_str());
-        job.deliverError(WEBAPI_ERROR_BAD_ANSWER, 0);
+        job.deliverError(base::Error("the server's answer is longer than " +
+                                         std::to_string(kMaxAnswerBytes / 1024) + " KiB",
+                                     WEBAPI_ERROR_BAD_ANSWER),
+                         0);
         return;
     }
     if (HttpTransfer::classify(result) != HttpTransfer::Failure::None) {
         logFailure("SWebApi::runAnswer", url, result);
-        std::uint32_t detail = 0;
-        const int error = errorFor(result, detail);
-        job.deliverError(error, detail);
+        job.deliverFailure(result);
         return;
     }
     Answer answer;
-    if (!parse(body, answer)) {
+    if (const base::Error malformed = parse(body, answer)) {
         _Log(LOG_WARNING, "SWebApi::runAnswer", __LINE__, "malformed answer from %s", url.c_str());
-        job.deliverError(WEBAPI_ERROR_BAD_ANSWER, static_cast<std::uint32_t>(result.httpStatus));
+        job.deliverError(base::Error(malformed.message(), WEBAPI_ERROR_BAD_ANSWER)
+                             .within("the server's answer cannot be used"),
+                         static_cast<std::uint32_t>(result.httpStatus));
         return;
     }
     WEBAPI_DATA data{WRT_ANSWER, WEBAPI_ERROR_NONE, 0, &answer, nullptr};
@@ -265,7 +279,10 @@ void runDownload(Job& job, const std::string& url, const std::string& path,
                  std::uint64_t maxBytes) {
     if (!HttpTransfer::isAllowedUrl(url)) {
         _Log(LOG_WARNING, "SWebApi::GetDownLoad", __LINE__, "address refused: %s", url.c_str());
-        job.deliverError(WEBAPI_ERROR_BAD_ADDRESS, 0);
+        job.deliverError(base::Error("the address is not followed (only https, or plain http to "
+                                     "this machine)",
+                                     WEBAPI_ERROR_BAD_ADDRESS),
+                         0);
         return;
     }
     // A fresh name beside the target: two downloads to one target never share a partial file.
@@ -275,7 +292,9 @@ void runDownload(Job& job, const std::string& url, const std::string& path,
         const int error = errno;
         _Log(LOG_WARNING, "SWebApi::GetDownLoad", __LINE__, "cannot create %s (%d)",
              partial.c_str(), error);
-        job.deliverError(WEBAPI_ERROR_FILE, static_cast<std::uint32_t>(error));
+        job.deliverError(base::Error(std::strerror(error), WEBAPI_ERROR_FILE)
+                             .within("creating the download file"),
+                         static_cast<std::uint32_t>(error));
         return;
     }
     ::fchmod(fd, 0600);
@@ -327,7 +346,10 @@ void runDownload(Job& job, const std::string& url, const std::string& path,
         _Log(LOG_WARNING, "SWebApi::GetDownLoad", __LINE__,
              "download refused: more than %llu bytes: %s",
              static_cast<unsigned long long>(maxBytes), url.c_str());
-        job.deliverError(WEBAPI_ERROR_INTERRUPTED, 0);
+        job.deliverError(base::Error("the download is longer than announced or than " +
+                                         std::to_string(maxBytes) + " bytes",
+                                     WEBAPI_ERROR_INTERRUPTED),
+                         0);
         return;
     }
     if (job.transfer.isCancelled() || stoppedByCaller) {
@@ -344,14 +366,15 @@ void runDownload(Job& job, const std::string& url, const std::string& path,
     if (writeError != 0 || transferred) {
         _Log(LOG_WARNING, "SWebApi::GetDownLoad", __LINE__, "cannot write %s (%d)", path.c_str(),
              writeError);
-        job.deliverError(isNoRoom(writeError) ? WEBAPI_ERROR_DISK_FULL : WEBAPI_ERROR_FILE,
+        const int code = isNoRoom(writeError) ? WEBAPI_ERROR_DISK_FULL : WEBAPI_ERROR_FILE;
+        const std::string words =
+            writeError != 0 ? std::strerror(writeError) : "the finished file cannot be kept";
+        job.deliverError(base::Error(words, code).within("writing the package"),
                          static_cast<std::uint32_t>(writeError));
         return;
     }
     logFailure("SWebApi::GetDownLoad", url, result);
-    std::uint32_t detail = 0;
-    const int error = errorFor(result, detail);
-    job.deliverError(error, detail);
+    job.deliverFailure(result);
 }
 
 }  // namespace

@@ -1,96 +1,122 @@
 #include "services/WebApiAnswer.h"
 
+#include <functional>
+#include <initializer_list>
 #include <nlohmann/json.hpp>
 
 namespace {
 
 using Json = nlohmann::json;
 
-bool requiredText(const Json& object, const char* name, std::string& out) {
-    const auto found = object.find(name);
-    if (found == object.end() || !found->is_string()) {
-        return false;
-    }
-    out = found->get<std::string>();
-    return !out.empty();
+base::Error fieldError(const char* name, const char* fault) {
+    return base::Error(fault).within(std::string("field \"") + name + "\"");
 }
 
-bool optionalText(const Json& object, const char* name, std::string& out) {
+base::Error requiredText(const Json& object, const char* name, std::string& out) {
+    const auto found = object.find(name);
+    if (found == object.end() || !found->is_string()) {
+        return fieldError(name, "missing or not a text");
+    }
+    out = found->get<std::string>();
+    return out.empty() ? fieldError(name, "empty") : base::Error();
+}
+
+base::Error optionalText(const Json& object, const char* name, std::string& out) {
     const auto found = object.find(name);
     if (found == object.end() || found->is_null()) {
         out.clear();
-        return true;
+        return {};
     }
     if (!found->is_string()) {
-        return false;
+        return fieldError(name, "not a text");
     }
     out = found->get<std::string>();
-    return true;
+    return {};
 }
 
-bool readFlag(const Json& object, std::uint8_t& flag) {
+base::Error readFlag(const Json& object, std::uint8_t& flag) {
     const auto found = object.find("flag");
     if (found == object.end() || found->is_null()) {
         flag = 0;
-        return true;
+        return {};
     }
     if (!found->is_number_integer()) {
-        return false;
+        return fieldError("flag", "not a whole number");
     }
     const std::int64_t value = found->get<std::int64_t>();
     if (value < 0 || value > 255) {
-        return false;
+        return fieldError("flag", "outside 0..255");
     }
     flag = static_cast<std::uint8_t>(value);
-    return true;
+    return {};
 }
 
-bool readNotes(const Json& object, std::map<std::string, std::string>& notes) {
+base::Error readNotes(const Json& object, std::map<std::string, std::string>& notes) {
     notes.clear();
     const auto found = object.find("notes");
     if (found == object.end() || found->is_null()) {
-        return true;
+        return {};
     }
     if (!found->is_object()) {
-        return false;
+        return fieldError("notes", "not an object");
     }
     for (const auto& [code, text] : found->items()) {
         if (text.is_string()) {
             notes.emplace(code, text.get<std::string>());
         }
     }
-    return true;
+    return {};
 }
+
+// The first error of a list of field readings, or no error.
+base::Error firstOf(std::initializer_list<std::function<base::Error()>> readings) {
+    for (const auto& reading : readings) {
+        if (base::Error error = reading()) {
+            return error;
+        }
+    }
+    return {};
+}
+
+const base::Error kNotAnObject("the answer is not a JSON object");
 
 }  // namespace
 
-bool WebApiAnswer::ParseFirmwareVersion(const std::string& text, WEBAPI_FIRMWARE_VERSION& answer) {
+base::Error WebApiAnswer::ParseFirmwareVersion(const std::string& text,
+                                               WEBAPI_FIRMWARE_VERSION& answer) {
     const Json object = Json::parse(text, nullptr, false);
     if (!object.is_object()) {
-        return false;
+        return kNotAnObject;
     }
     WEBAPI_FIRMWARE_VERSION parsed;
-    if (!requiredText(object, "version", parsed.version) ||
-        !requiredText(object, "url", parsed.url) || !readFlag(object, parsed.flag) ||
-        !readNotes(object, parsed.notes) || !optionalText(object, "extra", parsed.extra) ||
-        !optionalText(object, "notesKorean", parsed.notesKorean)) {
-        return false;
+    base::Error error = firstOf({
+        [&] { return requiredText(object, "version", parsed.version); },
+        [&] { return requiredText(object, "url", parsed.url); },
+        [&] { return readFlag(object, parsed.flag); },
+        [&] { return readNotes(object, parsed.notes); },
+        [&] { return optionalText(object, "extra", parsed.extra); },
+        [&] { return optionalText(object, "notesKorean", parsed.notesKorean); },
+    });
+    if (!error) {
+        answer = std::move(parsed);
     }
-    answer = std::move(parsed);
-    return true;
+    return error;
 }
 
-bool WebApiAnswer::ParseTesselVersion(const std::string& text, WEBAPI_TESSEL_VERSION& answer) {
+base::Error WebApiAnswer::ParseTesselVersion(const std::string& text,
+                                             WEBAPI_TESSEL_VERSION& answer) {
     const Json object = Json::parse(text, nullptr, false);
     if (!object.is_object()) {
-        return false;
+        return kNotAnObject;
     }
     WEBAPI_TESSEL_VERSION parsed;
-    if (!requiredText(object, "version", parsed.version) ||
-        !requiredText(object, "url", parsed.url) ||
-        !optionalText(object, "notice", parsed.notice)) {
-        return false;
+    base::Error error = firstOf({
+        [&] { return requiredText(object, "version", parsed.version); },
+        [&] { return requiredText(object, "url", parsed.url); },
+        [&] { return optionalText(object, "notice", parsed.notice); },
+    });
+    if (!error) {
+        answer = std::move(parsed);
     }
-    answer = std::move(parsed);
-    return true;
+    return error;
 }

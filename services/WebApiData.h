@@ -4,6 +4,8 @@
 #include <map>
 #include <string>
 
+#include "base/Error.h"
+
 // The record passed to SWebApi callbacks, and the answers it can point to.
 
 // WEBAPI_DATA::type
@@ -49,6 +51,9 @@ struct WEBAPI_DATA {
     std::uint32_t detail;             // with an error: the libcurl code or HTTP status behind it
     const void* answer;               // type 1: WEBAPI_FIRMWARE_VERSION or WEBAPI_TESSEL_VERSION
     const WEBAPI_PROGRESS* progress;  // type 2 (and 3): the download's progress
+    // Type 0: what failed, in plain words, with error as its code ("no connection to the server
+    // could be made (Could not connect to server)"); may be null.
+    const base::Error* cause = nullptr;
 };
 
 // The answer of GetFirmwareVersion, fields in the order callers rely on.

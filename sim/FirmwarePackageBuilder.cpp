@@ -30,7 +30,11 @@ bool FirmwarePackageBuilder::build(const std::string& model, const std::string& 
                         std::vector<uint8_t>(image.begin() + static_cast<std::ptrdiff_t>(firstPart),
                                              image.end()));
     }
-    return writer.build(package, error);
+    const base::Error made = writer.make(package);
+    if (made && error != nullptr) {
+        *error = made.message();
+    }
+    return !made;
 }
 
 bool FirmwarePackageBuilder::loadImage(const std::filesystem::path& file, uint32_t size,

@@ -84,16 +84,16 @@ public:
         }
         note("offer");
     }
-    void OnFlowCheckFailed(int) override { note("failed"); }
+    void OnFlowCheckFailed(const base::Error&) override { note("failed"); }
     void OnFlowPhaseChange(int phase) override {
         if (phase == FirmwareUpdateFlow::PH_COPY) {
             mark(m_copy);
         }
     }
-    void OnFlowInternetUnavailable(int) override { note("failed"); }
+    void OnFlowInternetUnavailable(const base::Error&) override { note("failed"); }
     void OnFlowBluetoothUnavailable(FlowLinkLoss) override { note("failed"); }
     void OnFlowPairLost() override { note("failed"); }
-    void OnFlowPackageRefused(const std::string&) override { note("failed"); }
+    void OnFlowPackageRefused(const base::Error&) override { note("failed"); }
     void OnFlowFinish(bool success, int) override {
         mark(m_finish);
         note(success ? "success" : "failed");

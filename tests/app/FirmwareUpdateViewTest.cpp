@@ -20,6 +20,7 @@
 #include "fota/FirmwareUpdateFlow.h"
 #include "link/BluetoothDevice.h"
 #include "link/BluetoothHandle.h"
+#include "link/DeviceStatus.h"
 #include "platform/bluetooth/sim/SimBackend.h"
 #include "services/EnvironVar.h"
 #include "services/SLocale.h"
@@ -289,6 +290,32 @@ TEST_F(FirmwareViewTest, SuccessReconnectsAndReturnsToTheFirstStateWithTheDate) 
               0u);
 }
 
+TEST_F(FirmwareViewTest, ADownloadThatFailsShowsTheCauseTheWebRequestGave) {
+    BluetoothDevice earbuds("Auralis2", 0x705AB6014F2Aull);
+    OnWorker([&] { view.OnDeviceConnected(true, &earbuds); });
+    DeviceStatus status;
+    status.batteryLeft = 80;
+    status.batteryRight = 80;
+    status.wearingDetection = 0x11;
+    OnWorker([&] { view.OnDeviceStatusChange(status); });
+    ReportVersions("1.5.0", "1.5.0");
+    serverAnswer = Answer("2.2.0");
+    serverAnswer->url =
+        "http://127.0.0.1:" + std::to_string(testing_support::LocalHttpServer::closedPort()) +
+        "/fw?model=VX-R170&file=p.bin";
+    ASSERT_TRUE(CheckAndWaitFor(SFirmwareUpdateView::kStateAvailable));
+    ClickOn(view.GetUpdateButton());
+    ASSERT_TRUE(WaitFor([&] { return !messages.empty(); }));
+    // The screen's own words, then the cause as the web request and the flow told it.
+    const std::string told =
+        AfxGetStrRes("MNU_FirmwareUpdateTitle") + " | " +
+        AfxGetStrRes("MSG_InternetUnavailableDescription") + "\n" +
+        AfxGetStrResFormat("MSG_ErrorCause", 1,
+                           "download: no connection to the server could be made (");
+    EXPECT_EQ(messages[0].rfind(told, 0), 0u) << messages[0];
+    EXPECT_EQ(view.GetViewState(), SFirmwareUpdateView::kStateCheck);
+}
+
 TEST_F(FirmwareViewTest, SuccessWithoutTheEarbudsBackShowsTheConnectingScreen) {
     Offer();
     OnWorker([&] { view.OnFlowFinish(true, 0); });
@@ -342,39 +369,41 @@ TEST_F(FirmwareViewTest, EachFailureSaysWhatHappenedAndLeadsWhereTheUserCanGoOn)
         std::vector<int> views;
     } cases[] = {
         {"no connection",
-         [&] { view.OnFlowInternetUnavailable(WEBAPI_ERROR_NETWORK); },
-         update + AfxGetStrRes("MSG_InternetUnavailableDescription"),
+         [&] { view.OnFlowInternetUnavailable(base::Error("no route", WEBAPI_ERROR_NETWORK)); },
+         update + AfxGetStrRes("MSG_InternetUnavailableDescription") + "\n" +
+             AfxGetStrResFormat("MSG_ErrorCause", 1, "no route"),
          SFirmwareUpdateView::kStateCheck,
          {}},
         {"no update server set",
-         [&] { view.OnFlowInternetUnavailable(WEBAPI_ERROR_NO_SERVER); },
+         [&] { view.OnFlowInternetUnavailable(base::Error("none", WEBAPI_ERROR_NO_SERVER)); },
          update +
              AfxGetStrResFormat("MSG_NoUpdateServer", 1, SUtil::GetUserFolder() + "/setting.xml"),
          SFirmwareUpdateView::kStateCheck,
          {}},
         {"server error",
-         [&] { view.OnFlowInternetUnavailable(500); },
+         [&] { view.OnFlowInternetUnavailable(base::Error("HTTP 500", 500)); },
          update + AfxGetStrResFormat("MSG_UpdateServerError", 1, "HTTP 500"),
          SFirmwareUpdateView::kStateCheck,
          {}},
         {"download interrupted",
-         [&] { view.OnFlowInternetUnavailable(WEBAPI_ERROR_INTERRUPTED); },
+         [&] { view.OnFlowInternetUnavailable(base::Error("", WEBAPI_ERROR_INTERRUPTED)); },
          update + AfxGetStrRes("MSG_DownloadInterrupted"),
          SFirmwareUpdateView::kStateCheck,
          {}},
         {"disk full",
-         [&] { view.OnFlowInternetUnavailable(WEBAPI_ERROR_DISK_FULL); },
+         [&] { view.OnFlowInternetUnavailable(base::Error("full", WEBAPI_ERROR_DISK_FULL)); },
          update + AfxGetStrRes("MSG_DiskFullForUpdate"),
          SFirmwareUpdateView::kStateCheck,
          {}},
         {"refused address",
-         [&] { view.OnFlowInternetUnavailable(WEBAPI_ERROR_BAD_ADDRESS); },
+         [&] { view.OnFlowInternetUnavailable(base::Error("ftp", WEBAPI_ERROR_BAD_ADDRESS)); },
          update + AfxGetStrRes("MSG_UpdateAddressRefused"),
          SFirmwareUpdateView::kStateCheck,
          {}},
         {"package damaged",
-         [&] { view.OnFlowPackageRefused("the package is cut short"); },
-         failed + AfxGetStrRes("MSG_FirmwarePackageDamaged"),
+         [&] { view.OnFlowPackageRefused(base::Error("the package is cut short")); },
+         failed + AfxGetStrRes("MSG_FirmwarePackageDamaged") + "\n" +
+             AfxGetStrResFormat("MSG_ErrorCause", 1, "the package is cut short"),
          SFirmwareUpdateView::kStateCheck,
          {}},
         {"pair lost during the download",

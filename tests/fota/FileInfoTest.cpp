@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 #include <string>
 
@@ -112,32 +113,32 @@ TEST_F(FileInfoTest, ShortReadsMakeThePackageInvalid) {
     EXPECT_EQ(exact.fileCrc32, fota::readLE32(package.data() + 12 + 32 - 4));
 }
 
-TEST_F(FileInfoTest, SaysWhyAPackageCannotBeRead) {
+TEST_F(FileInfoTest, SaysWhichStepOfReadingFailedAndWhy) {
     const Bytes package = twoEntryPackage();
     const auto whyFor = [&](const Bytes& bytes) {
         FileInfo info;
-        std::string why = "left from before";
-        EXPECT_FALSE(info.getFileInfo(write(bytes), why));
-        return why;
+        const base::Error error = info.read(write(bytes));
+        EXPECT_TRUE(error);
+        return error.message();
     };
     EXPECT_EQ(whyFor(Bytes(package.begin(), package.begin() + 8)),
-              "the file is shorter than the 12-byte header");
+              "reading header: the file is shorter than the 12-byte header");
     EXPECT_EQ(whyFor(Bytes(package.begin(), package.begin() + 12 + 16 + 5)),
-              "the entry table ends after 1 of 2 entries");
+              "reading entry table: the table ends after 1 of 2 entries");
     Bytes wrongMagic = package;
     wrongMagic[0] ^= 0xFF;
-    EXPECT_EQ(whyFor(wrongMagic), "it is not a firmware package (wrong magic number)");
+    EXPECT_EQ(whyFor(wrongMagic),
+              "reading header: it is not a firmware package (wrong magic number)");
     Bytes noEntries = package;
     fota::writeLE32(noEntries.data() + 8, 0);
-    EXPECT_EQ(whyFor(noEntries), "the header states no entries");
+    EXPECT_EQ(whyFor(noEntries), "reading header: the header states no entries");
 
     FileInfo absent;
-    std::string why;
-    EXPECT_FALSE(absent.getFileInfo((m_folder / "absent.bin").string(), why));
-    EXPECT_EQ(why, "the file cannot be opened");
+    const base::Error missing = absent.read((m_folder / "absent.bin").string());
+    EXPECT_EQ(missing.message(), "opening package: No such file or directory");
+    EXPECT_EQ(missing.code(), ENOENT);
     FileInfo good;
-    EXPECT_TRUE(good.getFileInfo(write(package), why));
-    EXPECT_TRUE(why.empty());
+    EXPECT_FALSE(good.read(write(package)));
 }
 
 TEST_F(FileInfoTest, LogsTheHeaderEveryEntryAndTheCheckValue) {

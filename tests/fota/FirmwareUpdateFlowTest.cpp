@@ -163,6 +163,10 @@ TEST(FirmwareUpdateFlowTest, RefusalsThatNeedNoServer) {
     EXPECT_EQ(rig.flow->keptPackagePath(), SUtil::GetUserTempFolder() + "/000000000001-x.bin");
     EXPECT_TRUE(rig.flow->StartDownload());
     ASSERT_TRUE(rig.events.waitFor("Internet(6)"));
+    // The flow's step in front of the web request's cause.
+    EXPECT_EQ(
+        rig.events.lastCause().rfind("download: no connection to the server could be made", 0), 0u)
+        << rig.events.lastCause();
     EXPECT_EQ(rig.events.count("Refused("), 0);
     EXPECT_FALSE(rig.flow->busy());
     // A failed download forgets the offer.
@@ -177,6 +181,7 @@ TEST(FirmwareUpdateFlowTest, RefusalsThatNeedNoServer) {
     EnvironVar::SetUpdateFWStatus(0);
     EXPECT_TRUE(rig.flow->Resend());
     ASSERT_TRUE(rig.events.waitFor("Refused("));
+    EXPECT_EQ(rig.events.lastCause(), "reading header: the file is shorter than a package header");
     EXPECT_FALSE(std::filesystem::exists(kept));
     EXPECT_FALSE(rig.flow->HasKeptPackage());
     EXPECT_EQ(EnvironVar::GetUpdateFWStatus(), 1);

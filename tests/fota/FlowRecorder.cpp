@@ -16,8 +16,19 @@ void FlowRecorder::OnFlowOffer(const FirmwareOffer& offer) {
     add("Offer(" + offer.newVersion + ")");
 }
 
-void FlowRecorder::OnFlowCheckFailed(int error) {
-    add("CheckFailed(" + std::to_string(error) + ")");
+void FlowRecorder::keepCause(const base::Error& error) {
+    std::lock_guard lock(m_mutex);
+    m_lastCause = error.message();
+}
+
+std::string FlowRecorder::lastCause() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastCause;
+}
+
+void FlowRecorder::OnFlowCheckFailed(const base::Error& error) {
+    keepCause(error);
+    add("CheckFailed(" + std::to_string(error.code()) + ")");
 }
 
 void FlowRecorder::OnFlowCurrentVersion(const std::string& current) {
@@ -38,8 +49,9 @@ void FlowRecorder::OnFlowTransferProgress(int /*percent*/, uint64_t bytes) {
     m_transferBytes = bytes;
 }
 
-void FlowRecorder::OnFlowInternetUnavailable(int error) {
-    add("Internet(" + std::to_string(error) + ")");
+void FlowRecorder::OnFlowInternetUnavailable(const base::Error& error) {
+    keepCause(error);
+    add("Internet(" + std::to_string(error.code()) + ")");
 }
 
 void FlowRecorder::OnFlowBluetoothUnavailable(FlowLinkLoss cause) {
@@ -54,8 +66,9 @@ void FlowRecorder::OnFlowDeviceLost() {
     add("DeviceLost()");
 }
 
-void FlowRecorder::OnFlowPackageRefused(const std::string& why) {
-    add("Refused(" + why + ")");
+void FlowRecorder::OnFlowPackageRefused(const base::Error& why) {
+    keepCause(why);
+    add("Refused(" + why.message() + ")");
 }
 
 void FlowRecorder::OnFlowFinish(bool success, int reason) {

@@ -15,16 +15,16 @@ namespace fota_test {
 class FlowRecorder : public IFirmwareUpdateFlowDelegate {
 public:
     void OnFlowOffer(const FirmwareOffer& offer) override;
-    void OnFlowCheckFailed(int error) override;
+    void OnFlowCheckFailed(const base::Error& error) override;
     void OnFlowCurrentVersion(const std::string& current) override;
     void OnFlowPhaseChange(int phase) override;
     void OnFlowDownloadProgress(int percent, uint64_t bytes) override;
     void OnFlowTransferProgress(int percent, uint64_t bytes) override;
-    void OnFlowInternetUnavailable(int error) override;
+    void OnFlowInternetUnavailable(const base::Error& error) override;
     void OnFlowBluetoothUnavailable(FlowLinkLoss cause) override;
     void OnFlowDeviceLost() override;
     void OnFlowPairLost() override;
-    void OnFlowPackageRefused(const std::string& why) override;
+    void OnFlowPackageRefused(const base::Error& why) override;
     void OnFlowFinish(bool success, int reason) override;
 
     std::vector<std::string> events() const;
@@ -36,9 +36,12 @@ public:
     FirmwareOffer lastOffer() const;
     uint64_t lastTransferBytes() const;
     int downloadReports() const;
+    // The words of the last error event (CheckFailed, Internet, Refused).
+    std::string lastCause() const;
 
 private:
     void add(std::string text);
+    void keepCause(const base::Error& error);
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_added;
@@ -46,6 +49,7 @@ private:
     FirmwareOffer m_offer;
     uint64_t m_transferBytes = 0;
     int m_downloadReports = 0;
+    std::string m_lastCause;
 };
 
 }  // namespace fota_test

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -82,16 +83,16 @@ TEST(PackageWriterTest, WrittenFileReadsBackThroughFileInfo) {
 TEST(PackageWriterTest, FailuresAreReportedAndLeaveNothingBehind) {
     fota::PackageWriter empty;
     Bytes package;
-    std::string error;
-    EXPECT_FALSE(empty.build(package, &error));
-    EXPECT_NE(error.find("at least one entry"), std::string::npos);
+    EXPECT_FALSE(empty.build(package));
+    EXPECT_NE(empty.make(package).message().find("at least one entry"), std::string::npos);
 
     const fs::path folder = testing_support::makeTempFolder("packfail");
     fota::PackageWriter writer;
     writer.addEntry(1, pattern(10, 0));
-    error.clear();
-    EXPECT_FALSE(writer.writeFile(folder / "missing" / "fw.bin", &error));
-    EXPECT_NE(error.find("cannot write"), std::string::npos);
+    const base::Error error = writer.save(folder / "missing" / "fw.bin");
+    EXPECT_EQ(error.message(), "cannot write " + (folder / "missing" / "fw.bin").string() +
+                                   ": No such file or directory");
+    EXPECT_EQ(error.code(), ENOENT);
     EXPECT_TRUE(fs::is_empty(folder));
 
     // Replacing an existing file works and leaves no temporary file.

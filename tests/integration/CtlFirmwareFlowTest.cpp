@@ -110,6 +110,21 @@ TEST_F(CtlFirmwareFlowTest, CheckEndsWithAnObjectWhenTheEarbudsOrTheServerCannot
         EXPECT_EQ(object["newer"], false) << run.out;
         EXPECT_EQ(object["why"], "no-network") << run.out;
     }
+    {
+        // A server that cannot be reached: the word stays, the detail carries the cause.
+        testing_support::ScopedEnv closed("AURALIS_UPDATE_URL", "http://127.0.0.1:1");
+        const auto run = ctl({"fw", "check", kFirst});
+        EXPECT_EQ(run.exitCode, 1);
+        const json object = lastObject(run.out);
+        ASSERT_TRUE(object.is_object()) << "no final object: '" << run.out << "'";
+        EXPECT_EQ(object["why"], "no-network") << run.out;
+        EXPECT_EQ(object.value("detail", "")
+                      .rfind("the update server cannot be reached (no network connection); version "
+                             "check: no connection to the server could be made (",
+                             0),
+                  0u)
+            << run.out;
+    }
     // Earbuds out of range: as status says it.
     ASSERT_EQ(m_sim.ctl(std::string("RANGE ") + kPlus + " OUT"), "OK");
     const auto run = ctl({"fw", "check", kPlus, "--seconds", "2"});

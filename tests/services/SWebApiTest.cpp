@@ -37,6 +37,9 @@ struct Call {
     int percent = -1;
     int curLength = -1;
     std::uint32_t totalLength = 0;
+    // Type 0: the cause's words and code.
+    std::string cause;
+    int causeCode = 0;
     std::optional<WEBAPI_FIRMWARE_VERSION> firmware;
     std::optional<WEBAPI_TESSEL_VERSION> tessel;
 };
@@ -86,6 +89,10 @@ private:
         call.type = data->type;
         call.error = data->error;
         call.detail = data->detail;
+        if (data->cause != nullptr) {
+            call.cause = data->cause->message();
+            call.causeCode = data->cause->code();
+        }
         if (data->progress != nullptr) {
             call.percent = data->progress->percent;
             call.curLength = data->progress->curLength;
@@ -234,6 +241,13 @@ TEST_F(SWebApiTest, MalformedAnswersFailWithoutCrashing) {
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].type, WRT_ERROR);
         EXPECT_EQ(calls[0].error, WEBAPI_ERROR_BAD_ANSWER);
+        EXPECT_EQ(calls[0].causeCode, WEBAPI_ERROR_BAD_ANSWER);
+        EXPECT_EQ(calls[0].cause.rfind("the server's answer cannot be used: ", 0), 0u);
+        if (next == 5) {
+            // The answer's reader names the field at fault.
+            EXPECT_EQ(calls[0].cause,
+                      "the server's answer cannot be used: field \"flag\": outside 0..255");
+        }
     }
 }
 
@@ -250,6 +264,9 @@ TEST_F(SWebApiTest, UnreachableServerIsNetworkErrorAndAMissingOneIsSaidSo) {
         EXPECT_EQ(calls[0].type, WRT_ERROR);
         EXPECT_EQ(calls[0].error, WEBAPI_ERROR_NETWORK);
         EXPECT_EQ(calls[0].detail, 7u);  // could not connect
+        EXPECT_EQ(calls[0].cause.rfind("no connection to the server could be made (", 0), 0u)
+            << calls[0].cause;
+        EXPECT_EQ(calls[0].causeCode, WEBAPI_ERROR_NETWORK);
     }
     // No server configured at all.
     {

@@ -339,16 +339,37 @@ void FirmwareScreensAt(Shots& shots, double zoom) {
     view.OnFlowPhaseChange(FirmwareUpdateFlow::PH_COPY);
     shots.Advance(50);
     dialog([&] { view.OnFlowFinish(true, 0); }, "fw-dialog-success");
-    dialog([&] { view.OnFlowInternetUnavailable(6); }, "fw-dialog-internet");
+    dialog(
+        [&] {
+            view.OnFlowInternetUnavailable(
+                base::Error(
+                    "no connection to the server could be made (Could not connect to server)", 6)
+                    .within("download"));
+        },
+        "fw-dialog-internet");
     dialog([&] { view.OnFlowBluetoothUnavailable(FlowLinkLoss::NotReady); }, "fw-dialog-bluetooth");
-    dialog([&] { view.OnFlowInternetUnavailable(WEBAPI_ERROR_NO_SERVER); }, "fw-dialog-noserver");
-    dialog([&] { view.OnFlowInternetUnavailable(500); }, "fw-dialog-servererror");
-    dialog([&] { view.OnFlowInternetUnavailable(WEBAPI_ERROR_INTERRUPTED); },
-           "fw-dialog-interrupted");
-    dialog([&] { view.OnFlowInternetUnavailable(WEBAPI_ERROR_DISK_FULL); }, "fw-dialog-diskfull");
-    dialog([&] { view.OnFlowInternetUnavailable(WEBAPI_ERROR_BAD_ADDRESS); },
+    dialog([&] { view.OnFlowInternetUnavailable(base::Error("", WEBAPI_ERROR_NO_SERVER)); },
+           "fw-dialog-noserver");
+    dialog([&] { view.OnFlowInternetUnavailable(base::Error("", 500)); }, "fw-dialog-servererror");
+    dialog(
+        [&] {
+            view.OnFlowInternetUnavailable(
+                base::Error(
+                    "the server's answer broke off, stalled or crawled (Operation too slow)",
+                    WEBAPI_ERROR_INTERRUPTED)
+                    .within("download"));
+        },
+        "fw-dialog-interrupted");
+    dialog([&] { view.OnFlowInternetUnavailable(base::Error("", WEBAPI_ERROR_DISK_FULL)); },
+           "fw-dialog-diskfull");
+    dialog([&] { view.OnFlowInternetUnavailable(base::Error("", WEBAPI_ERROR_BAD_ADDRESS)); },
            "fw-dialog-refusedaddress");
-    dialog([&] { view.OnFlowPackageRefused("cut short"); }, "fw-dialog-damaged");
+    dialog(
+        [&] {
+            view.OnFlowPackageRefused(
+                base::Error("the table ends after 1 of 2 entries").within("reading entry table"));
+        },
+        "fw-dialog-damaged");
     dialog([&] { view.OnFlowPairLost(); }, "fw-dialog-pairlost");
     dialog([&] { view.OnFlowBluetoothUnavailable(FlowLinkLoss::Closed); }, "fw-dialog-linklost");
     dialog([&] { view.OnFlowBluetoothUnavailable(FlowLinkLoss::Silent); }, "fw-dialog-silent");

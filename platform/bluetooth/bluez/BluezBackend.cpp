@@ -146,11 +146,14 @@ std::shared_ptr<BluezSession> BluezBackend::session() {
         _Log(LOG_INFO, "BluezBackend::session", __LINE__,
              "the connection to the system bus broke; connecting again");
     }
-    std::string error;
-    m_session = BluezSession::open(error);
-    if (!m_session) {
+    base::Result<std::shared_ptr<BluezSession>> opened = BluezSession::open();
+    if (opened.ok()) {
+        m_session = std::move(opened.value());
+    } else {
+        m_session.reset();
         _Log(LOG_WARNING, "BluezBackend::session", __LINE__,
-             "Bluetooth is not available: no system bus to reach BlueZ on (%s)", error.c_str());
+             "Bluetooth is not available: no system bus to reach BlueZ on (%s)",
+             opened.error().message().c_str());
     }
     return m_session;
 }
@@ -453,14 +456,15 @@ ConnectResult BluezBackend::connectDirectly(uint64_t address, const std::string&
 }
 
 int BluezBackend::registerProfile(Context& context, const std::string& uuid) {
-    std::string error;
-    const std::string path =
-        context.session->profiles().objectFor(uuid, m_options.callTimeout, error);
-    if (path.empty()) {
+    const base::Result<std::string> object =
+        context.session->profiles().objectFor(uuid, m_options.callTimeout);
+    if (!object.ok()) {
         _Log(LOG_WARNING, "BluezBackend::registerProfile", __LINE__,
-             "cannot put the profile object for %s on the bus: %s", uuid.c_str(), error.c_str());
+             "cannot put the profile object for %s on the bus: %s", uuid.c_str(),
+             object.error().message().c_str());
         return context.session->broken() ? ENOENT : EPROTO;
     }
+    const std::string& path = object.value();
     // Registered again before every connect: cheap, and it survives a restart of bluetoothd
     // (which forgets every registration) without us having to notice the restart.
     const BluezReply reply = context.call(

@@ -46,22 +46,22 @@ BluezConnection::~BluezConnection() {
     ::close(m_wakeFd);
 }
 
-std::unique_ptr<BluezConnection> BluezConnection::open(std::string& error) {
+base::Result<std::unique_ptr<BluezConnection>> BluezConnection::open() {
     const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wakeFd < 0) {
-        error = std::string("eventfd: ") + std::strerror(errno);
-        return nullptr;
+        return base::Error(std::strerror(errno), errno).within("eventfd");
     }
+    base::Error error;
     try {
         return std::unique_ptr<BluezConnection>(
             new BluezConnection(sdbus::createSystemBusConnection(), wakeFd));
     } catch (const sdbus::Error& e) {
-        error = e.getName() + ": " + e.getMessage();
+        error = base::Error(e.getName() + ": " + e.getMessage());
     } catch (const std::exception& e) {
-        error = e.what();
+        error = base::Error(e.what());
     }
     ::close(wakeFd);
-    return nullptr;
+    return std::move(error).within("connecting to the system bus");
 }
 
 void BluezConnection::startLoop() {

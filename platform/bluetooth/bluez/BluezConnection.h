@@ -15,6 +15,8 @@
 
 #include <sdbus-c++/sdbus-c++.h>
 
+#include "base/Error.h"
+
 namespace platform::bluetooth {
 
 // What one method call to BlueZ came back with.
@@ -42,9 +44,9 @@ public:
     // Reads the results out of a successful reply; false when they have an unexpected shape.
     using ReplyReader = std::function<bool(sdbus::MethodReply&)>;
 
-    // Opens the system bus ($DBUS_SYSTEM_BUS_ADDRESS when set). Null, with the reason in
-    // error, when there is no bus to connect to.
-    static std::unique_ptr<BluezConnection> open(std::string& error);
+    // Opens the system bus ($DBUS_SYSTEM_BUS_ADDRESS when set). The reason when there is no bus
+    // to connect to ("connecting to the system bus: org.freedesktop.DBus.Error…: …").
+    static base::Result<std::unique_ptr<BluezConnection>> open();
     ~BluezConnection();
     BluezConnection(const BluezConnection&) = delete;
     BluezConnection& operator=(const BluezConnection&) = delete;

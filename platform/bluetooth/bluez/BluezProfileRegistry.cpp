@@ -42,10 +42,11 @@ void BluezProfileRegistry::shutDownAndClose(int fd) {
     }
 }
 
-std::string BluezProfileRegistry::objectFor(const std::string& uuid,
-                                            std::chrono::milliseconds timeout, std::string& error) {
+base::Result<std::string> BluezProfileRegistry::objectFor(const std::string& uuid,
+                                                          std::chrono::milliseconds timeout) {
     const std::string path = pathFor(uuid);
     bool registered = false;
+    base::Error error;
     const std::function<void()> create = [&] {
         if (m_objects.count(uuid) != 0) {
             registered = true;
@@ -58,14 +59,16 @@ std::string BluezProfileRegistry::objectFor(const std::string& uuid,
             m_objects.emplace(uuid, std::move(object));
             registered = true;
         } catch (const sdbus::Error& e) {
-            error = e.getName() + ": " + e.getMessage();
+            error = base::Error(e.getName() + ": " + e.getMessage());
         }
     };
     if (!m_connection.runOnLoop(create, timeout)) {
-        error = "the connection to the system bus is lost";
-        return {};
+        return base::Error("the connection to the system bus is lost");
     }
-    return registered ? path : std::string();
+    if (!registered) {
+        return std::move(error).within("putting " + path + " on the bus");
+    }
+    return path;
 }
 
 void BluezProfileRegistry::registerMethods(sdbus::IObject& object, const std::string& uuid) {

@@ -9,6 +9,7 @@
 
 #include <sdbus-c++/sdbus-c++.h>
 
+#include "base/Error.h"
 #include "platform/bluetooth/Connection.h"
 #include "platform/bluetooth/bluez/BluezConnection.h"
 
@@ -30,9 +31,8 @@ public:
     BluezProfileRegistry& operator=(const BluezProfileRegistry&) = delete;
 
     // The path of the profile object for uuid (lower-case text), created on first use (on the
-    // connection's thread). Empty, with the reason in error, when it cannot be registered.
-    std::string objectFor(const std::string& uuid, std::chrono::milliseconds timeout,
-                          std::string& error);
+    // connection's thread); the reason when it cannot be registered.
+    base::Result<std::string> objectFor(const std::string& uuid, std::chrono::milliseconds timeout);
 
     // A connect of the device (BlueZ object path) to uuid is about to start.
     void expect(const std::string& uuid, const std::string& devicePath);

@@ -2,19 +2,20 @@
 
 namespace platform::bluetooth {
 
-std::shared_ptr<BluezSession> BluezSession::open(std::string& error) {
-    std::shared_ptr<BluezSession> session(new BluezSession());
-    session->m_connection = BluezConnection::open(error);
-    if (!session->m_connection) {
-        return nullptr;
+base::Result<std::shared_ptr<BluezSession>> BluezSession::open() {
+    base::Result<std::unique_ptr<BluezConnection>> connection = BluezConnection::open();
+    if (!connection.ok()) {
+        return connection.error();
     }
+    std::shared_ptr<BluezSession> session(new BluezSession());
+    session->m_connection = std::move(connection.value());
     try {
         sdbus::IConnection& bus = session->m_connection->bus();
         session->m_agent = std::make_unique<BluezAgent>(bus);
         session->m_profiles = std::make_unique<BluezProfileRegistry>(*session->m_connection);
     } catch (const sdbus::Error& e) {
-        error = e.getName() + ": " + e.getMessage();
-        return nullptr;
+        return base::Error(e.getName() + ": " + e.getMessage())
+            .within("registering the agent and the profiles");
     }
     session->m_connection->startLoop();
     return session;

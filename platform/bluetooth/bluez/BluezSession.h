@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "base/Error.h"
 #include "platform/bluetooth/bluez/BluezAgent.h"
 #include "platform/bluetooth/bluez/BluezConnection.h"
 #include "platform/bluetooth/bluez/BluezProfileRegistry.h"
@@ -14,9 +15,9 @@ namespace platform::bluetooth {
 // the backend replaces the whole session.
 class BluezSession {
 public:
-    // Connects and registers everything. Null, with the reason in error, when there is no
-    // system bus (or registering on it failed).
-    static std::shared_ptr<BluezSession> open(std::string& error);
+    // Connects and registers everything. The reason when there is no system bus (or registering
+    // on it failed).
+    static base::Result<std::shared_ptr<BluezSession>> open();
     // Stops dispatching before the objects it dispatches to go away.
     ~BluezSession();
     BluezSession(const BluezSession&) = delete;

@@ -138,6 +138,10 @@ TEST(BluezRadioTest, NoBusNoBluezNoAdapterAndAdapterOffAreToldApart) {
     EXPECT_EQ(backend.scan().code, ENOSYS);
     EXPECT_EQ(backend.connect(kEarbuds, kSerialPortUuid).code, ENOSYS);
     EXPECT_NE(logText().find("no system bus"), std::string::npos);
+    // The cause comes with the step that met it.
+    EXPECT_NE(logText().find("no system bus to reach BlueZ on (connecting to the system bus: "),
+              std::string::npos)
+        << logText();
 
     ASSERT_TRUE(mock.startBus());
     EXPECT_EQ(backend.checkRadio(), ECONNREFUSED);
