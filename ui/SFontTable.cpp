@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "services/LanguageCatalogue.h"
-#include "ui/SDispatcher.h"
+#include "ui/SZoomFactor.h"
 
 namespace {
 
@@ -121,7 +121,7 @@ const PangoFontDescription* SFontTable::GetFont(int id, double zoom) {
     }
     SFontEntry& entry = it->second;
     if (zoom <= 0) {
-        zoom = entry.zoom > 0 ? entry.zoom : SDispatcher::GetZoomFactor();
+        zoom = entry.zoom > 0 ? entry.zoom : SZoomFactor::Get();
     }
     if (entry.description != nullptr && entry.zoom == zoom) {
         return entry.description;
