@@ -190,7 +190,9 @@ void SMainView::ApplyView(int viewType) {
 }
 
 void SMainView::ButtonClicked(SButton* button) {
-    if (button == &m_aboutButton) {
+    if (button == &m_aboutButton && m_aboutOpener) {
+        m_aboutOpener();
+    } else if (button == &m_aboutButton) {
         SWindowAgent* agent = GetAgent();
         SAboutDialog::ShowFor(agent != nullptr ? agent->GetFrame() : nullptr);
     }
