@@ -25,6 +25,7 @@ constexpr LayerPrefix kPrefixes[] = {
     {"platform/bluetooth/", "seams"},
     {"platform/window/", "seams"},
     {"platform/desktop/", "seams"},
+    {"platform/dbus/", "seams"},
     {"services/", "services"},
     {"fota/", "fota"},
     {"link/", "link"},
