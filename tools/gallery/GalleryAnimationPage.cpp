@@ -1,14 +1,14 @@
-#include "ui/gallery/GalleryAnimationPage.h"
+#include "tools/gallery/GalleryAnimationPage.h"
 
 #include <string>
 
+#include "tools/gallery/GalleryEasingPlot.h"
 #include "ui/SCommonButton.h"
 #include "ui/SDC.h"
 #include "ui/SImage.h"
 #include "ui/SLoadingAnimationControl.h"
 #include "ui/SPalette.h"
 #include "ui/SStaticImage.h"
-#include "ui/gallery/GalleryEasingPlot.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <memory>
 
+#include "tools/gallery/GalleryPage.h"
 #include "ui/IButtonDelegate.h"
 #include "ui/SSlideView.h"
-#include "ui/gallery/GalleryPage.h"
 
 class SImage;
 

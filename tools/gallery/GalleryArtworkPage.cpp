@@ -1,4 +1,4 @@
-#include "ui/gallery/GalleryArtworkPage.h"
+#include "tools/gallery/GalleryArtworkPage.h"
 
 #include <algorithm>
 

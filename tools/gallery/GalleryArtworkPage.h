@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/gallery/GalleryPage.h"
+#include "tools/gallery/GalleryPage.h"
 
 class SCustomSView;
 class SImage;

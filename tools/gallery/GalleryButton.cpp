@@ -1,4 +1,4 @@
-#include "ui/gallery/GalleryButton.h"
+#include "tools/gallery/GalleryButton.h"
 
 #include "platform/window/Keys.h"
 #include "ui/SDC.h"

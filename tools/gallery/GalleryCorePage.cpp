@@ -1,22 +1,22 @@
-#include "ui/gallery/GalleryCorePage.h"
+#include "tools/gallery/GalleryCorePage.h"
 
 #include <cairo.h>
 
 #include <cmath>
 #include <cstdio>
 
+#include "tools/gallery/GalleryButton.h"
+#include "tools/gallery/GalleryDialog.h"
+#include "tools/gallery/GalleryFrame.h"
+#include "tools/gallery/GalleryImage.h"
+#include "tools/gallery/GalleryLabel.h"
+#include "tools/gallery/GalleryRow.h"
 #include "ui/SCustomSView.h"
 #include "ui/SDispatcher.h"
 #include "ui/SFontTable.h"
 #include "ui/SImage.h"
 #include "ui/SPanel.h"
 #include "ui/TextFlags.h"
-#include "ui/gallery/GalleryButton.h"
-#include "ui/gallery/GalleryDialog.h"
-#include "ui/gallery/GalleryFrame.h"
-#include "ui/gallery/GalleryImage.h"
-#include "ui/gallery/GalleryLabel.h"
-#include "ui/gallery/GalleryRow.h"
 
 namespace {
 

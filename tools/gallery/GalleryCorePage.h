@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/gallery/GalleryPage.h"
+#include "tools/gallery/GalleryPage.h"
 
 class GalleryFrame;
 class GalleryLabel;

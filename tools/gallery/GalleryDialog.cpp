@@ -1,10 +1,10 @@
-#include "ui/gallery/GalleryDialog.h"
+#include "tools/gallery/GalleryDialog.h"
 
+#include "tools/gallery/GalleryButton.h"
+#include "tools/gallery/GalleryLabel.h"
+#include "tools/gallery/GalleryTitleBar.h"
 #include "ui/SPanel.h"
 #include "ui/TextFlags.h"
-#include "ui/gallery/GalleryButton.h"
-#include "ui/gallery/GalleryLabel.h"
-#include "ui/gallery/GalleryTitleBar.h"
 
 int GalleryDialog::OnCreate() {
     auto root = std::make_unique<SPanel>();

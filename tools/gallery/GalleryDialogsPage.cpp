@@ -1,4 +1,4 @@
-#include "ui/gallery/GalleryDialogsPage.h"
+#include "tools/gallery/GalleryDialogsPage.h"
 
 #include <array>
 #include <chrono>

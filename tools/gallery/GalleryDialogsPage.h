@@ -3,8 +3,8 @@
 #include <memory>
 #include <vector>
 
+#include "tools/gallery/GalleryPage.h"
 #include "ui/IButtonDelegate.h"
-#include "ui/gallery/GalleryPage.h"
 
 class SImage;
 class SWindowFrame;

@@ -1,4 +1,4 @@
-#include "ui/gallery/GalleryEasingPlot.h"
+#include "tools/gallery/GalleryEasingPlot.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "ui/gallery/GalleryImage.h"
+#include "tools/gallery/GalleryImage.h"
 
 #include "ui/SDC.h"
 #include "ui/TextFlags.h"

@@ -1,4 +1,4 @@
-#include "ui/gallery/GalleryLabel.h"
+#include "tools/gallery/GalleryLabel.h"
 
 #include "ui/SColor.h"
 #include "ui/SDC.h"

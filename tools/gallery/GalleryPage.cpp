@@ -1,4 +1,4 @@
-#include "ui/gallery/GalleryPage.h"
+#include "tools/gallery/GalleryPage.h"
 
 GalleryPage::~GalleryPage() {
     // Children are destroyed newest first so none is left pointing at a freed parent.

@@ -1,4 +1,4 @@
-#include "ui/gallery/GalleryRow.h"
+#include "tools/gallery/GalleryRow.h"
 
 #include <cstdio>
 

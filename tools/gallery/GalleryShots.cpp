@@ -1,15 +1,15 @@
-#include "ui/gallery/GalleryShots.h"
+#include "tools/gallery/GalleryShots.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 
+#include "tools/gallery/GalleryDialogsPage.h"
+#include "tools/gallery/GalleryFrame.h"
+#include "tools/gallery/GalleryPage.h"
 #include "ui/SDialogFrame.h"
 #include "ui/SToolTipWindow.h"
 #include "ui/SWindowBaseFinderFrame.h"
-#include "ui/gallery/GalleryDialogsPage.h"
-#include "ui/gallery/GalleryFrame.h"
-#include "ui/gallery/GalleryPage.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "ui/gallery/GalleryTab.h"
+#include "tools/gallery/GalleryTab.h"
 
 #include "ui/SDC.h"
 #include "ui/SPalette.h"

@@ -1,4 +1,4 @@
-#include "ui/gallery/GalleryWidgetsPage.h"
+#include "tools/gallery/GalleryWidgetsPage.h"
 
 #include <string>
 

@@ -2,9 +2,9 @@
 
 #include <memory>
 
+#include "tools/gallery/GalleryPage.h"
 #include "ui/IButtonDelegate.h"
 #include "ui/SButtonGroup.h"
-#include "ui/gallery/GalleryPage.h"
 
 // The standard widgets: the pill button in every caption style, check boxes and a radio group,
 // title-bar image buttons, links, labels, every progress bar style and scroll bars.

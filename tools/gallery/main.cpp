@@ -18,13 +18,13 @@
 #include "platform/TickCount.h"
 #include "platform/window/Backend.h"
 #include "platform/window/headless/HeadlessBackend.h"
+#include "tools/gallery/GalleryFrame.h"
+#include "tools/gallery/GalleryShots.h"
 #include "ui/SCommandLine.h"
 #include "ui/SDispatcher.h"
 #include "ui/SFontTable.h"
 #include "ui/SGUIApp.h"
 #include "ui/SWindowBaseFinderFrame.h"
-#include "ui/gallery/GalleryFrame.h"
-#include "ui/gallery/GalleryShots.h"
 
 namespace {
 
