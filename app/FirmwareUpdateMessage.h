@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "fota/IFirmwareUpdateFlowDelegate.h"
+#include "flow/IFirmwareUpdateFlowDelegate.h"
 
 // The title and text of each message the firmware update screen shows when an update cannot go
 // on, chosen by what really happened, so that the user reads the cause and what to do next.

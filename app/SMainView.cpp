@@ -9,7 +9,7 @@
 #include "app/SAboutDialog.h"
 #include "app/SBluetoothDevicesPopup.h"
 #include "base/Log.h"
-#include "fota/FirmwareUpdateFlow.h"
+#include "flow/FirmwareUpdateFlow.h"
 #include "link/BluetoothDevice.h"
 #include "link/BluetoothHandle.h"
 #include "platform/Thread.h"

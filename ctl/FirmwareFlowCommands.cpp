@@ -12,7 +12,7 @@
 #include "ctl/Output.h"
 #include "ctl/TerminalText.h"
 #include "ctl/UpdateProgress.h"
-#include "fota/FirmwareUpdateFlow.h"
+#include "flow/FirmwareUpdateFlow.h"
 #include "platform/Paths.h"
 #include "platform/bluetooth/BluetoothAddress.h"
 #include "services/WebApiData.h"

@@ -1,4 +1,4 @@
-#include "fota/FirmwareOffer.h"
+#include "flow/FirmwareOffer.h"
 
 #include "fota/NotesLength.h"
 #include "fota/ReleaseNotesLanguage.h"

@@ -1,4 +1,4 @@
-#include "fota/FirmwareUpdateFlow.h"
+#include "flow/FirmwareUpdateFlow.h"
 
 #include <ctime>
 #include <filesystem>

@@ -51,8 +51,8 @@
 #include <thread>
 #include <vector>
 
-#include "fota/FirmwareOffer.h"
-#include "fota/IFirmwareUpdateFlowDelegate.h"
+#include "flow/FirmwareOffer.h"
+#include "flow/IFirmwareUpdateFlowDelegate.h"
 #include "fota/UpdateStartCheck.h"
 #include "link/DeviceStatus.h"
 #include "link/IBluetoothHandleDelegate.h"

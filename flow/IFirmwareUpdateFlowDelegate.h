@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "fota/FirmwareOffer.h"
+#include "flow/FirmwareOffer.h"
 
 // Why a transfer lost its earbuds (OnFlowBluetoothUnavailable).
 enum class FlowLinkLoss {

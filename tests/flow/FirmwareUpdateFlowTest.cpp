@@ -1,7 +1,7 @@
 // The update flow without earbuds or a server: offers made from a version answer, the current
 // version, progress halving, refusals that need no network, and one report per finish reason.
 
-#include "fota/FirmwareUpdateFlow.h"
+#include "flow/FirmwareUpdateFlow.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include "services/EnvironVar.h"
 #include "services/SUtil.h"
 #include "tests/common/TestSandbox.h"
-#include "tests/fota/FlowRecorder.h"
+#include "tests/flow/FlowRecorder.h"
 
 using fota_test::FlowRecorder;
 using namespace std::chrono_literals;

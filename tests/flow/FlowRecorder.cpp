@@ -1,4 +1,4 @@
-#include "tests/fota/FlowRecorder.h"
+#include "tests/flow/FlowRecorder.h"
 
 namespace fota_test {
 

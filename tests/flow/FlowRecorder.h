@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "fota/IFirmwareUpdateFlowDelegate.h"
+#include "flow/IFirmwareUpdateFlowDelegate.h"
 
 namespace fota_test {
 

@@ -31,13 +31,16 @@ TEST(LayerTest, CatchesIncludesIntoHigherLayersAndAllowsDownwardOnes) {
     EXPECT_EQ(violationsIn("fota/FileInfo.cpp", "#include \"link/BluetoothHandle.h\"\n").size(),
               1u);
     EXPECT_EQ(violationsIn("ui/SButton.cpp", "#include \"fota/FileInfo.h\"\n").size(), 1u);
+    EXPECT_EQ(violationsIn("fota/FileInfo.cpp", "#include \"flow/FirmwareOffer.h\"\n").size(), 1u);
+    EXPECT_EQ(
+        violationsIn("link/BluetoothHandle.cpp", "#include \"flow/FirmwareOffer.h\"\n").size(), 1u);
     EXPECT_EQ(violationsIn("ctl/CtlLink.cpp", "#include \"app/SMainView.h\"\n").size(), 1u);
 
     // Downward or within the layer: allowed.
     EXPECT_TRUE(violationsIn("services/SUtil.cpp",
                              "#include \"base/Log.h\"\n#include \"platform/Paths.h\"\n")
                     .empty());
-    EXPECT_TRUE(violationsIn("fota/FirmwareUpdateFlow.cpp", "#include \"link/BluetoothHandle.h\"\n")
+    EXPECT_TRUE(violationsIn("flow/FirmwareUpdateFlow.cpp", "#include \"link/BluetoothHandle.h\"\n")
                     .empty());
     EXPECT_TRUE(violationsIn("app/SMainView.cpp", "#include \"auralis/Version.h\"\n").empty());
     EXPECT_TRUE(
@@ -52,7 +55,7 @@ TEST(LayerTest, CatchesIncludesIntoHigherLayersAndAllowsDownwardOnes) {
 TEST(LayerTest, EveryLayeredFolderHasALayer) {
     EXPECT_EQ(layerOf("platform/Paths.h"), "platform");
     EXPECT_EQ(layerOf("platform/bluetooth/bluez/BluezBackend.h"), "seams");
-    EXPECT_EQ(layerOf("fota/FirmwareUpdateFlow.h"), "fota-flow");
+    EXPECT_EQ(layerOf("flow/FirmwareUpdateFlow.h"), "flow");
     EXPECT_EQ(layerOf("fota/FileInfo.h"), "fota");
     EXPECT_EQ(layerOf("tests/common/TestSandbox.h"), "");
 }

@@ -22,7 +22,7 @@
 
 #include "app/SBluetoothDevicesPopup.h"
 #include "app/SCheckFWVersionPopup.h"
-#include "fota/FirmwareUpdateFlow.h"
+#include "flow/FirmwareUpdateFlow.h"
 #include "link/DeviceStatus.h"
 #include "platform/TickCount.h"
 #include "platform/window/headless/HeadlessBackend.h"
