@@ -75,6 +75,6 @@ int main(int argc, char** argv) {
     }
     backend.reset();
     _Log(LOG_INFO, "main", __LINE__, "AuralisManager ends, exit code %d", status);
-    services::log::flush();
+    base::log::flush();
     return status;
 }

@@ -8,9 +8,9 @@
 
 int SCommonOptions::Apply(int argc, char** argv, const Program& program) {
     SCommandLine::Set(argc, argv);
-    services::log::installFatalSignalFlush();
+    base::log::installFatalSignalFlush();
     std::string logLevelError;
-    if (!services::log::applyLevelOption(SCommandLine::GetArguments(), &logLevelError)) {
+    if (!base::log::applyLevelOption(SCommandLine::GetArguments(), &logLevelError)) {
         std::fprintf(stderr, "%s: %s\n", program.name, logLevelError.c_str());
         return 2;
     }
@@ -28,10 +28,10 @@ int SCommonOptions::Apply(int argc, char** argv, const Program& program) {
         return 2;
     }
     if (SCommandLine::Has("-v")) {
-        services::log::Options options;
+        base::log::Options options;
         options.name = program.name;
         options.toStderr = true;
-        services::log::configure(options);
+        base::log::configure(options);
     }
     return -1;
 }

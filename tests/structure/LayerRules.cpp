@@ -15,10 +15,10 @@ struct LayerPrefix {
     std::string_view layer;
 };
 
-// The longest matching prefix names a file's layer: the platform core (events, threads, paths,
-// processes) is the lowest; the OS seams' backends and the service layer both stand on the log in
-// base/; the package code in fota/ sits below the link, the update flow in flow/ drives the link
-// and sits above it.
+// The longest matching prefix names a file's layer: base/ (the log and where the program's files
+// go) is the lowest; the platform core (events, threads, processes) stands on it; the OS seams'
+// backends and the service layer stand on both; the package code in fota/ sits below the link, the
+// update flow in flow/ drives the link and sits above it.
 constexpr LayerPrefix kPrefixes[] = {
     {"platform/", "platform"},
     {"base/", "base"},
@@ -45,8 +45,8 @@ struct LayerRule {
 };
 
 const LayerRule kRules[] = {
-    {"platform", {}},
-    {"base", {"platform"}},
+    {"base", {}},
+    {"platform", {"base"}},
     {"seams", {"base", "platform"}},
     {"services", {"base", "platform"}},
     {"fota", {"services", "base", "platform"}},
@@ -61,9 +61,9 @@ const LayerRule kRules[] = {
     {"generated", {}},
 };
 
-constexpr std::string_view kLayeredFolders[] = {"platform", "base",    "services", "fota",
-                                                "link",     "flow",    "ui",       "a11y",
-                                                "app",      "updater", "ctl",      "sim"};
+constexpr std::string_view kLayeredFolders[] = {"base", "platform", "services", "fota",
+                                                "link", "flow",     "ui",       "a11y",
+                                                "app",  "updater",  "ctl",      "sim"};
 
 // The quoted header of an `#include "..."` line; empty for anything else.
 std::string_view quotedInclude(std::string_view line) {

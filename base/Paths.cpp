@@ -1,4 +1,4 @@
-#include "platform/Paths.h"
+#include "base/Paths.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <system_error>
 #include <vector>
 
-namespace platform::paths {
+namespace base::paths {
 namespace {
 
 namespace fs = std::filesystem;
@@ -136,4 +136,4 @@ bool ensurePrivateFolder(const fs::path& given) {
     return isOrIsMadePrivate(folder);
 }
 
-}  // namespace platform::paths
+}  // namespace base::paths
