@@ -34,9 +34,9 @@ test-asan: setup
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest $(CTEST_ARGS) -E '^packaging\.'
 
 # The test suite under ThreadSanitizer, within CI's hour: only the suites whose threads are the
-# point are built (with the programs they start), and only they run. Left out: ui_tests and
-# fota_tests (their threaded parts, the dispatcher's cross-thread calls and the transfer flow, also
-# run in app_tests and integration_tests; both ran clean under TSan), structure_tests (include
+# point are built (with the programs they start), and only they run. Left out: ui_tests, fota_tests
+# and flow_tests (their threaded parts, the dispatcher's cross-thread calls and the transfer flow,
+# also run in app_tests and integration_tests; all ran clean under TSan), structure_tests (include
 # rules, no code run), platform_window_tests (window backends, UI thread only), the packaging
 # checks (install tree and packages; they need the tools and the installer built too), the tools,
 # ui-gallery, the soak test and the benchmarks. TSAN_TARGETS="..." builds other suites; ctest

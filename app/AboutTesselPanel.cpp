@@ -1,7 +1,6 @@
 #include "app/AboutTesselPanel.h"
 
 #include "app/SUpdater.h"
-#include "app/SWindowMainFrame.h"
 #include "app/SupportReport.h"
 #include "services/EnvironVar.h"
 #include "services/SLocale.h"
@@ -104,10 +103,10 @@ void AboutTesselPanel::CheckForUpdate() {
     if (frame != nullptr) {
         frame->EnableWindow(false);
     }
-    // Everything on this thread: the mark goes straight to the main window.
-    SUpdater updater(frame, 0, 0, 1, [](int available) {
-        if (SWindowMainFrame* main = SWindowMainFrame::GetMainFrame()) {
-            main->OnUpdateMark(available);
+    // Everything on this thread: the mark goes straight to whoever opened the panel.
+    SUpdater updater(frame, 0, 0, 1, [this](int available) {
+        if (m_onUpdateMark) {
+            m_onUpdateMark(available);
         }
     });
     // State 1 first, then on until the state is 0 or 1.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "ui/IButtonDelegate.h"
@@ -22,6 +23,9 @@ public:
     static constexpr int kTextFont = 112;
     static constexpr int kNoticeFont = 110;
 
+    // Told whether a newer version is available (1) or not (0) after a check from this panel.
+    using UpdateMarkHandler = std::function<void(int available)>;
+
     AboutTesselPanel();
     ~AboutTesselPanel() override;
     const char* GetClassName() const override { return "AboutTesselPanel"; }
@@ -30,6 +34,9 @@ public:
     static std::string VersionText(bool rightToLeft);
     // The licence page in the install folder.
     static std::string LicencePagePath();
+
+    // Before Create; without one the check shows its dialogs and tells no one.
+    void SetUpdateMarkHandler(UpdateMarkHandler handler) { m_onUpdateMark = std::move(handler); }
 
     SLabel& GetNameLabel() { return m_name; }
     SLabel& GetVersionLabel() { return m_version; }
@@ -55,4 +62,5 @@ private:
     SLabel m_notice;
     SLinkButton m_licence;
     SLinkButton m_report;
+    UpdateMarkHandler m_onUpdateMark;
 };

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "base/Error.h"
-#include "fota/IFirmwareUpdateFlowDelegate.h"
+#include "flow/IFirmwareUpdateFlowDelegate.h"
 
 // The title and text of each message the firmware update screen shows when an update cannot go
 // on, chosen by what really happened, so that the user reads the cause and what to do next.

@@ -4,9 +4,10 @@
 #include <clocale>
 #include <ctime>
 
+#include "services/LanguageCatalogue.h"
+
 namespace {
 
-constexpr const char* kKoreanLanguage = "ko-KR";
 constexpr const char* kEnglishLocale = "en_US.UTF-8";
 
 // A C-library locale for time formatting, freed on scope exit.
@@ -79,14 +80,16 @@ std::string LastUpdateDate::Format(std::uint32_t seconds, const std::string& lan
     if (localtime_r(&when, &local) == nullptr) {
         return {};
     }
+    const services::LanguageRow* row = services::LanguageCatalogue::Find(language);
+    const bool korean = row != nullptr && row->dateForm == services::DateForm::Korean;
     TimeLocale own(LocaleName(language));
-    if (language == kKoreanLanguage && own.IsValid()) {
+    if (korean && own.IsValid()) {
         std::string text = FormatKorean(local, own.Get());
         if (!text.empty()) {
             return text;
         }
     }
-    if (own.IsValid() && language != kKoreanLanguage) {
+    if (own.IsValid() && !korean) {
         return FormatOther(local, own.Get());
     }
     // The language's locale is not installed: English month names, from en_US or else the

@@ -4,9 +4,9 @@
 #include <string>
 
 // The date of the last firmware update as the firmware screen writes it, in the conventions of
-// the user's language: "2026년 12월 08일, 오후 04:48" for Korean, "Dec 08, 2026 04:48 PM" for
-// every other language (month names in that language when its locale is installed). Without
-// the language's locale the English form is used.
+// the user's language (its row in the language catalogue): "2026년 12월 08일, 오후 04:48" for
+// Korean, "Dec 08, 2026 04:48 PM" for every other language (month names in that language when its
+// locale is installed). Without the language's locale the English form is used.
 class LastUpdateDate {
 public:
     // The longest text Format returns, in bytes.

@@ -16,8 +16,9 @@ SAboutDialog::~SAboutDialog() {
     }
 }
 
-int SAboutDialog::ShowFor(SWindowFrame* owner) {
+int SAboutDialog::ShowFor(SWindowFrame* owner, AboutTesselPanel::UpdateMarkHandler onUpdateMark) {
     SAboutDialog dialog;
+    dialog.m_panel.SetUpdateMarkHandler(std::move(onUpdateMark));
     return dialog.DoModal(owner, AfxGetStrRes("MNU_AboutPCSoftware"), SSize(kWidth, kHeight));
 }
 

@@ -13,8 +13,10 @@ public:
     SAboutDialog();
     ~SAboutDialog() override;
 
-    // Opens an about dialog over owner and runs it until it closes.
-    static int ShowFor(SWindowFrame* owner);
+    // Opens an about dialog over owner and runs it until it closes; a check for a newer version
+    // from it tells onUpdateMark what it found.
+    static int ShowFor(SWindowFrame* owner,
+                       AboutTesselPanel::UpdateMarkHandler onUpdateMark = nullptr);
 
     AboutTesselPanel& GetPanel() { return m_panel; }
     // The about dialog open now, or null (tests and the screenshots).

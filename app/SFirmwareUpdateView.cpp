@@ -10,7 +10,7 @@
 #include "app/LastUpdateDate.h"
 #include "app/SCheckFWVersionPopup.h"
 #include "base/Log.h"
-#include "fota/FirmwareUpdateFlow.h"
+#include "flow/FirmwareUpdateFlow.h"
 #include "fota/FirmwareVersionText.h"
 #include "fota/ReleaseNotesLanguage.h"
 #include "link/BluetoothDevice.h"

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "fota/FirmwareOffer.h"
-#include "fota/IFirmwareUpdateFlowDelegate.h"
+#include "flow/FirmwareOffer.h"
+#include "flow/IFirmwareUpdateFlowDelegate.h"
 #include "link/DeviceStatus.h"
 #include "link/IBluetoothHandleDelegate.h"
 #include "services/WebApiData.h"

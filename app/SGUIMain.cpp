@@ -170,6 +170,6 @@ int SGUIMain::ExitInstance() {
     AfxGetSetting()->ExitSetting();
     SDialogFrame::CloseAllDialogs();
     m_instanceLock.release();
-    services::log::flush();
+    base::log::flush();
     return SGUIApp::ExitInstance();
 }

@@ -9,7 +9,7 @@
 #include "app/SAboutDialog.h"
 #include "app/SBluetoothDevicesPopup.h"
 #include "base/Log.h"
-#include "fota/FirmwareUpdateFlow.h"
+#include "flow/FirmwareUpdateFlow.h"
 #include "link/BluetoothDevice.h"
 #include "link/BluetoothHandle.h"
 #include "platform/Thread.h"
@@ -190,7 +190,9 @@ void SMainView::ApplyView(int viewType) {
 }
 
 void SMainView::ButtonClicked(SButton* button) {
-    if (button == &m_aboutButton) {
+    if (button == &m_aboutButton && m_aboutOpener) {
+        m_aboutOpener();
+    } else if (button == &m_aboutButton) {
         SWindowAgent* agent = GetAgent();
         SAboutDialog::ShowFor(agent != nullptr ? agent->GetFrame() : nullptr);
     }

@@ -96,6 +96,9 @@ public:
     void SetTimings(const Timings& timings) { m_timings = timings; }
     void SetPopupRunner(PopupRunner runner) { m_popupRunner = std::move(runner); }
     void SetMessageRunner(MessageRunner runner) { m_messageRunner = std::move(runner); }
+    // Opens the about dialog for the about button (the main window's, which marks the update
+    // button from its check); without one the dialog opens over the view's frame on its own.
+    void SetAboutOpener(std::function<void()> opener) { m_aboutOpener = std::move(opener); }
 
     // ---- IMainViewDelegate
     void UpdateMainView(int viewType) override;
@@ -197,6 +200,7 @@ private:
     Timings m_timings;
     PopupRunner m_popupRunner;
     MessageRunner m_messageRunner;
+    std::function<void()> m_aboutOpener;
 
     // The last screen asked for (UI thread) or decided (link threads).
     std::atomic<int> m_viewType{kViewWelcome};

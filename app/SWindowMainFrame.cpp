@@ -65,6 +65,7 @@ int SWindowMainFrame::OnCreate() {
                          SMargin(kBorder, titleHeight + kBorder, kBorder, kContentBottom), SSize());
     m_contentArea.SetBackgroundColor(kContentColour);
 
+    m_mainView.SetAboutOpener([this] { OpenAboutDialog(); });
     m_mainView.Create("Main View", &m_contentArea, SMargin(0, 0, 0, 0), SSize());
 
     // Top-most, over everything the frame shows; hidden until a dialog opens.
@@ -250,7 +251,7 @@ void SWindowMainFrame::CloseWindowMenu() {
 
 void SWindowMainFrame::OpenAboutDialog() {
     CloseWindowMenu();
-    SAboutDialog::ShowFor(this);
+    SAboutDialog::ShowFor(this, [this](int available) { OnUpdateMark(available); });
 }
 
 int SWindowMainFrame::OnCommand(int commandId) {

@@ -7,10 +7,10 @@
 
 #include "a11y/AccessibilityBridge.h"
 #include "app/SGUIMain.h"
-#include "auralis/Version.h"
 #include "base/Log.h"
 #include "platform/window/Backend.h"
 #include "ui/SCommandLine.h"
+#include "ui/SCommonOptions.h"
 
 namespace {
 
@@ -46,30 +46,10 @@ std::string FirstUnknownArgument() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    SCommandLine::Set(argc, argv);
-    services::log::installFatalSignalFlush();
-    std::string logLevelError;
-    if (!services::log::applyLevelOption(SCommandLine::GetArguments(), &logLevelError)) {
-        std::fprintf(stderr, "%s: %s\n", "AuralisManager", logLevelError.c_str());
-        return 2;
-    }
-    if (SCommandLine::Has("--version")) {
-        std::printf("%s %s\n", "AuralisManager", AURALIS_VERSION);
-        return 0;
-    }
-    if (SCommandLine::Has("--help") || SCommandLine::Has("-h")) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (const std::string unknown = FirstUnknownArgument(); !unknown.empty()) {
-        std::fprintf(stderr, "AuralisManager: unknown argument %s\n%s", unknown.c_str(), kUsage);
-        return 2;
-    }
-    if (SCommandLine::Has("-v")) {
-        services::log::Options options;
-        options.name = "AuralisManager";
-        options.toStderr = true;
-        services::log::configure(options);
+    const SCommonOptions::Program program{"AuralisManager", kUsage, "argument",
+                                          FirstUnknownArgument};
+    if (const int exitCode = SCommonOptions::Apply(argc, argv, program); exitCode >= 0) {
+        return exitCode;
     }
     std::unique_ptr<platform::window::Backend> backend = platform::window::createBackend("sdl");
     if (!backend) {
@@ -95,6 +75,6 @@ int main(int argc, char** argv) {
     }
     backend.reset();
     _Log(LOG_INFO, "main", __LINE__, "AuralisManager ends, exit code %d", status);
-    services::log::flush();
+    base::log::flush();
     return status;
 }

@@ -21,9 +21,9 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/Paths.h"
+#include "base/Paths.h"
 
-namespace services::log {
+namespace base::log {
 namespace {
 
 namespace fs = std::filesystem;
@@ -181,15 +181,15 @@ private:
     }
 
     void open() {
-        m_folder = m_options.folder.empty() ? platform::paths::logFolder() : m_options.folder;
+        m_folder = m_options.folder.empty() ? base::paths::logFolder() : m_options.folder;
         m_baseName = m_options.name;
         if (m_baseName.empty()) {
-            m_baseName = platform::paths::executablePath().filename().string();
+            m_baseName = base::paths::executablePath().filename().string();
         }
         if (m_baseName.empty()) {
             m_baseName = "auralis";
         }
-        if (m_folder.empty() || !platform::paths::ensurePrivateFolder(m_folder)) {
+        if (m_folder.empty() || !base::paths::ensurePrivateFolder(m_folder)) {
             refuse("the log folder is missing or not private to this user");
             return;
         }
@@ -262,7 +262,7 @@ LogFile& logFile() {
     static LogFile* file = [] {
         auto* created = new LogFile();
         g_logFile.store(created);
-        std::atexit([] { services::log::flush(); });
+        std::atexit([] { base::log::flush(); });
         return created;
     }();
     return *file;
@@ -550,9 +550,9 @@ fs::path currentFile() {
     return logFile().currentFile();
 }
 
-}  // namespace services::log
+}  // namespace base::log
 
-namespace services::log {
+namespace base::log {
 namespace {
 
 // Writes "<time> [<thread>] <level> <method>:<line> " into out (at most capacity bytes) and
@@ -613,20 +613,20 @@ private:
 };
 
 }  // namespace
-}  // namespace services::log
+}  // namespace base::log
 
 void _LogText(int level, const char* method, int line, std::string_view text) {
-    if (!services::log::isEnabled(level)) {
+    if (!base::log::isEnabled(level)) {
         return;
     }
-    services::log::LineBuffer buffer(level, method, line);
+    base::log::LineBuffer buffer(level, method, line);
     std::memcpy(buffer.reserve(text.size() + 1), text.data(), text.size());
     buffer.commit(text.size());
     buffer.write();
 }
 
 void _LogV(int level, const char* method, int line, const char* format, va_list args) {
-    if (!services::log::isEnabled(level)) {
+    if (!base::log::isEnabled(level)) {
         return;
     }
     // Many lines (a good part of those the device link writes for every frame) are fixed texts:
@@ -635,7 +635,7 @@ void _LogV(int level, const char* method, int line, const char* format, va_list 
         _LogText(level, method, line, format);
         return;
     }
-    services::log::LineBuffer buffer(level, method, line);
+    base::log::LineBuffer buffer(level, method, line);
     va_list copy;
     va_copy(copy, args);
     const int message = std::vsnprintf(buffer.end(), buffer.room(), format, copy);
@@ -653,7 +653,7 @@ void _LogV(int level, const char* method, int line, const char* format, va_list 
 }
 
 void _Log(int level, const char* method, int line, const char* format, ...) {
-    if (!services::log::isEnabled(level)) {
+    if (!base::log::isEnabled(level)) {
         return;
     }
     va_list args;

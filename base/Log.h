@@ -23,7 +23,7 @@ enum LogLevel : int {
 // Writes one line: time, thread id, level, method ("Class::method"), source line and the
 // printf-style message. Lines go to a rotating file in the log folder and, on request, to stderr.
 // Safe to call from any thread; never fails visibly. Lines below the current level (see
-// services::log::setLevel) cost one comparison.
+// base::log::setLevel) cost one comparison.
 void _Log(int level, const char* method, int line, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
 void _LogV(int level, const char* method, int line, const char* format, va_list args)
@@ -32,10 +32,10 @@ void _LogV(int level, const char* method, int line, const char* format, va_list 
 // (for callers that build a long message themselves, such as the device link's frame dumps).
 void _LogText(int level, const char* method, int line, std::string_view text);
 
-namespace services::log {
+namespace base::log {
 
 struct Options {
-    // Folder of the log files; empty means platform::paths::logFolder().
+    // Folder of the log files; empty means base::paths::logFolder().
     std::filesystem::path folder;
     // Base name of the files, usually the program's name: <name>.log, <name>.1.log, ...
     std::string name;
@@ -78,4 +78,4 @@ void installFatalSignalFlush();
 // The file currently written, empty when the log could not be opened.
 std::filesystem::path currentFile();
 
-}  // namespace services::log
+}  // namespace base::log

@@ -88,15 +88,15 @@ int runParsed(const CommandTable& table, const ParseResult& parsed, Output& outp
     }
     const std::string& logLevel = parsed.invocation.global.logLevel;
     if (!logLevel.empty()) {
-        const std::optional<int> level = services::log::parseLevel(logLevel);
+        const std::optional<int> level = base::log::parseLevel(logLevel);
         if (!level) {
             output.error("--log-level needs one of debug, info, notice, warning, error, off");
             return kExitUsage;
         }
-        services::log::setLevel(*level);
+        base::log::setLevel(*level);
     }
     if (parsed.invocation.global.verbose) {
-        services::log::configure({.name = "auralis-ctl", .toStderr = true});
+        base::log::configure({.name = "auralis-ctl", .toStderr = true});
     }
     return parsed.command->run(parsed.invocation, output);
 }

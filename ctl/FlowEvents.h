@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "fota/IFirmwareUpdateFlowDelegate.h"
+#include "flow/IFirmwareUpdateFlowDelegate.h"
 
 namespace ctl {
 

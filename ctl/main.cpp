@@ -8,7 +8,7 @@
 #include "ctl/CtlApp.h"
 
 int main(int argc, char** argv) {
-    services::log::installFatalSignalFlush();
+    base::log::installFatalSignalFlush();
     std::vector<std::string> args(argv + 1, argv + argc);
     return ctl::runCtl(args, std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1);
 }

@@ -1,37 +1,12 @@
 #include "fota/ReleaseNotesLanguage.h"
 
-#include <array>
-#include <utility>
+#include "services/LanguageCatalogue.h"
 
 namespace fota {
-namespace {
-
-constexpr std::array<std::pair<const char*, const char*>, 14> kKeys = {{
-    {"zh-CN", "CHN"},
-    {"de-DE", "DEU"},
-    {"es-ES", "ESP"},
-    {"es-MX", "ESP_LAT"},
-    {"fr-FR", "FRA"},
-    {"it-IT", "ITA"},
-    {"ja-JP", "JPN"},
-    {"nl-NL", "NLD"},
-    {"pt-PT", "PRT"},
-    {"ru-RU", "RUS"},
-    {"tr-TR", "TUR"},
-    {"zh-TW", "TWN"},
-    {"zh-HK", "TWN"},
-    {"vi-VN", "VNM"},
-}};
-
-}  // namespace
 
 std::string releaseNotesKey(const std::string& language) {
-    for (const auto& [culture, key] : kKeys) {
-        if (language == culture) {
-            return key;
-        }
-    }
-    return "ENG";
+    const services::LanguageRow* row = services::LanguageCatalogue::Find(language);
+    return std::string(row != nullptr ? row->releaseNotesKey : "ENG");
 }
 
 std::string releaseNotesFor(const std::map<std::string, std::string>& notes,

@@ -306,7 +306,7 @@ bool BluetoothHandle::checkMessageCRC(const SPPMessage& message) const {
 void BluetoothHandle::logMessage(const char* label, const char* method, const uint8_t* bytes,
                                  std::size_t count) {
     // Every frame passes here: no dump is built when the level filters the line.
-    if (framesQuiet() || !services::log::isEnabled(LOG_INFO)) {
+    if (framesQuiet() || !base::log::isEnabled(LOG_INFO)) {
         return;
     }
     // "[method]: label" and the dump, built in a buffer this thread keeps, so a frame's line
@@ -327,7 +327,7 @@ bool BluetoothHandle::framesQuiet() {
 
 bool BluetoothHandle::isQuietDataExchange(const uint8_t* buffer, std::size_t count) {
     if (!m_entrySelected.load() || m_fotaAborted.load() || count < kMinFrameLength ||
-        !services::log::isEnabled(LOG_INFO)) {
+        !base::log::isEnabled(LOG_INFO)) {
         return false;
     }
     // Exactly one short-form frame: a first-generation acknowledgement (0xB2 response) or a

@@ -14,6 +14,7 @@
 #include "base/Log.h"
 #include "platform/Paths.h"
 #include "services/AtomicFile.h"
+#include "services/LanguageCatalogue.h"
 
 namespace {
 
@@ -163,20 +164,8 @@ std::string environment(const char* name) {
 
 // The usual region of a language given without one.
 std::string withRegion(const std::string& language) {
-    static const struct {
-        const char* language;
-        const char* culture;
-    } kRegions[] = {
-        {"en", "en-US"}, {"ko", "ko-KR"}, {"zh", "zh-CN"}, {"de", "de-DE"}, {"es", "es-ES"},
-        {"fr", "fr-FR"}, {"it", "it-IT"}, {"ja", "ja-JP"}, {"nl", "nl-NL"}, {"pt", "pt-PT"},
-        {"ru", "ru-RU"}, {"tr", "tr-TR"}, {"vi", "vi-VN"}, {"ar", "ar-AE"}, {"he", "he-IL"},
-    };
-    for (const auto& entry : kRegions) {
-        if (language == entry.language) {
-            return entry.culture;
-        }
-    }
-    return language;
+    const services::LanguageRow* row = services::LanguageCatalogue::DefaultFor(language);
+    return row != nullptr ? std::string(row->tag) : language;
 }
 
 }  // namespace

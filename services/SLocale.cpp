@@ -9,6 +9,7 @@
 #include "base/Log.h"
 #include "services/AtomicFile.h"
 #include "services/EnvironVar.h"
+#include "services/LanguageCatalogue.h"
 
 namespace {
 
@@ -26,20 +27,6 @@ bool safeLanguageName(const std::string& language) {
 }  // namespace
 
 std::vector<std::string> SLocale::TableCandidates(const std::string& language) {
-    // The culture whose texts read most naturally where a region has no table of its own:
-    // Latin-American Spanish reads the Mexican table, Singapore the mainland Chinese one, Macau
-    // the Hong Kong one; any other region the language's main culture ("ar-SA" → "ar-AE").
-    static const struct {
-        const char* language;
-        const char* culture;
-    } kMainCultures[] = {
-        {"ar", "ar-AE"}, {"de", "de-DE"}, {"es", "es-ES"}, {"fr", "fr-FR"}, {"he", "he-IL"},
-        {"it", "it-IT"}, {"ja", "ja-JP"}, {"ko", "ko-KR"}, {"nl", "nl-NL"}, {"pt", "pt-PT"},
-        {"ru", "ru-RU"}, {"tr", "tr-TR"}, {"vi", "vi-VN"}, {"zh", "zh-CN"},
-    };
-    static const char* const kLatinAmerica[] = {"419", "AR", "BO", "CL", "CO", "CR", "CU",
-                                                "DO",  "EC", "GT", "HN", "NI", "PA", "PE",
-                                                "PR",  "PY", "SV", "US", "UY", "VE"};
     const std::size_t separator = language.find_first_of("-_");
     const std::string bare = language.substr(0, separator);
     const std::string region =
@@ -48,18 +35,17 @@ std::vector<std::string> SLocale::TableCandidates(const std::string& language) {
     if (bare != language) {
         candidates.push_back(bare);
     }
-    if (bare == "es" && std::find(std::begin(kLatinAmerica), std::end(kLatinAmerica), region) !=
-                            std::end(kLatinAmerica)) {
-        candidates.emplace_back("es-MX");
-    } else if (bare == "zh" && region == "SG") {
-        candidates.emplace_back("zh-CN");
-    } else if (bare == "zh" && region == "MO") {
-        candidates.emplace_back("zh-HK");
+    // The culture whose texts read most naturally where a region has no table of its own: the
+    // one that serves the region (Latin-American Spanish reads the Mexican table), then the
+    // language's default culture ("ar-SA" → "ar-AE"). English is every look-up's fallback
+    // anyway; an English region without a table of its own is reported as missing.
+    if (const services::LanguageRow* serving =
+            services::LanguageCatalogue::ServingRegion(bare, region)) {
+        candidates.emplace_back(serving->tag);
     }
-    for (const auto& entry : kMainCultures) {
-        if (bare == entry.language) {
-            candidates.emplace_back(entry.culture);
-        }
+    const services::LanguageRow* main = services::LanguageCatalogue::DefaultFor(bare);
+    if (main != nullptr && main->tag != kEnglish) {
+        candidates.emplace_back(main->tag);
     }
     // Keep the first of each, in order.
     std::vector<std::string> unique;

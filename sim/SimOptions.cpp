@@ -32,7 +32,7 @@ bool SimOptions::parse(int argc, const char* const* argv, SimOptions& options, s
             if (!value(text)) {
                 return false;
             }
-            const std::optional<int> level = services::log::parseLevel(text);
+            const std::optional<int> level = base::log::parseLevel(text);
             if (!level) {
                 *error = "--log-level needs one of debug, info, notice, warning, error, off";
                 return false;

@@ -41,14 +41,14 @@ int main(int argc, char** argv) {
         std::printf("auralis-sim %s\n", AURALIS_VERSION);
         return 0;
     }
-    services::log::installFatalSignalFlush();
+    base::log::installFatalSignalFlush();
     if (options.logLevel) {
-        services::log::setLevel(*options.logLevel);
+        base::log::setLevel(*options.logLevel);
     }
-    services::log::Options logOptions;
+    base::log::Options logOptions;
     logOptions.name = "auralis-sim";
     logOptions.toStderr = options.verbose;
-    services::log::configure(logOptions);
+    base::log::configure(logOptions);
 
     sim::SimConfig config = sim::Scenario::defaults();
     if (!options.scenario.empty() && !sim::Scenario::load(options.scenario, config, &error)) {
@@ -89,6 +89,6 @@ int main(int argc, char** argv) {
     sigwait(&stopSignals, &received);
     _Log(LOG_INFO, "main", __LINE__, "signal %d: stopping", received);
     simulator.stop();
-    services::log::flush();
+    base::log::flush();
     return 0;
 }

@@ -2,12 +2,12 @@
 
 #include <cmath>
 
-#include "ui/SDispatcher.h"
 #include "ui/SFontTable.h"
 #include "ui/SImage.h"
 #include "ui/SRenderingCore.h"
 #include "ui/STextFitMonitor.h"
 #include "ui/STextLayout.h"
+#include "ui/SZoomFactor.h"
 #include "ui/TextFlags.h"
 
 namespace {
@@ -273,7 +273,7 @@ SRect SDC::CalcTextRect(const std::string& text, const SRect& local, unsigned fo
 SSize SDC::MeasureText(const std::string& text, int fontId, unsigned format, double maxWidth,
                        double zoom) {
     if (!(zoom > 0)) {
-        zoom = SDispatcher::GetZoomFactor();
+        zoom = SZoomFactor::Get();
     }
     const PangoFontDescription* font = SFontTable::Instance().GetFont(fontId, zoom);
     const STextLayout layout(MeasuringContext(), text, format | DT_CALCRECT, font, maxWidth * zoom,
@@ -284,7 +284,7 @@ SSize SDC::MeasureText(const std::string& text, int fontId, unsigned format, dou
 bool SDC::IsTextEllipsized(const std::string& text, int fontId, unsigned format, const SSize& box,
                            double zoom) {
     if (!(zoom > 0)) {
-        zoom = SDispatcher::GetZoomFactor();
+        zoom = SZoomFactor::Get();
     }
     const PangoFontDescription* font = SFontTable::Instance().GetFont(fontId, zoom);
     const STextLayout layout(MeasuringContext(), text, format & ~static_cast<unsigned>(DT_CALCRECT),

@@ -12,13 +12,13 @@
 #include "ui/IDispatcherInvokeDelegate.h"
 #include "ui/SDispatcherFrame.h"
 #include "ui/SWindowAgent.h"
+#include "ui/SZoomFactor.h"
 
 using platform::window::WindowEvent;
 
 namespace {
 
 std::atomic<SDispatcher*> g_instance{nullptr};
-std::atomic<double> g_zoomFactor{1.0};
 
 // Events handled in one go before the loop delivers records and paints again: bursts of input
 // cost one paint, and a flood of input still cannot hold up records and paints for long.
@@ -40,7 +40,7 @@ SDispatcher::SDispatcher(platform::window::Backend& backend) : m_backend(backend
     if (zoom <= 0) {
         zoom = ZoomFactorForDpi(backend.screenDpi());
     }
-    g_zoomFactor = zoom;
+    SZoomFactor::Set(zoom);
     g_instance = this;
 }
 
@@ -54,13 +54,11 @@ SDispatcher* SDispatcher::GetInstance() {
 }
 
 double SDispatcher::GetZoomFactor() {
-    return g_zoomFactor.load();
+    return SZoomFactor::Get();
 }
 
 void SDispatcher::SetZoomFactor(double factor) {
-    if (factor > 0) {
-        g_zoomFactor = factor;
-    }
+    SZoomFactor::Set(factor);
 }
 
 double SDispatcher::ZoomFactorForDpi(double dpi) {

@@ -35,7 +35,7 @@ public:
     SDispatcher& operator=(const SDispatcher&) = delete;
 
     static SDispatcher* GetInstance();
-    // The process zoom factor (1.0 until a dispatcher exists).
+    // The process zoom factor (SZoomFactor; 1.0 until a dispatcher exists).
     static double GetZoomFactor();
     // Sets the process zoom factor directly (tests and programs that scale on request).
     static void SetZoomFactor(double factor);

@@ -2,37 +2,24 @@
 
 #include <cmath>
 
-#include "ui/SDispatcher.h"
+#include "services/LanguageCatalogue.h"
+#include "ui/SZoomFactor.h"
 
 namespace {
 
-struct LocaleFace {
-    const char* locale;
-    const char* face;
-    const char* families;
-};
+using services::LanguageCatalogue;
+using services::LanguageRow;
 
-// The faces the product was designed with, and the installed families (Debian's Noto and
-// DejaVu packages) that stand for them. fontconfig falls back further for other scripts.
-constexpr LocaleFace kDefaultFace{"", "Segoe UI", "Noto Sans, DejaVu Sans, Noto Sans CJK KR"};
-constexpr LocaleFace kLocaleFaces[] = {
-    {"ko-KR", "Malgun Gothic", "Noto Sans CJK KR, Noto Sans, DejaVu Sans"},
-    {"zh-TW", "SimSun", "Noto Serif CJK TC, Noto Sans CJK TC, Noto Sans"},
-    {"zh-CN", "SimSun", "Noto Serif CJK SC, Noto Sans CJK SC, Noto Sans"},
-    {"zh-HK", "SimSun", "Noto Serif CJK TC, Noto Sans CJK HK, Noto Sans"},
-    {"ja-JP", "Meiryo UI", "Noto Sans CJK JP, Noto Sans, DejaVu Sans"},
-};
+std::pair<std::string, std::string> FontsOf(const LanguageRow& row) {
+    return {std::string(row.face.empty() ? LanguageCatalogue::kDefaultFace : row.face),
+            std::string(row.families)};
+}
 
-// Arabic and Hebrew keep the default face; Noto's own script families come before DejaVu,
-// whose Arabic would otherwise be picked for every Arabic letter.
-constexpr LocaleFace kScriptFaces[] = {
-    {"ar", kDefaultFace.face, "Noto Sans, Noto Sans Arabic, DejaVu Sans"},
-    {"he", kDefaultFace.face, "Noto Sans, Noto Sans Hebrew, DejaVu Sans"},
-};
-
-// The language part of a tag: "ar" of "ar-SA".
-std::string LanguageOf(const std::string& localeTag) {
-    return localeTag.substr(0, localeTag.find_first_of("-_"));
+// A right-to-left language's fonts and direction hold in every region of it: every region reads
+// its table (the locale falls back to it).
+bool ServesEveryRegion(const LanguageRow& row, const std::string& localeTag) {
+    return row.rightToLeft &&
+           LanguageCatalogue::LanguageOf(localeTag) == LanguageCatalogue::LanguageOf(row.tag);
 }
 
 }  // namespace
@@ -51,17 +38,18 @@ SFontTable::~SFontTable() {
 }
 
 std::pair<std::string, std::string> SFontTable::FaceForLocale(const std::string& localeTag) {
-    for (const LocaleFace& entry : kLocaleFaces) {
-        if (localeTag.find(entry.locale) != std::string::npos) {
-            return {entry.face, entry.families};
+    for (const LanguageRow& row : LanguageCatalogue::Rows()) {
+        if (!row.families.empty() && localeTag.find(row.tag) != std::string::npos) {
+            return FontsOf(row);
         }
     }
-    for (const LocaleFace& entry : kScriptFaces) {
-        if (LanguageOf(localeTag) == entry.locale) {
-            return {entry.face, entry.families};
+    for (const LanguageRow& row : LanguageCatalogue::Rows()) {
+        if (!row.families.empty() && ServesEveryRegion(row, localeTag)) {
+            return FontsOf(row);
         }
     }
-    return {kDefaultFace.face, kDefaultFace.families};
+    return {std::string(LanguageCatalogue::kDefaultFace),
+            std::string(LanguageCatalogue::kDefaultFamilies)};
 }
 
 void SFontTable::SetLanguage(const std::string& localeTag) {
@@ -72,11 +60,13 @@ void SFontTable::SetLanguage(const std::string& localeTag) {
 }
 
 bool SFontTable::IsRightToLeftLocale(const std::string& localeTag) {
-    // Every region of Arabic and Hebrew reads those tables (the locale falls back to them), so
-    // every region is laid out right to left too.
-    const std::string language = LanguageOf(localeTag);
-    return localeTag.find("ar-AE") != std::string::npos ||
-           localeTag.find("he-IL") != std::string::npos || language == "ar" || language == "he";
+    for (const LanguageRow& row : LanguageCatalogue::Rows()) {
+        if (row.rightToLeft &&
+            (localeTag.find(row.tag) != std::string::npos || ServesEveryRegion(row, localeTag))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void SFontTable::Clear() {
@@ -131,7 +121,7 @@ const PangoFontDescription* SFontTable::GetFont(int id, double zoom) {
     }
     SFontEntry& entry = it->second;
     if (zoom <= 0) {
-        zoom = entry.zoom > 0 ? entry.zoom : SDispatcher::GetZoomFactor();
+        zoom = entry.zoom > 0 ? entry.zoom : SZoomFactor::Get();
     }
     if (entry.description != nullptr && entry.zoom == zoom) {
         return entry.description;

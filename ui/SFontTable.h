@@ -55,10 +55,12 @@ public:
 
     // Text grows 90 % as fast as the zoom: cut(((zoom - 1) x 0.9 + 1) x base height).
     static int ScaledHeight(int baseHeight, double zoom);
-    // Whether a locale tag reads right to left: it contains "ar-AE" or "he-IL", or its language
-    // is Arabic or Hebrew in any region.
+    // Whether a locale tag reads right to left: it contains the tag of a right-to-left language
+    // of the catalogue ("ar-AE"), or is any region of such a language.
     static bool IsRightToLeftLocale(const std::string& localeTag);
-    // The face name and installed families chosen for a locale tag.
+    // The face name and installed families chosen for a locale tag: those of the catalogue row
+    // whose tag it contains, else of the right-to-left language it is a region of, else the
+    // default.
     static std::pair<std::string, std::string> FaceForLocale(const std::string& localeTag);
 
 private:

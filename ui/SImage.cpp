@@ -11,7 +11,7 @@
 
 #include "base/Log.h"
 #include "platform/Paths.h"
-#include "ui/SDispatcher.h"
+#include "ui/SZoomFactor.h"
 
 namespace fs = std::filesystem;
 
@@ -172,7 +172,7 @@ SResolvedImagePath ResolveImagePath(const std::string& relativePath) {
     const fs::path folder = platform::paths::executableFolder();
     const std::string marker = "\\image";
     const std::size_t at = relativePath.find(marker);
-    if (SDispatcher::GetZoomFactor() >= 1.5 && at != std::string::npos) {
+    if (SZoomFactor::Get() >= 1.5 && at != std::string::npos) {
         std::string highResolution = relativePath;
         highResolution.replace(at, marker.size(), "\\image\\WQXGA");
         fs::path relativeHigh;
@@ -182,7 +182,7 @@ SResolvedImagePath ResolveImagePath(const std::string& relativePath) {
             return result;
         }
     }
-    if (const DrawnScale* scale = NearestDrawnScale(SDispatcher::GetZoomFactor())) {
+    if (const DrawnScale* scale = NearestDrawnScale(SZoomFactor::Get())) {
         const fs::path scaled = WithSuffix(folder / relative, scale->suffix);
         if (IsFile(scaled)) {
             result.path = scaled;

@@ -75,7 +75,7 @@ void SGUIMain::StopOnSignal(int signal) {
     _Log(LOG_INFO, "SGUIMain::StopOnSignal", __LINE__,
          "signal %d: the download stops and nothing is started", signal);
     m_mainFrame.StopForExit();
-    services::log::flush();
+    base::log::flush();
     std::_Exit(128 + signal);
 }
 
@@ -136,7 +136,7 @@ int SGUIMain::ExitInstance() {
     AfxGetLocale()->ExitLocale();
     AfxGetSetting()->ExitSetting();
     SDialogFrame::CloseAllDialogs();
-    services::log::flush();
+    base::log::flush();
     return SGUIApp::ExitInstance();
 }
 

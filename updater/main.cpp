@@ -12,10 +12,9 @@
 #include <vector>
 
 #include "a11y/AccessibilityBridge.h"
-#include "auralis/Version.h"
-#include "base/Log.h"
 #include "platform/window/Backend.h"
 #include "ui/SCommandLine.h"
+#include "ui/SCommonOptions.h"
 #include "updater/SGUIMain.h"
 
 namespace {
@@ -78,31 +77,10 @@ void HandleStopSignals(platform::window::Backend& backend, updater::SGUIMain& ap
 }  // namespace
 
 int main(int argc, char** argv) {
-    SCommandLine::Set(argc, argv);
-    services::log::installFatalSignalFlush();
-    std::string logLevelError;
-    if (!services::log::applyLevelOption(SCommandLine::GetArguments(), &logLevelError)) {
-        std::fprintf(stderr, "%s: %s\n", "AuralisManagerUpdateClient", logLevelError.c_str());
-        return 2;
-    }
-    if (SCommandLine::Has("--version")) {
-        std::printf("%s %s\n", "AuralisManagerUpdateClient", AURALIS_VERSION);
-        return 0;
-    }
-    if (SCommandLine::Has("--help") || SCommandLine::Has("-h")) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (const std::string unknown = FirstUnknownOption(); !unknown.empty()) {
-        std::fprintf(stderr, "AuralisManagerUpdateClient: unknown option %s\n%s", unknown.c_str(),
-                     kUsage);
-        return 2;
-    }
-    if (SCommandLine::Has("-v")) {
-        services::log::Options options;
-        options.name = "AuralisManagerUpdateClient";
-        options.toStderr = true;
-        services::log::configure(options);
+    const SCommonOptions::Program program{"AuralisManagerUpdateClient", kUsage, "option",
+                                          FirstUnknownOption};
+    if (const int exitCode = SCommonOptions::Apply(argc, argv, program); exitCode >= 0) {
+        return exitCode;
     }
 
     const sigset_t stopSignals = StopSignals();

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "fota/FirmwareUpdateFlow.h"
+#include "flow/FirmwareUpdateFlow.h"
 #include "link/BluetoothDevice.h"
 #include "link/BluetoothHandle.h"
 #include "platform/Paths.h"

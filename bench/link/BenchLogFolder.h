@@ -20,10 +20,10 @@ public:
         if (::mkdtemp(pattern.data()) != nullptr) {
             m_folder = pattern;
         }
-        services::log::configure({.folder = m_folder, .name = "bench"});
+        base::log::configure({.folder = m_folder, .name = "bench"});
     }
     ~BenchLogFolder() {
-        services::log::flush();
+        base::log::flush();
         std::error_code ignored;
         std::filesystem::remove_all(m_folder, ignored);
     }

@@ -170,7 +170,7 @@ std::size_t lineCount(const fs::path& path) {
 
 // CPU per line of the link's typical log line (a frame's hex dump), measured here.
 double logLineCost(const fs::path& folder) {
-    services::log::configure({.folder = folder / "linecost", .name = "lines"});
+    base::log::configure({.folder = folder / "linecost", .name = "lines"});
     const uint8_t frame[16] = {0xFD, 0x8D, 0x32, 0xBD, 0, 0, 0, 0x80, 1, 2, 3, 4, 5, 6, 7, 8};
     constexpr int kLines = 200000;
     const double before = selfCpu();
@@ -178,7 +178,7 @@ double logLineCost(const fs::path& folder) {
         BluetoothHandle::logMessage("SENT: ", "BluetoothHandle::sendSPPMessage", frame,
                                     sizeof(frame));
     }
-    services::log::flush();
+    base::log::flush();
     return (selfCpu() - before) / kLines;
 }
 
@@ -190,7 +190,7 @@ bool transfer(const char* label, BluetoothHandle& link, Waiter& waiter, Bluetoot
         return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the earbuds' first reports
-    services::log::flush();
+    base::log::flush();
     const std::size_t logBytesBefore = fileSize(logFile);
     const std::size_t logLinesBefore = lineCount(logFile);
     link.setFotaBin(package);
@@ -205,7 +205,7 @@ bool transfer(const char* label, BluetoothHandle& link, Waiter& waiter, Bluetoot
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const double programCpu = selfCpu() - programBefore;
     const double simCpu = processCpu(simPid) - simBefore;
-    services::log::flush();
+    base::log::flush();
     if (verdict != 1) {
         std::printf("%s: the transfer failed (%d, reason %d)\n", label, verdict, waiter.reason());
         return false;
@@ -238,7 +238,7 @@ int main(int argc, char** argv) {
     const fs::path folder = pattern;
     const double lineCost = logLineCost(folder);
     // One file, never rotated, so that its lines can be counted.
-    services::log::configure(
+    base::log::configure(
         {.folder = folder / "log", .name = "bench", .maxFileBytes = std::size_t{1} << 40});
 
     // Two entries below the 16 MiB an entry may hold.

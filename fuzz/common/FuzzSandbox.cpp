@@ -28,12 +28,12 @@ const std::filesystem::path& sandbox() {
         // Logging every input would cost more than the code under test; AURALIS_LOG_LEVEL
         // brings the lines back when an input needs looking into.
         if (std::getenv("AURALIS_LOG_LEVEL") == nullptr) {
-            services::log::setLevel(LOG_OFF);
+            base::log::setLevel(LOG_OFF);
         }
-        services::log::configure({.folder = std::filesystem::path(pattern) / "log",
-                                  .name = "fuzz",
-                                  .maxFileBytes = 8 * 1024 * 1024,
-                                  .keptFiles = 0});
+        base::log::configure({.folder = std::filesystem::path(pattern) / "log",
+                              .name = "fuzz",
+                              .maxFileBytes = 8 * 1024 * 1024,
+                              .keptFiles = 0});
         return std::filesystem::path(pattern);
     }();
     static const bool cleanup = [] {

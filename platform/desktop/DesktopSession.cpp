@@ -1,6 +1,5 @@
 #include "platform/desktop/DesktopSession.h"
 
-#include <poll.h>
 #include <sdbus-c++/sdbus-c++.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -14,6 +13,7 @@
 
 #include "base/Log.h"
 #include "platform/Thread.h"
+#include "platform/dbus/BusThreadWait.h"
 #include "platform/desktop/dbus/DbusMenuObject.h"
 #include "platform/desktop/dbus/NotificationSender.h"
 #include "platform/desktop/dbus/SniTypes.h"
@@ -285,27 +285,10 @@ void DesktopSession::Impl::run() {
 }
 
 void DesktopSession::Impl::waitForWork() {
-    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {-1, 0, 0}};
-    int timeoutMs = -1;
-    if (connection) {
-        try {
-            while (connection->processPendingRequest()) {
-            }
-            const sdbus::IConnection::PollData data = connection->getEventLoopPollData();
-            fds[1] = {data.fd, data.events, 0};
-            if (const auto relative = data.getRelativeTimeout()) {
-                timeoutMs = static_cast<int>(
-                    std::chrono::ceil<std::chrono::milliseconds>(*relative).count());
-            }
-        } catch (const sdbus::Error& error) {
-            _Log(LOG_WARNING, "DesktopSession", __LINE__, "session bus failed: %s",
-                 error.getMessage().c_str());
-        }
-    }
-    ::poll(fds, fds[1].fd >= 0 ? 2 : 1, timeoutMs);
-    uint64_t count = 0;
-    while (::read(wakeFd, &count, sizeof count) > 0) {
-    }
+    platform::dbus::BusThreadWait::wait(connection.get(), wakeFd, [](const sdbus::Error& error) {
+        _Log(LOG_WARNING, "DesktopSession", __LINE__, "session bus failed: %s",
+             error.getMessage().c_str());
+    });
 }
 
 DesktopSession::DesktopSession(Handlers handlers, std::string appName, std::string itemId)

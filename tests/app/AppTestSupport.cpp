@@ -14,8 +14,8 @@ namespace {
 std::size_t g_logStart = 0;
 
 std::string WholeLog() {
-    services::log::flush();
-    std::ifstream file(services::log::currentFile());
+    base::log::flush();
+    std::ifstream file(base::log::currentFile());
     std::stringstream text;
     text << file.rdbuf();
     return text.str();

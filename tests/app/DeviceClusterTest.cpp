@@ -6,7 +6,7 @@
 
 #include "app/SDeviceCluster.h"
 #include "app/SHomeView.h"
-#include "fota/FirmwareUpdateFlow.h"
+#include "flow/FirmwareUpdateFlow.h"
 #include "tests/app/ScreenTestSupport.h"
 #include "ui/SFontTable.h"
 #include "ui/SImage.h"

@@ -17,7 +17,7 @@
 #include "app/LastUpdateDate.h"
 #include "app/SCheckFWVersionPopup.h"
 #include "app/SFirmwareUpdateView.h"
-#include "fota/FirmwareUpdateFlow.h"
+#include "flow/FirmwareUpdateFlow.h"
 #include "link/BluetoothDevice.h"
 #include "link/BluetoothHandle.h"
 #include "link/DeviceStatus.h"

@@ -17,17 +17,22 @@
 #include <vector>
 
 #include "platform/Paths.h"
+#include "services/LanguageCatalogue.h"
 #include "tests/common/TestSandbox.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// The languages with a text table; the table folder must hold exactly these (and en-US).
+// The languages with a text table: the rows of the language catalogue.
 const std::vector<std::string>& Languages() {
-    static const std::vector<std::string> languages = {
-        "en-US", "de-DE", "ko-KR", "zh-CN", "zh-TW", "zh-HK", "es-ES", "es-MX", "fr-FR",
-        "it-IT", "ja-JP", "nl-NL", "pt-PT", "ru-RU", "tr-TR", "vi-VN", "ar-AE", "he-IL"};
+    static const std::vector<std::string> languages = [] {
+        std::vector<std::string> tags;
+        for (const services::LanguageRow& row : services::LanguageCatalogue::Rows()) {
+            tags.emplace_back(row.tag);
+        }
+        return tags;
+    }();
     return languages;
 }
 

@@ -109,13 +109,13 @@ TEST_F(MainWindowTest, TitleBarButtonsMinimiseAndClose) {
     EXPECT_TRUE(Window()->isMinimized());
     EXPECT_TRUE(frame->IsWindow());
     const std::filesystem::path logFolder = testing_support::makeTempFolder("closelog");
-    services::log::configure({.folder = logFolder, .name = "close"});
+    base::log::configure({.folder = logFolder, .name = "close"});
     Click(frame->GetTitleBar().GetCloseButton());
     ASSERT_TRUE(PumpUntil([&] { return !frame->IsWindow(); }));
     // The main frame's end is the end of the loop.
     EXPECT_TRUE(app->GetDispatcher().IsQuitting());
     EXPECT_EQ(View().GetBluetoothHandle()->delegate(), nullptr);
-    services::log::flush();
+    base::log::flush();
     std::ifstream log(logFolder / "close.log");
     const std::string text{std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>()};
     EXPECT_NE(text.find("SWindowMainFrame::OnClose"), std::string::npos) << "the close is logged";

@@ -154,7 +154,8 @@ protected:
     // Opens the about dialog, presses its check button, hands the popup of that content it leads
     // to to answer (which closes it) and closes the about dialog again.
     void CheckFromAbout(const std::string& what, const std::string& content,
-                        const std::function<void(SPopupDialog*)>& answer) {
+                        const std::function<void(SPopupDialog*)>& answer,
+                        const std::function<void()>& open = nullptr) {
         DialogScript script(backend);
         script
             .Then(
@@ -165,7 +166,7 @@ protected:
             .Then(
                 "the about dialog again", [&] { return AboutReady(); },
                 [&] { About()->CloseDialog(0); });
-        Play(script, OpenAbout());
+        Play(script, open ? open : OpenAbout());
     }
 
     // Checks from the about dialog, reads the text of the popup it leads to (content names its
@@ -252,6 +253,23 @@ TEST_F(UpdateCheckTest, AskedForWithTheSameVersionShowsTheLatestVersionPopup) {
     EXPECT_FALSE(Marked());
     EXPECT_EQ(server.requests.load(), 2);
     EXPECT_TRUE(launches.empty());
+}
+
+// The main view's about button opens the same dialog, whose check marks the main window too.
+TEST_F(UpdateCheckTest, TheMainViewsAboutButtonMarksTheMainWindowToo) {
+    server.version = "1.0.0.4";
+    CreateFrame(&link);
+    ASSERT_TRUE(PumpUntil([&] { return StartUpCheckCompared(); }));
+    // The start-up check clears the mark just after it compared: let it arrive first.
+    PumpFor(300ms);
+    frame->OnUpdateMark(1);
+    CheckFromAbout(
+        "the latest-version popup", "SLastestVersionDlg",
+        [](SPopupDialog* popup) { DialogScript::PressButton(popup, "OK"); },
+        [this] {
+            backend.postCall([this] { frame->GetMainView().GetAboutButton().PerformClick(); });
+        });
+    EXPECT_FALSE(Marked());
 }
 
 TEST_F(UpdateCheckTest, NotificationsOffStartUpOnlyMarksButAskingShowsTheQuestion) {

@@ -18,9 +18,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: log_crash_helper FOLDER [term]\n");
         return 2;
     }
-    services::log::configure(
-        {.folder = argv[1], .name = "crash", .flushDelay = std::chrono::hours(1)});
-    services::log::installFatalSignalFlush();
+    base::log::configure({.folder = argv[1], .name = "crash", .flushDelay = std::chrono::hours(1)});
+    base::log::installFatalSignalFlush();
     _Log(LOG_INFO, "A::b", 1, "the last words");
     if (argc == 3) {
         std::raise(SIGTERM);

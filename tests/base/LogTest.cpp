@@ -46,10 +46,10 @@ bool fileEventuallyHolds(const fs::path& path, const std::string& text) {
 
 TEST(LogTest, LineCarriesTimeThreadLevelMethodLineAndMessage) {
     const fs::path folder = testing_support::makeTempFolder("log");
-    services::log::configure({.folder = folder, .name = "unit"});
+    base::log::configure({.folder = folder, .name = "unit"});
     _Log(LOG_INFO, "BluetoothHandle::sendSPPMessage", 123, "MSGID = %02x ", 0x29);
     _Log(LOG_WARNING, "SMainView::OnDeviceConnected", 7, "%s", "done");
-    services::log::flush();
+    base::log::flush();
 
     const auto lines = readLines(folder / "unit.log");
     ASSERT_EQ(lines.size(), 2u);
@@ -61,10 +61,10 @@ TEST(LogTest, LineCarriesTimeThreadLevelMethodLineAndMessage) {
 
 TEST(LogTest, LongMessagesAreWrittenWhole) {
     const fs::path folder = testing_support::makeTempFolder("log");
-    services::log::configure({.folder = folder, .name = "long"});
+    base::log::configure({.folder = folder, .name = "long"});
     const std::string text(5000, 'x');
     _Log(LOG_INFO, "A::b", 1, "[%s]", text.c_str());
-    services::log::flush();
+    base::log::flush();
     const auto lines = readLines(folder / "long.log");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("[" + text + "]"), std::string::npos);
@@ -74,7 +74,7 @@ TEST(LogTest, LongMessagesAreWrittenWhole) {
 // formatted ones, long ones included, and a format with "%%" is still formatted.
 TEST(LogTest, FixedTextsAndFinishedMessagesLookLikeFormattedLines) {
     const fs::path folder = testing_support::makeTempFolder("log");
-    services::log::configure({.folder = folder, .name = "fixed"});
+    base::log::configure({.folder = folder, .name = "fixed"});
     _Log(LOG_INFO, "BluetoothHandle::parseMessageData", 5, "isGotRecvFromDevice = TRUE");
     _Log(LOG_INFO, "A::b", 6, "%s", "isGotRecvFromDevice = TRUE");
     _LogText(LOG_NOTICE, "A::c", 7, "[A::c]: RECV: fd 8d ");
@@ -82,10 +82,10 @@ TEST(LogTest, FixedTextsAndFinishedMessagesLookLikeFormattedLines) {
     _LogText(LOG_INFO, "A::d", 8, longText);
     _Log(LOG_INFO, "A::e", 9, "100%% done");
     _LogText(LOG_INFO, "A::f", 10, "");
-    services::log::setLevel(LOG_WARNING);
+    base::log::setLevel(LOG_WARNING);
     _LogText(LOG_INFO, "A::g", 11, "filtered");
-    services::log::setLevel(LOG_DEBUG);
-    services::log::flush();
+    base::log::setLevel(LOG_DEBUG);
+    base::log::flush();
 
     const auto lines = readLines(folder / "fixed.log");
     ASSERT_EQ(lines.size(), 6u);
@@ -102,12 +102,11 @@ TEST(LogTest, FixedTextsAndFinishedMessagesLookLikeFormattedLines) {
 
 TEST(LogTest, FileRotatesAndKeepsTheConfiguredNumberOfOldFiles) {
     const fs::path folder = testing_support::makeTempFolder("log");
-    services::log::configure(
-        {.folder = folder, .name = "rot", .maxFileBytes = 1000, .keptFiles = 2});
+    base::log::configure({.folder = folder, .name = "rot", .maxFileBytes = 1000, .keptFiles = 2});
     for (int i = 0; i < 100; ++i) {
         _Log(LOG_INFO, "A::b", i, "line %03d of the rotation test", i);
     }
-    services::log::flush();
+    base::log::flush();
     EXPECT_TRUE(fs::exists(folder / "rot.log"));
     EXPECT_TRUE(fs::exists(folder / "rot.1.log"));
     EXPECT_TRUE(fs::exists(folder / "rot.2.log"));
@@ -122,7 +121,7 @@ TEST(LogTest, FileRotatesAndKeepsTheConfiguredNumberOfOldFiles) {
 
 TEST(LogTest, ConcurrentWritersNeverInterleaveWithinALine) {
     const fs::path folder = testing_support::makeTempFolder("log");
-    services::log::configure({.folder = folder, .name = "threads"});
+    base::log::configure({.folder = folder, .name = "threads"});
     std::vector<std::thread> writers;
     for (int t = 0; t < 4; ++t) {
         writers.emplace_back([t] {
@@ -134,7 +133,7 @@ TEST(LogTest, ConcurrentWritersNeverInterleaveWithinALine) {
     for (auto& writer : writers) {
         writer.join();
     }
-    services::log::flush();
+    base::log::flush();
     const auto lines = readLines(folder / "threads.log");
     ASSERT_EQ(lines.size(), 800u);
     const std::regex tail(R"(.* T::run:\d writer \d message \d+ end)");
@@ -144,21 +143,21 @@ TEST(LogTest, ConcurrentWritersNeverInterleaveWithinALine) {
 }
 
 TEST(LogTest, UnwritableFolderIsHarmless) {
-    services::log::configure({.folder = "/proc/no-such-folder", .name = "x"});
+    base::log::configure({.folder = "/proc/no-such-folder", .name = "x"});
     _Log(LOG_INFO, "A::b", 1, "goes nowhere");
-    EXPECT_TRUE(services::log::currentFile().empty());
+    EXPECT_TRUE(base::log::currentFile().empty());
 }
 
 TEST(LogTest, AQuietLineReachesTheFileWithoutAnExplicitFlush) {
     const fs::path folder = testing_support::makeTempFolder("log");
-    services::log::configure({.folder = folder, .name = "timed"});
+    base::log::configure({.folder = folder, .name = "timed"});
     _Log(LOG_INFO, "A::b", 1, "%s", "written by the background writer");
     EXPECT_TRUE(fileEventuallyHolds(folder / "timed.log", "written by the background writer"));
 }
 
 TEST(LogTest, WarningsAreWrittenAtOnce) {
     const fs::path folder = testing_support::makeTempFolder("log");
-    services::log::configure({.folder = folder, .name = "warn"});
+    base::log::configure({.folder = folder, .name = "warn"});
     _Log(LOG_INFO, "A::b", 1, "before");
     _Log(LOG_WARNING, "A::b", 2, "the warning");
     const std::string text = readAll(folder / "warn.log");
@@ -168,25 +167,25 @@ TEST(LogTest, WarningsAreWrittenAtOnce) {
 
 TEST(LogTest, LevelFiltersLowerLinesAndParsesNamesAndDigits) {
     const fs::path folder = testing_support::makeTempFolder("log");
-    services::log::configure({.folder = folder, .name = "level"});
-    const int before = services::log::level();
-    services::log::setLevel(LOG_WARNING);
+    base::log::configure({.folder = folder, .name = "level"});
+    const int before = base::log::level();
+    base::log::setLevel(LOG_WARNING);
     _Log(LOG_INFO, "A::b", 1, "filtered info");
     _Log(LOG_ERROR, "A::b", 2, "kept error");
-    services::log::setLevel(LOG_OFF);
+    base::log::setLevel(LOG_OFF);
     _Log(LOG_ERROR, "A::b", 3, "filtered error");
-    services::log::setLevel(before);
-    services::log::flush();
+    base::log::setLevel(before);
+    base::log::flush();
     const std::string text = readAll(folder / "level.log");
     EXPECT_EQ(text.find("filtered"), std::string::npos) << text;
     EXPECT_NE(text.find("kept error"), std::string::npos);
 
-    EXPECT_EQ(services::log::parseLevel("WARNING"), LOG_WARNING);
-    EXPECT_EQ(services::log::parseLevel("off"), LOG_OFF);
-    EXPECT_EQ(services::log::parseLevel("1"), LOG_INFO);
-    EXPECT_EQ(services::log::parseLevel("6"), std::nullopt);
-    EXPECT_EQ(services::log::parseLevel("warn"), std::nullopt);
-    EXPECT_EQ(services::log::parseLevel(""), std::nullopt);
+    EXPECT_EQ(base::log::parseLevel("WARNING"), LOG_WARNING);
+    EXPECT_EQ(base::log::parseLevel("off"), LOG_OFF);
+    EXPECT_EQ(base::log::parseLevel("1"), LOG_INFO);
+    EXPECT_EQ(base::log::parseLevel("6"), std::nullopt);
+    EXPECT_EQ(base::log::parseLevel("warn"), std::nullopt);
+    EXPECT_EQ(base::log::parseLevel(""), std::nullopt);
 }
 
 TEST(LogTest, ASymbolicLinkInPlaceOfTheFileIsNotFollowed) {
@@ -194,11 +193,11 @@ TEST(LogTest, ASymbolicLinkInPlaceOfTheFileIsNotFollowed) {
     const fs::path victim = testing_support::makeTempFolder("victim") / "precious";
     std::ofstream(victim) << "keep me";
     fs::create_symlink(victim, folder / "link.log");
-    services::log::configure({.folder = folder, .name = "link"});
+    base::log::configure({.folder = folder, .name = "link"});
     _Log(LOG_ERROR, "A::b", 1, "must not reach the victim");
-    services::log::flush();
+    base::log::flush();
     EXPECT_EQ(readAll(victim), "keep me");
-    EXPECT_TRUE(services::log::currentFile().empty());
+    EXPECT_TRUE(base::log::currentFile().empty());
 }
 
 // The dying process is a fresh program (see LogCrashHelper.cpp), never a fork of this one.

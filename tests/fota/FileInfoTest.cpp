@@ -143,9 +143,9 @@ TEST_F(FileInfoTest, SaysWhichStepOfReadingFailedAndWhy) {
 
 TEST_F(FileInfoTest, LogsTheHeaderEveryEntryAndTheCheckValue) {
     const fs::path logFolder = testing_support::makeTempFolder("fileinfo-log");
-    services::log::configure({.folder = logFolder, .name = "fileinfo"});
+    base::log::configure({.folder = logFolder, .name = "fileinfo"});
     FileInfo info(write(twoEntryPackage()));
-    services::log::flush();
+    base::log::flush();
     std::ifstream in(logFolder / "fileinfo.log");
     const std::string log((std::istreambuf_iterator<char>(in)), {});
     EXPECT_NE(log.find("[FileInfo]: magicNumber[cafecafe], totalSize[96], entryCount[2]"),
@@ -154,7 +154,7 @@ TEST_F(FileInfoTest, LogsTheHeaderEveryEntryAndTheCheckValue) {
     EXPECT_NE(log.find("[FileInfo]: id[2], crc["), std::string::npos);
     EXPECT_NE(log.find("offset[84], size[8]"), std::string::npos);
     EXPECT_NE(log.find("[FileInfo]: fileCrc32["), std::string::npos);
-    services::log::configure({});
+    base::log::configure({});
 }
 
 TEST_F(FileInfoTest, AHugeTableIsSummarisedInTheLogNotListed) {
@@ -163,9 +163,9 @@ TEST_F(FileInfoTest, AHugeTableIsSummarisedInTheLogNotListed) {
     fota::encodeHeader({0xCAFECAFE, static_cast<uint32_t>(package.size()), kEntries},
                        package.data());
     const fs::path logFolder = testing_support::makeTempFolder("filelog");
-    services::log::configure({.folder = logFolder, .name = "table"});
+    base::log::configure({.folder = logFolder, .name = "table"});
     FileInfo info(write(package));
-    services::log::flush();
+    base::log::flush();
     EXPECT_EQ(info.entries.size(), kEntries);
 
     std::ifstream log(logFolder / "table.log");

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "fota/FirmwareOffer.h"
+#include "flow/FirmwareOffer.h"
 #include "services/WebApiData.h"
 
 namespace {

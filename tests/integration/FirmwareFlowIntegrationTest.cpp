@@ -9,14 +9,14 @@
 #include <memory>
 #include <thread>
 
-#include "fota/FirmwareUpdateFlow.h"
+#include "flow/FirmwareUpdateFlow.h"
 #include "link/BluetoothHandle.h"
 #include "platform/bluetooth/sim/SimBackend.h"
 #include "services/EnvironVar.h"
 #include "services/SUtil.h"
 #include "tests/common/Eventually.h"
 #include "tests/common/TestSandbox.h"
-#include "tests/fota/FlowRecorder.h"
+#include "tests/flow/FlowRecorder.h"
 #include "tests/integration/SimNeighbourhood.h"
 #include "tests/link/LinkTestSupport.h"
 

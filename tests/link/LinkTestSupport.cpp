@@ -13,15 +13,15 @@
 namespace link_test {
 
 LogCapture::LogCapture() : m_folder(testing_support::makeTempFolder("linklog")) {
-    services::log::configure({.folder = m_folder, .name = "link"});
+    base::log::configure({.folder = m_folder, .name = "link"});
 }
 
 LogCapture::~LogCapture() {
-    services::log::configure({});
+    base::log::configure({});
 }
 
 std::string LogCapture::text() const {
-    services::log::flush();
+    base::log::flush();
     std::ifstream in(m_folder / "link.log");
     return std::string(std::istreambuf_iterator<char>(in), {});
 }

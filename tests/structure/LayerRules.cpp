@@ -15,20 +15,21 @@ struct LayerPrefix {
     std::string_view layer;
 };
 
-// The longest matching prefix names a file's layer: the platform core (events, threads, paths,
-// processes) is the lowest; the OS seams' backends and the service layer both stand on the log in
-// base/; the update flow in fota/ drives the link and sits above it, while the package code in
-// fota/ sits below it.
+// The longest matching prefix names a file's layer: base/ (the log and where the program's files
+// go) is the lowest; the platform core (events, threads, processes) stands on it; the OS seams'
+// backends and the service layer stand on both; the package code in fota/ sits below the link, the
+// update flow in flow/ drives the link and sits above it.
 constexpr LayerPrefix kPrefixes[] = {
     {"platform/", "platform"},
     {"base/", "base"},
     {"platform/bluetooth/", "seams"},
     {"platform/window/", "seams"},
     {"platform/desktop/", "seams"},
+    {"platform/dbus/", "seams"},
     {"services/", "services"},
     {"fota/", "fota"},
     {"link/", "link"},
-    {"fota/FirmwareUpdateFlow.", "fota-flow"},
+    {"flow/", "flow"},
     {"ui/", "ui"},
     {"a11y/", "a11y"},
     {"app/", "app"},
@@ -44,24 +45,25 @@ struct LayerRule {
 };
 
 const LayerRule kRules[] = {
-    {"platform", {}},
-    {"base", {"platform"}},
+    {"base", {}},
+    {"platform", {"base"}},
     {"seams", {"base", "platform"}},
     {"services", {"base", "platform"}},
     {"fota", {"services", "base", "platform"}},
     {"link", {"fota", "services", "base", "platform", "seams"}},
-    {"fota-flow", {"link", "fota", "services", "base", "platform", "seams"}},
+    {"flow", {"link", "fota", "services", "base", "platform", "seams"}},
     {"ui", {"services", "base", "platform", "seams"}},
     {"a11y", {"ui", "services", "base", "platform", "seams"}},
-    {"app", {"a11y", "ui", "fota-flow", "link", "fota", "services", "base", "platform", "seams"}},
+    {"app", {"a11y", "ui", "flow", "link", "fota", "services", "base", "platform", "seams"}},
     {"updater", {"a11y", "ui", "services", "base", "platform", "seams"}},
-    {"ctl", {"fota-flow", "link", "fota", "services", "base", "platform", "seams"}},
+    {"ctl", {"flow", "link", "fota", "services", "base", "platform", "seams"}},
     {"sim", {"link", "fota", "services", "base", "platform", "seams"}},
     {"generated", {}},
 };
 
-constexpr std::string_view kLayeredFolders[] = {
-    "platform", "base", "services", "fota", "link", "ui", "a11y", "app", "updater", "ctl", "sim"};
+constexpr std::string_view kLayeredFolders[] = {"base", "platform", "services", "fota",
+                                                "link", "flow",     "ui",       "a11y",
+                                                "app",  "updater",  "ctl",      "sim"};
 
 // The quoted header of an `#include "..."` line; empty for anything else.
 std::string_view quotedInclude(std::string_view line) {

@@ -186,8 +186,8 @@ RecordingWidget* UiTest::AddChild(SWindowBase* parent, const std::string& name,
 }
 
 std::string LogText() {
-    services::log::flush();
-    std::ifstream file(services::log::currentFile());
+    base::log::flush();
+    std::ifstream file(base::log::currentFile());
     std::stringstream text;
     text << file.rdbuf();
     return text.str();

@@ -2,7 +2,6 @@
 // is told each time, nothing that cannot run is left behind, and the old program runs again.
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,6 +12,7 @@
 #include <iterator>
 #include <thread>
 
+#include "tests/common/LoopbackListener.h"
 #include "tests/updater/UpdateClientHarness.h"
 #include "ui/SPopupDialog.h"
 #include "updater/InstallerCheck.h"
@@ -35,34 +35,22 @@ std::string ReadBytes(const fs::path& path) {
 class RawServer {
 public:
     explicit RawServer(std::string answer) : m_answer(std::move(answer)) {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        ::listen(m_fd, 8);
-        socklen_t length = sizeof(address);
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
         m_thread = std::thread([this] { serve(); });
     }
     ~RawServer() {
         m_stop.store(true);
         m_thread.join();
-        ::close(m_fd);
     }
-    std::string address() const {
-        return "http://127.0.0.1:" + std::to_string(m_port) + "/LumoraAuralisManagerSetup-9.9.9.sh";
-    }
+    std::string address() const { return m_listener.url("/LumoraAuralisManagerSetup-9.9.9.sh"); }
 
 private:
     void serve() {
         while (!m_stop.load()) {
-            pollfd waiting{m_fd, POLLIN, 0};
+            pollfd waiting{m_listener.fd(), POLLIN, 0};
             if (::poll(&waiting, 1, 50) <= 0) {
                 continue;
             }
-            const int client = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+            const int client = ::accept4(m_listener.fd(), nullptr, nullptr, SOCK_CLOEXEC);
             if (client < 0) {
                 continue;
             }
@@ -88,9 +76,8 @@ private:
         }
     }
 
+    testing_support::LoopbackListener m_listener{8};
     std::string m_answer;
-    int m_fd = -1;
-    int m_port = 0;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };

@@ -61,9 +61,9 @@ fs::path UpdateClientHarness::tempFolder() const {
 
 int UpdateClientHarness::run(const std::vector<std::string>& arguments, const Step& step,
                              bool installFolderWritable) {
-    services::log::flush();
+    base::log::flush();
     std::error_code error;
-    m_logStart = fs::file_size(services::log::currentFile(), error);
+    m_logStart = fs::file_size(base::log::currentFile(), error);
     if (error) {
         m_logStart = 0;
     }
@@ -108,7 +108,7 @@ int UpdateClientHarness::run(const std::vector<std::string>& arguments, const St
     m_app->Run();
     finished.store(true);
     driver.join();
-    services::log::flush();
+    base::log::flush();
     return 1;
 }
 
@@ -179,8 +179,8 @@ std::string UpdateClientHarness::mainLog(std::chrono::milliseconds limit) const 
 }
 
 int UpdateClientHarness::logLines(const std::string& text) const {
-    services::log::flush();
-    std::ifstream in(services::log::currentFile());
+    base::log::flush();
+    std::ifstream in(base::log::currentFile());
     in.seekg(static_cast<std::streamoff>(m_logStart));
     int count = 0;
     std::string line;

@@ -2,8 +2,6 @@
 // window backend: downloads, retries, failures, cancellation and installing.
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -16,6 +14,7 @@
 #include "platform/Paths.h"
 #include "services/WebApiData.h"
 #include "tests/common/ChildProcess.h"
+#include "tests/common/LoopbackListener.h"
 #include "tests/updater/UpdateClientHarness.h"
 #include "ui/SPopupDialog.h"
 #include "updater/SGUIMain.h"
@@ -50,25 +49,10 @@ std::vector<std::string> FilesIn(const fs::path& folder) {
 // A local port that accepts connections and never answers: a download that hangs.
 class SilentServer {
 public:
-    SilentServer() {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        ::listen(m_fd, 4);
-        socklen_t length = sizeof(address);
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
-    ~SilentServer() { ::close(m_fd); }
-    std::string address() const {
-        return "http://127.0.0.1:" + std::to_string(m_port) + "/LumoraAuralisManagerSetup-9.9.9.sh";
-    }
+    std::string address() const { return m_listener.url("/LumoraAuralisManagerSetup-9.9.9.sh"); }
 
 private:
-    int m_fd = -1;
-    int m_port = 0;
+    testing_support::LoopbackListener m_listener;
 };
 
 class UpdateClientTest : public ::testing::Test {

@@ -19,6 +19,7 @@
 #include "services/EnvironVar.h"
 #include "services/SLocale.h"
 #include "tools/appshots/TextFitReport.h"
+#include "tools/common/ShotRecorder.h"
 #include "ui/CHtmlDlg.h"
 #include "ui/SCommonToolTipContent.h"
 #include "ui/SDispatcher.h"
@@ -31,44 +32,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint64_t kStepMs = 5;
 constexpr uint64_t kSettleMs = 1400;
 
-class UpdateShots {
+// The recorder with this tool's habits: pictures are named with the zoom they were made at,
+// every picture also reports the texts that do not fit, and a dialog's picture closes every
+// dialog.
+class UpdateShots : public tools::ShotRecorder {
 public:
     UpdateShots(platform::window::HeadlessBackend& backend, SGUIApp& app,
                 platform::ManualTickSource& clock, fs::path folder)
-        : m_backend(backend), m_app(app), m_clock(clock), m_folder(std::move(folder)) {
+        : ShotRecorder("auralis-appshots", backend, app, clock, std::move(folder)) {
         char zoom[32];
         std::snprintf(zoom, sizeof zoom, "-z%g.png", SDispatcher::GetZoomFactor());
         m_suffix = zoom;
     }
 
-    void Advance(uint64_t milliseconds) {
-        for (uint64_t done = 0; done < milliseconds; done += kStepMs) {
-            m_clock.advance(kStepMs);
-            for (int turn = 0; turn < 20 && m_app.GetDispatcher().PumpPending(); ++turn) {
-            }
-        }
-    }
-
-    cairo_surface_t* Surface(SWindowFrame& frame) {
-        const auto* window =
-            frame.GetWindow() != nullptr ? m_backend.window(frame.GetWindow()->id()) : nullptr;
-        return window != nullptr ? window->lastFrame() : nullptr;
-    }
-
-    void Save(cairo_surface_t* surface, const std::string& name) {
-        const fs::path file = m_folder / (name + m_suffix);
-        if (surface == nullptr ||
-            cairo_surface_write_to_png(surface, file.c_str()) != CAIRO_STATUS_SUCCESS) {
-            std::fprintf(stderr, "auralis-appshots: cannot write %s\n", file.c_str());
-            ++failures;
-            return;
-        }
-        std::printf("auralis-appshots: wrote %s (%dx%d)\n", file.c_str(),
-                    cairo_image_surface_get_width(surface),
-                    cairo_image_surface_get_height(surface));
+    void SaveAs(cairo_surface_t* surface, const std::string& name) {
+        Save(surface, name + m_suffix);
     }
 
     // The owner window with a popup window laid over it where it sits on the screen, on a
@@ -79,7 +59,7 @@ public:
         cairo_surface_t* below = Surface(owner);
         cairo_surface_t* above = Surface(popup);
         if (below == nullptr || above == nullptr) {
-            Save(nullptr, name);
+            SaveAs(nullptr, name);
             return;
         }
         const platform::window::Rect a = owner.GetWindow()->screenRect();
@@ -98,42 +78,20 @@ public:
         cairo_set_source_surface(cr, above, b.x - left, b.y - top);
         cairo_paint(cr);
         cairo_destroy(cr);
-        Save(whole, name);
+        SaveAs(whole, name);
         cairo_surface_destroy(whole);
     }
 
-    // Runs `open`, which opens a modal dialog; once it has zoomed in, `act` runs inside its
-    // loop, then the newest dialog is written and every dialog closed.
-    void Modal(const std::function<void()>& open, const std::function<void()>& act,
-               const std::string& name) {
-        const uint64_t start = m_clock.now();
-        bool acted = false;
-        bool written = false;
-        auto step = std::make_shared<std::function<void()>>();
-        *step = [&, step] {
-            const std::vector<SDialogFrame*> dialogs = SDialogFrame::GetOpenDialogs();
-            if (dialogs.empty() || written) {
-                return;
-            }
-            const uint64_t elapsed = m_clock.now() - start;
-            if (!acted && elapsed >= kSettleMs / 2) {
-                acted = true;
-                act();
-            } else if (acted && elapsed >= kSettleMs) {
-                ReportTextFit(*dialogs.back(), name + m_suffix);
-                Save(Surface(*dialogs.back()), name);
-                written = true;
-                SDialogFrame::CloseAllDialogs();
-                return;
-            }
-            m_clock.advance(kStepMs);
-            m_backend.postCall(*step);
+    // Runs `open`, which opens a modal dialog; once it has zoomed in, the newest dialog is
+    // written and every dialog closed.
+    void Modal(const std::function<void()>& open, const std::string& name) {
+        ModalShot shot;
+        shot.record = [this, &name](SDialogFrame& dialog) {
+            ReportTextFit(dialog, name + m_suffix);
+            SaveAs(Surface(dialog), name);
+            SDialogFrame::CloseAllDialogs();
         };
-        m_backend.postCall(*step);
-        open();
-        for (int turn = 0; turn < 20 && m_app.GetDispatcher().PumpPending(); ++turn) {
-        }
-        *step = nullptr;
+        ShotRecorder::Modal(open, kSettleMs, shot, name);
     }
 
     void Popup(SWindowBase& content, int buttons, const std::vector<std::string>& captions,
@@ -141,16 +99,10 @@ public:
                const std::string& name) {
         SPopupDialog popup(&content, buttons, content.GetClassName());
         popup.SetButtonCaptions(captions);
-        Modal([&] { popup.DoModalResult(&owner, title, size); }, [] {}, name);
+        Modal([&] { popup.DoModalResult(&owner, title, size); }, name);
     }
 
-    int failures = 0;
-
 private:
-    platform::window::HeadlessBackend& m_backend;
-    SGUIApp& m_app;
-    platform::ManualTickSource& m_clock;
-    fs::path m_folder;
     std::string m_suffix;
 };
 
@@ -194,13 +146,13 @@ int RenderUpdateShots(platform::window::HeadlessBackend& backend, SGUIApp& app,
             shots.SaveOver(frame, *tooltip, "tooltip");
         } else {
             std::fprintf(stderr, "auralis-appshots: the tooltip did not show\n");
-            ++shots.failures;
+            shots.CountFailure();
         }
         backend.injectMouseMove(frame.GetWindow()->id(), 1, 1);
         shots.Advance(200);
         hovered.SetToolTip(nullptr);
 
-        shots.Modal([&] { frame.OnCommand(604); }, [] {}, "about");
+        shots.Modal([&] { frame.OnCommand(604); }, "about");
         CHtmlDlg licence(AboutTesselPanel::LicencePagePath());
         shots.Modal(
             [&] {
@@ -208,7 +160,7 @@ int RenderUpdateShots(platform::window::HeadlessBackend& backend, SGUIApp& app,
                     &frame, AfxGetStrRes("MNU_LicenceInformation"),
                     SSize(AboutTesselPanel::kLicenceWidth, AboutTesselPanel::kLicenceHeight));
             },
-            [] {}, "licence");
+            "licence");
 
         SCheckVersionDlg checking;
         shots.Popup(checking, SPopupDialog::kNoButtons, {}, AfxGetStrRes("MNU_AuralisManager"),
@@ -228,10 +180,10 @@ int RenderUpdateShots(platform::window::HeadlessBackend& backend, SGUIApp& app,
                 SMessageDialog::Show(&frame, AfxGetStrRes("MNU_UpdateNetworkErrorTitle"),
                                      AfxGetStrRes("MSG_UpdateNetworkErrorDescription"));
             },
-            [] {}, "update-network-error");
+            "update-network-error");
         frame.Destroy();
         shots.Advance(50);
     }
     link.shutdown();
-    return shots.failures;
+    return shots.Failures();
 }

@@ -22,7 +22,7 @@
 
 #include "app/SBluetoothDevicesPopup.h"
 #include "app/SCheckFWVersionPopup.h"
-#include "fota/FirmwareUpdateFlow.h"
+#include "flow/FirmwareUpdateFlow.h"
 #include "link/DeviceStatus.h"
 #include "platform/TickCount.h"
 #include "platform/window/headless/HeadlessBackend.h"
@@ -33,6 +33,7 @@
 #include "tools/appshots/TextFitReport.h"
 #include "tools/appshots/UpdateShots.h"
 #include "tools/common/ShotFolderArgument.h"
+#include "tools/common/ShotRecorder.h"
 #include "ui/SDispatcher.h"
 #include "ui/SGUIApp.h"
 #include "ui/SItemList.h"
@@ -41,7 +42,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint64_t kStepMs = 5;
 constexpr uint64_t kSettleMs = 1400;
 
 struct Pair {
@@ -55,75 +55,31 @@ struct Pair {
     int colour;
 };
 
-class Shots {
+// The recorder with this tool's habits: every picture also reports the texts that do not fit,
+// and a dialog's picture closes every dialog.
+class Shots : public tools::ShotRecorder {
 public:
     Shots(platform::window::HeadlessBackend& backend, SGUIApp& app,
           platform::ManualTickSource& clock, fs::path folder)
-        : m_backend(backend), m_app(app), m_clock(clock), m_folder(std::move(folder)) {}
-
-    void Advance(uint64_t milliseconds) {
-        for (uint64_t done = 0; done < milliseconds; done += kStepMs) {
-            m_clock.advance(kStepMs);
-            for (int turn = 0; turn < 20 && m_app.GetDispatcher().PumpPending(); ++turn) {
-            }
-        }
-    }
+        : ShotRecorder("auralis-appshots", backend, app, clock, std::move(folder)) {}
 
     bool Write(SWindowFrame& frame, const std::string& name) {
-        const auto* window =
-            frame.GetWindow() != nullptr ? m_backend.window(frame.GetWindow()->id()) : nullptr;
-        cairo_surface_t* surface = window != nullptr ? window->lastFrame() : nullptr;
         ReportTextFit(frame, name);
-        const fs::path file = m_folder / name;
-        if (surface == nullptr ||
-            cairo_surface_write_to_png(surface, file.c_str()) != CAIRO_STATUS_SUCCESS) {
-            std::fprintf(stderr, "auralis-appshots: cannot write %s\n", file.c_str());
-            ++failures;
-            return false;
-        }
-        std::printf("auralis-appshots: wrote %s (%dx%d)\n", file.c_str(),
-                    cairo_image_surface_get_width(surface),
-                    cairo_image_surface_get_height(surface));
-        return true;
+        return ShotRecorder::Write(frame, name);
     }
 
     // Runs `open`, which opens a modal dialog; once it has zoomed in, `act` runs inside the
     // dialog's loop, then the dialog's window is written and the dialog closed.
     void Modal(const std::function<void()>& open, const std::function<void(SDialogFrame&)>& act,
                const std::string& name) {
-        const uint64_t start = m_clock.now();
-        bool acted = false;
-        bool written = false;
-        auto step = std::make_shared<std::function<void()>>();
-        *step = [&, step] {
-            const std::vector<SDialogFrame*> dialogs = SDialogFrame::GetOpenDialogs();
-            if (dialogs.empty() || written) {
-                return;
-            }
-            const uint64_t elapsed = m_clock.now() - start;
-            if (!acted && elapsed >= kSettleMs / 2) {
-                acted = true;
-                act(*dialogs.back());
-            } else if (acted && elapsed >= kSettleMs) {
-                written = Write(*dialogs.back(), name);
-                SDialogFrame::CloseAllDialogs();
-                return;
-            }
-            m_clock.advance(kStepMs);
-            m_backend.postCall(*step);
+        ModalShot shot;
+        shot.act = act;
+        shot.record = [this, &name](SDialogFrame& dialog) {
+            Write(dialog, name);
+            SDialogFrame::CloseAllDialogs();
         };
-        m_backend.postCall(*step);
-        open();
-        for (int turn = 0; turn < 20 && m_app.GetDispatcher().PumpPending(); ++turn) {
-        }
-        *step = nullptr;
+        ShotRecorder::Modal(open, kSettleMs, shot, name);
     }
-
-    platform::window::HeadlessBackend& m_backend;
-    SGUIApp& m_app;
-    platform::ManualTickSource& m_clock;
-    fs::path m_folder;
-    int failures = 0;
 };
 
 const std::vector<Pair>& Pairs() {
@@ -157,7 +113,7 @@ void ScreensAt(Shots& shots, double zoom) {
         SRect(0, 0, std::ceil(ShotFrame::kWidth * zoom), std::ceil(ShotFrame::kHeight * zoom));
     if (frame.Create(create) == 0) {
         std::fprintf(stderr, "auralis-appshots: cannot create the window\n");
-        ++shots.failures;
+        shots.CountFailure();
         return;
     }
     frame.Show();
@@ -241,7 +197,7 @@ void FirmwareScreensAt(Shots& shots, double zoom) {
         SRect(0, 0, std::ceil(ShotFrame::kWidth * zoom), std::ceil(ShotFrame::kHeight * zoom));
     if (frame.Create(create) == 0) {
         std::fprintf(stderr, "auralis-appshots: cannot create the window\n");
-        ++shots.failures;
+        shots.CountFailure();
         return;
     }
     frame.Show();
@@ -327,7 +283,7 @@ void FirmwareScreensAt(Shots& shots, double zoom) {
         shots.Modal(
             [&] {
                 raise();
-                for (int turn = 0; turn < 20 && shots.m_app.GetDispatcher().PumpPending(); ++turn) {
+                for (int turn = 0; turn < 20 && shots.App().GetDispatcher().PumpPending(); ++turn) {
                 }
             },
             [](SDialogFrame&) {}, name + suffix);
@@ -423,9 +379,9 @@ int main(int argc, char** argv) {
         SDispatcher::SetZoomFactor(zoom);
         ScreensAt(shots, zoom);
         // The menu, the about dialog and the update check's dialogs.
-        shots.failures += RenderUpdateShots(backend, app, clock, folder);
+        shots.AddFailures(RenderUpdateShots(backend, app, clock, folder));
         FirmwareScreensAt(shots, zoom);
     }
     app.GetDispatcher().running = 0;
-    return shots.failures == 0 ? 0 : 1;
+    return shots.Failures() == 0 ? 0 : 1;
 }

@@ -24,6 +24,7 @@
 #include "services/SLocale.h"
 #include "services/WebApiData.h"
 #include "tools/common/ShotFolderArgument.h"
+#include "tools/common/ShotRecorder.h"
 #include "ui/SDispatcher.h"
 #include "ui/SGUIApp.h"
 #include "ui/SMessageDialog.h"
@@ -34,7 +35,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint64_t kStepMs = 5;
 constexpr uint64_t kSettleMs = 600;
 
 // A port that accepts connections and never answers.
@@ -59,79 +59,25 @@ private:
     int m_port = 0;
 };
 
-class Shots {
+// The recorder with this tool's habit: a dialog's picture closes that dialog, the client's own
+// window staying.
+class Shots : public tools::ShotRecorder {
 public:
     Shots(platform::window::HeadlessBackend& backend, SGUIApp& app,
           platform::ManualTickSource& clock, fs::path folder)
-        : m_backend(backend), m_app(app), m_clock(clock), m_folder(std::move(folder)) {}
-
-    void Advance(uint64_t milliseconds) {
-        for (uint64_t done = 0; done < milliseconds; done += kStepMs) {
-            m_clock.advance(kStepMs);
-            for (int turn = 0; turn < 20 && m_app.GetDispatcher().PumpPending(); ++turn) {
-            }
-        }
-    }
-
-    bool Write(SWindowFrame& frame, const std::string& name) {
-        platform::window::HeadlessWindow* window =
-            frame.GetWindow() != nullptr ? m_backend.window(frame.GetWindow()->id()) : nullptr;
-        cairo_surface_t* surface = window != nullptr ? window->lastFrame() : nullptr;
-        const fs::path file = m_folder / name;
-        if (surface == nullptr ||
-            cairo_surface_write_to_png(surface, file.c_str()) != CAIRO_STATUS_SUCCESS) {
-            std::fprintf(stderr, "auralis-updatershots: cannot write %s\n", file.c_str());
-            ++failures;
-            return false;
-        }
-        std::printf("auralis-updatershots: wrote %s (%dx%d)\n", file.c_str(),
-                    cairo_image_surface_get_width(surface),
-                    cairo_image_surface_get_height(surface));
-        return true;
-    }
+        : ShotRecorder("auralis-updatershots", backend, app, clock, std::move(folder)) {}
 
     // Runs `open`, which leads to a modal dialog; once that has zoomed in, its window is
     // written and the dialog closed. `keep` (the client's window) is never taken for it.
     void Modal(const std::function<void()>& open, SDialogFrame* keep, const std::string& name) {
-        struct State {
-            uint64_t start = 0;
-            bool done = false;
-            std::function<void()> step;
+        ModalShot shot;
+        shot.keep = keep;
+        shot.record = [this, &name](SDialogFrame& dialog) {
+            Write(dialog, name);
+            dialog.CloseDialog(0);
         };
-        auto state = std::make_shared<State>();
-        state->start = m_clock.now();
-        std::weak_ptr<State> weak = state;
-        state->step = [this, weak, keep, name] {
-            std::shared_ptr<State> s = weak.lock();
-            if (!s || s->done) {
-                return;
-            }
-            const std::vector<SDialogFrame*> dialogs = SDialogFrame::GetOpenDialogs();
-            const bool open = !dialogs.empty() && dialogs.back() != keep;
-            if (open && m_clock.now() - s->start >= kSettleMs) {
-                s->done = true;
-                Write(*dialogs.back(), name);
-                dialogs.back()->CloseDialog(0);
-                return;
-            }
-            m_clock.advance(kStepMs);
-            m_backend.postCall(s->step);
-        };
-        m_backend.postCall(state->step);
-        open();
-        if (!state->done) {
-            std::fprintf(stderr, "auralis-updatershots: no dialog for %s\n", name.c_str());
-            ++failures;
-        }
-        state->done = true;
-        state->step = nullptr;
+        ShotRecorder::Modal(open, kSettleMs, shot, name);
     }
-
-    platform::window::HeadlessBackend& m_backend;
-    SGUIApp& m_app;
-    platform::ManualTickSource& m_clock;
-    fs::path m_folder;
-    int failures = 0;
 };
 
 void Report(int percent, int bytes) {
@@ -151,7 +97,7 @@ void ShotsAt(Shots& shots, double zoom, const std::string& address, bool writabl
     frame.SetRequest(request);
     if (frame.CreateMainWindow() == 0) {
         std::fprintf(stderr, "auralis-updatershots: cannot create the window\n");
-        ++shots.failures;
+        shots.CountFailure();
         return;
     }
     updater::SUpdatePanel& panel = frame.GetUpdatePanel();
@@ -213,5 +159,5 @@ int main(int argc, char** argv) {
         ShotsAt(shots, zoom, address, false);
     }
     app.GetDispatcher().running = 0;
-    return shots.failures == 0 ? 0 : 1;
+    return shots.Failures() == 0 ? 0 : 1;
 }

@@ -1,6 +1,5 @@
 #include "platform/bluetooth/bluez/BluezBatteryProvider.h"
 
-#include <poll.h>
 #include <sdbus-c++/sdbus-c++.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 
 #include "base/Log.h"
 #include "platform/bluetooth/BluetoothAddress.h"
+#include "platform/dbus/BusThreadWait.h"
 
 namespace platform::bluetooth {
 
@@ -253,28 +253,10 @@ void BluezBatteryProvider::Impl::run() {
 }
 
 void BluezBatteryProvider::Impl::waitForWork() {
-    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {-1, 0, 0}};
-    int timeoutMs = -1;
-    if (connection) {
-        try {
-            while (connection->processPendingRequest()) {
-            }
-            const sdbus::IConnection::PollData data = connection->getEventLoopPollData();
-            fds[1] = {data.fd, data.events, 0};
-            const auto relative = data.getRelativeTimeout();
-            if (relative) {
-                timeoutMs = static_cast<int>(
-                    std::chrono::ceil<std::chrono::milliseconds>(*relative).count());
-            }
-        } catch (const sdbus::Error& error) {
-            _Log(LOG_WARNING, "BluezBatteryProvider", __LINE__, "bus connection failed: %s",
-                 error.getMessage().c_str());
-        }
-    }
-    ::poll(fds, fds[1].fd >= 0 ? 2 : 1, timeoutMs);
-    uint64_t count = 0;
-    while (::read(wakeFd, &count, sizeof count) > 0) {
-    }
+    platform::dbus::BusThreadWait::wait(connection.get(), wakeFd, [](const sdbus::Error& error) {
+        _Log(LOG_WARNING, "BluezBatteryProvider", __LINE__, "bus connection failed: %s",
+             error.getMessage().c_str());
+    });
 }
 
 void BluezBatteryProvider::Impl::wake() {

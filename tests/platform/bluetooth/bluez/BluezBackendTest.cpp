@@ -50,8 +50,8 @@ BluezOptions testOptions() {
 }
 
 std::string logText() {
-    services::log::flush();
-    std::ifstream in(services::log::currentFile(), std::ios::binary);
+    base::log::flush();
+    std::ifstream in(base::log::currentFile(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 

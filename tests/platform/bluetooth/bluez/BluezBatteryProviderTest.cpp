@@ -22,8 +22,8 @@ constexpr const char* kBatteryPath = "/com/auralis/manager/battery/dev_0A_1B_2C_
 constexpr int kSettleMs = 10000;
 
 std::string logText() {
-    services::log::flush();
-    std::ifstream in(services::log::currentFile(), std::ios::binary);
+    base::log::flush();
+    std::ifstream in(base::log::currentFile(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 

@@ -157,8 +157,8 @@ TEST_F(BluezLinkTest, ConnectToPairedEarbudsGoesOnAfterAlreadyPairedAndOpensTheS
     EXPECT_GT(peer.receive(buffer, sizeof(buffer)), 0);
     ::close(listener);
 
-    services::log::flush();
-    std::ifstream in(services::log::currentFile(), std::ios::binary);
+    base::log::flush();
+    std::ifstream in(base::log::currentFile(), std::ios::binary);
     const std::string log(std::istreambuf_iterator<char>(in), {});
     EXPECT_NE(log.find("Already paired!"), std::string::npos);
 }
