@@ -18,7 +18,8 @@ struct LayerPrefix {
 // The longest matching prefix names a file's layer: the platform core (events, threads, paths,
 // processes) is the lowest; the OS seams' backends and the service layer both stand on the log in
 // base/; the update flow in fota/ drives the link and sits above it, while the package code in
-// fota/ sits below it.
+// fota/ sits below it. The frame codec in link/ works on bytes alone and is all of the link that
+// auralis-sim may use, so the sim never pulls in the link's Bluetooth.
 constexpr LayerPrefix kPrefixes[] = {
     {"platform/", "platform"},
     {"base/", "base"},
@@ -28,6 +29,15 @@ constexpr LayerPrefix kPrefixes[] = {
     {"services/", "services"},
     {"fota/", "fota"},
     {"link/", "link"},
+    {"link/DeviceStatus.", "link-codec"},
+    {"link/FrameCodec.", "link-codec"},
+    {"link/FrameDecoder.", "link-codec"},
+    {"link/FrameSplitter.", "link-codec"},
+    {"link/HexDump.", "link-codec"},
+    {"link/MessageIds.", "link-codec"},
+    {"link/NarrowText.", "link-codec"},
+    {"link/PayloadReader.", "link-codec"},
+    {"link/StatusCodec.", "link-codec"},
     {"fota/FirmwareUpdateFlow.", "fota-flow"},
     {"ui/", "ui"},
     {"a11y/", "a11y"},
@@ -49,14 +59,17 @@ const LayerRule kRules[] = {
     {"seams", {"base", "platform"}},
     {"services", {"base", "platform"}},
     {"fota", {"services", "base", "platform"}},
-    {"link", {"fota", "services", "base", "platform", "seams"}},
-    {"fota-flow", {"link", "fota", "services", "base", "platform", "seams"}},
+    {"link-codec", {"base", "platform"}},
+    {"link", {"link-codec", "fota", "services", "base", "platform", "seams"}},
+    {"fota-flow", {"link", "link-codec", "fota", "services", "base", "platform", "seams"}},
     {"ui", {"services", "base", "platform", "seams"}},
     {"a11y", {"ui", "services", "base", "platform", "seams"}},
-    {"app", {"a11y", "ui", "fota-flow", "link", "fota", "services", "base", "platform", "seams"}},
+    {"app",
+     {"a11y", "ui", "fota-flow", "link", "link-codec", "fota", "services", "base", "platform",
+      "seams"}},
     {"updater", {"a11y", "ui", "services", "base", "platform", "seams"}},
-    {"ctl", {"fota-flow", "link", "fota", "services", "base", "platform", "seams"}},
-    {"sim", {"link", "fota", "services", "base", "platform", "seams"}},
+    {"ctl", {"fota-flow", "link", "link-codec", "fota", "services", "base", "platform", "seams"}},
+    {"sim", {"link-codec", "fota", "services", "base", "platform", "seams"}},
     {"generated", {}},
 };
 
