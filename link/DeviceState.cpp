@@ -1,72 +1,36 @@
-// The status messages of the device link: the serial-number request, the acknowledgement and
-// the reset request, and the handlers of the earbuds' status, version and serial-number reports.
+// The earbuds' reported state and the handlers of their status, version and serial-number
+// reports. Log lines keep the names the link's log has always used (BluetoothHandle::...).
+
+#include "link/DeviceState.h"
 
 #include <cstring>
+#include <optional>
 
 #include "base/Log.h"
 #include "link/BluetoothHandle.h"
 #include "link/MessageIds.h"
 #include "link/NarrowText.h"
-#include "link/PayloadReader.h"
 #include "link/StatusCodec.h"
 
-namespace {
-
-constexpr std::size_t kSerialWidthFirst = 12;
-constexpr std::size_t kSerialWidthSecond = 11;
-
-}  // namespace
-
-bool BluetoothHandle::SendGetDeviceIMEI() {
-    _Log(LOG_INFO, "BluetoothHandle::SendGetDeviceIMEI", __LINE__,
-         "=====SendGetDeviceIMEI start=====");
-    if (!connection()) {
-        return false;
-    }
-    const uint8_t body[] = {MSG_ID_DEBUG_SERIAL_NUMBER, 0x00, 0x00};
-    return sendBody(body, sizeof(body), 0, true);
-}
-
-bool BluetoothHandle::sendResetDevice() {
-    _Log(LOG_INFO, "BluetoothHandle::sendResetDevice", __LINE__, "=====SendResetDevice start=====");
-    if (!connection()) {
-        return false;
-    }
-    const uint8_t body[] = {MSG_ID_RESET, 0x00, 0x00};
-    return sendBody(body, sizeof(body), 0, false);
-}
-
-bool BluetoothHandle::sendUpdateResponse(uint8_t id) {
-    _Log(LOG_INFO, "BluetoothHandle::sendUpdateResponse", __LINE__,
-         "=====SendUpdateResponse start=====");
-    if (!connection()) {
-        return false;
-    }
-    if (isSecondGeneration()) {
-        const uint8_t body[] = {id, 0x00, 0x00, 0x00};
-        return sendBody(body, sizeof(body), 1, true);
-    }
-    const uint8_t body[] = {MSG_ID_UPDATE_RESPONSE, id, 0x00, 0x00, 0x00};
-    return sendBody(body, sizeof(body), 1, true);
-}
-
-void BluetoothHandle::notifyStatus(const DeviceStatus& status) {
-    if (DelegateLease target = receiver()) {
+void DeviceState::notifyStatus(const DeviceStatus& status) {
+    if (BluetoothHandle::DelegateLease target = m_link.receiver()) {
         target->OnDeviceStatusChange(status);
     }
 }
 
-bool BluetoothHandle::parseStatusUpdate(const uint8_t* payload, std::size_t length) {
+bool DeviceState::parseStatusUpdate(const uint8_t* payload, std::size_t length) {
     static constexpr const char* kMethod = "BluetoothHandle::parseStatusUpdate";
     _Log(LOG_INFO, kMethod, __LINE__, "=====parseStatusUpdate (0x60) start=====");
-    logMessage("RECV: ", kMethod, payload, length);
-    if (!devlink::payloadHolds(kMethod, length, devlink::kStatusUpdateLength)) {
-        return false;
-    }
+    BluetoothHandle::logMessage("RECV: ", kMethod, payload, length);
     DeviceStatus status;
     {
-        std::lock_guard lock(m_stateMutex);
-        m_status = *devlink::decodeStatusUpdate({payload, length}, m_status);
+        std::lock_guard lock(m_mutex);
+        const std::optional<DeviceStatus> decoded =
+            devlink::decodeStatusUpdate({payload, length}, m_status);
+        if (!decoded) {
+            return false;
+        }
+        m_status = *decoded;
         status = m_status;
     }
     _Log(LOG_INFO, kMethod, __LINE__,
@@ -75,22 +39,23 @@ bool BluetoothHandle::parseStatusUpdate(const uint8_t* payload, std::size_t leng
          status.earType, status.batteryLeft, status.batteryRight, status.batteryCase,
          status.twsStatus, status.mainConnection, status.wearingDetection);
     notifyStatus(status);
-    sendUpdateResponse(MSG_ID_STATUS_UPDATED);
+    m_link.sendUpdateResponse(MSG_ID_STATUS_UPDATED);
     return true;
 }
 
-bool BluetoothHandle::parseExtendStatusUpdate(const uint8_t* payload, std::size_t length) {
+bool DeviceState::parseExtendStatusUpdate(const uint8_t* payload, std::size_t length) {
     static constexpr const char* kMethod = "BluetoothHandle::parseExtendStatusUpdate";
     _Log(LOG_INFO, kMethod, __LINE__, "=====parseExtendStatusUpdate (0x61) start=====");
-    logMessage("RECV: ", kMethod, payload, length);
-    const devlink::Generation generation = this->generation();
-    if (!devlink::payloadHolds(kMethod, length, devlink::extendedStatusLength(generation))) {
-        return false;
-    }
+    BluetoothHandle::logMessage("RECV: ", kMethod, payload, length);
     DeviceStatus status;
     {
-        std::lock_guard lock(m_stateMutex);
-        m_status = *devlink::decodeExtendedStatusUpdate({payload, length}, generation, m_status);
+        std::lock_guard lock(m_mutex);
+        const std::optional<DeviceStatus> decoded =
+            devlink::decodeExtendedStatusUpdate({payload, length}, m_link.generation(), m_status);
+        if (!decoded) {
+            return false;
+        }
+        m_status = *decoded;
         status = m_status;
     }
     _Log(LOG_INFO, kMethod, __LINE__, "parseExtendStatusUpdate (0x61) => Message Revision[%d]",
@@ -104,14 +69,14 @@ bool BluetoothHandle::parseExtendStatusUpdate(const uint8_t* payload, std::size_
          "DeviceColorL[%d] | DeviceColorR[%d]",
          status.mainConnection, status.wearingDetection, status.DeviceColorL, status.DeviceColorR);
     notifyStatus(status);
-    sendUpdateResponse(MSG_ID_EXTENDED_STATUS_UPDATED);
+    m_link.sendUpdateResponse(MSG_ID_EXTENDED_STATUS_UPDATED);
     return true;
 }
 
-bool BluetoothHandle::parseSWVersion(const uint8_t* payload, std::size_t length) {
+bool DeviceState::parseSWVersion(const uint8_t* payload, std::size_t length) {
     static constexpr const char* kMethod = "BluetoothHandle::parseSWVersion";
     _Log(LOG_INFO, kMethod, __LINE__, "=====parseSWVersion (0xB4) start=====");
-    logMessage("RECV: ", kMethod, payload, length);
+    BluetoothHandle::logMessage("RECV: ", kMethod, payload, length);
     // The text ends at the payload's end or at its first NUL byte.
     const void* nul = length > 0 ? std::memchr(payload, 0, length) : nullptr;
     const std::size_t textLength =
@@ -125,7 +90,7 @@ bool BluetoothHandle::parseSWVersion(const uint8_t* payload, std::size_t length)
     std::string left;
     std::string right;
     {
-        std::lock_guard lock(m_stateMutex);
+        std::lock_guard lock(m_mutex);
         if (text[0] == 'R') {
             m_softwareVersionRight = devlink::narrowTextToUtf8(std::string_view(text).substr(1));
         } else if (text[0] == 'L') {
@@ -134,58 +99,67 @@ bool BluetoothHandle::parseSWVersion(const uint8_t* payload, std::size_t length)
         left = m_softwareVersionLeft;
         right = m_softwareVersionRight;
     }
-    if (DelegateLease target = receiver()) {
+    if (BluetoothHandle::DelegateLease target = m_link.receiver()) {
         target->OnDeviceVersionChange(left, right);
     }
     return true;
 }
 
-bool BluetoothHandle::parseDeviceIMEI(const uint8_t* payload, std::size_t length) {
+bool DeviceState::parseDeviceIMEI(const uint8_t* payload, std::size_t length) {
     static constexpr const char* kMethod = "BluetoothHandle::parseDeviceIMEI";
     _Log(LOG_INFO, kMethod, __LINE__, "=====parseDeviceIMEI (0x29) start=====");
-    logMessage("RECV: ", kMethod, payload, length);
-    const std::size_t width = isSecondGeneration() ? kSerialWidthSecond : kSerialWidthFirst;
-    if (!devlink::payloadHolds(kMethod, length, 2 * width)) {
+    BluetoothHandle::logMessage("RECV: ", kMethod, payload, length);
+    const std::optional<devlink::SerialNumbers> serials =
+        devlink::decodeSerialNumbers({payload, length}, m_link.generation());
+    if (!serials) {
         return false;
     }
-    // Fixed-width fields copied as they are, NUL bytes included.
-    const std::string left(reinterpret_cast<const char*>(payload), width);
-    const std::string right(reinterpret_cast<const char*>(payload) + width, width);
+    const std::string& left = serials->left;
+    const std::string& right = serials->right;
     {
-        std::lock_guard lock(m_stateMutex);
+        std::lock_guard lock(m_mutex);
         m_imeiLeft = left;
         m_imeiRight = right;
     }
     _Log(LOG_INFO, kMethod, __LINE__, "imeiLeft: %s", left.c_str());
     _Log(LOG_INFO, kMethod, __LINE__, "imeiRight: %s", right.c_str());
     const bool valid = !left.empty() && !right.empty();
-    if (DelegateLease target = receiver()) {
+    if (BluetoothHandle::DelegateLease target = m_link.receiver()) {
         target->OnDeviceIMEIChange(valid, left, right);
     }
     return true;
 }
 
-DeviceStatus BluetoothHandle::deviceStatus() const {
-    std::lock_guard lock(m_stateMutex);
+DeviceStatus DeviceState::status() const {
+    std::lock_guard lock(m_mutex);
     return m_status;
 }
 
-std::string BluetoothHandle::imeiLeft() const {
-    std::lock_guard lock(m_stateMutex);
+std::string DeviceState::imeiLeft() const {
+    std::lock_guard lock(m_mutex);
     return m_imeiLeft;
 }
 
-std::string BluetoothHandle::imeiRight() const {
-    std::lock_guard lock(m_stateMutex);
+std::string DeviceState::imeiRight() const {
+    std::lock_guard lock(m_mutex);
     return m_imeiRight;
 }
 
-std::string BluetoothHandle::softwareVersionLeft() const {
-    std::lock_guard lock(m_stateMutex);
+std::string DeviceState::softwareVersionLeft() const {
+    std::lock_guard lock(m_mutex);
     return m_softwareVersionLeft;
 }
 
-std::string BluetoothHandle::softwareVersionRight() const {
-    std::lock_guard lock(m_stateMutex);
+std::string DeviceState::softwareVersionRight() const {
+    std::lock_guard lock(m_mutex);
     return m_softwareVersionRight;
+}
+
+void DeviceState::reset() {
+    std::lock_guard lock(m_mutex);
+    m_status = DeviceStatus{};
+    m_imeiLeft.clear();
+    m_imeiRight.clear();
+    m_softwareVersionLeft.clear();
+    m_softwareVersionRight.clear();
 }
