@@ -81,7 +81,7 @@ BluetoothHandle::DelegateLease::~DelegateLease() {
 }
 
 void BluetoothHandle::resetReceivedState() {
-    m_receiver.reset();
+    m_frames.reset();
     m_flags.gotMessage.store(false);
     m_flags.aliveResponse.store(false);
     m_flags.receiveWatchdogStop.store(false);
@@ -101,7 +101,7 @@ void BluetoothHandle::setConnection(std::shared_ptr<platform::bluetooth::Connect
         m_connection = std::move(connection);
         ++m_linkEpoch;
     }
-    m_receiver.dropKeptBytes();
+    m_frames.dropKeptBytes();
 }
 
 std::shared_ptr<platform::bluetooth::Connection> BluetoothHandle::connection() const {
@@ -225,7 +225,7 @@ void BluetoothHandle::logMessage(const char* label, const char* method, const ui
 }
 
 bool BluetoothHandle::framesQuiet() {
-    return LinkReceiver::framesQuiet();
+    return FrameReceiver::framesQuiet();
 }
 
 void BluetoothHandle::dispatchMessage(const SPPMessage& message) {

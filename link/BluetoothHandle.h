@@ -18,8 +18,8 @@
 #include "link/Discovery.h"
 #include "link/FirmwareTransfer.h"
 #include "link/FrameCodec.h"
+#include "link/FrameReceiver.h"
 #include "link/IBluetoothHandleDelegate.h"
-#include "link/LinkReceiver.h"
 #include "link/LinkTimings.h"
 #include "link/LinkWorkers.h"
 #include "link/SPPMessage.h"
@@ -35,7 +35,7 @@
 // The handle is the face; the work is done by parts, each a class of its own with its own state
 // and lock, which reach the rest of the link through the handle's public operations:
 //   LinkWorkers       the worker threads, their pauses and shutdown, the timings
-//   LinkReceiver      the receive side: chunks cut into frames, checked and dispatched
+//   FrameReceiver     the receive side: chunks cut into frames, checked and dispatched
 //   DeviceState       the status record, versions and serial numbers, and their handlers
 //   FirmwareTransfer  the firmware transfer: its state, handlers, fragment reading and the
 //                     receive watchdog
@@ -223,7 +223,7 @@ public:
     // including how a frame split across two reads is joined.
     void parseMessageData(const uint8_t* buffer, std::size_t count,
                           std::vector<SPPMessage>& messages) {
-        m_receiver.parseMessageData(buffer, count, messages);
+        m_frames.parseMessageData(buffer, count, messages);
     }
 
     // Recomputes a frame's checksum and compares it with the two bytes before its end marker.
@@ -237,7 +237,7 @@ public:
     // What the response listener does with each chunk it reads: logs it, splits it and
     // dispatches every accepted message in order.
     void handleReceivedChunk(const uint8_t* buffer, std::size_t count) {
-        m_receiver.handleChunk(buffer, count);
+        m_frames.handleChunk(buffer, count);
     }
 
     // True while this thread handles a data exchange whose frames are not logged one by one
@@ -391,7 +391,7 @@ private:
     std::atomic<uint64_t> m_peerClosedEpoch{kNoLink};
 
     // The parts; they use the members above through the public operations.
-    LinkReceiver m_receiver{*this};
+    FrameReceiver m_frames{*this};
     DeviceState m_deviceState{*this};
     FirmwareTransfer m_transfer{*this};
     Discovery m_discovery{*this};

@@ -164,7 +164,7 @@ void BluetoothHandle::ThreadResponseListener(
         if (count <= 0 || stopping() || !isCurrentLink(epoch)) {
             break;
         }
-        m_receiver.handleChunk(buffer, static_cast<std::size_t>(count));
+        m_frames.handleChunk(buffer, static_cast<std::size_t>(count));
     }
     noteStreamEnd(epoch);
 }

@@ -15,11 +15,11 @@ class BluetoothHandle;
 // (a frame split across two reads is joined), each frame checked and every accepted message
 // dispatched in order. Every chunk also marks the session alive. One chunk is handled at a time,
 // also while an old listener winds down beside a new one.
-class LinkReceiver {
+class FrameReceiver {
 public:
-    explicit LinkReceiver(BluetoothHandle& link) : m_link(link) {}
-    LinkReceiver(const LinkReceiver&) = delete;
-    LinkReceiver& operator=(const LinkReceiver&) = delete;
+    explicit FrameReceiver(BluetoothHandle& link) : m_link(link) {}
+    FrameReceiver(const FrameReceiver&) = delete;
+    FrameReceiver& operator=(const FrameReceiver&) = delete;
 
     // The listener's work for one chunk: log, split, dispatch.
     void handleChunk(const uint8_t* buffer, std::size_t count);

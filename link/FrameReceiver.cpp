@@ -1,4 +1,4 @@
-#include "link/LinkReceiver.h"
+#include "link/FrameReceiver.h"
 
 #include "base/Log.h"
 #include "link/BluetoothHandle.h"
@@ -24,7 +24,7 @@ public:
 
 // Turns the frames the splitter finds into SPPMessage records, logging and checking each as the
 // link does.
-class LinkReceiver::Sink final : public devlink::FrameSplitter::Sink {
+class FrameReceiver::Sink final : public devlink::FrameSplitter::Sink {
 public:
     Sink(const BluetoothHandle& handle, devlink::Generation generation,
          std::vector<SPPMessage>& messages)
@@ -60,17 +60,17 @@ private:
     std::vector<SPPMessage>& m_messages;
 };
 
-bool LinkReceiver::framesQuiet() {
+bool FrameReceiver::framesQuiet() {
     return t_framesQuiet;
 }
 
-void LinkReceiver::reset() {
+void FrameReceiver::reset() {
     m_splitter.reset();
     m_dropKeptBytes.store(false);
 }
 
-void LinkReceiver::parseMessageData(const uint8_t* buffer, std::size_t count,
-                                    std::vector<SPPMessage>& messages) {
+void FrameReceiver::parseMessageData(const uint8_t* buffer, std::size_t count,
+                                     std::vector<SPPMessage>& messages) {
     if (!framesQuiet()) {
         _Log(LOG_INFO, "BluetoothHandle::parseMessageData", __LINE__, "isGotRecvFromDevice = TRUE");
     }
@@ -88,7 +88,7 @@ void LinkReceiver::parseMessageData(const uint8_t* buffer, std::size_t count,
     m_splitter.split(current, buffer, count, sink);
 }
 
-void LinkReceiver::handleChunk(const uint8_t* buffer, std::size_t count) {
+void FrameReceiver::handleChunk(const uint8_t* buffer, std::size_t count) {
     std::lock_guard lock(m_mutex);
     const QuietFrames quiet(m_link.transfer().isQuietDataExchange(buffer, count));
     const bool logged = !framesQuiet();
