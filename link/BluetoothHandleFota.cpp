@@ -142,9 +142,9 @@ int BluetoothHandle::fragmentLimit() const {
 }
 
 void BluetoothHandle::raiseProgress() {
-    if (DelegateLease target = receiver()) {
-        target->OnDownloadProgressChange(m_percent.load(), m_bytesSent.load());
-    }
+    notify([&](IBluetoothHandleDelegate& r) {
+        r.OnDownloadProgressChange(m_percent.load(), m_bytesSent.load());
+    });
 }
 
 void BluetoothHandle::wakeReceiveWatchdog() {
@@ -160,9 +160,9 @@ void BluetoothHandle::abortTransfer(const char* why) {
          why);
     m_flags.receiveWatchdogStop.store(true);
     wakeReceiveWatchdog();
-    if (DelegateLease target = receiver()) {
-        target->OnDownloadFinish(false, kFotaReasonPackageUnreadable);
-    }
+    notify([&](IBluetoothHandleDelegate& r) {
+        r.OnDownloadFinish(false, kFotaReasonPackageUnreadable);
+    });
 }
 
 bool BluetoothHandle::readEntryFragment(uint32_t position, std::size_t n, uint8_t* out) {
@@ -520,16 +520,13 @@ bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_
              state, reason);
         return true;
     }
-    DelegateLease target = receiver();
     if (state == kFotaSessionClosed) {
         _Log(LOG_INFO, kMethod, __LINE__, "FOTA_SESSION_CLOSED");
     }
     if (state == kFotaSessionClosed && reason == 0) {
         _Log(LOG_INFO, kMethod, __LINE__,
              "fota_download_control >> close Download. download complete.");
-        if (target) {
-            target->OnDownloadFinish(true, 0);
-        }
+        notify([&](IBluetoothHandleDelegate& r) { r.OnDownloadFinish(true, 0); });
         if (isSecondGeneration()) {
             sendFOTA2Update();
         } else {
@@ -542,17 +539,13 @@ bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_
         }
         _Log(LOG_INFO, kMethod, __LINE__,
              "fota_download_control >> close Download. download fail reason : %d", reason);
-        if (target) {
-            target->OnDownloadFinish(false, reason);
-        }
+        notify([&](IBluetoothHandleDelegate& r) { r.OnDownloadFinish(false, reason); });
     }
     m_lastState = state;
     m_lastError = reason;
-    if (target) {
-        target->OnFotaStateChange(state);
-        if (reason != 0) {
-            target->OnFotaError(reason);
-        }
+    notify([&](IBluetoothHandleDelegate& r) { r.OnFotaStateChange(state); });
+    if (reason != 0) {
+        notify([&](IBluetoothHandleDelegate& r) { r.OnFotaError(reason); });
     }
     _Log(LOG_INFO, kMethod, __LINE__, "State = %d", state);
     _Log(LOG_INFO, kMethod, __LINE__, "errCode = %d", reason);
@@ -566,11 +559,9 @@ bool BluetoothHandle::parseOpenSessionResponse(const uint8_t* payload, std::size
     }
     m_lastState = payload[0];
     m_lastError = payload[1];
-    if (DelegateLease target = receiver()) {
-        target->OnFotaStateChange(m_lastState);
-        if (m_lastError != 0) {
-            target->OnFotaError(m_lastError);
-        }
+    notify([&](IBluetoothHandleDelegate& r) { r.OnFotaStateChange(m_lastState); });
+    if (m_lastError != 0) {
+        notify([&](IBluetoothHandleDelegate& r) { r.OnFotaError(m_lastError); });
     }
     _Log(LOG_INFO, kMethod, __LINE__, "State = %d", m_lastState);
     _Log(LOG_INFO, kMethod, __LINE__, "errCode = %d", m_lastError);
@@ -591,8 +582,6 @@ bool BluetoothHandle::parseFOTA2EmergencyResponse(const uint8_t* /*payload*/,
     _Log(LOG_INFO, "BluetoothHandle::parseFOTA2EmergencyResponse", __LINE__,
          "=====parseFOTA2EmergencyResponse (0xBA) start=====");
     sendFOTA2Emergency();
-    if (DelegateLease target = receiver()) {
-        target->OnDeviceVersionMismatch();
-    }
+    notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceVersionMismatch(); });
     return true;
 }

@@ -51,9 +51,7 @@ bool BluetoothHandle::sendUpdateResponse(uint8_t id) {
 }
 
 void BluetoothHandle::notifyStatus(const DeviceStatus& status) {
-    if (DelegateLease target = receiver()) {
-        target->OnDeviceStatusChange(status);
-    }
+    notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceStatusChange(status); });
 }
 
 bool BluetoothHandle::parseStatusUpdate(const uint8_t* payload, std::size_t length) {
@@ -134,9 +132,7 @@ bool BluetoothHandle::parseSWVersion(const uint8_t* payload, std::size_t length)
         left = m_softwareVersionLeft;
         right = m_softwareVersionRight;
     }
-    if (DelegateLease target = receiver()) {
-        target->OnDeviceVersionChange(left, right);
-    }
+    notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceVersionChange(left, right); });
     return true;
 }
 
@@ -159,9 +155,7 @@ bool BluetoothHandle::parseDeviceIMEI(const uint8_t* payload, std::size_t length
     _Log(LOG_INFO, kMethod, __LINE__, "imeiLeft: %s", left.c_str());
     _Log(LOG_INFO, kMethod, __LINE__, "imeiRight: %s", right.c_str());
     const bool valid = !left.empty() && !right.empty();
-    if (DelegateLease target = receiver()) {
-        target->OnDeviceIMEIChange(valid, left, right);
-    }
+    notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceIMEIChange(valid, left, right); });
     return true;
 }
 

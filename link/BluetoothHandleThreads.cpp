@@ -83,6 +83,7 @@ bool BluetoothHandle::shutdown(std::chrono::milliseconds timeout) {
         std::lock_guard lock(m_workersMutex);
         m_stopping.store(true);
     }
+    m_receivers.close();
     m_flags.finding.store(false);
     m_flags.aliveCheckRunning.store(false);
     m_flags.receiveWatchdogStop.store(true);
@@ -188,9 +189,7 @@ void BluetoothHandle::ThreadCheckSupportBluetooth() {
     _Log(LOG_INFO, "BluetoothHandle::ThreadCheckSupportBluetooth", __LINE__,
          "=====ThreadCheckSupportBluetooth start=====");
     const bool supported = checkSupport();
-    if (DelegateLease target = receiver()) {
-        target->OnCheckBluetoothResponse(supported);
-    }
+    notify([&](IBluetoothHandleDelegate& r) { r.OnCheckBluetoothResponse(supported); });
     _Log(LOG_INFO, "BluetoothHandle::ThreadCheckSupportBluetooth", __LINE__,
          "=====ThreadCheckSupportBluetooth end=====");
 }
@@ -248,9 +247,8 @@ void BluetoothHandle::takeCycleResults(
              static_cast<int>(m_foundDevices.size()));
         report = m_foundDevices;
     }
-    DelegateLease target = receiver();
-    if (target && m_flags.finding.load()) {
-        target->OnDeviceFindChange(report);
+    if (m_flags.finding.load()) {
+        notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceFindChange(report); });
     }
 }
 
@@ -292,9 +290,7 @@ void BluetoothHandle::ThreadConnectDevice(BluetoothDevice* device) {
          "=====ThreadConnectDevice start=====");
     if (!startService()) {
         m_lastConnectError.store(ENOSYS);
-        if (DelegateLease target = receiver()) {
-            target->OnDeviceConnected(false, device);
-        }
+        notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceConnected(false, device); });
     }
     bool connected = false;
     {
@@ -317,9 +313,7 @@ void BluetoothHandle::ThreadConnectDevice(BluetoothDevice* device) {
             startWorker("bt-alive", [this, epoch] { ThreadCheckDeviceAlive(epoch); });
         }
     }
-    if (DelegateLease target = receiver()) {
-        target->OnDeviceConnected(connected, device);
-    }
+    notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceConnected(connected, device); });
 }
 
 int BluetoothHandle::connectOrRetryBusy(BluetoothDevice* device) {
@@ -415,9 +409,7 @@ void BluetoothHandle::ThreadCheckDeviceAlive(uint64_t epoch) {
             }
         }
         if (lost) {
-            if (DelegateLease target = receiver()) {
-                target->OnDeviceDisconnected(0);
-            }
+            notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceDisconnected(0); });
             break;
         }
         if (!pauseAliveCheck(timing.alivePauseStep * timing.alivePauseSteps, epoch)) {
@@ -459,8 +451,6 @@ void BluetoothHandle::ThreadCheckDeviceConnect(uint64_t session, uint64_t epoch)
                           ? "ThreadCheckDeviceConnect -> the link was closed during the transfer"
                           : "ThreadCheckDeviceConnect -> do not REVC any message over 20s";
     if (failLink(epoch, kMethod, why)) {
-        if (DelegateLease target = receiver()) {
-            target->OnDeviceDisconnected(1);
-        }
+        notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceDisconnected(1); });
     }
 }
