@@ -110,7 +110,7 @@ void SMainView::OnCreate() {
     }
     // The update flow exists before the first link event can reach the screen.
     FirmwareView().SetBluetoothHandle(m_link);
-    m_link->setDelegate(this);
+    m_link->addReceiver(this);
 
     EnvironVar::SetIsNotifyUpdateFW(0);
     EnvironVar::SetUpdateFWStatus(1);
@@ -134,12 +134,12 @@ void SMainView::OnDestroy() {
     if (m_closing.exchange(true)) {
         return;
     }
-    // Wake the waits inside link events first: detaching waits for those events to return.
+    // Wake the waits inside link events first: unsubscribing waits for those events to return.
     m_stopEvent.signal();
     m_statusEvent.signal();
     m_reconnectEvent.signal();
-    if (m_link != nullptr && m_link->delegate() == this) {
-        m_link->setDelegate(nullptr);
+    if (m_link != nullptr) {
+        m_link->removeReceiver(this);
     }
     {
         std::unique_lock lock(m_busyMutex);

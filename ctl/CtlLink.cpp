@@ -62,7 +62,7 @@ std::string unavailableText(const std::string& backendName) {
 
 CtlLink::CtlLink(const std::string& backendName)
     : m_backendName(backendName), m_handle(platform::bluetooth::createBackend(backendName)) {
-    m_handle.setDelegate(&m_events);
+    m_handle.addReceiver(&m_events);
 }
 
 std::optional<LinkEvent> CtlLink::next(Clock::time_point deadline) {

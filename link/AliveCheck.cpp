@@ -65,9 +65,7 @@ void AliveCheck::ThreadCheckDeviceAlive(uint64_t epoch) {
             }
         }
         if (lost) {
-            if (BluetoothHandle::DelegateLease target = m_link.receiver()) {
-                target->OnDeviceDisconnected(0);
-            }
+            m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceDisconnected(0); });
             break;
         }
         if (!pauseBetweenProbes(timing.alivePauseStep * timing.alivePauseSteps, epoch)) {

@@ -38,48 +38,6 @@ BluetoothHandle::~BluetoothHandle() {
     shutdown();
 }
 
-namespace {
-
-// The handles whose delegate this thread is calling right now, innermost last. A delegate may
-// detach itself from inside one of its own events; that call must not wait for itself.
-thread_local std::vector<const BluetoothHandle*> t_leasedHandles;
-
-}  // namespace
-
-void BluetoothHandle::setDelegate(IBluetoothHandleDelegate* delegate) {
-    std::unique_lock lock(m_delegateMutex);
-    m_delegate.store(delegate);
-    const auto own = std::count(t_leasedHandles.begin(), t_leasedHandles.end(), this);
-    m_delegateIdle.wait(lock, [&] { return m_delegateCalls <= own; });
-}
-
-BluetoothHandle::DelegateLease BluetoothHandle::receiver() const {
-    std::lock_guard lock(m_delegateMutex);
-    IBluetoothHandleDelegate* target = stopping() ? nullptr : m_delegate.load();
-    if (target != nullptr) {
-        ++m_delegateCalls;
-    }
-    return DelegateLease(this, target);
-}
-
-BluetoothHandle::DelegateLease::DelegateLease(const BluetoothHandle* handle,
-                                              IBluetoothHandleDelegate* target)
-    : m_handle(handle), m_target(target) {
-    if (m_target != nullptr) {
-        t_leasedHandles.push_back(m_handle);
-    }
-}
-
-BluetoothHandle::DelegateLease::~DelegateLease() {
-    if (m_target == nullptr) {
-        return;
-    }
-    t_leasedHandles.pop_back();
-    std::lock_guard lock(m_handle->m_delegateMutex);
-    --m_handle->m_delegateCalls;
-    m_handle->m_delegateIdle.notify_all();
-}
-
 void BluetoothHandle::resetReceivedState() {
     m_frames.reset();
     m_flags.gotMessage.store(false);

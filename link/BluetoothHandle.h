@@ -2,13 +2,13 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fota/FileInfo.h"
@@ -20,6 +20,7 @@
 #include "link/FrameCodec.h"
 #include "link/FrameReceiver.h"
 #include "link/IBluetoothHandleDelegate.h"
+#include "link/LinkReceivers.h"
 #include "link/LinkTimings.h"
 #include "link/LinkWorkers.h"
 #include "link/SPPMessage.h"
@@ -29,7 +30,7 @@
 
 // The device link as the rest of the program sees it: one object for the whole run that finds
 // earbuds, connects to one pair over a byte stream, keeps the connection watched, turns received
-// frames into events for its delegate, keeps the state the earbuds report and carries the
+// frames into events for its receivers, keeps the state the earbuds report and carries the
 // firmware transfer.
 //
 // The handle is the face; the work is done by parts, each a class of its own with its own state
@@ -49,7 +50,7 @@
 //
 // Threads: every public session operation returns at once and works on a detached thread of its
 // own (support check, discovery, connect, response listener, alive check, receive watchdog);
-// events reach the delegate on those threads. Frames are sent from any thread (one connection
+// events reach the receivers on those threads. Frames are sent from any thread (one connection
 // send per frame, so frames never interleave); receiving, dispatching and every parse handler
 // run on one thread at a time (the listener's). The device state is written only by the
 // handlers and read as copies. Each worker belongs to the link it was started for: once a new
@@ -111,11 +112,15 @@ public:
 
     // ---- Session wiring ----
 
-    // The one receiver of events; null means events are not raised. Any thread. Returns once
-    // every event call that was in flight to the previous receiver has returned (except calls
-    // the calling thread itself is inside of), so the previous receiver may go away then.
-    void setDelegate(IBluetoothHandleDelegate* delegate);
-    IBluetoothHandleDelegate* delegate() const { return m_delegate.load(); }
+    // The receivers of events, called one after the other in the order they subscribed (see
+    // LinkReceivers). Any thread. removeReceiver returns once no event call to the receiver is in
+    // flight any more (except calls the calling thread itself is inside of), so the receiver may
+    // go away then.
+    void addReceiver(IBluetoothHandleDelegate* receiver) { m_receivers.add(receiver); }
+    void removeReceiver(IBluetoothHandleDelegate* receiver) { m_receivers.remove(receiver); }
+    bool hasReceiver(const IBluetoothHandleDelegate* receiver) const {
+        return m_receivers.contains(receiver);
+    }
     // The device of the last connect attempt; it decides the generation. Null until then.
     void setConnectedDevice(BluetoothDevice* device);
     BluetoothDevice* connectedDevice() const { return m_connectedDevice.load(); }
@@ -146,7 +151,7 @@ public:
     int runningThreads() const { return m_workers.running(); }
     // Forgets everything received, as on a freshly made link: kept bytes of a split frame, the
     // device state and the firmware transfer's state and package. The connection, the connected
-    // device, the delegate and the timings stay. For tests and fuzzing, which run many streams
+    // device, the receivers and the timings stay. For tests and fuzzing, which run many streams
     // through one link; only while no listener thread of this link is running.
     void resetReceivedState();
 
@@ -315,25 +320,12 @@ public:
 
     // ---- For the link's parts ----
 
-    // The delegate for one event call, held until the lease ends; setDelegate waits for every
-    // lease on the previous delegate. Empty without a delegate and once shutdown has begun.
-    class DelegateLease {
-    public:
-        DelegateLease(const BluetoothHandle* handle, IBluetoothHandleDelegate* target);
-        ~DelegateLease();
-        DelegateLease(const DelegateLease&) = delete;
-        DelegateLease& operator=(const DelegateLease&) = delete;
-
-        explicit operator bool() const { return m_target != nullptr; }
-        IBluetoothHandleDelegate* operator->() const { return m_target; }
-
-    private:
-        const BluetoothHandle* m_handle;
-        IBluetoothHandleDelegate* m_target;
-    };
-    // Every event of the link is raised through this: `if (auto target = receiver())
-    // target->OnX(...)`.
-    DelegateLease receiver() const;
+    // Raises one event: event(receiver) for every receiver. Nothing once shutdown has begun.
+    // Every event of the link, also those its parts raise, goes through here.
+    template <typename Event>
+    void notify(Event&& event) const {
+        m_receivers.notify(std::forward<Event>(event));
+    }
 
     LinkWorkers& workers() { return m_workers; }
     bool stopping() const { return m_workers.stopping(); }
@@ -372,11 +364,7 @@ private:
     // Connect attempts run one after the other.
     std::mutex m_connectMutex;
 
-    std::atomic<IBluetoothHandleDelegate*> m_delegate{nullptr};
-    // Event calls in flight (leases), under m_delegateMutex; m_delegateIdle wakes setDelegate.
-    mutable std::mutex m_delegateMutex;
-    mutable std::condition_variable m_delegateIdle;
-    mutable int m_delegateCalls = 0;
+    LinkReceivers m_receivers;
     std::atomic<BluetoothDevice*> m_connectedDevice{nullptr};
 
     mutable std::mutex m_connectionMutex;

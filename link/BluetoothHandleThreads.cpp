@@ -18,6 +18,7 @@ constexpr std::size_t kReadSize = 1024;
 
 bool BluetoothHandle::shutdown(std::chrono::milliseconds timeout) {
     m_workers.beginStop();
+    m_receivers.close();
     m_flags.finding.store(false);
     m_flags.aliveCheckRunning.store(false);
     m_flags.receiveWatchdogStop.store(true);
@@ -97,9 +98,7 @@ void BluetoothHandle::ThreadCheckSupportBluetooth() {
     _Log(LOG_INFO, "BluetoothHandle::ThreadCheckSupportBluetooth", __LINE__,
          "=====ThreadCheckSupportBluetooth start=====");
     const bool supported = checkSupport();
-    if (DelegateLease target = receiver()) {
-        target->OnCheckBluetoothResponse(supported);
-    }
+    notify([&](IBluetoothHandleDelegate& r) { r.OnCheckBluetoothResponse(supported); });
     _Log(LOG_INFO, "BluetoothHandle::ThreadCheckSupportBluetooth", __LINE__,
          "=====ThreadCheckSupportBluetooth end=====");
 }
@@ -111,9 +110,7 @@ void BluetoothHandle::ThreadConnectDevice(BluetoothDevice* device) {
          "=====ThreadConnectDevice start=====");
     if (!startService()) {
         m_lastConnectError.store(ENOSYS);
-        if (DelegateLease target = receiver()) {
-            target->OnDeviceConnected(false, device);
-        }
+        notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceConnected(false, device); });
     }
     bool connected = false;
     {
@@ -134,9 +131,7 @@ void BluetoothHandle::ThreadConnectDevice(BluetoothDevice* device) {
             m_aliveCheck.start(epoch);
         }
     }
-    if (DelegateLease target = receiver()) {
-        target->OnDeviceConnected(connected, device);
-    }
+    notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceConnected(connected, device); });
 }
 
 int BluetoothHandle::connectOrRetryBusy(BluetoothDevice* device) {

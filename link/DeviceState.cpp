@@ -13,9 +13,7 @@
 #include "link/StatusCodec.h"
 
 void DeviceState::notifyStatus(const DeviceStatus& status) {
-    if (BluetoothHandle::DelegateLease target = m_link.receiver()) {
-        target->OnDeviceStatusChange(status);
-    }
+    m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceStatusChange(status); });
 }
 
 bool DeviceState::parseStatusUpdate(const uint8_t* payload, std::size_t length) {
@@ -99,9 +97,7 @@ bool DeviceState::parseSWVersion(const uint8_t* payload, std::size_t length) {
         left = m_softwareVersionLeft;
         right = m_softwareVersionRight;
     }
-    if (BluetoothHandle::DelegateLease target = m_link.receiver()) {
-        target->OnDeviceVersionChange(left, right);
-    }
+    m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceVersionChange(left, right); });
     return true;
 }
 
@@ -124,9 +120,7 @@ bool DeviceState::parseDeviceIMEI(const uint8_t* payload, std::size_t length) {
     _Log(LOG_INFO, kMethod, __LINE__, "imeiLeft: %s", left.c_str());
     _Log(LOG_INFO, kMethod, __LINE__, "imeiRight: %s", right.c_str());
     const bool valid = !left.empty() && !right.empty();
-    if (BluetoothHandle::DelegateLease target = m_link.receiver()) {
-        target->OnDeviceIMEIChange(valid, left, right);
-    }
+    m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceIMEIChange(valid, left, right); });
     return true;
 }
 

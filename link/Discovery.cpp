@@ -79,9 +79,8 @@ void Discovery::takeCycleResults(
              static_cast<int>(m_foundDevices.size()));
         report = m_foundDevices;
     }
-    BluetoothHandle::DelegateLease target = m_link.receiver();
-    if (target && finding.load()) {
-        target->OnDeviceFindChange(report);
+    if (finding.load()) {
+        m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceFindChange(report); });
     }
 }
 

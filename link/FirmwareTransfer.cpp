@@ -146,9 +146,9 @@ int FirmwareTransfer::fragmentLimit() const {
 }
 
 void FirmwareTransfer::raiseProgress() {
-    if (BluetoothHandle::DelegateLease target = m_link.receiver()) {
-        target->OnDownloadProgressChange(m_percent.load(), m_bytesSent.load());
-    }
+    m_link.notify([&](IBluetoothHandleDelegate& r) {
+        r.OnDownloadProgressChange(m_percent.load(), m_bytesSent.load());
+    });
 }
 
 void FirmwareTransfer::wakeReceiveWatchdog() {
@@ -164,9 +164,9 @@ void FirmwareTransfer::abortTransfer(const char* why) {
          why);
     m_link.flags().receiveWatchdogStop.store(true);
     wakeReceiveWatchdog();
-    if (BluetoothHandle::DelegateLease target = m_link.receiver()) {
-        target->OnDownloadFinish(false, BluetoothHandle::kFotaReasonPackageUnreadable);
-    }
+    m_link.notify([&](IBluetoothHandleDelegate& r) {
+        r.OnDownloadFinish(false, BluetoothHandle::kFotaReasonPackageUnreadable);
+    });
 }
 
 bool FirmwareTransfer::readEntryFragment(uint32_t position, std::size_t n, uint8_t* out) {
@@ -513,16 +513,13 @@ bool FirmwareTransfer::parseFOTAUpdateResponse(const uint8_t* payload, std::size
              state, reason);
         return true;
     }
-    BluetoothHandle::DelegateLease target = m_link.receiver();
     if (state == kFotaSessionClosed) {
         _Log(LOG_INFO, kMethod, __LINE__, "FOTA_SESSION_CLOSED");
     }
     if (state == kFotaSessionClosed && reason == 0) {
         _Log(LOG_INFO, kMethod, __LINE__,
              "fota_download_control >> close Download. download complete.");
-        if (target) {
-            target->OnDownloadFinish(true, 0);
-        }
+        m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnDownloadFinish(true, 0); });
         if (m_link.isSecondGeneration()) {
             sendFOTA2Update();
         } else {
@@ -535,17 +532,13 @@ bool FirmwareTransfer::parseFOTAUpdateResponse(const uint8_t* payload, std::size
         }
         _Log(LOG_INFO, kMethod, __LINE__,
              "fota_download_control >> close Download. download fail reason : %d", reason);
-        if (target) {
-            target->OnDownloadFinish(false, reason);
-        }
+        m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnDownloadFinish(false, reason); });
     }
     m_lastState = state;
     m_lastError = reason;
-    if (target) {
-        target->OnFotaStateChange(state);
-        if (reason != 0) {
-            target->OnFotaError(reason);
-        }
+    m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnFotaStateChange(state); });
+    if (reason != 0) {
+        m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnFotaError(reason); });
     }
     _Log(LOG_INFO, kMethod, __LINE__, "State = %d", state);
     _Log(LOG_INFO, kMethod, __LINE__, "errCode = %d", reason);
@@ -556,11 +549,9 @@ bool FirmwareTransfer::parseOpenSessionResponse(const uint8_t* payload, std::siz
     static constexpr const char* kMethod = "BluetoothHandle::parseOpenSessionResponse";
     m_lastState = payload[0];
     m_lastError = payload[1];
-    if (BluetoothHandle::DelegateLease target = m_link.receiver()) {
-        target->OnFotaStateChange(m_lastState);
-        if (m_lastError != 0) {
-            target->OnFotaError(m_lastError);
-        }
+    m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnFotaStateChange(m_lastState); });
+    if (m_lastError != 0) {
+        m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnFotaError(m_lastError); });
     }
     _Log(LOG_INFO, kMethod, __LINE__, "State = %d", m_lastState);
     _Log(LOG_INFO, kMethod, __LINE__, "errCode = %d", m_lastError);
@@ -578,9 +569,7 @@ bool FirmwareTransfer::parseFOTA2EmergencyResponse(const uint8_t* /*payload*/,
     _Log(LOG_INFO, "BluetoothHandle::parseFOTA2EmergencyResponse", __LINE__,
          "=====parseFOTA2EmergencyResponse (0xBA) start=====");
     sendFOTA2Emergency();
-    if (BluetoothHandle::DelegateLease target = m_link.receiver()) {
-        target->OnDeviceVersionMismatch();
-    }
+    m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceVersionMismatch(); });
     return true;
 }
 
@@ -683,8 +672,6 @@ void FirmwareTransfer::ThreadCheckDeviceConnect(uint64_t session, uint64_t epoch
                           ? "ThreadCheckDeviceConnect -> the link was closed during the transfer"
                           : "ThreadCheckDeviceConnect -> do not REVC any message over 20s";
     if (m_link.failLink(epoch, kMethod, why)) {
-        if (BluetoothHandle::DelegateLease target = m_link.receiver()) {
-            target->OnDeviceDisconnected(1);
-        }
+        m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceDisconnected(1); });
     }
 }

@@ -10,7 +10,7 @@
 //     decodeExtendedStatusUpdate), with its test beside the others (tests/link/StatusCodecTest).
 //  3. The handler, a public member of the part that owns the state the message carries
 //     (DeviceState::parseExtendStatusUpdate: decode, store, raise the event through the
-//     handle's receiver(), acknowledge). A message of the firmware transfer goes to
+//     handle's notify(), acknowledge). A message of the firmware transfer goes to
 //     FirmwareTransfer. A new event is a new operation of IBluetoothHandleDelegate.
 //  4. A row in kRoutes below: id, logged name, the reaction to each response flag (kDrop,
 //     kLogOnly, or handledBy(onDeviceState<&DeviceState::...>) / onTransfer<...>) and the

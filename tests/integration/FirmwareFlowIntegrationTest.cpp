@@ -108,7 +108,7 @@ protected:
           flow(std::make_unique<FirmwareUpdateFlow>(handle, &flowEvents)),
           receivers(linkEvents, *flow) {
         handle.setTimings(link_test::simLinkTimings());
-        handle.setDelegate(&receivers);
+        handle.addReceiver(&receivers);
         flow->setTimings({.downloadErrorPause = 10ms, .acknowledgementWait = 2s});
         EnvironVar::SetUpdateFWStatus(1);
         EnvironVar::SetIsNotifyUpdateFW(0);

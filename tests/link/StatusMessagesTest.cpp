@@ -44,7 +44,7 @@ TEST(StatusMessagesTest, StatusReportStoresSevenFieldsRaisesTheEventThenAcknowle
     LogCapture log;
     LinkUnderTest link("Auralis+ (4F2A)");
     OrderCheckingDelegate delegate(link.peer->fd());
-    link.handle.setDelegate(&delegate);
+    link.receiveWith(delegate);
     const uint8_t payload[] = {1, 90, 80, 1, 2, 3, 70};
     EXPECT_TRUE(link.handle.routePayload(MSG_ID_STATUS_UPDATED, 0, payload, sizeof(payload)));
     ASSERT_EQ(delegate.statuses.size(), 1u);
