@@ -8,7 +8,6 @@
 #include "link/MessageIds.h"
 #include "link/MessageRoute.h"
 #include "platform/TickCount.h"
-#include "platform/bluetooth/BackendFactory.h"
 
 namespace {
 
@@ -68,9 +67,25 @@ private:
     std::vector<SPPMessage>& m_messages;
 };
 
+namespace {
+
+std::mutex g_installMutex;
+std::shared_ptr<platform::bluetooth::Backend> g_installedBackend;
+
+std::shared_ptr<platform::bluetooth::Backend> installedBackend() {
+    std::lock_guard lock(g_installMutex);
+    return g_installedBackend;
+}
+
+}  // namespace
+
+void BluetoothHandle::InstallBackend(std::shared_ptr<platform::bluetooth::Backend> backend) {
+    std::lock_guard lock(g_installMutex);
+    g_installedBackend = std::move(backend);
+}
+
 BluetoothHandle* BluetoothHandle::GetInstance() {
-    static BluetoothHandle* const instance =
-        new BluetoothHandle(platform::bluetooth::createBackend());
+    static BluetoothHandle* const instance = new BluetoothHandle(installedBackend());
     return instance;
 }
 
