@@ -8,7 +8,6 @@
 #include "link/MessageIds.h"
 #include "link/MessageRoute.h"
 #include "link/PayloadReader.h"
-#include "platform/bluetooth/BackendFactory.h"
 
 namespace {
 
@@ -16,11 +15,23 @@ constexpr int kSendAttempts = 5;
 // Start marker, three header bytes, checksum and end marker around at least an id.
 constexpr std::size_t kMinFrameLength = 7;
 
+std::mutex g_installMutex;
+std::shared_ptr<platform::bluetooth::Backend> g_installedBackend;
+
+std::shared_ptr<platform::bluetooth::Backend> installedBackend() {
+    std::lock_guard lock(g_installMutex);
+    return g_installedBackend;
+}
+
 }  // namespace
 
+void BluetoothHandle::InstallBackend(std::shared_ptr<platform::bluetooth::Backend> backend) {
+    std::lock_guard lock(g_installMutex);
+    g_installedBackend = std::move(backend);
+}
+
 BluetoothHandle* BluetoothHandle::GetInstance() {
-    static BluetoothHandle* const instance =
-        new BluetoothHandle(platform::bluetooth::createBackend());
+    static BluetoothHandle* const instance = new BluetoothHandle(installedBackend());
     return instance;
 }
 

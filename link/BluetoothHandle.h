@@ -94,10 +94,15 @@ public:
     // earbuds' own reasons are single bytes (0-255), so this one can never be theirs.
     static constexpr int kFotaReasonPackageUnreadable = -1;
 
-    // The process-wide link over the backend the factory chooses ($AURALIS_BACKEND), created on
-    // the first call (safely from any thread) and never destroyed: detached worker threads may
-    // still use it while the process exits.
+    // The process-wide link over the installed backend, created on the first call (safely from
+    // any thread) and never destroyed: detached worker threads may still use it while the
+    // process exits.
     static BluetoothHandle* GetInstance();
+    // The backend of the process-wide link: each program's main chooses it and installs it
+    // before the first GetInstance. Without one that link has no backend (every platform
+    // procedure fails: Bluetooth is not available). An install after the first GetInstance does
+    // not change the link made.
+    static void InstallBackend(std::shared_ptr<platform::bluetooth::Backend> backend);
 
     // An independent link without a Bluetooth backend: the frame layer works, every platform
     // procedure fails (Bluetooth is not available).

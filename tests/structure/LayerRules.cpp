@@ -76,7 +76,8 @@ const LayerRule kRules[] = {
 constexpr std::string_view kLayeredFolders[] = {
     "platform", "base", "services", "fota", "link", "ui", "a11y", "app", "updater", "ctl", "sim"};
 
-// The quoted header of an `#include "..."` line; empty for anything else.
+}  // namespace
+
 std::string_view quotedInclude(std::string_view line) {
     const std::size_t start = line.find_first_not_of(" \t");
     if (start == std::string_view::npos || line[start] != '#') {
@@ -94,8 +95,6 @@ std::string_view quotedInclude(std::string_view line) {
     }
     return line.substr(open + 1, close - open - 1);
 }
-
-}  // namespace
 
 std::string layerOf(std::string_view relativePath) {
     std::string_view best;
