@@ -1,11 +1,12 @@
 #include "app/EarbudsBatteryIndicator.h"
 
 #include <algorithm>
-
-#include "platform/bluetooth/BackendFactory.h"
-#include "platform/bluetooth/bluez/BluezBatteryProvider.h"
+#include <mutex>
 
 namespace {
+
+std::mutex g_makerMutex;
+EarbudsBatteryIndicator::ProviderMaker g_maker;
 
 bool IsLevel(int32_t value) {
     // 0 is also what a bud that never reported carries; it is no level to show.
@@ -14,9 +15,15 @@ bool IsLevel(int32_t value) {
 
 }  // namespace
 
+void EarbudsBatteryIndicator::InstallProvider(ProviderMaker maker) {
+    std::lock_guard lock(g_makerMutex);
+    g_maker = std::move(maker);
+}
+
 EarbudsBatteryIndicator::EarbudsBatteryIndicator() {
-    if (platform::bluetooth::defaultBackendName() == "bluez") {
-        m_provider = std::make_unique<platform::bluetooth::BluezBatteryProvider>();
+    std::lock_guard lock(g_makerMutex);
+    if (g_maker) {
+        m_provider = g_maker();
     }
 }
 

@@ -2,19 +2,24 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "link/DeviceStatus.h"
-
-namespace platform::bluetooth {
-class BluezBatteryProvider;
-}
+#include "platform/bluetooth/BatteryProvider.h"
 
 // Puts the connected earbuds' battery into the desktop's own battery indicator: the lower of the
-// two buds' levels (the one that runs out first), while the earbuds are connected. Only with the
-// BlueZ backend; with any other backend it does nothing. Called from the link's threads.
+// two buds' levels (the one that runs out first), while the earbuds are connected. Only where the
+// program installed a provider (the BlueZ backend's); otherwise it does nothing. Called from the
+// link's threads.
 class EarbudsBatteryIndicator {
 public:
+    using ProviderMaker = std::function<std::unique_ptr<platform::bluetooth::BatteryProvider>()>;
+
+    // How each indicator made from now on gets its provider; the program's main installs it with
+    // the Bluetooth backend. Without one, indicators do nothing.
+    static void InstallProvider(ProviderMaker maker);
+
     EarbudsBatteryIndicator();
     ~EarbudsBatteryIndicator();
     EarbudsBatteryIndicator(const EarbudsBatteryIndicator&) = delete;
@@ -28,6 +33,6 @@ public:
     static int LowerBudLevel(const DeviceStatus& status);
 
 private:
-    std::unique_ptr<platform::bluetooth::BluezBatteryProvider> m_provider;
+    std::unique_ptr<platform::bluetooth::BatteryProvider> m_provider;
     std::atomic<uint64_t> m_address{0};  // 0 while nothing is connected
 };

@@ -1,6 +1,5 @@
 #include "app/SFirmwareUpdateView.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -14,6 +13,7 @@
 #include "fota/FirmwareVersionText.h"
 #include "fota/ReleaseNotesLanguage.h"
 #include "link/BluetoothDevice.h"
+#include "link/BluetoothHandle.h"
 #include "platform/bluetooth/BluetoothAddress.h"
 #include "services/EnvironVar.h"
 #include "services/SLocale.h"
@@ -32,8 +32,6 @@
 #include "ui/TextFlags.h"
 
 namespace {
-
-constexpr auto kShutdownLimit = std::chrono::seconds(10);
 
 // Layout, in logical units.
 constexpr double kSide = 24;
@@ -95,20 +93,6 @@ std::string DeviceModel(const BluetoothDevice* device) {
 
 }  // namespace
 
-// Counts a worker thread inside the screen, so that shutdown waits until each has left.
-class SFirmwareUpdateView::CallbackScope {
-public:
-    explicit CallbackScope(SFirmwareUpdateView& view) : m_view(view) {
-        m_view.m_busyCallbacks.fetch_add(1);
-    }
-    ~CallbackScope() { m_view.m_busyCallbacks.fetch_sub(1); }
-    CallbackScope(const CallbackScope&) = delete;
-    CallbackScope& operator=(const CallbackScope&) = delete;
-
-private:
-    SFirmwareUpdateView& m_view;
-};
-
 SFirmwareUpdateView::SFirmwareUpdateView() = default;
 
 SFirmwareUpdateView::~SFirmwareUpdateView() {
@@ -119,22 +103,35 @@ void SFirmwareUpdateView::SetBluetoothHandle(BluetoothHandle* link) {
     if (link == nullptr || m_flow) {
         return;
     }
+    m_link = link;
     m_flow = std::make_unique<FirmwareUpdateFlow>(*link, this);
+    // The flow hears the link itself; this screen only the two events it acts on.
+    m_link->addReceiver(m_flow.get());
+    m_link->addReceiver(this);
 }
 
 void SFirmwareUpdateView::Shutdown() {
     if (m_closing.exchange(true)) {
         return;
     }
+    if (m_link != nullptr) {
+        // Each returns once the link's calls to it in flight have returned.
+        m_link->removeReceiver(this);
+        m_link->removeReceiver(m_flow.get());
+    }
     if (m_offerThread.joinable()) {
         m_offerThread.join();
     }
     // Cancels a running download and joins the flow's threads: no flow event after this.
     m_flow.reset();
-    const auto deadline = std::chrono::steady_clock::now() + kShutdownLimit;
-    while (m_busyCallbacks.load() > 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+}
+
+void SFirmwareUpdateView::SetLinkLossShown(std::function<bool()> shown) {
+    m_linkLossShown = std::move(shown);
+}
+
+bool SFirmwareUpdateView::LinkLossShown() const {
+    return !m_linkLossShown || m_linkLossShown();
 }
 
 // ---------------------------------------------------------------- creation and layout
@@ -424,7 +421,6 @@ void SFirmwareUpdateView::CheckFirmwareVersion() {
     }
     // The size request may take a while: the answer becomes an offer off the UI thread.
     m_offerThread = std::thread([this, answer = std::move(*answer)] {
-        CallbackScope scope(*this);
         const FirmwareOffer offer = m_flow->AcceptAnswer(answer);
         auto argument = std::make_unique<FirmwareArgument>(INVOKE_CHECK_UPDATE_FIRMWARE);
         argument->s0 = offer.currentVersion;
@@ -503,46 +499,11 @@ void SFirmwareUpdateView::StartUpdate() {
 // ---------------------------------------------------------------- link events (link threads)
 
 // The flow keeps the device, its status and versions, runs the transfer and writes the log
-// lines of these events; the screen hears back through the flow's events.
+// lines of the link's events; the screen hears back through the flow's events. These two the
+// screen acts on itself.
 
-void SFirmwareUpdateView::OnDeviceStatusChange(DeviceStatus status) {
-    if (m_flow) {
-        m_flow->OnDeviceStatusChange(status);
-    }
-}
-
-void SFirmwareUpdateView::OnDeviceConnected(bool isConnected, BluetoothDevice* device) {
-    CallbackScope scope(*this);
+void SFirmwareUpdateView::OnDeviceConnected(bool isConnected, BluetoothDevice* /*device*/) {
     m_connected.store(isConnected);
-    if (m_flow) {
-        m_flow->OnDeviceConnected(isConnected, device);
-    }
-}
-
-void SFirmwareUpdateView::OnDeviceDisconnected(int DisconnectError) {
-    CallbackScope scope(*this);
-    if (m_flow) {
-        m_flow->OnDeviceDisconnected(DisconnectError);
-        return;
-    }
-    PostId(DisconnectError != 0 ? INVOKE_BLUETOOTH_UNAVAILABLE : INVOKE_DEVICE_LOST,
-           static_cast<int32_t>(FlowLinkLoss::Silent));
-}
-
-void SFirmwareUpdateView::OnFotaStateChange(int state) {
-    CallbackScope scope(*this);
-    if (m_flow) {
-        m_flow->OnFotaStateChange(state);
-    }
-}
-
-void SFirmwareUpdateView::OnDeviceVersionChange(std::string left, std::string right) {
-    CallbackScope scope(*this);
-    if (m_flow) {
-        m_flow->OnDeviceVersionChange(std::move(left), std::move(right));
-        return;
-    }
-    OnFlowCurrentVersion(fota::currentVersionOf(left, right));
 }
 
 void SFirmwareUpdateView::OnDeviceVersionMismatch() {
@@ -550,20 +511,6 @@ void SFirmwareUpdateView::OnDeviceVersionMismatch() {
          "OnDeviceVersionMismatch");
     // The question is asked on the UI thread; the listener thread goes on receiving.
     PostId(INVOKE_VERSION_MISMATCH);
-}
-
-void SFirmwareUpdateView::OnDownloadProgressChange(int percent, uint64_t bytes) {
-    CallbackScope scope(*this);
-    if (m_flow) {
-        m_flow->OnDownloadProgressChange(percent, bytes);
-    }
-}
-
-void SFirmwareUpdateView::OnDownloadFinish(bool success, int errorCode) {
-    CallbackScope scope(*this);
-    if (m_flow) {
-        m_flow->OnDownloadFinish(success, errorCode);
-    }
 }
 
 // ---------------------------------------------------------------- flow events (worker threads)
@@ -602,11 +549,15 @@ void SFirmwareUpdateView::OnFlowInternetUnavailable(const base::Error& error) {
 }
 
 void SFirmwareUpdateView::OnFlowBluetoothUnavailable(FlowLinkLoss cause) {
-    PostId(INVOKE_BLUETOOTH_UNAVAILABLE, static_cast<int32_t>(cause));
+    if (LinkLossShown()) {
+        PostId(INVOKE_BLUETOOTH_UNAVAILABLE, static_cast<int32_t>(cause));
+    }
 }
 
 void SFirmwareUpdateView::OnFlowDeviceLost() {
-    PostId(INVOKE_DEVICE_LOST);
+    if (LinkLossShown()) {
+        PostId(INVOKE_DEVICE_LOST);
+    }
 }
 
 void SFirmwareUpdateView::OnFlowPairLost() {

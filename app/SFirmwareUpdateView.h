@@ -36,10 +36,10 @@ class SDispatcher;
 // states 2 and 3 show the progress of the download and of the copy to the earbuds. The update
 // itself is FirmwareUpdateFlow's: this screen shows what it reports and asks the questions.
 //
-// Threads: the link's events arrive on the link's threads (passed on by the connection
-// controller) and the flow's on worker threads. Both are posted through the dispatcher and
-// shown on the UI thread in posting order; the flow is told of the link's events at once, on
-// the thread that raised them. Everything else runs on the UI thread.
+// Threads: the flow and this screen receive the link's events themselves, on the link's
+// threads; the flow's events arrive on worker threads. What they change on the screen is posted
+// through the dispatcher and shown on the UI thread in posting order. Everything else runs on
+// the UI thread.
 class SFirmwareUpdateView : public SCustomSView,
                             public IButtonDelegate,
                             public IDispatcherInvokeDelegate,
@@ -88,11 +88,16 @@ public:
     ~SFirmwareUpdateView() override;
     const char* GetClassName() const override { return "SFirmwareUpdateView"; }
 
-    // The link the update runs over; creates the update flow. UI thread, once.
+    // The link the update runs over: creates the update flow and subscribes it, then this
+    // screen, to the link's events. UI thread, once.
     void SetBluetoothHandle(BluetoothHandle* link);
-    // Ends the flow (a running download is cancelled, its threads joined) before the link and
-    // this screen go. UI thread; called by the owner while shutting down.
+    // Unsubscribes both from the link and ends the flow (a running download is cancelled, its
+    // threads joined) before the link and this screen go. UI thread; called by the owner while
+    // shutting down.
     void Shutdown();
+    // Whether a lost link is for this screen to show now (link threads ask it). The owner's own
+    // connect flow decides about a link lost before its home screen is shown. Unset: always.
+    void SetLinkLossShown(std::function<bool()> shown);
     void SetMainViewDelegate(IMainViewDelegate* owner) { m_owner = owner; }
     void SetMessageRunner(MessageRunner runner) { m_messageRunner = std::move(runner); }
     void SetVersionCheckRunner(VersionCheckRunner runner) { m_versionRunner = std::move(runner); }
@@ -109,15 +114,10 @@ public:
     void ShowOffer(const FirmwareOffer& offer);
     int GetViewState() const { return m_viewState; }
 
-    // ---- IBluetoothHandleDelegate (link threads, passed on by the connection controller)
-    void OnDeviceStatusChange(DeviceStatus status) override;
+    // ---- IBluetoothHandleDelegate (link threads): whether the earbuds are back after an
+    // update, and the earbuds' request for an update
     void OnDeviceConnected(bool isConnected, BluetoothDevice* device) override;
-    void OnDeviceDisconnected(int DisconnectError) override;
-    void OnFotaStateChange(int state) override;
-    void OnDeviceVersionChange(std::string left, std::string right) override;
     void OnDeviceVersionMismatch() override;
-    void OnDownloadProgressChange(int percent, uint64_t bytes) override;
-    void OnDownloadFinish(bool success, int errorCode) override;
 
     // ---- IFirmwareUpdateFlowDelegate (worker threads)
     void OnFlowCurrentVersion(const std::string& current) override;
@@ -165,8 +165,7 @@ public:
     int GetNotify() const { return m_notify; }
 
 private:
-    class CallbackScope;
-
+    bool LinkLossShown() const;
     void CreateCheckPanel();
     void CreateDownloadPanel();
     void CreateDescriptionPanels();
@@ -199,7 +198,9 @@ private:
     void OnPackageRefusedInvoked(const base::Error& why);
 
     IMainViewDelegate* m_owner = nullptr;
+    BluetoothHandle* m_link = nullptr;
     SDispatcher* m_dispatcher = nullptr;
+    std::function<bool()> m_linkLossShown;
     MessageRunner m_messageRunner;
     VersionCheckRunner m_versionRunner;
 
@@ -246,7 +247,6 @@ private:
     std::atomic<bool> m_connected{false};
     std::atomic<bool> m_progressPending{false};
     std::atomic<bool> m_closing{false};
-    std::atomic<int> m_busyCallbacks{0};
 
     // The size request of a new offer runs here, off the UI thread.
     std::thread m_offerThread;

@@ -23,7 +23,6 @@ void SHomeView::SetMainViewDelegate(IMainViewDelegate* delegate) {
 
 void SHomeView::OnDeviceStatusChange(const DeviceStatus& status) {
     m_deviceInfoView.OnDeviceStatusChange(status);
-    m_firmwareUpdateView.OnDeviceStatusChange(status);
 }
 
 void SHomeView::OnPaint(SDC& dc) {

@@ -23,8 +23,8 @@ public:
 
     void SetMainViewDelegate(IMainViewDelegate* delegate);
     IMainViewDelegate* GetMainViewDelegate() const { return m_delegate; }
-    // A status report: first to the device cluster, then unchanged to the firmware update
-    // screen below it.
+    // A status report, for the device cluster (the firmware update screen's flow hears the
+    // link itself).
     void OnDeviceStatusChange(const DeviceStatus& status);
     SDeviceCluster& GetDeviceCluster() { return m_deviceInfoView; }
     SFirmwareUpdateView& GetFirmwareUpdateView() { return m_firmwareUpdateView; }

@@ -58,30 +58,6 @@ struct StatusArgument : SInvokeArgument {
 
 }  // namespace
 
-// Counts a thread inside the view, so that destruction waits until every link thread and the
-// reconnect thread have left it.
-class SMainView::CallbackScope {
-public:
-    explicit CallbackScope(SMainView& view) : m_view(view) { m_view.EnterCallback(); }
-    ~CallbackScope() { m_view.LeaveCallback(); }
-    CallbackScope(const CallbackScope&) = delete;
-    CallbackScope& operator=(const CallbackScope&) = delete;
-
-private:
-    SMainView& m_view;
-};
-
-void SMainView::EnterCallback() {
-    std::lock_guard lock(m_busyMutex);
-    ++m_busyCallbacks;
-}
-
-void SMainView::LeaveCallback() {
-    std::lock_guard lock(m_busyMutex);
-    --m_busyCallbacks;
-    m_busyIdle.notify_all();
-}
-
 SMainView::SMainView() : m_deviceItems(std::make_unique<SItemList>()) {}
 
 SMainView::~SMainView() {
@@ -108,9 +84,14 @@ void SMainView::OnCreate() {
     if (m_link == nullptr) {
         m_link = BluetoothHandle::GetInstance();
     }
-    // The update flow exists before the first link event can reach the screen.
+    // The update flow hears each link event before this view does, as it did when this view
+    // passed the events on: it knows the connected pair before the wait for its first status.
     FirmwareView().SetBluetoothHandle(m_link);
-    m_link->setDelegate(this);
+    // Before home is shown, a lost link is this view's to handle (its wait for the first
+    // status), not the firmware screen's.
+    FirmwareView().SetLinkLossShown(
+        [this] { return !m_closing.load() && m_viewType.load() == kViewHome; });
+    m_link->addReceiver(this);
 
     EnvironVar::SetIsNotifyUpdateFW(0);
     EnvironVar::SetUpdateFWStatus(1);
@@ -134,19 +115,16 @@ void SMainView::OnDestroy() {
     if (m_closing.exchange(true)) {
         return;
     }
-    // Wake the waits inside link events first: detaching waits for those events to return.
+    // Wake the waits inside link events first: unsubscribing waits for those events to return.
     m_stopEvent.signal();
     m_statusEvent.signal();
     m_reconnectEvent.signal();
-    if (m_link != nullptr && m_link->delegate() == this) {
-        m_link->setDelegate(nullptr);
+    if (m_link != nullptr) {
+        m_link->removeReceiver(this);
     }
-    {
-        std::unique_lock lock(m_busyMutex);
-        if (!m_busyIdle.wait_for(lock, kShutdownLimit, [this] { return m_busyCallbacks == 0; })) {
-            _Log(LOG_WARNING, "SMainView::OnDestroy", __LINE__,
-                 "%d link threads still inside the view", m_busyCallbacks);
-        }
+    if (!m_threadsInside.closeAndWait(kShutdownLimit)) {
+        _Log(LOG_WARNING, "SMainView::OnDestroy", __LINE__, "%d link threads still inside the view",
+             m_threadsInside.inFlight());
     }
     // No link thread is inside the view any more: the update flow can end now.
     FirmwareView().Shutdown();
@@ -245,7 +223,6 @@ void SMainView::ChooseOtherEarbuds() {
 }
 
 void SMainView::OnCheckBluetoothResponse(bool isSupport) {
-    CallbackScope scope(*this);
     _Log(LOG_WARNING, "SMainView::OnCheckBluetoothResponse", __LINE__,
          "OnCheckBluetoothResponse isSupport[%d]", isSupport ? 1 : 0);
     Post(std::make_unique<SInvokeArgument>(INVOKE_CHECK_BLUETOOTH, isSupport ? 1 : 0));
@@ -264,7 +241,6 @@ void SMainView::OnCheckBluetoothInvoked(int supported) {
 // ---------------------------------------------------------------- device set
 
 void SMainView::OnDeviceFindChange(std::map<uint64_t, BluetoothDevice*> devices) {
-    CallbackScope scope(*this);
     _Log(LOG_INFO, "SMainView::OnDeviceFindChange", __LINE__, "OnDeviceFindChange: Count[%d]",
          static_cast<int>(devices.size()));
     if (m_closing.load() || m_findPending.exchange(true)) {
@@ -380,7 +356,6 @@ void SMainView::RequestConnect(BluetoothDevice* device) {
 }
 
 void SMainView::OnDeviceStatusChange(DeviceStatus status) {
-    CallbackScope scope(*this);
     m_batteryIndicator.OnStatus(status);
     m_desktop.OnStatus(status);
     m_twsStatus.store(status.twsStatus);
@@ -412,7 +387,6 @@ bool SMainView::WaitFirstStatus() {
 }
 
 void SMainView::OnDeviceConnected(bool isConnected, BluetoothDevice* device) {
-    CallbackScope scope(*this);
     _Log(LOG_INFO, "SMainView::OnDeviceConnected", __LINE__,
          "OnDeviceConnected: isConnected[%d] IsRunThreadReconnect[%d]", isConnected ? 1 : 0,
          m_reconnectRunning.load() ? 1 : 0);
@@ -425,9 +399,6 @@ void SMainView::OnDeviceConnected(bool isConnected, BluetoothDevice* device) {
     if (m_closing.load()) {
         return;
     }
-    // The firmware update screen follows every connect result (its device, and whether the
-    // earbuds are back after an update).
-    FirmwareView().OnDeviceConnected(isConnected, device);
     if (m_reconnectRunning.load()) {
         HandleReconnectResult(isConnected, device);
         return;
@@ -508,63 +479,26 @@ std::map<uint64_t, int> SMainView::GetFailureCounts() const {
 
 // ---------------------------------------------------------------- firmware events
 
-// Passed on unchanged to the firmware update screen, on the link's thread; the screen posts
-// what it shows to the UI thread.
 SFirmwareUpdateView& SMainView::FirmwareView() {
     return m_homeView.GetFirmwareUpdateView();
 }
 
-void SMainView::OnDeviceDisconnected(int DisconnectError) {
-    CallbackScope scope(*this);
+// The firmware update screen and its flow hear the link themselves; the view keeps its own part
+// of these events: the desktop's indicator and notices, and the wait for the first status.
+
+void SMainView::OnDeviceDisconnected(int /*DisconnectError*/) {
     m_batteryIndicator.OnDisconnected();
     m_desktop.OnDisconnected();
     m_linkLosses.fetch_add(1);
     m_statusEvent.signal();
-    // Before home is shown the controller's own wait for the first status decides; a link lost
-    // there must not bring a second screen change.
-    if (!m_closing.load() && m_viewType.load() == kViewHome) {
-        FirmwareView().OnDeviceDisconnected(DisconnectError);
-    } else {
-        _Log(LOG_INFO, "SMainView::OnDeviceDisconnected", __LINE__,
-             "OnDeviceDisconnected: DisconnectError[%d]", DisconnectError);
-    }
 }
 
-void SMainView::OnFotaStateChange(int state) {
-    CallbackScope scope(*this);
-    if (!m_closing.load()) {
-        FirmwareView().OnFotaStateChange(state);
-    }
-}
-
-void SMainView::OnDeviceVersionChange(std::string left, std::string right) {
-    CallbackScope scope(*this);
-    if (!m_closing.load()) {
-        FirmwareView().OnDeviceVersionChange(std::move(left), std::move(right));
-    }
-}
-
-void SMainView::OnDeviceVersionMismatch() {
-    CallbackScope scope(*this);
-    if (!m_closing.load()) {
-        FirmwareView().OnDeviceVersionMismatch();
-    }
-}
-
-void SMainView::OnDownloadProgressChange(int percent, uint64_t bytes) {
-    CallbackScope scope(*this);
+void SMainView::OnDownloadProgressChange(int /*percent*/, uint64_t /*bytes*/) {
     m_desktop.OnFirmwareProgress();
-    if (!m_closing.load()) {
-        FirmwareView().OnDownloadProgressChange(percent, bytes);
-    }
 }
 
-void SMainView::OnDownloadFinish(bool success, int errorCode) {
-    CallbackScope scope(*this);
+void SMainView::OnDownloadFinish(bool success, int /*errorCode*/) {
     m_desktop.OnFirmwareUpdateFinished(success);
-    if (!m_closing.load()) {
-        FirmwareView().OnDownloadFinish(success, errorCode);
-    }
 }
 
 // ---------------------------------------------------------------- reconnect after an update
@@ -578,11 +512,15 @@ void SMainView::ReconnectDevice(BluetoothDevice* device) {
         return;
     }
     m_reconnectConnected.store(false);
-    // Counted from here, so destruction waits for the thread even before it has begun.
-    EnterCallback();
-    platform::startDetachedThread("reconnect", [this, device] {
+    // Inside from here, so destruction waits for the thread even before it has begun.
+    auto inside = std::make_shared<platform::InFlightGate::Pass>(m_threadsInside.enter());
+    if (!*inside) {
+        m_reconnectRunning.store(false);
+        return;
+    }
+    platform::startDetachedThread("reconnect", [this, device, inside] {
         ThreadReconnectDevice(this, device);
-        LeaveCallback();
+        *inside = platform::InFlightGate::Pass();
     });
 }
 

@@ -3,7 +3,6 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -21,6 +20,7 @@
 #include "app/SHomeView.h"
 #include "link/IBluetoothHandleDelegate.h"
 #include "platform/Event.h"
+#include "platform/InFlightGate.h"
 #include "ui/IButtonDelegate.h"
 #include "ui/IDispatcherInvokeDelegate.h"
 #include "ui/STextButton.h"
@@ -34,7 +34,8 @@ class SItemList;
 // The screen controller of the main window's content area. It owns the welcome, connecting,
 // failure and home screens and shows one at a time; it drives the device link through a whole
 // connection (support check, discovery, the device list when several pairs are in range,
-// connecting, the first status report) and is the link's one delegate.
+// connecting, the first status report) as one of the link's receivers; the firmware update
+// screen and its flow are receivers of their own.
 //
 // Threads: link events arrive on the link's threads. Every screen change and display update
 // they decide is posted through the dispatcher and applied on the UI thread in posting order;
@@ -120,9 +121,6 @@ public:
     void OnDeviceStatusChange(DeviceStatus status) override;
     void OnDeviceConnected(bool isConnected, BluetoothDevice* device) override;
     void OnDeviceDisconnected(int DisconnectError) override;
-    void OnFotaStateChange(int state) override;
-    void OnDeviceVersionChange(std::string left, std::string right) override;
-    void OnDeviceVersionMismatch() override;
     void OnDownloadProgressChange(int percent, uint64_t bytes) override;
     void OnDownloadFinish(bool success, int errorCode) override;
     void OnCheckBluetoothResponse(bool isSupport) override;
@@ -158,10 +156,6 @@ public:
     DesktopCompanion& GetDesktopCompanion() { return m_desktop; }
 
 private:
-    class CallbackScope;
-    void EnterCallback();
-    void LeaveCallback();
-
     SFirmwareUpdateView& FirmwareView();
     void CreateAboutButton();
     void OnCheckBluetoothInvoked(int supported);
@@ -226,10 +220,8 @@ private:
 
     // Shutting down: link threads inside this view leave, the reconnect thread ends.
     std::atomic<bool> m_closing{false};
-    // Threads inside the view (link events, the reconnect thread); OnDestroy waits on
-    // m_busyIdle until none is left.
-    std::mutex m_busyMutex;
-    std::condition_variable m_busyIdle;
-    int m_busyCallbacks = 0;
+    // The reconnect thread is inside the view; OnDestroy waits until it has left. (The link
+    // waits for its own events to this view when the view unsubscribes.)
+    platform::InFlightGate m_threadsInside;
     platform::Event m_stopEvent{platform::Event::Reset::Manual};
 };

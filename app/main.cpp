@@ -6,8 +6,11 @@
 #include <vector>
 
 #include "a11y/AccessibilityBridge.h"
+#include "app/EarbudsBatteryIndicator.h"
 #include "app/SGUIMain.h"
 #include "base/Log.h"
+#include "link/BluetoothHandle.h"
+#include "platform/bluetooth/BackendFactory.h"
 #include "platform/window/Backend.h"
 #include "ui/SCommandLine.h"
 #include "ui/SCommonOptions.h"
@@ -43,6 +46,15 @@ std::string FirstUnknownArgument() {
     return {};
 }
 
+// The Bluetooth backend ($AURALIS_BACKEND, else BlueZ) for the process-wide link, and the
+// desktop battery indicator that goes with it.
+void InstallBluetooth() {
+    const std::string name = platform::bluetooth::defaultBackendName();
+    BluetoothHandle::InstallBackend(platform::bluetooth::createBackend(name));
+    EarbudsBatteryIndicator::InstallProvider(
+        [name] { return platform::bluetooth::createBatteryProvider(name); });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,6 +70,7 @@ int main(int argc, char** argv) {
                      "xvfb-run -a build/bin/AuralisManager\n");
         return 1;
     }
+    InstallBluetooth();
     int status = 0;
     {
         SGUIMain app(*backend);

@@ -5,13 +5,14 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <mutex>
 
 #include "ctl/Interruption.h"
 #include "ctl/Output.h"
 #include "ctl/TerminalText.h"
-#include "platform/bluetooth/BackendFactory.h"
 #include "platform/bluetooth/BluetoothAddress.h"
-#include "platform/bluetooth/sim/SimBackend.h"
+#include "platform/bluetooth/SimSocketPath.h"
+#include "platform/bluetooth/UnavailableBackend.h"
 
 namespace ctl {
 namespace {
@@ -49,7 +50,7 @@ bool simulatorListens(const std::filesystem::path& socketPath) {
 std::string unavailableText(const std::string& backendName) {
     std::string text = "Bluetooth is not available (backend " + backendName + ")";
     if (backendName == "sim") {
-        const std::filesystem::path socket = platform::bluetooth::SimBackend::defaultSocketPath();
+        const std::filesystem::path socket = platform::bluetooth::defaultSimSocketPath();
         text += simulatorListens(socket)
                     ? ": the simulator at " + socket.string() + " has its radio off"
                     : ": no auralis-sim answers on " + socket.string() +
@@ -58,11 +59,28 @@ std::string unavailableText(const std::string& backendName) {
     return text;
 }
 
+std::mutex g_backendsMutex;
+CtlLink::BackendMaker g_backends;
+
+std::shared_ptr<platform::bluetooth::Backend> makeBackend(const std::string& name) {
+    std::lock_guard lock(g_backendsMutex);
+    if (g_backends) {
+        return g_backends(name);
+    }
+    return std::make_shared<platform::bluetooth::UnavailableBackend>(
+        name, "no Bluetooth backend installed");
+}
+
 }  // namespace
 
+void CtlLink::InstallBackends(BackendMaker maker) {
+    std::lock_guard lock(g_backendsMutex);
+    g_backends = std::move(maker);
+}
+
 CtlLink::CtlLink(const std::string& backendName)
-    : m_backendName(backendName), m_handle(platform::bluetooth::createBackend(backendName)) {
-    m_handle.setDelegate(&m_events);
+    : m_backendName(backendName), m_handle(makeBackend(backendName)) {
+    m_handle.addReceiver(&m_events);
 }
 
 std::optional<LinkEvent> CtlLink::next(Clock::time_point deadline) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +20,13 @@ class Output;
 class CtlLink {
 public:
     using Clock = LinkEventQueue::Clock;
+    // The Bluetooth backend of a name ("bluez", "sim").
+    using BackendMaker =
+        std::function<std::shared_ptr<platform::bluetooth::Backend>(const std::string& name)>;
+
+    // How links get their backend by name; auralis-ctl's main installs it. Without one every
+    // link's Bluetooth is unavailable.
+    static void InstallBackends(BackendMaker maker);
 
     explicit CtlLink(const std::string& backendName);
 

@@ -7,8 +7,7 @@
 #include "link/HexDump.h"
 #include "link/MessageIds.h"
 #include "link/MessageRoute.h"
-#include "platform/TickCount.h"
-#include "platform/bluetooth/BackendFactory.h"
+#include "link/PayloadReader.h"
 
 namespace {
 
@@ -16,61 +15,23 @@ constexpr int kSendAttempts = 5;
 // Start marker, three header bytes, checksum and end marker around at least an id.
 constexpr std::size_t kMinFrameLength = 7;
 
-// Set while the listener handles a data exchange that is summarised instead of logged frame by
-// frame; the send path on the same thread reads it too.
-thread_local bool t_framesQuiet = false;
+std::mutex g_installMutex;
+std::shared_ptr<platform::bluetooth::Backend> g_installedBackend;
 
-class QuietFrames {
-public:
-    explicit QuietFrames(bool quiet) { t_framesQuiet = quiet; }
-    ~QuietFrames() { t_framesQuiet = false; }
-    QuietFrames(const QuietFrames&) = delete;
-    QuietFrames& operator=(const QuietFrames&) = delete;
-};
+std::shared_ptr<platform::bluetooth::Backend> installedBackend() {
+    std::lock_guard lock(g_installMutex);
+    return g_installedBackend;
+}
 
 }  // namespace
 
-// Turns the frames the splitter finds into SPPMessage records, logging and checking each as the
-// link does.
-class BluetoothHandle::ReceiveSink final : public devlink::FrameSplitter::Sink {
-public:
-    ReceiveSink(const BluetoothHandle& handle, devlink::Generation generation,
-                std::vector<SPPMessage>& messages)
-        : m_handle(handle), m_generation(generation), m_messages(messages) {}
-
-    bool onFrame(const uint8_t* frame, std::size_t length) override {
-        SPPMessage message;
-        message.frame.assign(frame, frame + length);
-        message.frameLength = static_cast<int>(length);
-        BluetoothHandle::logMessage("RECV: ", "BluetoothHandle::parseMessageData", frame, length);
-        if (m_generation == devlink::Generation::Second) {
-            message.response = (frame[2] & devlink::kSecondFlagResponse) != 0 ? 1 : 0;
-            message.bodyLength = frame[1];
-        } else {
-            message.response = (frame[1] & devlink::kFirstFlagResponse) != 0 ? 1 : 0;
-            message.bodyLength = frame[2];
-        }
-        message.msgId = frame[3];
-        if (!m_handle.checkMessageCRC(message)) {
-            return false;
-        }
-        m_messages.push_back(std::move(message));
-        return true;
-    }
-
-    void onIncorrectMessage() override {
-        _Log(LOG_INFO, "BluetoothHandle::parseMessageData", __LINE__, "Incorrect Message");
-    }
-
-private:
-    const BluetoothHandle& m_handle;
-    const devlink::Generation m_generation;
-    std::vector<SPPMessage>& m_messages;
-};
+void BluetoothHandle::InstallBackend(std::shared_ptr<platform::bluetooth::Backend> backend) {
+    std::lock_guard lock(g_installMutex);
+    g_installedBackend = std::move(backend);
+}
 
 BluetoothHandle* BluetoothHandle::GetInstance() {
-    static BluetoothHandle* const instance =
-        new BluetoothHandle(platform::bluetooth::createBackend());
+    static BluetoothHandle* const instance = new BluetoothHandle(installedBackend());
     return instance;
 }
 
@@ -78,9 +39,9 @@ BluetoothHandle::BluetoothHandle() : BluetoothHandle(nullptr) {}
 
 BluetoothHandle::BluetoothHandle(std::shared_ptr<platform::bluetooth::Backend> backend)
     : m_backend(std::move(backend)) {
+    // The two events ("WAIT_RECV", "WAIT_ALIVE") belong to the parts that wait on them and are
+    // made with them.
     _Log(LOG_INFO, "BluetoothHandle::BluetoothHandle", __LINE__, "BluetoothHandle ++");
-    m_receiveEvent = std::make_unique<platform::Event>(platform::Event::Reset::Auto);
-    m_aliveEvent = std::make_unique<platform::Event>(platform::Event::Reset::Auto);
     _Log(LOG_INFO, "BluetoothHandle::BluetoothHandle", __LINE__, "BluetoothHandle --");
 }
 
@@ -88,85 +49,15 @@ BluetoothHandle::~BluetoothHandle() {
     shutdown();
 }
 
-namespace {
-
-// The handles whose delegate this thread is calling right now, innermost last. A delegate may
-// detach itself from inside one of its own events; that call must not wait for itself.
-thread_local std::vector<const BluetoothHandle*> t_leasedHandles;
-
-}  // namespace
-
-void BluetoothHandle::setDelegate(IBluetoothHandleDelegate* delegate) {
-    std::unique_lock lock(m_delegateMutex);
-    m_delegate.store(delegate);
-    const auto own = std::count(t_leasedHandles.begin(), t_leasedHandles.end(), this);
-    m_delegateIdle.wait(lock, [&] { return m_delegateCalls <= own; });
-}
-
-BluetoothHandle::DelegateLease BluetoothHandle::receiver() const {
-    std::lock_guard lock(m_delegateMutex);
-    IBluetoothHandleDelegate* target = m_stopping.load() ? nullptr : m_delegate.load();
-    if (target != nullptr) {
-        ++m_delegateCalls;
-    }
-    return DelegateLease(this, target);
-}
-
-BluetoothHandle::DelegateLease::DelegateLease(const BluetoothHandle* handle,
-                                              IBluetoothHandleDelegate* target)
-    : m_handle(handle), m_target(target) {
-    if (m_target != nullptr) {
-        t_leasedHandles.push_back(m_handle);
-    }
-}
-
-BluetoothHandle::DelegateLease::~DelegateLease() {
-    if (m_target == nullptr) {
-        return;
-    }
-    t_leasedHandles.pop_back();
-    std::lock_guard lock(m_handle->m_delegateMutex);
-    --m_handle->m_delegateCalls;
-    m_handle->m_delegateIdle.notify_all();
-}
-
 void BluetoothHandle::resetReceivedState() {
-    m_splitter.reset();
-    m_dropKeptBytes.store(false);
+    m_frames.reset();
     m_flags.gotMessage.store(false);
     m_flags.aliveResponse.store(false);
     m_flags.receiveWatchdogStop.store(false);
     m_flags.mtuAnswered.store(false);
-    m_lastChunkTick.store(0);
-    m_receiveEvent->reset();
-    m_aliveEvent->reset();
-    {
-        std::lock_guard lock(m_stateMutex);
-        m_status = DeviceStatus{};
-        m_imeiLeft.clear();
-        m_imeiRight.clear();
-        m_softwareVersionLeft.clear();
-        m_softwareVersionRight.clear();
-    }
-    {
-        std::lock_guard lock(m_fotaMutex);
-        FotaBin = FileInfo{};
-    }
-    m_fotaAborted.store(false);
-    m_percent.store(0);
-    m_bytesSent.store(0);
-    uDownloadedSize.store(0);
-    m_fragmentSize.store(0);
-    m_lastState = 0;
-    m_lastError = 0;
-    mDownloadEntryID = 0;
-    m_entrySelected.store(false);
-    mDownloadEntryPos = 0;
-    mDownloadEntrySize = 0;
-    m_fragmentPosition = 0;
-    m_sentLength = 0;
-    m_lastFragment = false;
-    m_entryPath.clear();
+    m_aliveCheck.event().reset();
+    m_deviceState.reset();
+    m_transfer.reset();
 }
 
 void BluetoothHandle::setConnectedDevice(BluetoothDevice* device) {
@@ -179,7 +70,7 @@ void BluetoothHandle::setConnection(std::shared_ptr<platform::bluetooth::Connect
         m_connection = std::move(connection);
         ++m_linkEpoch;
     }
-    m_dropKeptBytes.store(true);
+    m_frames.dropKeptBytes();
 }
 
 std::shared_ptr<platform::bluetooth::Connection> BluetoothHandle::connection() const {
@@ -251,25 +142,6 @@ int BluetoothHandle::sendData(std::vector<uint8_t> frame) {
     return static_cast<int>(result);
 }
 
-void BluetoothHandle::parseMessageData(const uint8_t* buffer, std::size_t count,
-                                       std::vector<SPPMessage>& messages) {
-    if (!framesQuiet()) {
-        _Log(LOG_INFO, "BluetoothHandle::parseMessageData", __LINE__, "isGotRecvFromDevice = TRUE");
-    }
-    m_flags.gotMessage.store(true);
-    m_flags.aliveResponse.store(true);
-    m_lastChunkTick.store(platform::tickCount());
-    m_receiveEvent->signal();
-    m_aliveEvent->signal();
-
-    if (m_dropKeptBytes.exchange(false)) {
-        m_splitter.reset();
-    }
-    const devlink::Generation current = generation();
-    ReceiveSink sink(*this, current, messages);
-    m_splitter.split(current, buffer, count, sink);
-}
-
 bool BluetoothHandle::checkMessageCRC(const SPPMessage& message) const {
     const std::vector<uint8_t>& frame = message.frame;
     const devlink::Generation markers = generation();
@@ -322,66 +194,12 @@ void BluetoothHandle::logMessage(const char* label, const char* method, const ui
 }
 
 bool BluetoothHandle::framesQuiet() {
-    return t_framesQuiet;
-}
-
-bool BluetoothHandle::isQuietDataExchange(const uint8_t* buffer, std::size_t count) {
-    if (!m_entrySelected.load() || m_fotaAborted.load() || count < kMinFrameLength ||
-        !base::log::isEnabled(LOG_INFO)) {
-        return false;
-    }
-    // Exactly one short-form frame: a first-generation acknowledgement (0xB2 response) or a
-    // second-generation data request (0xBD request). Anything else is logged as it comes.
-    bool dataExchange = false;
-    if (buffer[0] == devlink::kStartMarkerFirst) {
-        dataExchange = (buffer[1] & devlink::kFirstFlagResponse) != 0 &&
-                       (buffer[1] & devlink::kFirstFlagLongForm) == 0 &&
-                       count == static_cast<std::size_t>(buffer[2]) + 4 &&
-                       buffer[3] == MSG_ID_FOTA_DOWNLOAD_DATA;
-    } else if (buffer[0] == devlink::kStartMarkerSecond) {
-        dataExchange = (buffer[2] & devlink::kSecondFlagResponse) == 0 &&
-                       count == static_cast<std::size_t>(buffer[1]) + 4 &&
-                       buffer[3] == MSG_ID_FOTA2_DATA;
-    }
-    if (!dataExchange) {
-        return false;
-    }
-    // The first exchange of an entry and every kLoggedDataExchange-th after it are logged.
-    const int index = m_dataExchanges++;
-    if (index % kLoggedDataExchange != 0) {
-        return true;
-    }
-    if (index > 0) {
-        _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__,
-             "%d data exchanges before this one were not logged frame by frame",
-             kLoggedDataExchange - 1);
-    }
-    return false;
-}
-
-void BluetoothHandle::handleReceivedChunk(const uint8_t* buffer, std::size_t count) {
-    const QuietFrames quiet(isQuietDataExchange(buffer, count));
-    if (!framesQuiet()) {
-        _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__,
-             "=============END=================");
-        _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__,
-             "=========RECV NEW MESSAGE========");
-    }
-    logMessage("RECV: ", "BluetoothHandle::ThreadResponseListener", buffer, count);
-    devlink::FrameTranscript::shared().recordReceived(buffer, count);
-    std::vector<SPPMessage> messages;
-    parseMessageData(buffer, count, messages);
-    if (!framesQuiet()) {
-        _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__,
-             "Message recv count: %d", static_cast<int>(messages.size()));
-    }
-    for (const SPPMessage& message : messages) {
-        dispatchMessage(message);
-    }
+    return FrameReceiver::framesQuiet();
 }
 
 void BluetoothHandle::dispatchMessage(const SPPMessage& message) {
-    const devlink::MessageRoute route = devlink::routeMessage(message.msgId, message.response);
+    const devlink::MessageRoute route =
+        devlink::routeMessage(message.msgId, message.response, generation());
     if (route.name == nullptr) {
         return;
     }
@@ -399,12 +217,62 @@ void BluetoothHandle::dispatchMessage(const SPPMessage& message) {
     const std::size_t size = std::min(inFrame, stated);
     const std::vector<uint8_t> payload(message.frame.begin() + (size > 0 ? 4 : 0),
                                        message.frame.begin() + (size > 0 ? 4 + size : 0));
-    if (route.handler != nullptr) {
-        (this->*route.handler)(payload.data(), size);
+    deliver(route, payload.data(), size);
+}
+
+bool BluetoothHandle::routePayload(int messageId, int response, const uint8_t* payload,
+                                   std::size_t length) {
+    return deliver(devlink::routeMessage(messageId, response, generation()), payload, length);
+}
+
+bool BluetoothHandle::deliver(const devlink::MessageRoute& route, const uint8_t* payload,
+                              std::size_t length) {
+    if (route.handler == nullptr) {
+        return false;
     }
+    // The one length check of every received payload, logged under the handler's name.
+    if (!devlink::payloadHolds(route.method, length, route.minLength)) {
+        return false;
+    }
+    return route.handler({m_deviceState, m_transfer}, payload, length);
 }
 
 bool BluetoothHandle::sendBody(const uint8_t* body, std::size_t bodyLength, int response,
                                bool useModelHeader) {
     return sendSPPMessage(buildSPPMessage(body, bodyLength, false, response, useModelHeader));
+}
+
+// ---- The link's requests ----
+
+bool BluetoothHandle::SendGetDeviceIMEI() {
+    _Log(LOG_INFO, "BluetoothHandle::SendGetDeviceIMEI", __LINE__,
+         "=====SendGetDeviceIMEI start=====");
+    if (!connection()) {
+        return false;
+    }
+    const uint8_t body[] = {MSG_ID_DEBUG_SERIAL_NUMBER, 0x00, 0x00};
+    return sendBody(body, sizeof(body), 0, true);
+}
+
+bool BluetoothHandle::sendResetDevice() {
+    _Log(LOG_INFO, "BluetoothHandle::sendResetDevice", __LINE__, "=====SendResetDevice start=====");
+    if (!connection()) {
+        return false;
+    }
+    const uint8_t body[] = {MSG_ID_RESET, 0x00, 0x00};
+    return sendBody(body, sizeof(body), 0, false);
+}
+
+bool BluetoothHandle::sendUpdateResponse(uint8_t id) {
+    _Log(LOG_INFO, "BluetoothHandle::sendUpdateResponse", __LINE__,
+         "=====SendUpdateResponse start=====");
+    if (!connection()) {
+        return false;
+    }
+    if (isSecondGeneration()) {
+        const uint8_t body[] = {id, 0x00, 0x00, 0x00};
+        return sendBody(body, sizeof(body), 1, true);
+    }
+    const uint8_t body[] = {MSG_ID_UPDATE_RESPONSE, id, 0x00, 0x00, 0x00};
+    return sendBody(body, sizeof(body), 1, true);
 }

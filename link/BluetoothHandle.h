@@ -2,24 +2,27 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fota/FileInfo.h"
+#include "link/AliveCheck.h"
 #include "link/BluetoothDevice.h"
-#include "link/DeviceStatus.h"
+#include "link/DeviceState.h"
+#include "link/Discovery.h"
+#include "link/FirmwareTransfer.h"
 #include "link/FrameCodec.h"
-#include "link/FrameSplitter.h"
+#include "link/FrameReceiver.h"
 #include "link/IBluetoothHandleDelegate.h"
+#include "link/LinkReceivers.h"
 #include "link/LinkTimings.h"
-#include "link/MessageRoute.h"
+#include "link/LinkWorkers.h"
 #include "link/SPPMessage.h"
 #include "platform/Event.h"
 #include "platform/bluetooth/Backend.h"
@@ -27,18 +30,27 @@
 
 // The device link as the rest of the program sees it: one object for the whole run that finds
 // earbuds, connects to one pair over a byte stream, keeps the connection watched, turns received
-// frames into events for its delegate, keeps the state the earbuds report and carries the
+// frames into events for its receivers, keeps the state the earbuds report and carries the
 // firmware transfer.
 //
-// Files: BluetoothHandle.cpp holds the frame layer (building, sending, splitting, checking and
-// dispatching frames); BluetoothHandleStatus.cpp the status messages; BluetoothHandlePlatform.cpp
-// the procedures over the computer's Bluetooth (platform::bluetooth::Backend);
-// BluetoothHandleThreads.cpp the public session operations and the worker threads;
-// BluetoothHandleFota.cpp the firmware transfer.
+// The handle is the face; the work is done by parts, each a class of its own with its own state
+// and lock, which reach the rest of the link through the handle's public operations:
+//   LinkWorkers       the worker threads, their pauses and shutdown, the timings
+//   FrameReceiver     the receive side: chunks cut into frames, checked and dispatched
+//   DeviceState       the status record, versions and serial numbers, and their handlers
+//   FirmwareTransfer  the firmware transfer: its state, handlers, fragment reading and the
+//                     receive watchdog
+//   Discovery         the found devices and the discovery thread
+//   AliveCheck        the keep-alive probe thread
+// The routing table (MessageRoute.cpp) hands each received message to the part that owns it.
+// The handle's own files: BluetoothHandle.cpp (wiring, events, the frame layer's send side and
+// the link's requests), BluetoothHandlePlatform.cpp (the procedures over the computer's
+// Bluetooth, platform::bluetooth::Backend), BluetoothHandleThreads.cpp (the public session
+// operations, the connection, the connect and listener threads, shutdown).
 //
 // Threads: every public session operation returns at once and works on a detached thread of its
 // own (support check, discovery, connect, response listener, alive check, receive watchdog);
-// events reach the delegate on those threads. Frames are sent from any thread (one connection
+// events reach the receivers on those threads. Frames are sent from any thread (one connection
 // send per frame, so frames never interleave); receiving, dispatching and every parse handler
 // run on one thread at a time (the listener's). The device state is written only by the
 // handlers and read as copies. Each worker belongs to the link it was started for: once a new
@@ -47,6 +59,10 @@
 //
 // Lifetime: the process-wide link (GetInstance) is never destroyed. A link made for a test or a
 // command stops its threads and waits for them in shutdown(), which its destructor calls.
+namespace devlink {
+struct MessageRoute;
+}
+
 class BluetoothHandle {
 public:
     // The flags the session's threads share (each written by one side, read by the other).
@@ -78,10 +94,15 @@ public:
     // earbuds' own reasons are single bytes (0-255), so this one can never be theirs.
     static constexpr int kFotaReasonPackageUnreadable = -1;
 
-    // The process-wide link over the backend the factory chooses ($AURALIS_BACKEND), created on
-    // the first call (safely from any thread) and never destroyed: detached worker threads may
-    // still use it while the process exits.
+    // The process-wide link over the installed backend, created on the first call (safely from
+    // any thread) and never destroyed: detached worker threads may still use it while the
+    // process exits.
     static BluetoothHandle* GetInstance();
+    // The backend of the process-wide link: each program's main chooses it and installs it
+    // before the first GetInstance. Without one that link has no backend (every platform
+    // procedure fails: Bluetooth is not available). An install after the first GetInstance does
+    // not change the link made.
+    static void InstallBackend(std::shared_ptr<platform::bluetooth::Backend> backend);
 
     // An independent link without a Bluetooth backend: the frame layer works, every platform
     // procedure fails (Bluetooth is not available).
@@ -96,11 +117,15 @@ public:
 
     // ---- Session wiring ----
 
-    // The one receiver of events; null means events are not raised. Any thread. Returns once
-    // every event call that was in flight to the previous receiver has returned (except calls
-    // the calling thread itself is inside of), so the previous receiver may go away then.
-    void setDelegate(IBluetoothHandleDelegate* delegate);
-    IBluetoothHandleDelegate* delegate() const { return m_delegate.load(); }
+    // The receivers of events, called one after the other in the order they subscribed (see
+    // LinkReceivers). Any thread. removeReceiver returns once no event call to the receiver is in
+    // flight any more (except calls the calling thread itself is inside of), so the receiver may
+    // go away then.
+    void addReceiver(IBluetoothHandleDelegate* receiver) { m_receivers.add(receiver); }
+    void removeReceiver(IBluetoothHandleDelegate* receiver) { m_receivers.remove(receiver); }
+    bool hasReceiver(const IBluetoothHandleDelegate* receiver) const {
+        return m_receivers.contains(receiver);
+    }
     // The device of the last connect attempt; it decides the generation. Null until then.
     void setConnectedDevice(BluetoothDevice* device);
     BluetoothDevice* connectedDevice() const { return m_connectedDevice.load(); }
@@ -119,8 +144,8 @@ public:
     // ---- Test hooks and lifetime ----
 
     // Shortens the link's pauses and time-outs; takes effect for threads started afterwards.
-    void setTimings(const LinkTimings& timings);
-    LinkTimings timings() const;
+    void setTimings(const LinkTimings& timings) { m_workers.setTimings(timings); }
+    LinkTimings timings() const { return m_workers.timings(); }
 
     // Stops every worker thread of this link and waits up to timeout for them to end: ends
     // discovery, the alive check and the receive watchdog, closes the connection, cuts every
@@ -128,10 +153,10 @@ public:
     // thread has ended. A backend call in progress runs to its own time-out first.
     bool shutdown(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // Worker threads of this link that have not ended yet.
-    int runningThreads() const;
+    int runningThreads() const { return m_workers.running(); }
     // Forgets everything received, as on a freshly made link: kept bytes of a split frame, the
     // device state and the firmware transfer's state and package. The connection, the connected
-    // device, the delegate and the timings stay. For tests and fuzzing, which run many streams
+    // device, the receivers and the timings stay. For tests and fuzzing, which run many streams
     // through one link; only while no listener thread of this link is running.
     void resetReceivedState();
 
@@ -154,7 +179,7 @@ public:
     // Removes the pairing of the device; returns the backend's code (0 done), for logs.
     int RemoveDevice(BluetoothDevice* device);
     // A copy of the found-devices map: the devices of the last discovery cycle that found any.
-    std::map<uint64_t, BluetoothDevice*> foundDevices() const;
+    std::map<uint64_t, BluetoothDevice*> foundDevices() const { return m_discovery.foundDevices(); }
 
     // ---- Platform procedures (BluetoothHandlePlatform.cpp) ----
 
@@ -196,6 +221,8 @@ public:
     // Fills in the checksum, logs the frame and sends it with sendData. True when sendData
     // reported a positive byte count; false for a frame too short to hold a body.
     bool sendSPPMessage(std::vector<uint8_t> frame);
+    // buildSPPMessage (short form) and sendSPPMessage in one.
+    bool sendBody(const uint8_t* body, std::size_t bodyLength, int response, bool useModelHeader);
 
     // Sends the whole frame over the connection, trying again at once while the send fails, at
     // most 5 attempts in all. Returns the bytes sent, or -1 (also without a connection).
@@ -205,7 +232,9 @@ public:
     // stream order, and marks the session alive. See devlink::FrameSplitter for the rules,
     // including how a frame split across two reads is joined.
     void parseMessageData(const uint8_t* buffer, std::size_t count,
-                          std::vector<SPPMessage>& messages);
+                          std::vector<SPPMessage>& messages) {
+        m_frames.parseMessageData(buffer, count, messages);
+    }
 
     // Recomputes a frame's checksum and compares it with the two bytes before its end marker.
     bool checkMessageCRC(const SPPMessage& message) const;
@@ -217,22 +246,23 @@ public:
 
     // What the response listener does with each chunk it reads: logs it, splits it and
     // dispatches every accepted message in order.
-    void handleReceivedChunk(const uint8_t* buffer, std::size_t count);
+    void handleReceivedChunk(const uint8_t* buffer, std::size_t count) {
+        m_frames.handleChunk(buffer, count);
+    }
 
-    // During a transfer's data phase the earbuds send one data acknowledgement (first
-    // generation) or data request (second generation) after another, thousands per MiB. Only
-    // the first of an entry and every kLoggedDataExchange-th after it (and every other message)
-    // are logged frame by frame; the ones between are summarised in one line with the next
-    // logged one. Failures (bad checksums, broken frames, failed sends) are always logged.
-    static constexpr int kLoggedDataExchange = 64;
-    bool isQuietDataExchange(const uint8_t* buffer, std::size_t count);
-    // True while this thread handles a data exchange whose frames are not logged one by one.
+    // True while this thread handles a data exchange whose frames are not logged one by one
+    // (FirmwareTransfer::isQuietDataExchange).
     static bool framesQuiet();
+    static constexpr int kLoggedDataExchange = FirmwareTransfer::kLoggedDataExchange;
 
     // Hands a fresh copy of the message's payload to the handler of its id and response flag
     // (logged first as "MSG_REQ: " or "MSG_RES: " with the id's name); ids not listed for the
     // flag are dropped.
     void dispatchMessage(const SPPMessage& message);
+    // What dispatchMessage does with the payload it cut: the routing table's length check (a
+    // payload shorter than its layout is logged and ignored) and the owning part's handler.
+    // True when a handler took the payload and reported success.
+    bool routePayload(int messageId, int response, const uint8_t* payload, std::size_t length);
 
     // ---- Status messages ----
 
@@ -246,186 +276,106 @@ public:
     // ever set.
     bool sendUpdateResponse(uint8_t id);
 
-    // The routing table names the handlers below.
-    friend devlink::MessageRoute devlink::routeMessage(int messageId, int response);
-
-    // The handlers of 0x60, 0x61, 0xB4 and 0x29. A payload shorter than its layout is ignored
-    // (logged, false, no state change, no event, no acknowledgement); extra bytes are ignored.
-    bool parseStatusUpdate(const uint8_t* payload, std::size_t length);
-    bool parseExtendStatusUpdate(const uint8_t* payload, std::size_t length);
-    bool parseSWVersion(const uint8_t* payload, std::size_t length);
-    bool parseDeviceIMEI(const uint8_t* payload, std::size_t length);
-
-    // ---- Firmware transfer handlers (BluetoothHandleFota.cpp) ----
-
-    bool parseOpenSessionResponse(const uint8_t* payload, std::size_t length);
-    bool parseFOTA2OpenResponse(const uint8_t* payload, std::size_t length);
-    bool parseFOTACtrlResponse(const uint8_t* payload, std::size_t length);
-    bool parseFOTADownloadDataResponse(const uint8_t* payload, std::size_t length);
-    bool parseFOTA2DataResponse(const uint8_t* payload, std::size_t length);
-    bool parseFOTAUpdateResponse(const uint8_t* payload, std::size_t length);
-    bool parseFOTA2EmergencyResponse(const uint8_t* payload, std::size_t length);
-
-    // ---- Firmware transfer operations (BluetoothHandleFota.cpp) ----
+    // ---- Firmware transfer operations (FirmwareTransfer) ----
 
     // Opens a transfer session for FotaBin: resets the progress, ends a receive watchdog left
     // from an earlier session, waits briefly, sends the open message of the generation, then
     // stops the alive check and starts the receive watchdog. False when the open message could
     // not be built or sent (nothing else changes then).
-    bool OpenFotaSession();
+    bool OpenFotaSession() { return m_transfer.OpenFotaSession(); }
     // Answers the earbuds' MTU request (second generation: offers 650 and uses it). False
     // without a connection.
-    bool sendFotaControl();
+    bool sendFotaControl() { return m_transfer.sendFotaControl(); }
     // Second generation: tells the earbuds the entry is ready.
-    bool sendFOTA2ReadyDownload(int entryId);
+    bool sendFOTA2ReadyDownload(int entryId) { return m_transfer.sendFOTA2ReadyDownload(entryId); }
     // First generation: one data message of the requested entry; with advance, the fragment
     // after the acknowledged position offset. True in every case.
-    bool sendFOTADownload(bool advance, uint32_t offset);
+    bool sendFOTADownload(bool advance, uint32_t offset) {
+        return m_transfer.sendFOTADownload(advance, offset);
+    }
     // Second generation: data message packetIndex of a data request at offset. True in every case.
-    bool sendFOTA2Download(uint32_t offset, int packetIndex);
+    bool sendFOTA2Download(uint32_t offset, int packetIndex) {
+        return m_transfer.sendFOTA2Download(offset, packetIndex);
+    }
     // The fixed answers to a second-generation update report and to an emergency request.
-    bool sendFOTA2Update();
-    bool sendFOTA2Emergency();
+    bool sendFOTA2Update() { return m_transfer.sendFOTA2Update(); }
+    bool sendFOTA2Emergency() { return m_transfer.sendFOTA2Emergency(); }
+
+    // Any thread. The firmware package of the next transfer; the update flow sets it before the
+    // session opens, while the listener's handlers may still read the previous one.
+    void setFotaBin(FileInfo package) { m_transfer.setFotaBin(std::move(package)); }
+    FileInfo fotaBin() const { return m_transfer.fotaBin(); }
 
     // ---- Device state: never reset; it keeps the last values received ----
 
-    DeviceStatus deviceStatus() const;
-    std::string imeiLeft() const;
-    std::string imeiRight() const;
-    std::string softwareVersionLeft() const;
-    std::string softwareVersionRight() const;
+    DeviceStatus deviceStatus() const { return m_deviceState.status(); }
+    std::string imeiLeft() const { return m_deviceState.imeiLeft(); }
+    std::string imeiRight() const { return m_deviceState.imeiRight(); }
+    std::string softwareVersionLeft() const { return m_deviceState.softwareVersionLeft(); }
+    std::string softwareVersionRight() const { return m_deviceState.softwareVersionRight(); }
 
     // ---- Session state for the worker threads ----
 
     SessionFlags& flags() { return m_flags; }
     // "WAIT_RECV": auto-reset; signalled by every received chunk and by every change of the
     // receive watchdog's stop flag.
-    platform::Event& receiveEvent() { return *m_receiveEvent; }
+    platform::Event& receiveEvent() { return m_transfer.receiveEvent(); }
     // "WAIT_ALIVE": auto-reset; signalled by every received chunk; wakes the alive check.
-    platform::Event& aliveEvent() { return *m_aliveEvent; }
+    platform::Event& aliveEvent() { return m_aliveCheck.event(); }
 
-    // Any thread. The firmware package of the next transfer; the update flow sets it before the
-    // session opens, while the listener's handlers may still read the previous one.
-    void setFotaBin(FileInfo package);
-    FileInfo fotaBin() const;
+    // ---- For the link's parts ----
+
+    // Raises one event: event(receiver) for every receiver. Nothing once shutdown has begun.
+    // Every event of the link, also those its parts raise, goes through here.
+    template <typename Event>
+    void notify(Event&& event) const {
+        m_receivers.notify(std::forward<Event>(event));
+    }
+
+    LinkWorkers& workers() { return m_workers; }
+    bool stopping() const { return m_workers.stopping(); }
+    DeviceState& deviceState() { return m_deviceState; }
+    FirmwareTransfer& transfer() { return m_transfer; }
+    AliveCheck& aliveCheck() { return m_aliveCheck; }
+
+    // The link the workers of epoch belong to is still the current one.
+    bool isCurrentLink(uint64_t epoch) const;
+    uint64_t currentLink() const;
+    // The earbuds' side closed link `epoch` (its listener saw the stream end).
+    bool peerClosed(uint64_t epoch) const;
+    // A watchdog found the link dead: when the link of epoch is still the current one, stops the
+    // alive check, logs why, closes the connection and returns true (the caller raises the event).
+    bool failLink(uint64_t epoch, const char* method, const char* why);
 
 private:
-    class ReceiveSink;
-
-    bool sendBody(const uint8_t* body, std::size_t bodyLength, int response, bool useModelHeader);
-    void notifyStatus(const DeviceStatus& status);
-    // The delegate for one event call, held until the lease ends; setDelegate waits for every
-    // lease on the previous delegate. Empty without a delegate and once shutdown has begun.
-    class DelegateLease {
-    public:
-        DelegateLease(const BluetoothHandle* handle, IBluetoothHandleDelegate* target);
-        ~DelegateLease();
-        DelegateLease(const DelegateLease&) = delete;
-        DelegateLease& operator=(const DelegateLease&) = delete;
-
-        explicit operator bool() const { return m_target != nullptr; }
-        IBluetoothHandleDelegate* operator->() const { return m_target; }
-
-    private:
-        const BluetoothHandle* m_handle;
-        IBluetoothHandleDelegate* m_target;
-    };
-    DelegateLease receiver() const;
-
     // ---- Threads (BluetoothHandleThreads.cpp) ----
     void ThreadCheckSupportBluetooth();
-    void ThreadFindDevice();
     void ThreadConnectDevice(BluetoothDevice* device);
     // connectProcedure, tried once more after a short pause when the device is busy.
     int connectOrRetryBusy(BluetoothDevice* device);
     void ThreadResponseListener(std::shared_ptr<platform::bluetooth::Connection> stream,
                                 uint64_t epoch);
-    void ThreadCheckDeviceAlive(uint64_t epoch);
-    void ThreadCheckDeviceConnect(uint64_t session, uint64_t epoch);
     void noteStreamEnd(uint64_t epoch);
-    bool peerClosed(uint64_t epoch) const;
-
-    // Starts a counted worker; false once shutdown has begun.
-    bool startWorker(const char* name, std::function<void()> body);
-    // Sleeps, cut short by shutdown. False when shutdown has begun.
-    bool pause(std::chrono::milliseconds duration);
-    // The alive check's pause between probes: one timed wait, cut short by shutdown or by
-    // stopAliveCheck, or by the earbuds closing link `epoch` (which the check then reports).
-    // False when the check should end.
-    bool pauseAliveCheck(std::chrono::milliseconds duration, uint64_t epoch);
-    // Clears aliveCheckRunning and wakes the alive check's pause.
-    void stopAliveCheck();
-    bool stopping() const { return m_stopping.load(); }
-    // One discovery cycle's results through the name filter and into the found-devices map.
-    void takeCycleResults(const std::vector<platform::bluetooth::DiscoveredDevice>& results);
-    // The discovery thread is about to end: true when StartFindDevice asked for more meanwhile.
-    bool discoveryContinues();
-    // The link the workers of epoch belong to is still the current one.
-    bool isCurrentLink(uint64_t epoch) const;
-    uint64_t currentLink() const;
-    // A watchdog found the link dead: when the link of epoch is still the current one, stops the
-    // alive check, logs why, closes the connection and returns true (the caller raises the event).
-    bool failLink(uint64_t epoch, const char* method, const char* why);
     void closeConnectionLocked(const char* method);
-
-    // ---- Firmware transfer (BluetoothHandleFota.cpp) ----
-    // Reads n bytes of the requested entry at the fragment position into out; on a read
-    // failure stops the transfer (OnDownloadFinish(false, kFotaReasonPackageUnreadable)).
-    bool readEntryFragment(uint32_t position, std::size_t n, uint8_t* out);
-    void abortTransfer(const char* why);
-    // Signals the receive event and wakes the receive watchdog (its stop flag or session changed).
-    void wakeReceiveWatchdog();
-    // Largest fragment the data message of the generation can carry.
-    int fragmentLimit() const;
-    void raiseProgress();
+    // The routing table's length check and the handler of the route.
+    bool deliver(const devlink::MessageRoute& route, const uint8_t* payload, std::size_t length);
 
     std::shared_ptr<platform::bluetooth::Backend> m_backend;
 
-    mutable std::mutex m_timingsMutex;
-    LinkTimings m_timings;
-
-    // Worker accounting and shutdown.
-    std::atomic<bool> m_stopping{false};
+    SessionFlags m_flags;
     std::atomic<int> m_lastConnectError{0};
-    mutable std::mutex m_workersMutex;
-    std::condition_variable m_workersChanged;
-    int m_workers = 0;
-    std::mutex m_pauseMutex;
-    std::condition_variable m_pauseCut;
-
-    // Discovery: at most one thread, see StartFindDevice.
-    std::mutex m_discoveryMutex;
-    bool m_discoveryRunning = false;
-    mutable std::mutex m_foundMutex;
-    std::map<uint64_t, BluetoothDevice*> m_foundDevices;
-    // Every record discovery created: they stay valid for the link's whole life.
-    std::vector<std::unique_ptr<BluetoothDevice>> m_deviceRecords;
+    LinkWorkers m_workers;
 
     // Connect attempts run one after the other.
     std::mutex m_connectMutex;
-    // Receiving runs on one thread at a time, also while an old listener winds down.
-    std::mutex m_receiveMutex;
 
-    std::atomic<IBluetoothHandleDelegate*> m_delegate{nullptr};
-    // Event calls in flight (leases), under m_delegateMutex; m_delegateIdle wakes setDelegate.
-    mutable std::mutex m_delegateMutex;
-    mutable std::condition_variable m_delegateIdle;
-    mutable int m_delegateCalls = 0;
+    LinkReceivers m_receivers;
     std::atomic<BluetoothDevice*> m_connectedDevice{nullptr};
 
     mutable std::mutex m_connectionMutex;
     std::shared_ptr<platform::bluetooth::Connection> m_connection;
     // Counts the links: raised by every connection change and every connect attempt.
     uint64_t m_linkEpoch = 0;
-
-    SessionFlags m_flags;
-    std::unique_ptr<platform::Event> m_receiveEvent;
-    // The receive watchdog measures silence from the last received chunk instead of waking for
-    // every chunk (which costs a thread switch per chunk during a transfer); it is woken only
-    // to stop.
-    std::atomic<uint64_t> m_lastChunkTick{0};
-    platform::Event m_watchdogWake{platform::Event::Reset::Auto};
-    std::unique_ptr<platform::Event> m_aliveEvent;
     // The epoch of the last link closed here, and of the last link whose stream ended from the
     // other side (kNoLink: none). A listener that sees its stream end tells the two apart, so
     // only a link the peer closed wakes the watchdog that owns it.
@@ -433,39 +383,10 @@ private:
     std::atomic<uint64_t> m_closedHereEpoch{kNoLink};
     std::atomic<uint64_t> m_peerClosedEpoch{kNoLink};
 
-    // Receive side: used only by the thread that reads the connection.
-    devlink::FrameSplitter m_splitter;
-    std::atomic<bool> m_dropKeptBytes{false};
-
-    mutable std::mutex m_stateMutex;
-    DeviceStatus m_status;
-    std::string m_imeiLeft;
-    std::string m_imeiRight;
-    std::string m_softwareVersionLeft;
-    std::string m_softwareVersionRight;
-
-    // Firmware transfer state. Written by the listener's handlers; OpenFotaSession resets the
-    // atomic ones before the open message leaves. m_fotaMutex orders FotaBin, which the update
-    // flow fills before OpenFotaSession, with the handlers that read it.
-    mutable std::mutex m_fotaMutex;
-    FileInfo FotaBin;  // under m_fotaMutex
-    std::atomic<uint64_t> m_fotaSession{0};
-    std::atomic<bool> m_fotaAborted{false};
-    std::atomic<int> m_percent{0};
-    std::atomic<uint64_t> m_bytesSent{0};
-    std::atomic<int64_t> uDownloadedSize{0};
-    std::atomic<int> m_fragmentSize{0};
-    int m_lastState = 0;
-    int m_lastError = 0;
-    int mDownloadEntryID = 0;
-    std::atomic<bool> m_entrySelected{false};
-    uint32_t mDownloadEntryPos = 0;
-    uint32_t mDownloadEntrySize = 0;
-    uint32_t m_fragmentPosition = 0;
-    // Data bytes of the first-generation fragment sent last, at m_fragmentPosition.
-    uint32_t m_sentLength = 0;
-    bool m_lastFragment = false;
-    std::string m_entryPath;
-    // Data exchanges of the requested entry so far (listener thread).
-    int m_dataExchanges = 0;
+    // The parts; they use the members above through the public operations.
+    FrameReceiver m_frames{*this};
+    DeviceState m_deviceState{*this};
+    FirmwareTransfer m_transfer{*this};
+    Discovery m_discovery{*this};
+    AliveCheck m_aliveCheck{*this};
 };

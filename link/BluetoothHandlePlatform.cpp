@@ -58,7 +58,7 @@ bool BluetoothHandle::checkSupport() {
         if (code == platform::bluetooth::kOk) {
             return true;
         }
-        if (attempt + 1 < kSupportCheckTries && !pause(gap)) {
+        if (attempt + 1 < kSupportCheckTries && !m_workers.pause(gap)) {
             return false;
         }
     }
@@ -73,7 +73,7 @@ bool BluetoothHandle::runDiscoveryScan(
     if (scan.code != platform::bluetooth::kOk) {
         _Log(LOG_WARNING, "BluetoothHandle::runDiscoveryScan", __LINE__,
              "WSALookupServiceBegin Error:[%d][%s ]", scan.code, formatError(scan.code).c_str());
-        pause(timings().lookupFailurePause);
+        m_workers.pause(timings().lookupFailurePause);
         return false;
     }
     _Log(LOG_INFO, "BluetoothHandle::runDiscoveryScan", __LINE__,

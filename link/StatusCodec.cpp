@@ -5,7 +5,8 @@
 namespace devlink {
 
 std::size_t extendedStatusLength(Generation generation) {
-    return generation == Generation::Second ? 19 : 7;
+    return generation == Generation::Second ? kExtendedStatusLengthSecond
+                                            : kExtendedStatusLengthFirst;
 }
 
 std::optional<DeviceStatus> decodeStatusUpdate(std::span<const uint8_t> payload,
@@ -44,6 +45,17 @@ std::optional<DeviceStatus> decodeExtendedStatusUpdate(std::span<const uint8_t> 
     status.DeviceColorL = second ? static_cast<int32_t>(readLittleEndian(&payload[15], 2)) : 0;
     status.DeviceColorR = second ? static_cast<int32_t>(readLittleEndian(&payload[17], 2)) : 0;
     return status;
+}
+
+std::optional<SerialNumbers> decodeSerialNumbers(std::span<const uint8_t> payload,
+                                                 Generation generation) {
+    const std::size_t width =
+        generation == Generation::Second ? kSerialNumberWidthSecond : kSerialNumberWidthFirst;
+    if (payload.size() < 2 * width) {
+        return std::nullopt;
+    }
+    const char* text = reinterpret_cast<const char*>(payload.data());
+    return SerialNumbers{std::string(text, width), std::string(text + width, width)};
 }
 
 }  // namespace devlink

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "link/DeviceStatus.h"
 #include "link/FrameCodec.h"
@@ -17,12 +18,25 @@ namespace devlink {
 // Bytes of the status report's layout (0x60).
 constexpr std::size_t kStatusUpdateLength = 7;
 // Bytes of the extended status report's layout (0x61) in the given generation.
+constexpr std::size_t kExtendedStatusLengthFirst = 7;
+constexpr std::size_t kExtendedStatusLengthSecond = 19;
 std::size_t extendedStatusLength(Generation generation);
+// Width of each serial number in the serial-number response (0x29), left then right.
+constexpr std::size_t kSerialNumberWidthFirst = 12;
+constexpr std::size_t kSerialNumberWidthSecond = 11;
+
+struct SerialNumbers {
+    std::string left;
+    std::string right;
+};
 
 std::optional<DeviceStatus> decodeStatusUpdate(std::span<const uint8_t> payload,
                                                const DeviceStatus& known);
 std::optional<DeviceStatus> decodeExtendedStatusUpdate(std::span<const uint8_t> payload,
                                                        Generation generation,
                                                        const DeviceStatus& known);
+// The serial-number response: two fixed-width fields copied as they are, NUL bytes included.
+std::optional<SerialNumbers> decodeSerialNumbers(std::span<const uint8_t> payload,
+                                                 Generation generation);
 
 }  // namespace devlink

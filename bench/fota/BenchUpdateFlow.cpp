@@ -246,7 +246,7 @@ int main(int argc, char** argv) {
         {
             FirmwareUpdateFlow flow(link, &marks);
             flowPointer = &flow;
-            link.setDelegate(&marks);
+            link.addReceiver(&marks);
             if (!updateOnce("Auralis+ (4F2A)", 0x705AB6014F2Aull, link, flow, marks) ||
                 !updateOnce("Auralis (77A0)", 0x705AB60077A0ull, link, flow, marks)) {
                 status = 1;

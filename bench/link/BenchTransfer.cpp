@@ -260,7 +260,7 @@ int main(int argc, char** argv) {
     {
         Waiter waiter;
         BluetoothHandle link(std::make_shared<platform::bluetooth::SimBackend>(sim.socket));
-        link.setDelegate(&waiter);
+        link.addReceiver(&waiter);
         BluetoothDevice second("Auralis+ (4F2A)", 0x705AB6014F2Aull);
         BluetoothDevice first("Auralis (77A0)", 0x705AB60077A0ull);
         BluetoothDevice firstLarge("Auralis (77A1)", 0x705AB60077A1ull);

@@ -39,7 +39,7 @@ class SilentDelegate final : public IBluetoothHandleDelegate {};
 // execution. Every input starts from the link's fresh state (resetReceivedState), so an input
 // behaves the same alone as after any other.
 struct Fixture {
-    Fixture() { handle.setDelegate(&delegate); }
+    Fixture() { handle.addReceiver(&delegate); }
     // First of all members: the link logs as it is made, and the log must already point into
     // the sandbox (and be quiet) by then, never at the user's own log folder.
     const std::filesystem::path& sandbox = fuzz_support::sandbox();

@@ -4,6 +4,7 @@
 
 #include "platform/bluetooth/UnavailableBackend.h"
 #include "platform/bluetooth/bluez/BluezBackend.h"
+#include "platform/bluetooth/bluez/BluezBatteryProvider.h"
 #include "platform/bluetooth/sim/SimBackend.h"
 
 namespace platform::bluetooth {
@@ -25,6 +26,13 @@ std::shared_ptr<Backend> createBackend(const std::string& name) {
         return std::make_shared<BluezBackend>();
     }
     return std::make_shared<UnavailableBackend>(chosen, "unknown Bluetooth backend");
+}
+
+std::unique_ptr<BatteryProvider> createBatteryProvider(const std::string& name) {
+    if ((name.empty() ? defaultBackendName() : name) == "bluez") {
+        return std::make_unique<BluezBatteryProvider>();
+    }
+    return nullptr;
 }
 
 }  // namespace platform::bluetooth

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/bluetooth/Backend.h"
+#include "platform/bluetooth/BatteryProvider.h"
 
 namespace platform::bluetooth {
 
@@ -14,5 +15,9 @@ std::shared_ptr<Backend> createBackend(const std::string& name = {});
 
 // $AURALIS_BACKEND when set and not empty, else "bluez".
 std::string defaultBackendName();
+
+// The desktop battery indicator that goes with the backend named by name (empty:
+// defaultBackendName()): BlueZ's for "bluez", none (null) for any other.
+std::unique_ptr<BatteryProvider> createBatteryProvider(const std::string& name = {});
 
 }  // namespace platform::bluetooth

@@ -98,8 +98,14 @@ protected:
         return answer;
     }
 
+    // A connect result, as the link hands it to its receivers: the flow, then the screen.
+    void ConnectResult(bool connected, BluetoothDevice* device) {
+        view.GetFlow()->OnDeviceConnected(connected, device);
+        view.OnDeviceConnected(connected, device);
+    }
+
     void ReportVersions(const std::string& left, const std::string& right) {
-        OnWorker([&] { view.OnDeviceVersionChange(left, right); });
+        OnWorker([&] { view.GetFlow()->OnDeviceVersionChange(left, right); });
         Advance(10);
     }
 
@@ -264,15 +270,15 @@ TEST_F(FirmwareViewTest, SuccessReconnectsAndReturnsToTheFirstStateWithTheDate) 
     // while the success message is open.
     // Another pair was updated before: its date is not this pair's.
     EnvironVar::SetLastTimeUpdateFW("70:5A:B6:00:77:A0", 1700000000u);
-    OnWorker([&] { view.OnDeviceConnected(true, &earbuds); });
+    OnWorker([&] { ConnectResult(true, &earbuds); });
     view.SetViewState(SFirmwareUpdateView::kStateCheck);
     EXPECT_EQ(view.GetLastUpdateLabel().GetOwnVisible(), 0);
     view.SetViewState(SFirmwareUpdateView::kStateCopying);
     EnvironVar::SetLastTimeUpdateFW("70:5A:B6:01:4F:2A", static_cast<uint32_t>(std::time(nullptr)));
     EnvironVar::SetIsNotifyUpdateFW(0);
     duringMessage = [&] {
-        OnWorker([&] { view.OnDeviceConnected(true, &earbuds); });
-        OnWorker([&] { view.OnDeviceVersionChange("2.2.0", "2.2.0"); });
+        OnWorker([&] { ConnectResult(true, &earbuds); });
+        OnWorker([&] { view.GetFlow()->OnDeviceVersionChange("2.2.0", "2.2.0"); });
     };
     OnWorker([&] { view.OnFlowFinish(true, 0); });
     Advance(10);

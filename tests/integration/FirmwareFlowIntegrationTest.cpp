@@ -59,45 +59,6 @@ json pairs() {
                          {"state", {{"versionLeft", "1.4.0"}, {"versionRight", "1.4.1"}}}}});
 }
 
-// Hands every link event to the recorder and to the flow, as the program's receivers do.
-class BothReceivers : public IBluetoothHandleDelegate {
-public:
-    BothReceivers(IBluetoothHandleDelegate& first, IBluetoothHandleDelegate& second)
-        : m_first(first), m_second(second) {}
-    void OnDeviceStatusChange(DeviceStatus status) override {
-        m_second.OnDeviceStatusChange(status);
-        m_first.OnDeviceStatusChange(status);
-    }
-    void OnDeviceConnected(bool isConnected, BluetoothDevice* device) override {
-        m_second.OnDeviceConnected(isConnected, device);
-        m_first.OnDeviceConnected(isConnected, device);
-    }
-    void OnDeviceDisconnected(int error) override {
-        m_second.OnDeviceDisconnected(error);
-        m_first.OnDeviceDisconnected(error);
-    }
-    void OnFotaStateChange(int state) override {
-        m_second.OnFotaStateChange(state);
-        m_first.OnFotaStateChange(state);
-    }
-    void OnDeviceVersionChange(std::string left, std::string right) override {
-        m_second.OnDeviceVersionChange(left, right);
-        m_first.OnDeviceVersionChange(left, right);
-    }
-    void OnDownloadProgressChange(int percent, uint64_t bytes) override {
-        m_second.OnDownloadProgressChange(percent, bytes);
-        m_first.OnDownloadProgressChange(percent, bytes);
-    }
-    void OnDownloadFinish(bool success, int reason) override {
-        m_second.OnDownloadFinish(success, reason);
-        m_first.OnDownloadFinish(success, reason);
-    }
-
-private:
-    IBluetoothHandleDelegate& m_first;
-    IBluetoothHandleDelegate& m_second;
-};
-
 // auralis-sim with its update server, a link over its socket and a flow on that link.
 class FlowAgainstSim : public ::testing::Test {
 protected:
@@ -105,10 +66,11 @@ protected:
         : sim(pairs(), json::object()),
           updateUrl("AURALIS_UPDATE_URL", sim.updateUrl()),
           handle(std::make_shared<platform::bluetooth::SimBackend>(sim.socket())),
-          flow(std::make_unique<FirmwareUpdateFlow>(handle, &flowEvents)),
-          receivers(linkEvents, *flow) {
+          flow(std::make_unique<FirmwareUpdateFlow>(handle, &flowEvents)) {
         handle.setTimings(link_test::simLinkTimings());
-        handle.setDelegate(&receivers);
+        // As in the program: the flow hears each event before the test's recorder sees it.
+        handle.addReceiver(flow.get());
+        handle.addReceiver(&linkEvents);
         flow->setTimings({.downloadErrorPause = 10ms, .acknowledgementWait = 2s});
         EnvironVar::SetUpdateFWStatus(1);
         EnvironVar::SetIsNotifyUpdateFW(0);
@@ -155,7 +117,6 @@ protected:
     FlowRecorder flowEvents;
     BluetoothHandle handle;
     std::unique_ptr<FirmwareUpdateFlow> flow;
-    BothReceivers receivers;
     std::unique_ptr<BluetoothDevice> device;
     std::vector<std::unique_ptr<BluetoothDevice>> earlierDevices;
 };

@@ -56,7 +56,7 @@ struct SimLink {
     explicit SimLink(const SimNeighbourhood& sim)
         : handle(std::make_shared<platform::bluetooth::SimBackend>(sim.socket())) {
         handle.setTimings(link_test::simLinkTimings());
-        handle.setDelegate(&events);
+        handle.addReceiver(&events);
     }
     ~SimLink() { EXPECT_TRUE(handle.shutdown()); }
 
@@ -350,7 +350,7 @@ TEST(LinkIntegrationTest, AnUnreadablePackageEndsTheTransferWithoutSendingUnread
     TruncatingRecorder events(package.path);
     BluetoothHandle handle(std::make_shared<platform::bluetooth::SimBackend>(sim.socket()));
     handle.setTimings(link_test::simLinkTimings());
-    handle.setDelegate(&events);
+    handle.addReceiver(&events);
     BluetoothDevice plus("Auralis+ (4F2A)", kPlus);
     handle.ConnectToDevice(&plus);
     ASSERT_TRUE(events.waitFor("OnDeviceConnected(1)"));

@@ -42,7 +42,7 @@ struct Transfer {
         LinkTimings timings;
         timings.fotaOpenPause = std::chrono::milliseconds(0);
         link.handle.setTimings(timings);
-        link.handle.setDelegate(&events);
+        link.receiveWith(events);
         link.handle.setFotaBin(package.info);
     }
 
@@ -326,7 +326,7 @@ TEST(FirmwareTransferTest, SessionOpenFailsWithoutALinkAndStartsNoWatchdog) {
     BluetoothDevice first(kFirst, 2);
     BluetoothHandle handle;
     handle.setConnectedDevice(&device);
-    handle.setDelegate(&events);
+    handle.addReceiver(&events);
     LinkTimings timings;
     timings.fotaOpenPause = std::chrono::milliseconds(0);
     handle.setTimings(timings);

@@ -38,7 +38,7 @@ LinkTimings quickTimings() {
 struct Session {
     Session() : backend(std::make_shared<FakeBackend>()), handle(backend) {
         handle.setTimings(quickTimings());
-        handle.setDelegate(&events);
+        handle.addReceiver(&events);
     }
     ~Session() { EXPECT_TRUE(handle.shutdown()); }
 
@@ -127,7 +127,7 @@ TEST(LinkSessionTest, SupportCheckTriesThreeTimesThenGivesUp) {
     EventRecorder events;
     BluetoothHandle bare;
     bare.setTimings(quickTimings());
-    bare.setDelegate(&events);
+    bare.addReceiver(&events);
     bare.CheckSupportBluetooth();
     ASSERT_TRUE(events.waitFor("OnCheckBluetoothResponse(0)"));
     EXPECT_TRUE(bare.shutdown());
@@ -220,7 +220,7 @@ TEST(LinkSessionTest, FailedConnectsAreReported) {
     // Without Bluetooth access: the start-up failure is reported at once, then the attempt's own.
     EventRecorder events;
     BluetoothHandle bare;
-    bare.setDelegate(&events);
+    bare.addReceiver(&events);
     bare.ConnectToDevice(&device);
     ASSERT_TRUE(events.waitFor("OnDeviceConnected", 2));
     EXPECT_EQ(events.events(),

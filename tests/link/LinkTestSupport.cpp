@@ -33,7 +33,7 @@ LinkUnderTest::LinkUnderTest(const std::string& deviceName,
                                                                : devlink::Generation::First) {
     std::tie(ours, peer) = platform::bluetooth::FdConnection::createPair();
     handle.setConnection(ours);
-    handle.setDelegate(&delegate);
+    handle.addReceiver(&delegate);
     if (!deviceName.empty()) {
         device = std::make_unique<BluetoothDevice>(deviceName, 0x0011223344556677ull);
         handle.setConnectedDevice(device.get());

@@ -69,6 +69,11 @@ public:
     void receive(const Bytes& chunk) { handle.handleReceivedChunk(chunk.data(), chunk.size()); }
     // Feeds one frame of the device's generation.
     void receiveFrame(uint8_t id, const Bytes& payload, bool response = false);
+    // Events go to receiver instead of the recording delegate.
+    void receiveWith(IBluetoothHandleDelegate& receiver) {
+        handle.removeReceiver(&delegate);
+        handle.addReceiver(&receiver);
+    }
 
     RecordingDelegate delegate;
     std::unique_ptr<BluetoothDevice> device;

@@ -7,10 +7,17 @@
 
 using devlink::buildFrame;
 using devlink::Generation;
-using devlink::routeMessage;
 using link_test::Bytes;
 using link_test::LinkUnderTest;
 using link_test::LogCapture;
+
+namespace {
+
+devlink::MessageRoute routeMessage(int id, int response) {
+    return devlink::routeMessage(id, response, Generation::First);
+}
+
+}  // namespace
 
 TEST(MessageDispatchTest, EveryIdReachesItsHandlerByResponseFlag) {
     // What the routing table does with each id and flag: drop it, only log it, or hand it on.
@@ -106,4 +113,55 @@ TEST(MessageDispatchTest, HandlersGetACopyOfExactlyThePayload) {
     link.handle.dispatchMessage(lying);
     ASSERT_EQ(link.delegate.versions.size(), 1u);
     EXPECT_EQ(link.delegate.versions[0].first, "1");
+}
+
+TEST(MessageDispatchTest, EachRowStatesItsPayloadLayoutByGeneration) {
+    struct Row {
+        int id;
+        int response;
+        std::size_t first;
+        std::size_t second;
+    };
+    const Row rows[] = {
+        {0x29, 1, 24, 22}, {0x60, 0, 7, 7}, {0x60, 1, 7, 7}, {0x61, 0, 7, 19}, {0xB0, 0, 2, 2},
+        {0xB1, 0, 1, 1},   {0xB2, 1, 4, 4}, {0xB3, 0, 1, 1}, {0xB4, 1, 0, 0},  {0xBA, 0, 0, 0},
+        {0xBB, 0, 1, 1},   {0xBC, 0, 1, 1}, {0xBD, 0, 4, 4}, {0xBE, 0, 1, 1},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(devlink::routeMessage(row.id, row.response, Generation::First).minLength,
+                  row.first)
+            << std::hex << row.id;
+        EXPECT_EQ(devlink::routeMessage(row.id, row.response, Generation::Second).minLength,
+                  row.second)
+            << std::hex << row.id;
+    }
+}
+
+TEST(MessageDispatchTest, APayloadShorterThanItsLayoutIsLoggedAndReachesNoHandler) {
+    LogCapture log;
+    LinkUnderTest link("Auralis2 (0C11)");
+    // A second-generation extended status report of 18 bytes: one short of its layout.
+    link.receiveFrame(0x61, Bytes(18, 1));
+    EXPECT_TRUE(log.contains("parseExtendStatusUpdate"));
+    EXPECT_TRUE(
+        log.contains("payload of 18 bytes is shorter than the 19 bytes of its layout; "
+                     "message ignored"));
+    EXPECT_TRUE(link.delegate.statuses.empty());
+    EXPECT_TRUE(link.sentBytes().empty()) << "a short report is not acknowledged";
+
+    // The same through routePayload, for each part: false, and nothing changes.
+    EXPECT_FALSE(link.handle.routePayload(0x29, 1, Bytes(21, '1').data(), 21));
+    EXPECT_TRUE(log.contains("payload of 21 bytes is shorter than the 22 bytes of its layout"));
+    EXPECT_TRUE(link.delegate.imeis.empty());
+    EXPECT_FALSE(link.handle.routePayload(0xBD, 0, Bytes(3, 0).data(), 3));
+    EXPECT_TRUE(log.contains("payload of 3 bytes is shorter than the 4 bytes of its layout"));
+    EXPECT_TRUE(link.sentBytes().empty());
+    // A dropped or log-only message reaches no handler either.
+    EXPECT_FALSE(link.handle.routePayload(0x29, 0, Bytes(22, '1').data(), 22));
+    EXPECT_FALSE(link.handle.routePayload(0x61, 1, Bytes(19, 1).data(), 19));
+    EXPECT_TRUE(link.delegate.imeis.empty());
+
+    // Exactly the layout is enough.
+    EXPECT_TRUE(link.handle.routePayload(0x61, 0, Bytes(19, 1).data(), 19));
+    EXPECT_EQ(link.delegate.statuses.size(), 1u);
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "link/StatusCodec.h"
@@ -80,6 +82,27 @@ TEST(StatusCodecTest, PayloadsShorterThanTheirLayoutYieldNothing) {
         decodeExtendedStatusUpdate(Bytes(7, 1), Generation::First, knownBefore()).has_value());
     EXPECT_FALSE(
         decodeExtendedStatusUpdate(Bytes(7, 1), Generation::Second, knownBefore()).has_value());
+}
+
+TEST(StatusCodecTest, SerialNumbersAreFixedWidthFieldsByGeneration) {
+    // Second generation: 11 bytes each; NUL bytes are kept as they are.
+    Bytes second(22, 'A');
+    second[3] = 0;
+    std::fill(second.begin() + 11, second.end(), 'B');
+    const auto both = devlink::decodeSerialNumbers(second, Generation::Second);
+    ASSERT_TRUE(both.has_value());
+    EXPECT_EQ(both->left, std::string("AAA\0AAAAAAA", 11));
+    EXPECT_EQ(both->right, std::string(11, 'B'));
+    EXPECT_FALSE(devlink::decodeSerialNumbers(Bytes(21, 'A'), Generation::Second).has_value());
+
+    // First generation: 12 bytes each; extra bytes are ignored.
+    Bytes first(25, 'L');
+    std::fill(first.begin() + 12, first.end(), 'R');
+    const auto firstPair = devlink::decodeSerialNumbers(first, Generation::First);
+    ASSERT_TRUE(firstPair.has_value());
+    EXPECT_EQ(firstPair->left, std::string(12, 'L'));
+    EXPECT_EQ(firstPair->right, std::string(12, 'R'));
+    EXPECT_FALSE(devlink::decodeSerialNumbers(Bytes(23, 'A'), Generation::First).has_value());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "link/FrameCodec.h"
+#include "link/MessageIds.h"
 #include "tests/link/LinkTestSupport.h"
 
 using devlink::buildFrame;
@@ -43,9 +44,9 @@ TEST(StatusMessagesTest, StatusReportStoresSevenFieldsRaisesTheEventThenAcknowle
     LogCapture log;
     LinkUnderTest link("Auralis+ (4F2A)");
     OrderCheckingDelegate delegate(link.peer->fd());
-    link.handle.setDelegate(&delegate);
+    link.receiveWith(delegate);
     const uint8_t payload[] = {1, 90, 80, 1, 2, 3, 70};
-    EXPECT_TRUE(link.handle.parseStatusUpdate(payload, sizeof(payload)));
+    EXPECT_TRUE(link.handle.routePayload(MSG_ID_STATUS_UPDATED, 0, payload, sizeof(payload)));
     ASSERT_EQ(delegate.statuses.size(), 1u);
     EXPECT_FALSE(delegate.ackAlreadySent);
     DeviceStatus expected;
@@ -71,7 +72,8 @@ TEST(StatusMessagesTest, ExtendedReportOfTheSecondGenerationReadsCaseAndColours)
     LogCapture log;
     LinkUnderTest link("Auralis+ (4F2A)");
     const Bytes payload = extendedPayload(0x03, 0x00);
-    EXPECT_TRUE(link.handle.parseExtendStatusUpdate(payload.data(), payload.size()));
+    EXPECT_TRUE(link.handle.routePayload(MSG_ID_EXTENDED_STATUS_UPDATED, 0, payload.data(),
+                                         payload.size()));
     const DeviceStatus status = link.handle.deviceStatus();
     EXPECT_EQ(status.messageRevision, 2);
     EXPECT_EQ(status.batteryLeft, 80);
@@ -80,10 +82,10 @@ TEST(StatusMessagesTest, ExtendedReportOfTheSecondGenerationReadsCaseAndColours)
     EXPECT_EQ(status.DeviceColorL, 3);
     EXPECT_EQ(status.DeviceColorR, 5);
     const Bytes ff = extendedPayload(0xFF, 0x00, 0x34);
-    link.handle.parseExtendStatusUpdate(ff.data(), ff.size());
+    link.handle.routePayload(MSG_ID_EXTENDED_STATUS_UPDATED, 0, ff.data(), ff.size());
     EXPECT_EQ(link.handle.deviceStatus().DeviceColorL, 255);
     const Bytes wide = extendedPayload(0x01, 0x02);
-    link.handle.parseExtendStatusUpdate(wide.data(), wide.size());
+    link.handle.routePayload(MSG_ID_EXTENDED_STATUS_UPDATED, 0, wide.data(), wide.size());
     EXPECT_EQ(link.handle.deviceStatus().DeviceColorL, 0x0201);
     EXPECT_EQ(link.delegate.statuses.size(), 3u);
     const Bytes ack = buildFrame(Generation::Second, 0x61, Bytes{0x00}, true);
@@ -101,10 +103,11 @@ TEST(StatusMessagesTest, ReportsOverwriteOnlyTheirOwnFields) {
     // First generation: 0x61 zeroes case and colours even after 0x60 reported a case level.
     LinkUnderTest first("Auralis (77A0)");
     const uint8_t status[] = {1, 50, 50, 1, 1, 0, 77};
-    first.handle.parseStatusUpdate(status, sizeof(status));
+    first.handle.routePayload(MSG_ID_STATUS_UPDATED, 0, status, sizeof(status));
     EXPECT_EQ(first.handle.deviceStatus().batteryCase, 77);
     const uint8_t extended[] = {4, 1, 40, 41, 1, 1, 0};
-    EXPECT_TRUE(first.handle.parseExtendStatusUpdate(extended, sizeof(extended)));
+    EXPECT_TRUE(
+        first.handle.routePayload(MSG_ID_EXTENDED_STATUS_UPDATED, 0, extended, sizeof(extended)));
     EXPECT_EQ(first.handle.deviceStatus().batteryCase, 0);
     EXPECT_EQ(first.handle.deviceStatus().DeviceColorL, 0);
     EXPECT_EQ(first.handle.deviceStatus().messageRevision, 4);
@@ -115,8 +118,8 @@ TEST(StatusMessagesTest, ReportsOverwriteOnlyTheirOwnFields) {
     // Second generation: 0x60 leaves revision and colours as 0x61 set them.
     LinkUnderTest second("Auralis+ (4F2A)");
     const Bytes payload = extendedPayload(0x03, 0x00);
-    second.handle.parseExtendStatusUpdate(payload.data(), payload.size());
-    second.handle.parseStatusUpdate(status, sizeof(status));
+    second.handle.routePayload(MSG_ID_EXTENDED_STATUS_UPDATED, 0, payload.data(), payload.size());
+    second.handle.routePayload(MSG_ID_STATUS_UPDATED, 0, status, sizeof(status));
     const DeviceStatus after = second.handle.deviceStatus();
     EXPECT_EQ(after.messageRevision, 2);
     EXPECT_EQ(after.DeviceColorL, 3);
@@ -130,29 +133,32 @@ TEST(StatusMessagesTest, PayloadsShorterThanTheirLayoutAreIgnored) {
     LogCapture log;
     LinkUnderTest link("Auralis+ (4F2A)");
     const Bytes good = extendedPayload(0x03, 0x00);
-    link.handle.parseExtendStatusUpdate(good.data(), good.size());
+    link.handle.routePayload(MSG_ID_EXTENDED_STATUS_UPDATED, 0, good.data(), good.size());
     const DeviceStatus before = link.handle.deviceStatus();
     link.sentBytes();
     link.delegate.statuses.clear();
 
     const uint8_t six[] = {1, 2, 3, 4, 5, 6};
-    EXPECT_FALSE(link.handle.parseStatusUpdate(six, sizeof(six)));
-    EXPECT_FALSE(link.handle.parseExtendStatusUpdate(good.data(), 18));
-    EXPECT_FALSE(link.handle.parseStatusUpdate(nullptr, 0));
+    EXPECT_FALSE(link.handle.routePayload(MSG_ID_STATUS_UPDATED, 0, six, sizeof(six)));
+    EXPECT_FALSE(link.handle.routePayload(MSG_ID_EXTENDED_STATUS_UPDATED, 0, good.data(), 18));
+    EXPECT_FALSE(link.handle.routePayload(MSG_ID_STATUS_UPDATED, 0, nullptr, 0));
     EXPECT_EQ(link.handle.deviceStatus(), before);
     EXPECT_TRUE(link.delegate.statuses.empty());
     EXPECT_TRUE(link.sentBytes().empty());
     EXPECT_TRUE(log.contains("payload of 6 bytes is shorter than the 7 bytes of its layout"));
 
     const Bytes serials(21, '7');
-    EXPECT_FALSE(link.handle.parseDeviceIMEI(serials.data(), serials.size()));
+    EXPECT_FALSE(
+        link.handle.routePayload(MSG_ID_DEBUG_SERIAL_NUMBER, 1, serials.data(), serials.size()));
     EXPECT_TRUE(link.delegate.imeis.empty());
 
     // The first generation's extended report needs only 7 bytes, its serials 24.
     LinkUnderTest first("Auralis (77A0)");
-    EXPECT_TRUE(first.handle.parseExtendStatusUpdate(good.data(), 7));
-    EXPECT_FALSE(first.handle.parseDeviceIMEI(Bytes(23, '1').data(), 23));
-    EXPECT_TRUE(first.handle.parseDeviceIMEI(Bytes(24, '1').data(), 24));
+    EXPECT_TRUE(first.handle.routePayload(MSG_ID_EXTENDED_STATUS_UPDATED, 0, good.data(), 7));
+    EXPECT_FALSE(
+        first.handle.routePayload(MSG_ID_DEBUG_SERIAL_NUMBER, 1, Bytes(23, '1').data(), 23));
+    EXPECT_TRUE(
+        first.handle.routePayload(MSG_ID_DEBUG_SERIAL_NUMBER, 1, Bytes(24, '1').data(), 24));
 }
 
 TEST(StatusMessagesTest, SoftwareVersionUpdatesOneSideAndReportsBoth) {
@@ -160,13 +166,16 @@ TEST(StatusMessagesTest, SoftwareVersionUpdatesOneSideAndReportsBoth) {
     LinkUnderTest link("Auralis+ (4F2A)");
     const std::string left = "L1.0.4";
     const std::string right = "R2.1.0";
-    EXPECT_TRUE(
-        link.handle.parseSWVersion(reinterpret_cast<const uint8_t*>(left.data()), left.size()));
-    EXPECT_TRUE(
-        link.handle.parseSWVersion(reinterpret_cast<const uint8_t*>(right.data()), right.size()));
+    EXPECT_TRUE(link.handle.routePayload(MSG_ID_FOTA_DEVICE_INFO_SW_VERSION, 1,
+                                         reinterpret_cast<const uint8_t*>(left.data()),
+                                         left.size()));
+    EXPECT_TRUE(link.handle.routePayload(MSG_ID_FOTA_DEVICE_INFO_SW_VERSION, 1,
+                                         reinterpret_cast<const uint8_t*>(right.data()),
+                                         right.size()));
     const std::string other = "X9";
-    EXPECT_TRUE(
-        link.handle.parseSWVersion(reinterpret_cast<const uint8_t*>(other.data()), other.size()));
+    EXPECT_TRUE(link.handle.routePayload(MSG_ID_FOTA_DEVICE_INFO_SW_VERSION, 1,
+                                         reinterpret_cast<const uint8_t*>(other.data()),
+                                         other.size()));
     ASSERT_EQ(link.delegate.versions.size(), 3u);
     EXPECT_EQ(link.delegate.versions[0], std::make_pair(std::string("1.0.4"), std::string()));
     EXPECT_EQ(link.delegate.versions[1],
@@ -177,14 +186,15 @@ TEST(StatusMessagesTest, SoftwareVersionUpdatesOneSideAndReportsBoth) {
 
     // The text ends at the first NUL; an empty text raises nothing.
     const uint8_t withNul[] = {'R', '3', 0, 'x', 'y'};
-    link.handle.parseSWVersion(withNul, sizeof(withNul));
+    link.handle.routePayload(MSG_ID_FOTA_DEVICE_INFO_SW_VERSION, 1, withNul, sizeof(withNul));
     EXPECT_EQ(link.handle.softwareVersionRight(), "3");
     const uint8_t nulFirst[] = {0, 'R', '4'};
-    EXPECT_FALSE(link.handle.parseSWVersion(nulFirst, sizeof(nulFirst)));
+    EXPECT_FALSE(link.handle.routePayload(MSG_ID_FOTA_DEVICE_INFO_SW_VERSION, 1, nulFirst,
+                                          sizeof(nulFirst)));
     EXPECT_EQ(link.delegate.versions.size(), 4u);
     // 8-bit text that is not UTF-8 arrives as UTF-8.
     const uint8_t latin1[] = {'L', '1', 0xE9};
-    link.handle.parseSWVersion(latin1, sizeof(latin1));
+    link.handle.routePayload(MSG_ID_FOTA_DEVICE_INFO_SW_VERSION, 1, latin1, sizeof(latin1));
     EXPECT_EQ(link.handle.softwareVersionLeft(), "1\xC3\xA9");
 }
 
@@ -197,7 +207,8 @@ TEST(StatusMessagesTest, SerialNumbersAreFixedWidthFieldsCopiedAsTheyAre) {
     }
     payload[3] = 0;
     payload[20] = 0;
-    EXPECT_TRUE(link.handle.parseDeviceIMEI(payload.data(), payload.size()));
+    EXPECT_TRUE(
+        link.handle.routePayload(MSG_ID_DEBUG_SERIAL_NUMBER, 1, payload.data(), payload.size()));
     ASSERT_EQ(link.delegate.imeis.size(), 1u);
     const auto& event = link.delegate.imeis[0];
     EXPECT_TRUE(event.valid);
@@ -213,7 +224,7 @@ TEST(StatusMessagesTest, SerialNumbersAreFixedWidthFieldsCopiedAsTheyAre) {
     LinkUnderTest first("Auralis (77A0)");
     Bytes serials(24, 'L');
     std::fill(serials.begin() + 12, serials.end(), 'R');
-    first.handle.parseDeviceIMEI(serials.data(), serials.size());
+    first.handle.routePayload(MSG_ID_DEBUG_SERIAL_NUMBER, 1, serials.data(), serials.size());
     EXPECT_EQ(first.handle.imeiLeft(), std::string(12, 'L'));
     EXPECT_EQ(first.handle.imeiRight(), std::string(12, 'R'));
 }
@@ -221,9 +232,10 @@ TEST(StatusMessagesTest, SerialNumbersAreFixedWidthFieldsCopiedAsTheyAre) {
 TEST(StatusMessagesTest, StateOutlivesConnectionsAndEventsNeedADelegate) {
     LinkUnderTest link("Auralis+ (4F2A)");
     const uint8_t status[] = {1, 20, 30, 1, 1, 0, 40};
-    link.handle.parseStatusUpdate(status, sizeof(status));
+    link.handle.routePayload(MSG_ID_STATUS_UPDATED, 0, status, sizeof(status));
     const std::string serials(22, '5');
-    link.handle.parseDeviceIMEI(reinterpret_cast<const uint8_t*>(serials.data()), serials.size());
+    link.handle.routePayload(MSG_ID_DEBUG_SERIAL_NUMBER, 1,
+                             reinterpret_cast<const uint8_t*>(serials.data()), serials.size());
 
     BluetoothDevice another("Auralis2 (0C11)", 9);
     link.handle.setConnectedDevice(&another);
@@ -233,6 +245,6 @@ TEST(StatusMessagesTest, StateOutlivesConnectionsAndEventsNeedADelegate) {
 
     // Without a delegate and without a connection the handlers still keep the state.
     BluetoothHandle alone;
-    EXPECT_TRUE(alone.parseStatusUpdate(status, sizeof(status)));
+    EXPECT_TRUE(alone.routePayload(MSG_ID_STATUS_UPDATED, 0, status, sizeof(status)));
     EXPECT_EQ(alone.deviceStatus().batteryLeft, 20);
 }

@@ -104,7 +104,7 @@ TEST_P(LinkInteropTest, ProgramFrameLayerAndEarbudsAgree) {
     BluetoothDevice record(c.name, 0);
     Recorder recorder;
     BluetoothHandle handle;
-    handle.setDelegate(&recorder);
+    handle.addReceiver(&recorder);
     handle.setConnectedDevice(&record);
     const int fd =
         connectLink(sim.socket(), c.address, sim::serviceUuidOf(sim::generationOfName(c.name)));

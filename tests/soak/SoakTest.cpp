@@ -94,7 +94,7 @@ TEST(SoakTest, ConnectCyclesAndTransfersLeaveNothingBehind) {
     EventRecorder events;
     BluetoothHandle handle(std::make_shared<platform::bluetooth::SimBackend>(sim.socket()));
     handle.setTimings(link_test::simLinkTimings(500ms, 5000ms));
-    handle.setDelegate(&events);
+    handle.addReceiver(&events);
     BluetoothDevice device("Auralis+ (4F2A)", kPlus);
     const auto started = std::chrono::steady_clock::now();
 

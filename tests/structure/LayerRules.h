@@ -18,6 +18,9 @@ struct IncludeViolation {
 // paths outside the layered code (tests, tools, system headers).
 std::string layerOf(std::string_view relativePath);
 
+// The quoted header of an `#include "..."` line; empty for anything else.
+std::string_view quotedInclude(std::string_view line);
+
 // Whether code of layer `from` may include a header of layer `to`.
 bool mayInclude(std::string_view from, std::string_view to);
 

@@ -35,6 +35,11 @@ TEST(LayerTest, CatchesIncludesIntoHigherLayersAndAllowsDownwardOnes) {
     EXPECT_EQ(
         violationsIn("link/BluetoothHandle.cpp", "#include \"flow/FirmwareOffer.h\"\n").size(), 1u);
     EXPECT_EQ(violationsIn("ctl/CtlLink.cpp", "#include \"app/SMainView.h\"\n").size(), 1u);
+    // The sim uses the frame codec alone, never the link above it.
+    EXPECT_EQ(violationsIn("sim/EarbudSession.cpp", "#include \"link/BluetoothHandle.h\"\n").size(),
+              1u);
+    EXPECT_EQ(violationsIn("link/FrameCodec.cpp", "#include \"link/BluetoothHandle.h\"\n").size(),
+              1u);
 
     // Downward or within the layer: allowed.
     EXPECT_TRUE(violationsIn("services/SUtil.cpp",
@@ -43,6 +48,7 @@ TEST(LayerTest, CatchesIncludesIntoHigherLayersAndAllowsDownwardOnes) {
     EXPECT_TRUE(violationsIn("flow/FirmwareUpdateFlow.cpp", "#include \"link/BluetoothHandle.h\"\n")
                     .empty());
     EXPECT_TRUE(violationsIn("app/SMainView.cpp", "#include \"auralis/Version.h\"\n").empty());
+    EXPECT_TRUE(violationsIn("sim/EarbudSession.h", "#include \"link/FrameDecoder.h\"\n").empty());
     EXPECT_TRUE(
         violationsIn("link/FrameCodec.cpp", "#include <vector>\n// #include \"ui/x.h\"\n").empty());
 

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/bluetooth/BatteryProvider.h"
+
 namespace platform::bluetooth {
 
 // Shows the connected earbuds' battery in the desktop's own battery indicator (power menu,
@@ -16,21 +18,21 @@ namespace platform::bluetooth {
 // Every call returns at once: the D-Bus work happens on a thread of its own, which applies the
 // latest wish (so a burst of status reports costs one update). Where there is no system bus or
 // BlueZ does not offer the interface, that is logged once and nothing more is tried.
-class BluezBatteryProvider {
+class BluezBatteryProvider final : public BatteryProvider {
 public:
     static constexpr const char* kRootPath = "/com/auralis/manager/battery";
     static constexpr const char* kSource = "Auralis Manager";
 
     BluezBatteryProvider();
-    ~BluezBatteryProvider();  // removes the battery and ends the thread
+    ~BluezBatteryProvider() override;  // removes the battery and ends the thread
     BluezBatteryProvider(const BluezBatteryProvider&) = delete;
     BluezBatteryProvider& operator=(const BluezBatteryProvider&) = delete;
 
     // The earbuds with this address are connected and their battery is at percent (0-100;
     // other values are ignored).
-    void show(uint64_t address, int percent);
+    void show(uint64_t address, int percent) override;
     // The earbuds are gone: no battery any more.
-    void remove();
+    void remove() override;
 
     // For tests: waits (bounded) until the thread has applied every wish so far.
     bool settle(int timeoutMs);

@@ -2,12 +2,11 @@
 
 #include <cerrno>
 #include <charconv>
-#include <cstdlib>
 
 #include "base/Log.h"
-#include "platform/Paths.h"
 #include "platform/bluetooth/BluetoothAddress.h"
 #include "platform/bluetooth/FdConnection.h"
+#include "platform/bluetooth/SimSocketPath.h"
 #include "platform/bluetooth/sim/SimRequest.h"
 
 namespace platform::bluetooth {
@@ -23,14 +22,7 @@ SimBackend::SimBackend(std::filesystem::path socketPath, std::chrono::millisecon
       m_requestTimeout(requestTimeout) {}
 
 std::filesystem::path SimBackend::defaultSocketPath() {
-    if (const char* path = std::getenv("AURALIS_SIM_SOCKET"); path != nullptr && *path != '\0') {
-        return path;
-    }
-    const std::filesystem::path runtime = paths::xdgRuntimeDir();
-    if (!runtime.empty()) {
-        return runtime / "auralis-sim.sock";
-    }
-    return paths::tempFolder() / "auralis-sim.sock";
+    return defaultSimSocketPath();
 }
 
 std::optional<int> SimBackend::parseStatus(const std::string& line) {

@@ -24,8 +24,8 @@ public:
     explicit SimBackend(std::filesystem::path socketPath = {},
                         std::chrono::milliseconds requestTimeout = kRequestTimeout);
 
-    // $AURALIS_SIM_SOCKET, else $XDG_RUNTIME_DIR/auralis-sim.sock, else auralis-sim.sock in the
-    // temporary folder (where auralis-sim puts it too).
+    // defaultSimSocketPath(): $AURALIS_SIM_SOCKET, else $XDG_RUNTIME_DIR/auralis-sim.sock, else
+    // auralis-sim.sock in the temporary folder (where auralis-sim puts it too).
     static std::filesystem::path defaultSocketPath();
 
     const std::filesystem::path& socketPath() const { return m_socketPath; }

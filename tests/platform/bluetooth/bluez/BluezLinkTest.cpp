@@ -100,7 +100,7 @@ protected:
         ASSERT_TRUE(m_mock.startBluez()) << m_mock.log();
         m_mock.addAdapter();
         m_link.setTimings(fastTimings());
-        m_link.setDelegate(&m_recorder);
+        m_link.addReceiver(&m_recorder);
     }
     void TearDown() override { EXPECT_TRUE(m_link.shutdown()); }
 

@@ -2,12 +2,13 @@
 // drive the transfer: they ask for an MTU, name the entry they want, ask for its data (second
 // generation) or acknowledge each fragment (first generation), report their progress and finally
 // whether the update succeeded. Every handler runs on the listener thread; the data messages go
-// out from inside the handler that received the request.
+// out from inside the handler that received the request. Log lines keep the names the link's log
+// has always used (BluetoothHandle::...).
 //
 // Beyond the bare protocol the transfer refuses what would put wrong bytes on the wire:
 //  - a fragment that cannot be read is never sent; the transfer stops and reports
-//    OnDownloadFinish(false, kFotaReasonPackageUnreadable); later requests of the session are
-//    ignored (the earbuds' own time-out ends their side);
+//    OnDownloadFinish(false, BluetoothHandle::kFotaReasonPackageUnreadable); later requests of the
+//    session are ignored (the earbuds' own time-out ends their side);
 //  - an MTU of 0 is not taken (the request is not answered; the fragment size stays), and an MTU
 //    larger than a data message can carry is cut to what it can carry;
 //  - a first-generation acknowledgement of the fragment just sent brings the fragment that starts
@@ -19,11 +20,14 @@
 //  - a data request beyond the entry's end sends nothing; data is never sent before an entry
 //    was requested, nor an entry the 3-byte positions cannot address.
 
+#include "link/FirmwareTransfer.h"
+
 #include <algorithm>
 
 #include "base/Log.h"
 #include "fota/FragmentReader.h"
 #include "link/BluetoothHandle.h"
+#include "link/FrameCodec.h"
 #include "link/MessageIds.h"
 #include "link/PayloadReader.h"
 #include "platform/TickCount.h"
@@ -60,24 +64,24 @@ void appendLE32(std::vector<uint8_t>& bytes, uint32_t value) {
 
 // ---- Session ----
 
-void BluetoothHandle::setFotaBin(FileInfo package) {
-    std::lock_guard lock(m_fotaMutex);
+void FirmwareTransfer::setFotaBin(FileInfo package) {
+    std::lock_guard lock(m_mutex);
     FotaBin = std::move(package);
 }
 
-FileInfo BluetoothHandle::fotaBin() const {
-    std::lock_guard lock(m_fotaMutex);
+FileInfo FirmwareTransfer::fotaBin() const {
+    std::lock_guard lock(m_mutex);
     return FotaBin;
 }
 
-bool BluetoothHandle::OpenFotaSession() {
+bool FirmwareTransfer::OpenFotaSession() {
     static constexpr const char* kMethod = "BluetoothHandle::OpenFotaSession";
     _Log(LOG_INFO, kMethod, __LINE__, "=====OpenFotaSession Started=====");
     uint32_t entryCount = 0;
     uint32_t fileCrc32 = 0;
     std::vector<fota::EntryRecord> entries;
     {
-        std::lock_guard lock(m_fotaMutex);
+        std::lock_guard lock(m_mutex);
         entryCount = FotaBin.entryCount;
         fileCrc32 = FotaBin.fileCrc32;
         entries = FotaBin.entries;
@@ -92,16 +96,16 @@ bool BluetoothHandle::OpenFotaSession() {
     m_fotaAborted.store(false);
     m_entrySelected.store(false);
     // Ends a watchdog left from an earlier session at its next wake-up.
-    m_flags.receiveWatchdogStop.store(true);
+    m_link.flags().receiveWatchdogStop.store(true);
     const uint64_t session = m_fotaSession.fetch_add(1) + 1;
     wakeReceiveWatchdog();
-    m_flags.mtuAnswered.store(false);
+    m_link.flags().mtuAnswered.store(false);
 
-    if (!pause(timings().fotaOpenPause)) {
+    if (!m_link.workers().pause(m_link.timings().fotaOpenPause)) {
         return false;
     }
 
-    const bool second = isSecondGeneration();
+    const bool second = m_link.isSecondGeneration();
     std::vector<uint8_t> body{second ? MSG_ID_FOTA2_OPEN : MSG_ID_FOTA_SESSION};
     if (second) {
         appendLE32(body, fileCrc32);
@@ -113,59 +117,59 @@ bool BluetoothHandle::OpenFotaSession() {
         appendLE32(body, entry.crc);
     }
     body.insert(body.end(), {0x00, 0x00});
-    std::vector<uint8_t> frame = buildSPPMessage(body.data(), body.size(), false, 0, true);
+    std::vector<uint8_t> frame = m_link.buildSPPMessage(body.data(), body.size(), false, 0, true);
     if (frame.empty()) {
         _Log(LOG_WARNING, kMethod, __LINE__,
              "an open message for %zu entries does not fit a frame; session not opened",
              entries.size());
         return false;
     }
-    if (!sendSPPMessage(std::move(frame))) {
+    if (!m_link.sendSPPMessage(std::move(frame))) {
         return false;
     }
 
-    m_flags.receiveWatchdogStop.store(false);
-    m_flags.gotMessage.store(true);
+    m_link.flags().receiveWatchdogStop.store(false);
+    m_link.flags().gotMessage.store(true);
     m_lastChunkTick.store(platform::tickCount());
-    stopAliveCheck();
+    m_link.aliveCheck().stop();
     wakeReceiveWatchdog();
-    const uint64_t epoch = currentLink();
-    startWorker("bt-watchdog",
-                [this, session, epoch] { ThreadCheckDeviceConnect(session, epoch); });
+    const uint64_t epoch = m_link.currentLink();
+    m_link.workers().start("bt-watchdog",
+                           [this, session, epoch] { ThreadCheckDeviceConnect(session, epoch); });
     return true;
 }
 
-int BluetoothHandle::fragmentLimit() const {
+int FirmwareTransfer::fragmentLimit() const {
     const std::size_t bodyLimit =
-        isSecondGeneration() ? devlink::kMaxSecondBodyLength : devlink::kMaxLongBodyLength;
+        m_link.isSecondGeneration() ? devlink::kMaxSecondBodyLength : devlink::kMaxLongBodyLength;
     return static_cast<int>(bodyLimit - kDataOverhead);
 }
 
-void BluetoothHandle::raiseProgress() {
-    if (DelegateLease target = receiver()) {
-        target->OnDownloadProgressChange(m_percent.load(), m_bytesSent.load());
-    }
+void FirmwareTransfer::raiseProgress() {
+    m_link.notify([&](IBluetoothHandleDelegate& r) {
+        r.OnDownloadProgressChange(m_percent.load(), m_bytesSent.load());
+    });
 }
 
-void BluetoothHandle::wakeReceiveWatchdog() {
-    m_receiveEvent->signal();
+void FirmwareTransfer::wakeReceiveWatchdog() {
+    m_receiveEvent.signal();
     m_watchdogWake.signal();
 }
 
-void BluetoothHandle::abortTransfer(const char* why) {
+void FirmwareTransfer::abortTransfer(const char* why) {
     if (m_fotaAborted.exchange(true)) {
         return;
     }
     _Log(LOG_WARNING, "BluetoothHandle::abortTransfer", __LINE__, "firmware transfer stopped: %s",
          why);
-    m_flags.receiveWatchdogStop.store(true);
+    m_link.flags().receiveWatchdogStop.store(true);
     wakeReceiveWatchdog();
-    if (DelegateLease target = receiver()) {
-        target->OnDownloadFinish(false, kFotaReasonPackageUnreadable);
-    }
+    m_link.notify([&](IBluetoothHandleDelegate& r) {
+        r.OnDownloadFinish(false, BluetoothHandle::kFotaReasonPackageUnreadable);
+    });
 }
 
-bool BluetoothHandle::readEntryFragment(uint32_t position, std::size_t n, uint8_t* out) {
+bool FirmwareTransfer::readEntryFragment(uint32_t position, std::size_t n, uint8_t* out) {
     const uint64_t at = static_cast<uint64_t>(mDownloadEntryPos) + position;
     // Each fragment opens the package afresh: nothing is held open between fragments.
     if (n > 0 && !fota::FragmentReader::read(m_entryPath, at, n, out)) {
@@ -177,34 +181,31 @@ bool BluetoothHandle::readEntryFragment(uint32_t position, std::size_t n, uint8_
 
 // ---- Control: MTU and entry requests ----
 
-bool BluetoothHandle::sendFotaControl() {
-    if (!connection()) {
+bool FirmwareTransfer::sendFotaControl() {
+    if (!m_link.connection()) {
         return false;
     }
-    if (isSecondGeneration()) {
+    if (m_link.isSecondGeneration()) {
         m_fragmentSize.store(kSecondFragmentSize);
         const uint8_t body[] = {MSG_ID_FOTA2_CONTROL, kSubIdSendMtu, 0x8A, 0x02, 0x00, 0x00};
-        return sendBody(body, sizeof(body), 1, true);
+        return m_link.sendBody(body, sizeof(body), 1, true);
     }
     const uint8_t body[] = {MSG_ID_FOTA_CONTROL, kSubIdSendMtu, 0x00, 0x00, 0x00};
-    return sendBody(body, sizeof(body), 1, true);
+    return m_link.sendBody(body, sizeof(body), 1, true);
 }
 
-bool BluetoothHandle::sendFOTA2ReadyDownload(int entryId) {
+bool FirmwareTransfer::sendFOTA2ReadyDownload(int entryId) {
     const uint8_t body[] = {MSG_ID_FOTA2_CONTROL,
                             kSubIdDownloadEntry,
                             static_cast<uint8_t>(entryId & 0xFF),
                             0x00,
                             0x00,
                             0x00};
-    return sendBody(body, sizeof(body), 1, true);
+    return m_link.sendBody(body, sizeof(body), 1, true);
 }
 
-bool BluetoothHandle::parseFOTACtrlResponse(const uint8_t* payload, std::size_t length) {
+bool FirmwareTransfer::parseFOTACtrlResponse(const uint8_t* payload, std::size_t length) {
     static constexpr const char* kMethod = "BluetoothHandle::parseFOTACtrlResponse";
-    if (!devlink::payloadHolds(kMethod, length, 1)) {
-        return true;
-    }
     if (m_fotaAborted.load()) {
         _Log(LOG_INFO, kMethod, __LINE__, "transfer stopped; request ignored");
         return true;
@@ -227,8 +228,8 @@ bool BluetoothHandle::parseFOTACtrlResponse(const uint8_t* payload, std::size_t 
                      "a data message carries at most %d bytes; fragments are cut to that", limit);
             }
             m_fragmentSize.store(std::min(mtu, limit));
-            if (!m_flags.mtuAnswered.load()) {
-                m_flags.mtuAnswered.store(true);
+            if (!m_link.flags().mtuAnswered.load()) {
+                m_link.flags().mtuAnswered.store(true);
                 sendFotaControl();
             }
             return true;
@@ -242,7 +243,7 @@ bool BluetoothHandle::parseFOTACtrlResponse(const uint8_t* payload, std::size_t 
             m_dataExchanges = 0;
             bool found = false;
             {
-                std::lock_guard lock(m_fotaMutex);
+                std::lock_guard lock(m_mutex);
                 for (const fota::EntryRecord& entry : FotaBin.entries) {
                     if (static_cast<int64_t>(entry.id) == mDownloadEntryID) {
                         mDownloadEntryPos = entry.offset;
@@ -271,7 +272,7 @@ bool BluetoothHandle::parseFOTACtrlResponse(const uint8_t* payload, std::size_t 
                 abortTransfer("the requested entry is larger than the data messages can address");
                 return true;
             }
-            if (isSecondGeneration()) {
+            if (m_link.isSecondGeneration()) {
                 sendFOTA2ReadyDownload(mDownloadEntryID);
             } else {
                 sendFOTADownload(false, 0);
@@ -292,7 +293,7 @@ bool BluetoothHandle::parseFOTACtrlResponse(const uint8_t* payload, std::size_t 
 
 // ---- First-generation data ----
 
-bool BluetoothHandle::sendFOTADownload(bool advance, uint32_t offset) {
+bool FirmwareTransfer::sendFOTADownload(bool advance, uint32_t offset) {
     static constexpr const char* kMethod = "BluetoothHandle::sendFOTADownload";
     if (!m_entrySelected || m_fotaAborted.load()) {
         return true;
@@ -328,7 +329,7 @@ bool BluetoothHandle::sendFOTADownload(bool advance, uint32_t offset) {
         m_lastFragment = true;
     }
     const std::size_t bodyLength = n + kDataOverhead;
-    const bool second = isSecondGeneration();
+    const bool second = m_link.isSecondGeneration();
     std::vector<uint8_t> frame;
     frame.reserve(bodyLength + 5);
     if (second) {
@@ -356,18 +357,16 @@ bool BluetoothHandle::sendFOTADownload(bool advance, uint32_t offset) {
         return true;
     }
     m_sentLength = static_cast<uint32_t>(n);
-    frame.insert(frame.end(), {0xCC, 0xCC, devlink::endMarker(generation())});
-    sendSPPMessage(std::move(frame));
+    frame.insert(frame.end(), {0xCC, 0xCC, devlink::endMarker(m_link.generation())});
+    m_link.sendSPPMessage(std::move(frame));
     return true;
 }
 
-bool BluetoothHandle::parseFOTADownloadDataResponse(const uint8_t* payload, std::size_t length) {
+bool FirmwareTransfer::parseFOTADownloadDataResponse(const uint8_t* payload,
+                                                     std::size_t /*length*/) {
     static constexpr const char* kMethod = "BluetoothHandle::parseFOTADownloadDataResponse";
-    if (!devlink::payloadHolds(kMethod, length, 4)) {
-        return true;
-    }
     const uint32_t fragmentOffset = devlink::readLittleEndian(payload, 4);
-    const bool logged = !framesQuiet();
+    const bool logged = !BluetoothHandle::framesQuiet();
     if (logged) {
         _Log(LOG_INFO, kMethod, __LINE__, "fragmentOffset[%u]", fragmentOffset);
     }
@@ -395,7 +394,7 @@ bool BluetoothHandle::parseFOTADownloadDataResponse(const uint8_t* payload, std:
 
 // ---- Second-generation data ----
 
-bool BluetoothHandle::sendFOTA2Download(uint32_t offset, int packetIndex) {
+bool FirmwareTransfer::sendFOTA2Download(uint32_t offset, int packetIndex) {
     static constexpr const char* kMethod = "BluetoothHandle::sendFOTA2Download";
     if (!m_entrySelected || m_fotaAborted.load()) {
         return true;
@@ -443,18 +442,15 @@ bool BluetoothHandle::sendFOTA2Download(uint32_t offset, int packetIndex) {
         return true;
     }
     frame.insert(frame.end(), {0x00, 0x00, devlink::kEndMarkerSecond});
-    sendSPPMessage(std::move(frame));
+    m_link.sendSPPMessage(std::move(frame));
     return true;
 }
 
-bool BluetoothHandle::parseFOTA2DataResponse(const uint8_t* payload, std::size_t length) {
+bool FirmwareTransfer::parseFOTA2DataResponse(const uint8_t* payload, std::size_t length) {
     static constexpr const char* kMethod = "BluetoothHandle::parseFOTA2DataResponse";
-    if (!devlink::payloadHolds(kMethod, length, 4)) {
-        return true;
-    }
     const uint32_t fragmentOffset = devlink::readLittleEndian(payload, 3);
     const int requestPacketNum = static_cast<int8_t>(payload[length - 1]);
-    if (!framesQuiet()) {
+    if (!BluetoothHandle::framesQuiet()) {
         _Log(LOG_INFO, kMethod, __LINE__, "fragmentOffset[%ld] requestPacketNum[%d]",
              static_cast<long>(fragmentOffset), requestPacketNum);
     }
@@ -478,21 +474,18 @@ bool BluetoothHandle::parseFOTA2DataResponse(const uint8_t* payload, std::size_t
 
 // ---- Reports ----
 
-bool BluetoothHandle::sendFOTA2Update() {
+bool FirmwareTransfer::sendFOTA2Update() {
     const uint8_t body[] = {MSG_ID_FOTA2_UPDATE, 0x01, 0x00, 0x00};
-    return sendBody(body, sizeof(body), 1, true);
+    return m_link.sendBody(body, sizeof(body), 1, true);
 }
 
-bool BluetoothHandle::sendFOTA2Emergency() {
+bool FirmwareTransfer::sendFOTA2Emergency() {
     const uint8_t body[] = {MSG_ID_FOTA2_EMERGENCY, 0x00, 0x00, 0x00};
-    return sendBody(body, sizeof(body), 1, true);
+    return m_link.sendBody(body, sizeof(body), 1, true);
 }
 
-bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_t length) {
+bool FirmwareTransfer::parseFOTAUpdateResponse(const uint8_t* payload, std::size_t length) {
     static constexpr const char* kMethod = "BluetoothHandle::parseFOTAUpdateResponse";
-    if (!devlink::payloadHolds(kMethod, length, 1)) {
-        return true;
-    }
     if (payload[0] == kUpdateCurrentDownloadedPercent) {
         if (!devlink::payloadHolds(kMethod, length, 2)) {
             return true;
@@ -501,7 +494,7 @@ bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_
         _Log(LOG_INFO, kMethod, __LINE__, "UPDATE_CURRENT_DOWNLOADED_PERCENT [%d]", payload[1]);
         if (payload[1] == 50) {
             // The earbuds ask for the MTU again half way; that request is answered too.
-            m_flags.mtuAnswered.store(false);
+            m_link.flags().mtuAnswered.store(false);
         }
         raiseProgress();
         return true;
@@ -510,7 +503,7 @@ bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_
         return true;
     }
     _Log(LOG_INFO, kMethod, __LINE__, "UPDATE_STATE_CHANGED");
-    m_flags.receiveWatchdogStop.store(true);
+    m_link.flags().receiveWatchdogStop.store(true);
     wakeReceiveWatchdog();
     const int state = payload[1];
     const int reason = payload[2];
@@ -520,79 +513,165 @@ bool BluetoothHandle::parseFOTAUpdateResponse(const uint8_t* payload, std::size_
              state, reason);
         return true;
     }
-    DelegateLease target = receiver();
     if (state == kFotaSessionClosed) {
         _Log(LOG_INFO, kMethod, __LINE__, "FOTA_SESSION_CLOSED");
     }
     if (state == kFotaSessionClosed && reason == 0) {
         _Log(LOG_INFO, kMethod, __LINE__,
              "fota_download_control >> close Download. download complete.");
-        if (target) {
-            target->OnDownloadFinish(true, 0);
-        }
-        if (isSecondGeneration()) {
+        m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnDownloadFinish(true, 0); });
+        if (m_link.isSecondGeneration()) {
             sendFOTA2Update();
         } else {
-            sendUpdateResponse(MSG_ID_FOTA_UPDATE);
+            m_link.sendUpdateResponse(MSG_ID_FOTA_UPDATE);
         }
     } else if (state == kFotaSessionClosed || state == 1) {
         if (reason != kReasonKeepPairing) {
-            sendResetDevice();
-            RemoveDevice(connectedDevice());
+            m_link.sendResetDevice();
+            m_link.RemoveDevice(m_link.connectedDevice());
         }
         _Log(LOG_INFO, kMethod, __LINE__,
              "fota_download_control >> close Download. download fail reason : %d", reason);
-        if (target) {
-            target->OnDownloadFinish(false, reason);
-        }
+        m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnDownloadFinish(false, reason); });
     }
     m_lastState = state;
     m_lastError = reason;
-    if (target) {
-        target->OnFotaStateChange(state);
-        if (reason != 0) {
-            target->OnFotaError(reason);
-        }
+    m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnFotaStateChange(state); });
+    if (reason != 0) {
+        m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnFotaError(reason); });
     }
     _Log(LOG_INFO, kMethod, __LINE__, "State = %d", state);
     _Log(LOG_INFO, kMethod, __LINE__, "errCode = %d", reason);
     return true;
 }
 
-bool BluetoothHandle::parseOpenSessionResponse(const uint8_t* payload, std::size_t length) {
+bool FirmwareTransfer::parseOpenSessionResponse(const uint8_t* payload, std::size_t /*length*/) {
     static constexpr const char* kMethod = "BluetoothHandle::parseOpenSessionResponse";
-    if (!devlink::payloadHolds(kMethod, length, 2)) {
-        return true;
-    }
     m_lastState = payload[0];
     m_lastError = payload[1];
-    if (DelegateLease target = receiver()) {
-        target->OnFotaStateChange(m_lastState);
-        if (m_lastError != 0) {
-            target->OnFotaError(m_lastError);
-        }
+    m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnFotaStateChange(m_lastState); });
+    if (m_lastError != 0) {
+        m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnFotaError(m_lastError); });
     }
     _Log(LOG_INFO, kMethod, __LINE__, "State = %d", m_lastState);
     _Log(LOG_INFO, kMethod, __LINE__, "errCode = %d", m_lastError);
     return true;
 }
 
-bool BluetoothHandle::parseFOTA2OpenResponse(const uint8_t* payload, std::size_t length) {
+bool FirmwareTransfer::parseFOTA2OpenResponse(const uint8_t* payload, std::size_t /*length*/) {
     static constexpr const char* kMethod = "BluetoothHandle::parseFOTA2OpenResponse";
-    if (!devlink::payloadHolds(kMethod, length, 1)) {
-        return true;
-    }
     _Log(LOG_INFO, kMethod, __LINE__, "errCode = %d", payload[0]);
     return true;
 }
 
-bool BluetoothHandle::parseFOTA2EmergencyResponse(const uint8_t* /*payload*/,
-                                                  std::size_t /*length*/) {
+bool FirmwareTransfer::parseFOTA2EmergencyResponse(const uint8_t* /*payload*/,
+                                                   std::size_t /*length*/) {
     _Log(LOG_INFO, "BluetoothHandle::parseFOTA2EmergencyResponse", __LINE__,
          "=====parseFOTA2EmergencyResponse (0xBA) start=====");
     sendFOTA2Emergency();
-    if (DelegateLease target = receiver()) {
-        target->OnDeviceVersionMismatch();
-    }
+    m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceVersionMismatch(); });
     return true;
+}
+
+// ---- Receive side and watchdog ----
+
+void FirmwareTransfer::noteChunk() {
+    m_lastChunkTick.store(platform::tickCount());
+    m_receiveEvent.signal();
+}
+
+bool FirmwareTransfer::isQuietDataExchange(const uint8_t* buffer, std::size_t count) {
+    // Start marker, three header bytes, checksum and end marker around at least an id.
+    constexpr std::size_t kMinFrameLength = 7;
+    if (!m_entrySelected.load() || m_fotaAborted.load() || count < kMinFrameLength ||
+        !base::log::isEnabled(LOG_INFO)) {
+        return false;
+    }
+    // Exactly one short-form frame: a first-generation acknowledgement (0xB2 response) or a
+    // second-generation data request (0xBD request). Anything else is logged as it comes.
+    bool dataExchange = false;
+    if (buffer[0] == devlink::kStartMarkerFirst) {
+        dataExchange = (buffer[1] & devlink::kFirstFlagResponse) != 0 &&
+                       (buffer[1] & devlink::kFirstFlagLongForm) == 0 &&
+                       count == static_cast<std::size_t>(buffer[2]) + 4 &&
+                       buffer[3] == MSG_ID_FOTA_DOWNLOAD_DATA;
+    } else if (buffer[0] == devlink::kStartMarkerSecond) {
+        dataExchange = (buffer[2] & devlink::kSecondFlagResponse) == 0 &&
+                       count == static_cast<std::size_t>(buffer[1]) + 4 &&
+                       buffer[3] == MSG_ID_FOTA2_DATA;
+    }
+    if (!dataExchange) {
+        return false;
+    }
+    // The first exchange of an entry and every kLoggedDataExchange-th after it are logged.
+    const int index = m_dataExchanges++;
+    if (index % kLoggedDataExchange != 0) {
+        return true;
+    }
+    if (index > 0) {
+        _Log(LOG_INFO, "BluetoothHandle::ThreadResponseListener", __LINE__,
+             "%d data exchanges before this one were not logged frame by frame",
+             kLoggedDataExchange - 1);
+    }
+    return false;
+}
+
+void FirmwareTransfer::reset() {
+    {
+        std::lock_guard lock(m_mutex);
+        FotaBin = FileInfo{};
+    }
+    m_lastChunkTick.store(0);
+    m_receiveEvent.reset();
+    m_fotaAborted.store(false);
+    m_percent.store(0);
+    m_bytesSent.store(0);
+    uDownloadedSize.store(0);
+    m_fragmentSize.store(0);
+    m_lastState = 0;
+    m_lastError = 0;
+    mDownloadEntryID = 0;
+    m_entrySelected.store(false);
+    mDownloadEntryPos = 0;
+    mDownloadEntrySize = 0;
+    m_fragmentPosition = 0;
+    m_sentLength = 0;
+    m_lastFragment = false;
+    m_entryPath.clear();
+}
+
+void FirmwareTransfer::ThreadCheckDeviceConnect(uint64_t session, uint64_t epoch) {
+    static constexpr const char* kMethod = "BluetoothHandle::ThreadCheckDeviceConnect";
+    _Log(LOG_INFO, kMethod, __LINE__, "=====ThreadCheckDeviceConnect start=====");
+    BluetoothHandle::SessionFlags& flags = m_link.flags();
+    const uint64_t limit = static_cast<uint64_t>(m_link.timings().receiveWatchdog.count());
+    while (!flags.receiveWatchdogStop.load()) {
+        // Silence is counted from the last received chunk (every chunk also sets the
+        // got-message flag, which is taken here).
+        flags.gotMessage.store(false);
+        if (m_link.peerClosed(epoch)) {
+            break;
+        }
+        const uint64_t now = platform::tickCount();
+        const uint64_t deadline = m_lastChunkTick.load() + limit;
+        if (now < deadline) {
+            m_watchdogWake.wait(std::chrono::milliseconds(deadline - now));
+            // A newer session has its own watchdog; this one only ends.
+            if (m_link.stopping() || m_fotaSession.load() != session) {
+                return;
+            }
+            continue;
+        }
+        break;
+    }
+    if (flags.receiveWatchdogStop.load()) {
+        return;
+    }
+    // The same event for a closed link as for a silent one: the transfer has lost its link.
+    const char* why = m_link.peerClosed(epoch)
+                          ? "ThreadCheckDeviceConnect -> the link was closed during the transfer"
+                          : "ThreadCheckDeviceConnect -> do not REVC any message over 20s";
+    if (m_link.failLink(epoch, kMethod, why)) {
+        m_link.notify([&](IBluetoothHandleDelegate& r) { r.OnDeviceDisconnected(1); });
+    }
 }

@@ -1,0 +1,127 @@
+#include "tests/structure/BackendRules.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace structure {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kBackendFolders[] = {
+    "platform/bluetooth/bluez/",
+    "platform/bluetooth/sim/",
+    "platform/window/sdl/",
+    "platform/window/headless/",
+};
+
+// Picks a Bluetooth backend by name (the window seam declares its selection in its interface).
+constexpr std::string_view kSelectionHeaders[] = {"platform/bluetooth/BackendFactory.h"};
+
+constexpr std::string_view kBackendLibraries[] = {
+    "auralis_platform_bluetooth_bluez", "auralis_platform_bluetooth_select",
+    "auralis_platform_window_sdl",      "auralis_platform_window_headless",
+    "auralis_platform_window_select",
+};
+
+// Above platform/: the folders whose code the layer rules judge, platform/ itself excepted.
+constexpr std::string_view kFoldersAbovePlatform[] = {"base", "services", "fota",    "link", "ui",
+                                                      "a11y", "app",      "updater", "ctl",  "sim"};
+
+// A program's own files, which may choose its backends: its main.cpp, and the gallery, a program
+// whose screenshot recorder drives the headless backend.
+bool choosesBackends(std::string_view relativePath) {
+    const fs::path path{std::string(relativePath)};
+    return path.filename() == "main.cpp" || relativePath.starts_with("ui/gallery/");
+}
+
+bool isLibraryNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+}  // namespace
+
+bool isBackendHeader(std::string_view included) {
+    for (std::string_view folder : kBackendFolders) {
+        if (included.starts_with(folder)) {
+            return true;
+        }
+    }
+    for (std::string_view header : kSelectionHeaders) {
+        if (included == header) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<IncludeViolation> backendIncludesIn(std::string_view relativePath,
+                                                std::string_view text) {
+    std::vector<IncludeViolation> found;
+    if (relativePath.starts_with("platform/") || choosesBackends(relativePath)) {
+        return found;
+    }
+    int lineNumber = 0;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        ++lineNumber;
+        const std::string_view header = quotedInclude(line);
+        if (isBackendHeader(header)) {
+            found.push_back({std::string(relativePath), lineNumber, std::string(header)});
+        }
+    }
+    return found;
+}
+
+std::vector<IncludeViolation> backendIncludesInTree(const fs::path& root) {
+    std::vector<IncludeViolation> found;
+    for (std::string_view folder : kFoldersAbovePlatform) {
+        const fs::path top = root / folder;
+        if (!fs::is_directory(top)) {
+            continue;
+        }
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(top)) {
+            const fs::path& path = entry.path();
+            if (!entry.is_regular_file() ||
+                (path.extension() != ".h" && path.extension() != ".cpp")) {
+                continue;
+            }
+            std::ifstream in(path, std::ios::binary);
+            std::ostringstream text;
+            text << in.rdbuf();
+            const std::string relative = path.lexically_relative(root).generic_string();
+            for (IncludeViolation& violation : backendIncludesIn(relative, text.str())) {
+                found.push_back(std::move(violation));
+            }
+        }
+    }
+    return found;
+}
+
+std::vector<std::string> backendLibrariesIn(std::string_view cmakeText) {
+    std::vector<std::string> found;
+    for (std::string_view library : kBackendLibraries) {
+        for (std::size_t at = cmakeText.find(library); at != std::string_view::npos;
+             at = cmakeText.find(library, at + 1)) {
+            const std::size_t after = at + library.size();
+            // A whole name, not the start of a longer one; comments do not count.
+            const bool whole =
+                (at == 0 || !isLibraryNameCharacter(cmakeText[at - 1])) &&
+                (after == cmakeText.size() || !isLibraryNameCharacter(cmakeText[after]));
+            const std::size_t lineStart = cmakeText.rfind('\n', at);
+            const std::string_view before =
+                cmakeText.substr(lineStart == std::string_view::npos ? 0 : lineStart + 1,
+                                 at - (lineStart == std::string_view::npos ? 0 : lineStart + 1));
+            if (whole && before.find('#') == std::string_view::npos) {
+                found.emplace_back(library);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+}  // namespace structure
