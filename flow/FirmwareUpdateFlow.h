@@ -7,12 +7,14 @@
 //
 // How a caller drives it (threads in brackets):
 //
-//  1. Construct it with the device link and a delegate (any thread). Pass it every event the
-//     link raises, on the thread that raised it: the flow is an IBluetoothHandleDelegate, so a
-//     receiver that gets the link's events (the connection controller, auralis-ctl's queue)
-//     simply calls the same operation on the flow as well. The flow learns the device, its
-//     status (batteries, wearing) and its versions from them, and needs OnDownloadProgressChange,
-//     OnDownloadFinish, OnFotaStateChange and OnDeviceDisconnected for the transfer.
+//  1. Construct it with the device link and a delegate (any thread), and let it hear every event
+//     the link raises, on the thread that raised it: the flow is an IBluetoothHandleDelegate, so
+//     the program subscribes it to the link (BluetoothHandle::addReceiver; the firmware screen
+//     does, before the connection controller subscribes) or hands it the events of its own
+//     receiver first (auralis-ctl's queue, LinkEventQueue::alsoTell). Unsubscribe it before it
+//     goes. The flow learns the device, its status (batteries, wearing) and its versions from
+//     them, and needs OnDownloadProgressChange, OnDownloadFinish, OnFotaStateChange and
+//     OnDeviceDisconnected for the transfer.
 //  2. The offer, one of two ways:
 //     - RequestLatestVersion() (any thread): the flow asks the server itself; OnFlowOffer or
 //       OnFlowCheckFailed follows [web library thread]. auralis-ctl does this.
