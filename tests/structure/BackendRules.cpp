@@ -26,14 +26,12 @@ constexpr std::string_view kBackendLibraries[] = {
 };
 
 // Above platform/: the folders whose code the layer rules judge, platform/ itself excepted.
-constexpr std::string_view kFoldersAbovePlatform[] = {"base", "services", "fota",    "link", "ui",
-                                                      "a11y", "app",      "updater", "ctl",  "sim"};
+constexpr std::string_view kFoldersAbovePlatform[] = {
+    "base", "services", "fota", "link", "flow", "ui", "a11y", "app", "updater", "ctl", "sim"};
 
-// A program's own files, which may choose its backends: its main.cpp, and the gallery, a program
-// whose screenshot recorder drives the headless backend.
+// A program's own file, which may choose its backends: its main.cpp.
 bool choosesBackends(std::string_view relativePath) {
-    const fs::path path{std::string(relativePath)};
-    return path.filename() == "main.cpp" || relativePath.starts_with("ui/gallery/");
+    return fs::path{std::string(relativePath)}.filename() == "main.cpp";
 }
 
 bool isLibraryNameCharacter(char c) {
