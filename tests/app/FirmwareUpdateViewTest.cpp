@@ -298,12 +298,12 @@ TEST_F(FirmwareViewTest, SuccessReconnectsAndReturnsToTheFirstStateWithTheDate) 
 
 TEST_F(FirmwareViewTest, ADownloadThatFailsShowsTheCauseTheWebRequestGave) {
     BluetoothDevice earbuds("Auralis2", 0x705AB6014F2Aull);
-    OnWorker([&] { view.OnDeviceConnected(true, &earbuds); });
+    OnWorker([&] { ConnectResult(true, &earbuds); });
     DeviceStatus status;
     status.batteryLeft = 80;
     status.batteryRight = 80;
     status.wearingDetection = 0x11;
-    OnWorker([&] { view.OnDeviceStatusChange(status); });
+    OnWorker([&] { view.GetFlow()->OnDeviceStatusChange(status); });
     ReportVersions("1.5.0", "1.5.0");
     serverAnswer = Answer("2.2.0");
     serverAnswer->url =
