@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -25,6 +27,18 @@ using testing_support::ScopedEnv;
 const char* const kPlus = "70:5A:B6:01:4F:2A";
 const char* const kFirst = "70:5A:B6:00:77:A0";
 const char* const kSerialPort = "00001101-0000-1000-8000-00805f9b34fb";
+
+// A log time a day from now, in the log's own form: later than any connect the doctor's own
+// commands log during the test, so the written attempt is the newest one whatever today's date.
+std::string logTimeTomorrow() {
+    const std::time_t tomorrow = std::chrono::system_clock::to_time_t(
+        std::chrono::system_clock::now() + std::chrono::hours(24));
+    std::tm local{};
+    localtime_r(&tomorrow, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
 
 void writeFile(const fs::path& file, const std::string& text) {
     fs::create_directories(file.parent_path());
@@ -237,13 +251,15 @@ TEST_F(DoctorEndToEndTest, EarbudsUntrustedWithoutTheServiceAndNoBatteryIndicato
     m_mock.control("SetServiceRecords", {"string:hci0", "string:" + std::string(kFirst),
                                          "string:0000110b-0000-1000-8000-00805f9b34fb:l2cap:25"});
     pair(kFirst, true);
+    const std::string when = logTimeTomorrow();
     writeFile(fs::path(std::getenv("AURALIS_LOG_DIR")) / "AuralisManager.log",
-              "2026-12-09 06:00:00 [1] INFO BluetoothHandle::connectProcedure(114) Connecting "
-              "device [Auralis (77A0)]....\n"
-              "2026-12-09 06:00:05 [1] INFO BluetoothHandle::connectProcedure(132) Connect Ret = "
-              "112\n"
-              "2026-12-09 06:00:05 [1] WARNING BluetoothHandle::connectProcedure(134) Connect "
-              "Error:[112] [Host is down] service [00001102-0000-1000-8000-00805F9B34FD]\n");
+              when +
+                  " [1] INFO BluetoothHandle::connectProcedure(114) Connecting device [Auralis "
+                  "(77A0)]....\n" +
+                  when + " [1] INFO BluetoothHandle::connectProcedure(132) Connect Ret = 112\n" +
+                  when +
+                  " [1] WARNING BluetoothHandle::connectProcedure(134) Connect Error:[112] [Host "
+                  "is down] service [00001102-0000-1000-8000-00805F9B34FD]\n");
 
     const Doctor doctor = runDoctor();
     const json& plus = doctor[std::string("earbuds ") + kPlus];
