@@ -60,43 +60,16 @@ std::vector<IncludeViolation> backendIncludesIn(std::string_view relativePath,
     if (relativePath.starts_with("platform/") || choosesBackends(relativePath)) {
         return found;
     }
-    int lineNumber = 0;
-    while (!text.empty()) {
-        const std::size_t end = std::min(text.find('\n'), text.size());
-        const std::string_view line = text.substr(0, end);
-        text.remove_prefix(std::min(end + 1, text.size()));
-        ++lineNumber;
-        const std::string_view header = quotedInclude(line);
+    forEachQuotedInclude(text, [&](int line, std::string_view header) {
         if (isBackendHeader(header)) {
-            found.push_back({std::string(relativePath), lineNumber, std::string(header)});
+            found.push_back({std::string(relativePath), line, std::string(header)});
         }
-    }
+    });
     return found;
 }
 
 std::vector<IncludeViolation> backendIncludesInTree(const fs::path& root) {
-    std::vector<IncludeViolation> found;
-    for (std::string_view folder : kFoldersAbovePlatform) {
-        const fs::path top = root / folder;
-        if (!fs::is_directory(top)) {
-            continue;
-        }
-        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(top)) {
-            const fs::path& path = entry.path();
-            if (!entry.is_regular_file() ||
-                (path.extension() != ".h" && path.extension() != ".cpp")) {
-                continue;
-            }
-            std::ifstream in(path, std::ios::binary);
-            std::ostringstream text;
-            text << in.rdbuf();
-            const std::string relative = path.lexically_relative(root).generic_string();
-            for (IncludeViolation& violation : backendIncludesIn(relative, text.str())) {
-                found.push_back(std::move(violation));
-            }
-        }
-    }
-    return found;
+    return violationsInFolders(root, kFoldersAbovePlatform, backendIncludesIn);
 }
 
 std::vector<std::string> backendLibrariesIn(std::string_view cmakeText) {

@@ -128,6 +128,19 @@ std::vector<IncludeViolation> violationsIn(std::string_view relativePath, std::s
     if (from.empty()) {
         return found;
     }
+    forEachQuotedInclude(text, [&](int line, std::string_view header) {
+        const std::string to = layerOf(header);
+        // Headers outside the layers (a file's own folder-relative includes, third-party ones)
+        // are not ours to judge.
+        if (!to.empty() && !mayInclude(from, to)) {
+            found.push_back({std::string(relativePath), line, std::string(header)});
+        }
+    });
+    return found;
+}
+
+void forEachQuotedInclude(std::string_view text,
+                          const std::function<void(int line, std::string_view header)>& visit) {
     int lineNumber = 0;
     while (!text.empty()) {
         const std::size_t end = std::min(text.find('\n'), text.size());
@@ -135,19 +148,17 @@ std::vector<IncludeViolation> violationsIn(std::string_view relativePath, std::s
         text.remove_prefix(std::min(end + 1, text.size()));
         ++lineNumber;
         const std::string_view header = quotedInclude(line);
-        const std::string to = layerOf(header);
-        // Headers outside the layers (a file's own folder-relative includes, third-party ones)
-        // are not ours to judge.
-        if (!to.empty() && !mayInclude(from, to)) {
-            found.push_back({std::string(relativePath), lineNumber, std::string(header)});
+        if (!header.empty()) {
+            visit(lineNumber, header);
         }
     }
-    return found;
 }
 
-std::vector<IncludeViolation> violationsInTree(const fs::path& root) {
+std::vector<IncludeViolation> violationsInFolders(const fs::path& root,
+                                                  std::span<const std::string_view> folders,
+                                                  const FileCheck& check) {
     std::vector<IncludeViolation> found;
-    for (std::string_view folder : kLayeredFolders) {
+    for (std::string_view folder : folders) {
         const fs::path top = root / folder;
         if (!fs::is_directory(top)) {
             continue;
@@ -162,12 +173,16 @@ std::vector<IncludeViolation> violationsInTree(const fs::path& root) {
             std::ostringstream text;
             text << in.rdbuf();
             const std::string relative = path.lexically_relative(root).generic_string();
-            for (IncludeViolation& violation : violationsIn(relative, text.str())) {
+            for (IncludeViolation& violation : check(relative, text.str())) {
                 found.push_back(std::move(violation));
             }
         }
     }
     return found;
+}
+
+std::vector<IncludeViolation> violationsInTree(const fs::path& root) {
+    return violationsInFolders(root, kLayeredFolders, violationsIn);
 }
 
 }  // namespace structure
