@@ -10,6 +10,7 @@ namespace {
 
 using structure::backendIncludesIn;
 using structure::backendLibrariesIn;
+using structure::librariesIn;
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -32,6 +33,22 @@ TEST(BackendRuleTest, TheLinkLinksNoBackend) {
     const std::string cmake = readFile(root / "link" / "CMakeLists.txt");
     ASSERT_NE(cmake.find("add_library(auralis_link"), std::string::npos);
     EXPECT_EQ(backendLibrariesIn(cmake), std::vector<std::string>{});
+}
+
+// auralis-sim speaks the frame codec only: linking the link would bring its Bluetooth backends,
+// BlueZ and the D-Bus library with it.
+TEST(BackendRuleTest, TheSimulatorLinksTheFrameCodecAlone) {
+    const std::filesystem::path root = AURALIS_SOURCE_DIR;
+    const std::string cmake = readFile(root / "sim" / "CMakeLists.txt");
+    ASSERT_NE(cmake.find("auralis_link_codec"), std::string::npos);
+    constexpr std::string_view kTooMuch[] = {"auralis_link", "auralis_fota_flow"};
+    EXPECT_EQ(librariesIn(cmake, kTooMuch), std::vector<std::string>{});
+    EXPECT_EQ(backendLibrariesIn(cmake), std::vector<std::string>{});
+    constexpr std::string_view kLink[] = {"auralis_link"};
+    EXPECT_EQ(librariesIn("target_link_libraries(x PUBLIC auralis_link_codec)", kLink),
+              std::vector<std::string>{});
+    EXPECT_EQ(librariesIn("target_link_libraries(x PUBLIC auralis_link)", kLink),
+              std::vector<std::string>{"auralis_link"});
 }
 
 TEST(BackendRuleTest, CatchesBackendIncludesAndLinksOutsideTheirPlaces) {

@@ -72,9 +72,10 @@ std::vector<IncludeViolation> backendIncludesInTree(const fs::path& root) {
     return violationsInFolders(root, kFoldersAbovePlatform, backendIncludesIn);
 }
 
-std::vector<std::string> backendLibrariesIn(std::string_view cmakeText) {
+std::vector<std::string> librariesIn(std::string_view cmakeText,
+                                     std::span<const std::string_view> libraries) {
     std::vector<std::string> found;
-    for (std::string_view library : kBackendLibraries) {
+    for (std::string_view library : libraries) {
         for (std::size_t at = cmakeText.find(library); at != std::string_view::npos;
              at = cmakeText.find(library, at + 1)) {
             const std::size_t after = at + library.size();
@@ -93,6 +94,10 @@ std::vector<std::string> backendLibrariesIn(std::string_view cmakeText) {
         }
     }
     return found;
+}
+
+std::vector<std::string> backendLibrariesIn(std::string_view cmakeText) {
+    return librariesIn(cmakeText, kBackendLibraries);
 }
 
 }  // namespace structure

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,10 @@ std::vector<IncludeViolation> backendIncludesIn(std::string_view relativePath,
 
 // The same over every .h/.cpp file of the layered folders above platform/ in the tree at root.
 std::vector<IncludeViolation> backendIncludesInTree(const std::filesystem::path& root);
+
+// Which of the libraries a CMakeLists.txt text names (whole names, outside comments).
+std::vector<std::string> librariesIn(std::string_view cmakeText,
+                                     std::span<const std::string_view> libraries);
 
 // The backend libraries (or backend selection libraries) a CMakeLists.txt text names.
 std::vector<std::string> backendLibrariesIn(std::string_view cmakeText);
