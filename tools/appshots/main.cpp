@@ -103,17 +103,25 @@ std::string Suffix(double zoom) {
     return text;
 }
 
-void ScreensAt(Shots& shots, double zoom) {
-    const std::string suffix = Suffix(zoom);
-    ShotFrame frame;
+// The program's window at a zoom, ready to draw its screens; a failure is counted and said.
+bool CreateShotFrame(ShotFrame& frame, Shots& shots, double zoom, const char* title) {
     frame.zoomMode = 1;
     SFrameOptions create;
-    create.title = "Auralis screens";
+    create.title = title;
     create.rect =
         SRect(0, 0, std::ceil(ShotFrame::kWidth * zoom), std::ceil(ShotFrame::kHeight * zoom));
     if (frame.Create(create) == 0) {
         std::fprintf(stderr, "auralis-appshots: cannot create the window\n");
         shots.CountFailure();
+        return false;
+    }
+    return true;
+}
+
+void ScreensAt(Shots& shots, double zoom) {
+    const std::string suffix = Suffix(zoom);
+    ShotFrame frame;
+    if (!CreateShotFrame(frame, shots, zoom, "Auralis screens")) {
         return;
     }
     frame.Show();
@@ -190,14 +198,7 @@ void ScreensAt(Shots& shots, double zoom) {
 void FirmwareScreensAt(Shots& shots, double zoom) {
     const std::string suffix = Suffix(zoom);
     ShotFrame frame;
-    frame.zoomMode = 1;
-    SFrameOptions create;
-    create.title = "Auralis firmware screens";
-    create.rect =
-        SRect(0, 0, std::ceil(ShotFrame::kWidth * zoom), std::ceil(ShotFrame::kHeight * zoom));
-    if (frame.Create(create) == 0) {
-        std::fprintf(stderr, "auralis-appshots: cannot create the window\n");
-        shots.CountFailure();
+    if (!CreateShotFrame(frame, shots, zoom, "Auralis firmware screens")) {
         return;
     }
     frame.Show();
