@@ -32,6 +32,7 @@
 #include "tools/appshots/ShotFrame.h"
 #include "tools/appshots/TextFitReport.h"
 #include "tools/appshots/UpdateShots.h"
+#include "tools/common/ScratchUserFolders.h"
 #include "tools/common/ShotFolderArgument.h"
 #include "tools/common/ShotRecorder.h"
 #include "ui/SDispatcher.h"
@@ -366,6 +367,7 @@ int main(int argc, char** argv) {
     if (const int exitCode = tools::shotFolderArgument(argc, argv, kUsage, folder); exitCode >= 0) {
         return exitCode;
     }
+    const tools::ScratchUserFolders scratch;
     platform::ManualTickSource clock;
     platform::window::HeadlessBackend backend;
     SGUIApp app(backend);

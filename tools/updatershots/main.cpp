@@ -23,6 +23,7 @@
 #include "platform/window/headless/HeadlessBackend.h"
 #include "services/SLocale.h"
 #include "services/WebApiData.h"
+#include "tools/common/ScratchUserFolders.h"
 #include "tools/common/ShotFolderArgument.h"
 #include "tools/common/ShotRecorder.h"
 #include "ui/SDispatcher.h"
@@ -142,6 +143,7 @@ int main(int argc, char** argv) {
     if (const int exitCode = tools::shotFolderArgument(argc, argv, kUsage, folder); exitCode >= 0) {
         return exitCode;
     }
+    const tools::ScratchUserFolders scratch;
     SilentPort port;
     const std::string address = "http://127.0.0.1:" + std::to_string(port.port()) +
                                 "/app/download/LumoraAuralisManagerSetup-1.1.0.sh";
