@@ -23,6 +23,12 @@ bool AliveCheck::pauseBetweenProbes(std::chrono::milliseconds duration, uint64_t
     return !checkEnds();
 }
 
+bool AliveCheck::closedByEarbuds(uint64_t epoch) {
+    m_link.workers().pauseUntil(kStreamEndGrace,
+                                [&] { return m_link.stopping() || m_link.peerClosed(epoch); });
+    return m_link.peerClosed(epoch);
+}
+
 void AliveCheck::ThreadCheckDeviceAlive(uint64_t epoch) {
     // Log lines keep the name the link's log has always used for this thread.
     static constexpr const char* kMethod = "BluetoothHandle::ThreadCheckDeviceAlive";
@@ -58,8 +64,10 @@ void AliveCheck::ThreadCheckDeviceAlive(uint64_t epoch) {
             }
             flags.aliveResponse.store(false);
         } else {
-            lost =
-                m_link.failLink(epoch, kMethod, "ThreadCheckDeviceAlive -> Can not send message");
+            lost = m_link.failLink(epoch, kMethod,
+                                   closedByEarbuds(epoch)
+                                       ? "ThreadCheckDeviceAlive -> the link was closed"
+                                       : "ThreadCheckDeviceAlive -> Can not send message");
             if (!lost) {
                 break;
             }

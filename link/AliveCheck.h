@@ -29,6 +29,13 @@ private:
     // The pause between probes: one timed wait, cut short by shutdown or stop(), or by the
     // earbuds closing link `epoch` (which the check then reports). False when the check ends.
     bool pauseBetweenProbes(std::chrono::milliseconds duration, uint64_t epoch);
+    // After a probe could not be sent: whether the earbuds closed link `epoch`. A send to a
+    // stream the earbuds just closed can fail before the receive side has seen the stream's end,
+    // so the receive side gets a moment to tell it.
+    bool closedByEarbuds(uint64_t epoch);
+
+    // How long a failed send waits for the receive side to report the stream's end.
+    static constexpr std::chrono::milliseconds kStreamEndGrace{500};
 
     BluetoothHandle& m_link;
     platform::Event m_event{platform::Event::Reset::Auto};
