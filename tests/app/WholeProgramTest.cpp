@@ -121,6 +121,78 @@ protected:
         return {.role = "push button", .name = "Close", .window = "Auralis Manager"};
     }
 
+    // `auralis-sim --demo` on a socket of its own in the test's folder, with the address of its
+    // update server (empty when it did not come up). The demo server offers a newer program too;
+    // offering this build's own version keeps the start-up question about it out of the way.
+    struct DemoSim {
+        ChildProcess process;
+        fs::path socket;
+        std::string updateUrl;
+
+        bool ctl(const std::string& words) const {
+            platform::bluetooth::SimRequest request(socket, 5s);
+            std::string answer;
+            return request.send("CTL " + words) && request.readLine(answer) && answer == "OK";
+        }
+    };
+
+    std::unique_ptr<DemoSim> StartDemoSim(const std::string& name) {
+        auto sim = std::make_unique<DemoSim>();
+        sim->socket = m_folder / (name + ".sock");
+        sim->process.start({(platform::paths::executableFolder() / "auralis-sim").string(),
+                            "--demo", "--socket", sim->socket.string()},
+                           {.output = m_folder / ("sim-" + name + ".log")});
+        const bool up = eventually(
+            [&] {
+                const std::string output = sim->process.output();
+                const std::size_t at = output.find("http://127.0.0.1:");
+                if (at == std::string::npos || !fs::exists(sim->socket)) {
+                    return false;
+                }
+                const std::size_t end = output.find_first_not_of("0123456789", at + 17);
+                sim->updateUrl = output.substr(at, end - at);
+                return end != std::string::npos;
+            },
+            10s);
+        if (!up || !sim->ctl(std::string("SERVER app=") + AURALIS_VERSION)) {
+            sim->updateUrl.clear();
+        }
+        return sim;
+    }
+
+    // As a user would, from the welcome screen to a running download: Connect, the demo's first
+    // pair "Auralis (77A0)" (first generation, firmware 1.4.0), the firmware check, then Update
+    // under the offered 1.5.0.
+    ::testing::AssertionResult StartTheFirstPairsUpdate(const ChildProcess& program) {
+        const auto waitFor = [&](const std::string& line) {
+            if (Logged(program, line, 20s)) {
+                return ::testing::AssertionSuccess();
+            }
+            return ::testing::AssertionFailure() << "not logged: " << line << "\n"
+                                                 << program.output();
+        };
+        const std::function<::testing::AssertionResult()> steps[] = {
+            [&] { return waitFor("Main window shown"); },
+            [&] { return Press(ConnectButton()); },
+            [&] { return waitFor("ShowBluetoothDevicesPopup\n"); },
+            [&] { return Press(PairRow("Auralis (77A0)")); },
+            [&] { return waitFor("UpdateMainView viewType[4]"); },
+            [&] { return waitFor("deviceVersionL[1.4.0]"); },
+            [&] { return Press(CheckFirmwareButton()); },
+            [&] {
+                return waitFor("INVOKE_CHECK_UPDATE_FIRMWARE curVersion[1.4.0] newVersion[1.5.0]");
+            },
+            [&] { return Press(UpdateFirmwareButton()); },
+            [&] { return waitFor("PH_DOWNLOAD"); },
+        };
+        for (const auto& step : steps) {
+            if (::testing::AssertionResult done = step(); !done) {
+                return done;
+            }
+        }
+        return ::testing::AssertionSuccess();
+    }
+
     std::unique_ptr<ChildProcess> StartProgram(const SimNeighbourhood& sim,
                                                const std::string& output) {
         return StartProgram(sim.socket(), "", output);
@@ -201,55 +273,15 @@ TEST_F(WholeProgramTest, ConnectPickAPairReachHomeAndFailWhenItGoesSilent) {
 
 // The demo of `make run`: the demo pairs and the update server of auralis-sim --demo.
 TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
-    const fs::path socket = m_folder / "demo.sock";
-    const fs::path simProgram = platform::paths::executableFolder() / "auralis-sim";
-    ChildProcess sim({simProgram.string(), "--demo", "--socket", socket.string()},
-                     {.output = m_folder / "sim.log"});
-    ASSERT_TRUE(sim.running());
-    std::string updateUrl;
-    ASSERT_TRUE(eventually(
-        [&] {
-            const std::string output = sim.output();
-            const std::size_t at = output.find("http://127.0.0.1:");
-            if (at == std::string::npos || !fs::exists(socket)) {
-                return false;
-            }
-            const std::size_t end = output.find_first_not_of("0123456789", at + 17);
-            updateUrl = output.substr(at, end - at);
-            return end != std::string::npos;
-        },
-        10s))
-        << sim.output();
-    // The demo server offers a newer program too; offering this build's own version keeps the
-    // start-up question about it out of the way of the clicks below.
-    {
-        platform::bluetooth::SimRequest request(socket, 5s);
-        std::string answer;
-        ASSERT_TRUE(request.send(std::string("CTL SERVER app=") + AURALIS_VERSION) &&
-                    request.readLine(answer));
-        ASSERT_EQ(answer, "OK");
-    }
+    const std::unique_ptr<DemoSim> sim = StartDemoSim("demo");
+    ASSERT_FALSE(sim->updateUrl.empty()) << sim->process.output();
 
-    std::unique_ptr<ChildProcess> program = StartProgram(socket, updateUrl, "update.log");
+    std::unique_ptr<ChildProcess> program = StartProgram(sim->socket, sim->updateUrl, "update.log");
     ASSERT_TRUE(program->running());
     auto logged = [&](const std::string& line, std::chrono::milliseconds limit = 20s) {
         return Logged(*program, line, limit);
     };
-    ASSERT_TRUE(logged("Main window shown")) << program->output();
-    ASSERT_TRUE(Press(ConnectButton()));
-    ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->output();
-    // The first row: "Auralis (77A0)", first generation, firmware 1.4.0.
-    ASSERT_TRUE(Press(PairRow("Auralis (77A0)")));
-    ASSERT_TRUE(logged("UpdateMainView viewType[4]")) << program->output();
-    ASSERT_TRUE(logged("deviceVersionL[1.4.0]")) << program->output();
-
-    // Home's firmware section: its check button, then the update button under the new
-    // version's lines.
-    ASSERT_TRUE(Press(CheckFirmwareButton()));
-    ASSERT_TRUE(logged("INVOKE_CHECK_UPDATE_FIRMWARE curVersion[1.4.0] newVersion[1.5.0]"))
-        << program->output();
-    ASSERT_TRUE(Press(UpdateFirmwareButton()));
-    ASSERT_TRUE(logged("PH_DOWNLOAD")) << program->output();
+    ASSERT_TRUE(StartTheFirstPairsUpdate(*program));
     ASSERT_TRUE(logged("PH_COPY", 60s)) << program->output();
     ASSERT_TRUE(logged("OnDownloadFinish: Success[1]", 120s)) << program->output();
     // The earbuds restart and come back with the new version while the message is open.
@@ -261,52 +293,20 @@ TEST_F(WholeProgramTest, CheckUpdateAndComeBackHomeWithTheNewFirmware) {
 // runs. The download ends at once with one message over the connection-failure screen; the
 // package is never copied to any earbuds, however long the program is watched afterwards.
 TEST_F(WholeProgramTest, LosingThePairDuringTheDownloadEndsItWithOneMessage) {
-    const fs::path socket = m_folder / "lost.sock";
-    const fs::path simProgram = platform::paths::executableFolder() / "auralis-sim";
-    ChildProcess sim({simProgram.string(), "--demo", "--socket", socket.string()},
-                     {.output = m_folder / "sim-lost.log"});
-    ASSERT_TRUE(sim.running());
-    std::string updateUrl;
-    ASSERT_TRUE(eventually(
-        [&] {
-            const std::string output = sim.output();
-            const std::size_t at = output.find("http://127.0.0.1:");
-            if (at == std::string::npos || !fs::exists(socket)) {
-                return false;
-            }
-            const std::size_t end = output.find_first_not_of("0123456789", at + 17);
-            updateUrl = output.substr(at, end - at);
-            return end != std::string::npos;
-        },
-        10s))
-        << sim.output();
-    const auto simCtl = [&](const std::string& words) {
-        platform::bluetooth::SimRequest request(socket, 5s);
-        std::string answer;
-        return request.send("CTL " + words) && request.readLine(answer) && answer == "OK";
-    };
-    ASSERT_TRUE(simCtl(std::string("SERVER app=") + AURALIS_VERSION));
+    const std::unique_ptr<DemoSim> sim = StartDemoSim("lost");
+    ASSERT_FALSE(sim->updateUrl.empty()) << sim->process.output();
     // About 1 KB a second: the download lasts long enough to lose the pair in it.
-    ASSERT_TRUE(simCtl("SERVER slow=1000"));
+    ASSERT_TRUE(sim->ctl("SERVER slow=1000"));
 
-    std::unique_ptr<ChildProcess> program = StartProgram(socket, updateUrl, "lost.log");
+    std::unique_ptr<ChildProcess> program = StartProgram(sim->socket, sim->updateUrl, "lost.log");
     ASSERT_TRUE(program->running());
     auto logged = [&](const std::string& line, std::chrono::milliseconds limit = 20s) {
         return Logged(*program, line, limit);
     };
-    ASSERT_TRUE(logged("Main window shown")) << program->output();
-    ASSERT_TRUE(Press(ConnectButton()));
-    ASSERT_TRUE(logged("ShowBluetoothDevicesPopup\n")) << program->output();
-    ASSERT_TRUE(Press(PairRow("Auralis (77A0)")));
-    ASSERT_TRUE(logged("deviceVersionL[1.4.0]")) << program->output();
-    ASSERT_TRUE(Press(CheckFirmwareButton()));
-    ASSERT_TRUE(logged("INVOKE_CHECK_UPDATE_FIRMWARE curVersion[1.4.0] newVersion[1.5.0]"))
-        << program->output();
-    ASSERT_TRUE(Press(UpdateFirmwareButton()));
-    ASSERT_TRUE(logged("PH_DOWNLOAD")) << program->output();
+    ASSERT_TRUE(StartTheFirstPairsUpdate(*program));
     ASSERT_TRUE(logged("WebApiCallback[WRT_PROGRESS] percent[2]")) << program->output();
 
-    ASSERT_TRUE(simCtl("RANGE 70:5A:B6:00:77:A0 OUT"));
+    ASSERT_TRUE(sim->ctl("RANGE 70:5A:B6:00:77:A0 OUT"));
     ASSERT_TRUE(logged("download stopped, nothing sent")) << program->output();
     ASSERT_TRUE(logged("UpdateMainView viewType[3]")) << program->output();
     // Long after the download would have ended: nothing was copied, no second dialog.
